@@ -1,0 +1,75 @@
+#include "kernel/win_path.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+
+namespace halyard {
+namespace {
+
+std::string DriveRoot(char letter) {
+  char name[] = "HALYARD_DRIVE_X";
+  name[sizeof(name) - 2] = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+  const char* root = std::getenv(name);
+  if (root == nullptr || *root == '\0') return "/";
+  return root;
+}
+
+char CurrentDrive() {
+  const char* d = std::getenv("HALYARD_DRIVE");
+  if (d != nullptr && std::isalpha(static_cast<unsigned char>(d[0]))) return d[0];
+  return 'C';
+}
+
+bool IsSep(char c) { return c == '\\' || c == '/'; }
+
+// Joins a drive root and the rest of a path with exactly one slash between them.
+std::string JoinRoot(std::string root, std::string_view rest) {
+  while (!rest.empty() && IsSep(rest.front())) rest.remove_prefix(1);
+  if (root.empty() || root.back() != '/') root += '/';
+  for (char c : rest) root += (c == '\\') ? '/' : c;
+  return root;
+}
+
+}  // namespace
+
+std::string MapWinPath(std::string_view p) {
+  if (p.size() >= 2 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':') {
+    // "C:dir" (drive-relative) is taken as rooted on that drive: there is no per-drive
+    // current directory here.
+    return JoinRoot(DriveRoot(p[0]), p.substr(2));
+  }
+  if (!p.empty() && IsSep(p[0])) {
+    if (p.size() >= 2 && IsSep(p[1])) {
+      // A UNC name has no mapping of its own; keep it inside the current drive's root.
+      return JoinRoot(DriveRoot(CurrentDrive()), p.substr(2));
+    }
+    return JoinRoot(DriveRoot(CurrentDrive()), p);
+  }
+  std::string out(p);
+  for (char& c : out)
+    if (c == '\\') c = '/';
+  return out;
+}
+
+bool WinPathExists(std::string_view winPath) {
+  struct stat st;
+  return ::stat(MapWinPath(winPath).c_str(), &st) == 0;
+}
+
+bool WinMakeDirectory(std::string_view winPath) {
+  return ::mkdir(MapWinPath(winPath).c_str(), 0777) == 0;
+}
+
+bool WinRemoveFile(std::string_view winPath) {
+  return ::unlink(MapWinPath(winPath).c_str()) == 0;
+}
+
+bool WinRenameFile(std::string_view from, std::string_view to) {
+  return std::rename(MapWinPath(from).c_str(), MapWinPath(to).c_str()) == 0;
+}
+
+}  // namespace halyard

@@ -1,0 +1,28 @@
+// The fixed-width integer types of the 32-bit Windows interfaces the components are written
+// against. A Win32 LONG is 32 bits on every host, so data that leaves a process keeps its width.
+#pragma once
+
+#include <cstdint>
+
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using LONG = std::int32_t;
+using ULONG = std::uint32_t;
+using UINT = std::uint32_t;
+using INT = std::int32_t;
+using SHORT = std::int16_t;
+using USHORT = std::uint16_t;
+using BOOL = std::int32_t;
+using LONGLONG = std::int64_t;
+using ULONGLONG = std::uint64_t;
+using CHAR = char;
+using LPSTR = char*;
+using LPCSTR = const char*;
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
