@@ -1,0 +1,45 @@
+// The robot's URL table: 1024 buckets of singly linked chains, so that every URL is entered
+// once and each later parse of it returns the first node. The table owns its nodes. Used by
+// the worker thread of one exploration only.
+#pragma once
+
+#include <deque>
+#include <string_view>
+
+#include "url_node.h"
+
+namespace siteglean {
+
+class UrlTable {
+ public:
+  static constexpr unsigned kBuckets = 1024;
+
+  explicit UrlTable(bool caseInsensitive = false) : caseInsensitive_(caseInsensitive) {}
+  UrlTable(const UrlTable&) = delete;
+  UrlTable& operator=(const UrlTable&) = delete;
+
+  // The bucket of a URL: a sum over its directory path, then its file name (or, when it has
+  // none, the default page name) folded in.
+  unsigned Bucket(const UrlParts& p, std::string_view defaultPage) const;
+
+  // The node for these parts. When the URL has no file name and a default page name is given,
+  // the URL completed with it is looked up too, so that a directory URL and the same URL with
+  // the server's default page are one node. Null when the URL is not known.
+  UrlNode* Find(const UrlParts& p, std::string_view defaultPage = {}) const;
+
+  // The known node, or a new one entered for these parts (its full text rebuilt).
+  UrlNode* Enter(const UrlParts& p, std::string_view defaultPage = {}, bool* created = nullptr);
+
+  std::size_t Size() const { return nodes_.size(); }
+  bool CaseInsensitive() const { return caseInsensitive_; }
+
+ private:
+  UrlNode* FindExact(unsigned bucket, const std::string& full) const;
+  bool SameText(std::string_view a, std::string_view b) const;
+
+  bool caseInsensitive_;
+  UrlNode* buckets_[kBuckets] = {};
+  std::deque<UrlNode> nodes_;  // stable addresses
+};
+
+}  // namespace siteglean
