@@ -1,0 +1,191 @@
+#include "post-board/post_board.h"
+
+#include <dirent.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "common/atomic_file.h"
+#include "common/board_config.h"
+#include "common/cgi_request.h"
+#include "common/file_lock.h"
+#include "common/form_field.h"
+#include "kernel/win_file.h"
+#include "kernel/win_path.h"
+#include "post-board/index_page.h"
+#include "post-board/message_page.h"
+#include "post-board/message_pieces.h"
+
+namespace halyard::board {
+namespace {
+
+using cgi::AtomicFile;
+
+// No board message comes near this; a larger CONTENT_LENGTH is refused, not allocated.
+constexpr DWORD kMaxFormData = 1u << 20;
+// Message numbers stay within a 32-bit LONG, as the counter always was.
+constexpr long long kMaxMessageNumber = 2147483646;
+
+enum Field { kTime, kParent, kThread, kRealTime, kName, kEmail, kSubject, kBody, kFieldCount };
+const std::vector<std::string_view> kFieldNames = {"time", "parent", "thread",  "RealTime",
+                                                   "name", "email",  "subject", "body"};
+
+struct BoardFiles {
+  std::string errorUrl, successUrl, messageFolder, indexFile, counterFile, lockFile;
+};
+
+BoardFiles NamesFor(const BoardConfig& config) {
+  BoardFiles f;
+  f.errorUrl = config.boardUrlBase + "/html/error.html";
+  f.successUrl = config.boardUrlBase + "/html/success.html";
+  f.messageFolder = config.boardDirectory + "\\message\\";
+  f.indexFile = config.boardDirectory + "\\message\\bbs-data.html";
+  f.counterFile = config.boardDirectory + "\\message\\counter";
+  f.lockFile = f.messageFolder + "board.lock";
+  return f;
+}
+
+void AnswerSuccess(CgiRequest& request, const BoardFiles& files) {
+  request.WriteText(kSuccessOpen);
+  request.WriteText(kRefreshMeta);
+  request.WriteText(files.successUrl.c_str());
+  request.WriteText(kSuccessUrlEnd);
+  request.WriteText(kSuccessClose);
+}
+
+void AnswerError(CgiRequest& request, const BoardFiles& files) {
+  request.WriteText(kErrorOpen);
+  request.WriteText(kRefreshMeta);
+  request.WriteText((files.errorUrl + "\"").c_str());
+  request.WriteText(kErrorClose);
+}
+
+// The number in the counter file, or -1 when it is missing or holds no usable number.
+long long ReadCounter(const std::string& counterFile) {
+  auto file = WinFile::Open(counterFile, "r");
+  long long n;
+  if (!file || !file->ReadLong(&n) || n < 0 || n > kMaxMessageNumber) return -1;
+  return n;
+}
+
+// One past the highest message page in the folder (0 for none), for a board whose counter
+// was lost: numbering restarts above every page that exists.
+long long NumberAfterExistingPages(const std::string& messageFolder) {
+  long long next = 0;
+  DIR* dir = ::opendir(MapWinPath(messageFolder).c_str());
+  if (dir == nullptr) return 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name.size() <= 5 || name.compare(name.size() - 5, 5, ".html") != 0) continue;
+    std::string digits = name.substr(0, name.size() - 5);
+    if (!IsDigits(digits) || digits.size() > 10) continue;
+    long long n = std::stoll(digits);
+    if (n >= next && n <= kMaxMessageNumber) next = n + 1;
+  }
+  ::closedir(dir);
+  return next;
+}
+
+// Writes the page of the first number from *n on whose page does not exist yet; an existing
+// page is never opened for writing. *n becomes the number taken.
+bool WriteMessagePage(const BoardFiles& files, const BoardConfig& config, const Message& m,
+                      long long* n) {
+  for (; *n <= kMaxMessageNumber; ++*n) {
+    std::string page = files.messageFolder + std::to_string(*n) + ".html";
+    if (WinPathExists(page)) continue;
+    AtomicFile file(page);
+    if (!file.Begin()) return false;
+    file.Text().Write(MessagePageText(m, config.scriptUrlPrefix, *n));
+    bool existed = false;
+    if (file.CreateIfAbsent(&existed)) return true;
+    if (!existed) return false;
+  }
+  return false;
+}
+
+bool WriteCounter(const std::string& counterFile, long long next) {
+  AtomicFile file(counterFile);
+  if (!file.Begin()) return false;
+  file.Text().Write(std::to_string(next) + "\n");
+  return file.Replace();
+}
+
+bool ReadWholeFile(const std::string& winPath, std::string* bytes) {
+  auto file = WinFile::Open(winPath, "rb");
+  if (!file) return false;
+  bytes->clear();
+  char buf[65536];
+  std::size_t got;
+  while ((got = file->Read(buf, sizeof buf)) > 0) bytes->append(buf, got);
+  return !file->Error();
+}
+
+// Puts the message's line above the marker line: the new text is written where the marker
+// stood, over the old marker and tail, in a new version of the file.
+bool InsertIndexLine(const std::string& indexFile, const std::string& line) {
+  std::string disk;
+  if (!ReadWholeFile(indexFile, &disk)) return false;
+  std::size_t at = FindInsertionPoint(disk);
+  if (at == std::string::npos) return false;
+  std::string text = InsertionText(line);
+  std::size_t end = at + DiskLength(text);
+  AtomicFile file(indexFile);
+  if (!file.Begin()) return false;
+  file.Binary().Write(disk.data(), at);
+  file.Text().Write(text);
+  if (end < disk.size()) file.Binary().Write(disk.data() + end, disk.size() - end);
+  return file.Replace();
+}
+
+// Stores the message under the board lock: page, counter, index line. True only when all
+// three were written.
+bool StoreMessage(const BoardFiles& files, const BoardConfig& config, const Message& m) {
+  cgi::FileLock lock;
+  if (!lock.Acquire(files.lockFile)) return false;
+  long long n = ReadCounter(files.counterFile);
+  if (n < 0) n = NumberAfterExistingPages(files.messageFolder);
+  if (!WriteMessagePage(files, config, m, &n)) return false;
+  if (!WriteCounter(files.counterFile, n + 1)) return false;
+  return InsertIndexLine(files.indexFile, IndexLineText(m, n));
+}
+
+}  // namespace
+
+int HandlePost(CgiRequest& request) {
+  BoardConfig config = BoardConfig::Read();
+  BoardFiles files = NamesFor(config);
+
+  DWORD length = request.ContentLength();
+  if (length > kMaxFormData) {
+    AnswerError(request, files);
+    return 0;
+  }
+  std::vector<char> data(static_cast<std::size_t>(length) + 1, '\0');
+  request.ReadContent(data.data(), length + 1);
+  data[length] = '\0';
+  std::vector<cgi::FormField> fields = cgi::CutFormData(data.data(), {15, 0});
+
+  cgi::FieldWalk walk = cgi::WalkFields(fields, kFieldNames);
+  if (walk.matchCount != kFieldCount) {
+    AnswerError(request, files);
+    return 0;
+  }
+  auto value = [&](Field f) -> std::string& { return fields[walk.positions[f]].value; };
+  for (char& c : value(kRealTime))
+    if (c == '_') c = ' ';
+  Message m{value(kName),   value(kEmail),  value(kSubject), value(kBody),
+            value(kThread), value(kParent), value(kTime),    value(kRealTime)};
+
+  // These three stand in the index page's script unquoted or in comments.
+  bool numbersOk = IsDigits(m.thread) && (m.parent.empty() || IsDigits(m.parent)) &&
+                   (m.time.empty() || IsDigits(m.time));
+  if (!numbersOk || !StoreMessage(files, config, m)) {
+    AnswerError(request, files);
+    return 0;
+  }
+  AnswerSuccess(request, files);
+  return 0;
+}
+
+}  // namespace halyard::board
