@@ -2,6 +2,7 @@
 // against. A Win32 LONG is 32 bits on every host, so data that leaves a process keeps its width.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 using BYTE = std::uint8_t;
@@ -19,6 +20,25 @@ using ULONGLONG = std::uint64_t;
 using CHAR = char;
 using LPSTR = char*;
 using LPCSTR = const char*;
+using LPBYTE = BYTE*;
+using LPDWORD = DWORD*;
+using LPLONG = LONG*;
+using LPVOID = void*;
+using LPCVOID = const void*;
+using PVOID = void*;
+using HANDLE = void*;
+using HLOCAL = void*;
+// Pointer-sized integers: 32 bits on the original, the host's width here, since they carry
+// addresses and never leave the process.
+using ULONG_PTR = std::uintptr_t;
+using LONG_PTR = std::intptr_t;
+using DWORD_PTR = std::uintptr_t;
+using SIZE_T = std::size_t;
+using DWORDLONG = std::uint64_t;
+
+#ifndef MAX_PATH
+#define MAX_PATH 260
+#endif
 
 #ifndef TRUE
 #define TRUE 1

@@ -1,0 +1,227 @@
+#include "kernel/win_find.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "kernel/win_error.h"
+#include "kernel/win_path.h"
+
+namespace halyard {
+namespace {
+
+char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
+
+bool MatchFrom(std::string_view p, std::string_view n) {
+  // Iterative match with one back-tracking point for the last star.
+  std::size_t pi = 0, ni = 0, star = std::string_view::npos, mark = 0;
+  while (ni < n.size()) {
+    if (pi < p.size() && (p[pi] == '?' || Upper(p[pi]) == Upper(n[ni]))) {
+      ++pi;
+      ++ni;
+    } else if (pi < p.size() && p[pi] == '*') {
+      star = pi++;
+      mark = ni;
+    } else if (star != std::string_view::npos) {
+      pi = star + 1;
+      ni = ++mark;
+    } else {
+      return false;
+    }
+  }
+  while (pi < p.size() && p[pi] == '*') ++pi;
+  return pi == p.size();
+}
+
+DWORD AttributesOf(const struct stat& st, const std::string& name) {
+  DWORD attrs = 0;
+  if (S_ISDIR(st.st_mode)) {
+    attrs |= FILE_ATTRIBUTE_DIRECTORY;
+  } else {
+    attrs |= FILE_ATTRIBUTE_ARCHIVE;
+  }
+  if ((st.st_mode & S_IWUSR) == 0) attrs |= FILE_ATTRIBUTE_READONLY;
+  if (name.size() > 1 && name[0] == '.' && name != "..") attrs |= FILE_ATTRIBUTE_HIDDEN;
+  return attrs;
+}
+
+void FillFindData(const std::string& name, const struct stat& st, WIN32_FIND_DATAA* out) {
+  std::memset(out, 0, sizeof *out);
+  out->dwFileAttributes = AttributesOf(st, name);
+  out->ftCreationTime = FileTimeFromTimespec(st.st_ctim);
+  out->ftLastAccessTime = FileTimeFromTimespec(st.st_atim);
+  out->ftLastWriteTime = FileTimeFromTimespec(st.st_mtim);
+  if (!S_ISDIR(st.st_mode)) {
+    auto size = static_cast<ULONGLONG>(st.st_size);
+    out->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    out->nFileSizeLow = static_cast<DWORD>(size);
+  }
+  std::memcpy(out->cFileName, name.c_str(), name.size() + 1);
+}
+
+struct Entry {
+  std::string name;
+  struct stat st;
+};
+
+class FindObject : public KernelObject {
+ public:
+  FindObject() : KernelObject(Kind::kFind) {}
+  std::vector<Entry> entries;
+  std::size_t next = 0;
+};
+
+std::string UpperName(const std::string& s) {
+  std::string u = s;
+  for (char& c : u) c = Upper(c);
+  return u;
+}
+
+}  // namespace
+
+bool WildcardMatch(std::string_view pattern, std::string_view name) {
+  if (pattern == "*" || pattern == "*.*") return true;
+  if (MatchFrom(pattern, name)) return true;
+  // "name." stands for the name without an extension.
+  if (!pattern.empty() && pattern.back() == '.' && name.find('.') == std::string_view::npos)
+    return MatchFrom(pattern.substr(0, pattern.size() - 1), name);
+  return false;
+}
+
+}  // namespace halyard
+
+using halyard::KernelObject;
+
+HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA out) {
+  if (lpFileName == nullptr || out == nullptr || *lpFileName == '\0') {
+    SetLastError(lpFileName != nullptr && *lpFileName == '\0' ? ERROR_PATH_NOT_FOUND
+                                                              : ERROR_INVALID_PARAMETER);
+    return INVALID_HANDLE_VALUE;
+  }
+  std::string win = lpFileName;
+  std::size_t cut = win.find_last_of("\\/");
+  std::string dirWin, pattern;
+  if (cut == std::string::npos) {
+    if (win.size() == 2 && win[1] == ':') {
+      SetLastError(ERROR_FILE_NOT_FOUND);
+      return INVALID_HANDLE_VALUE;
+    }
+    dirWin = (win.size() > 2 && win[1] == ':') ? win.substr(0, 2) : "";
+    pattern = dirWin.empty() ? win : win.substr(2);
+  } else {
+    dirWin = win.substr(0, cut + 1);
+    pattern = win.substr(cut + 1);
+  }
+  if (pattern.empty()) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  std::string dirHost = dirWin.empty() ? "." : halyard::MapWinPath(dirWin);
+  if (dirHost.empty()) dirHost = ".";
+  DIR* dir = ::opendir(dirHost.c_str());
+  if (dir == nullptr) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  // A drive root lists no "." and "..", as on the system.
+  bool isRoot = dirWin == "\\" || dirWin == "/" ||
+                (dirWin.size() == 3 && dirWin[1] == ':' && (dirWin[2] == '\\' || dirWin[2] == '/'));
+  auto object = std::make_shared<halyard::FindObject>();
+  std::string prefix = dirHost;
+  if (prefix.back() != '/') prefix += '/';
+  while (struct dirent* de = ::readdir(dir)) {
+    std::string name = de->d_name;
+    if (name.size() >= MAX_PATH) continue;
+    bool dots = name == "." || name == "..";
+    if (dots && isRoot) continue;
+    if (!halyard::WildcardMatch(pattern, name)) continue;
+    halyard::Entry e;
+    e.name = name;
+    if (::stat((prefix + name).c_str(), &e.st) != 0 && ::lstat((prefix + name).c_str(), &e.st) != 0)
+      continue;
+    object->entries.push_back(std::move(e));
+  }
+  ::closedir(dir);
+  std::sort(object->entries.begin(), object->entries.end(),
+            [](const halyard::Entry& a, const halyard::Entry& b) {
+              bool ad = a.name == "." || a.name == "..", bd = b.name == "." || b.name == "..";
+              if (ad != bd) return ad;
+              std::string ua = halyard::UpperName(a.name), ub = halyard::UpperName(b.name);
+              return ua != ub ? ua < ub : a.name < b.name;
+            });
+  if (object->entries.empty()) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  halyard::FillFindData(object->entries[0].name, object->entries[0].st, out);
+  object->next = 1;
+  return halyard::RegisterHandle(object);
+}
+
+BOOL FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA out) {
+  auto object = halyard::LookupHandle(hFindFile, KernelObject::Kind::kFind);
+  if (!object) return FALSE;
+  auto* f = static_cast<halyard::FindObject*>(object.get());
+  if (out == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (f->next >= f->entries.size()) {
+    SetLastError(ERROR_NO_MORE_FILES);
+    return FALSE;
+  }
+  const halyard::Entry& e = f->entries[f->next++];
+  halyard::FillFindData(e.name, e.st, out);
+  return TRUE;
+}
+
+BOOL FindClose(HANDLE hFindFile) {
+  return halyard::ReleaseHandle(hFindFile, KernelObject::Kind::kFind) ? TRUE : FALSE;
+}
+
+DWORD GetFileAttributesA(LPCSTR lpFileName) {
+  if (lpFileName == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  struct stat st;
+  if (::stat(halyard::MapWinPath(lpFileName).c_str(), &st) != 0) {
+    halyard::SetLastErrorFromErrno();
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  std::string name = lpFileName;
+  std::size_t cut = name.find_last_of("\\/");
+  if (cut != std::string::npos) name = name.substr(cut + 1);
+  return halyard::AttributesOf(st, name);
+}
+
+BOOL GetFileAttributesExA(LPCSTR lpFileName, GET_FILEEX_INFO_LEVELS level, LPVOID info) {
+  if (lpFileName == nullptr || info == nullptr || level != GetFileExInfoStandard) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  struct stat st;
+  if (::stat(halyard::MapWinPath(lpFileName).c_str(), &st) != 0) {
+    halyard::SetLastErrorFromErrno();
+    return FALSE;
+  }
+  std::string name = lpFileName;
+  std::size_t cut = name.find_last_of("\\/");
+  if (cut != std::string::npos) name = name.substr(cut + 1);
+  WIN32_FIND_DATAA fd;
+  halyard::FillFindData("", st, &fd);
+  auto* out = static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(info);
+  out->dwFileAttributes = halyard::AttributesOf(st, name);
+  out->ftCreationTime = fd.ftCreationTime;
+  out->ftLastAccessTime = fd.ftLastAccessTime;
+  out->ftLastWriteTime = fd.ftLastWriteTime;
+  out->nFileSizeHigh = fd.nFileSizeHigh;
+  out->nFileSizeLow = fd.nFileSizeLow;
+  return TRUE;
+}
