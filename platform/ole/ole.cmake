@@ -1,0 +1,18 @@
+# COM basics and OLE Automation values: HRESULT, GUID, IUnknown, IStream, BSTR, the code page.
+halyard_library(halyard_ole
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/bstr.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/code_page.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/com_memory.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/file_stream.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/guid.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/memory_stream.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/stream.cpp
+  DEPS halyard_kernel)
+
+halyard_test(ole_tests LABEL platform
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tests/code_page_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/guid_bstr_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/stream_test.cpp
+  DEPS halyard_ole)
