@@ -40,7 +40,6 @@ struct UrlNode {
   std::int64_t size = -1;
   std::int64_t mtime = -1;
   UrlNode* redirect = nullptr;  // the URL this one was redirected to, if any
-  UrlNode* chain = nullptr;     // next node of the same URL table bucket
 
   // The last URL of the redirect chain (this node when it was never redirected).
   const UrlNode* Final() const;
