@@ -19,6 +19,8 @@ class FileLock {
   bool Acquire(std::string_view winPath);
   void Release();
   bool Held() const { return fd_ >= 0; }
+  // The lock file's descriptor (open for reading and writing), or -1.
+  int Fd() const { return fd_; }
 
  private:
   int fd_ = -1;

@@ -36,23 +36,22 @@ void AnswerRefresh(CgiRequest& request, const std::string& url, const char* urlE
   Answer(request, kRefreshClose);
 }
 
-// Appends the line with one write under an exclusive lock on the data file, so lines of
-// submissions at the same moment never mix. A failed write is cut back off the file.
+// Appends the line with one write while holding an exclusive lock on the data file, so lines
+// of submissions at the same moment never mix. A write that fails part-way (a full disk) is cut
+// back off the file before the lock goes.
 bool AppendLine(const std::string& dataFile, const std::string& line) {
+  cgi::FileLock lock;
+  if (!lock.Acquire(dataFile)) return false;  // creates the file when missing
+  struct stat st;
+  if (::fstat(lock.Fd(), &st) != 0) return false;
   auto file = WinFile::Open(dataFile, "a");
   if (!file) return false;
-  if (!cgi::LockDescriptor(file->Fd())) return false;
-  struct stat st;
-  if (::fstat(file->Fd(), &st) != 0) return false;
   bool ok = file->Write(line) && file->Flush();
-  if (!ok) {
-    if (::ftruncate(file->Fd(), st.st_size) != 0) {
-      // Nothing more can be done; the lock goes with the descriptor.
-    }
-    file->Close();
-    return false;
+  ok = file->Close() && ok;
+  if (!ok && ::ftruncate(lock.Fd(), st.st_size) != 0) {
+    // Nothing more can be done about it; the failure is reported all the same.
   }
-  return file->Close();
+  return ok;
 }
 
 }  // namespace
