@@ -1,0 +1,5 @@
+# The type library reader: LoadTypeLib, ITypeLib and ITypeInfo over MSFT files.
+halyard_library(halyard_typelib
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/typelib_msft.cpp
+  DEPS halyard_ole)
