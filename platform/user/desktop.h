@@ -1,0 +1,52 @@
+// The process-wide state of the headless window manager that a display would otherwise hold:
+// the keyboard's modifier keys, beeps, message boxes (recorded, and answered by a callback the
+// test installs), the wait cursor and the queue of posted messages. One thread only.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "kernel/export.h"
+#include "user/user_types.h"
+
+namespace halyard::user {
+
+struct MessageBoxCall {
+  HWND owner;
+  std::string text;
+  std::string caption;
+  UINT type;
+};
+
+class HALYARD_EXPORT Desktop {
+ public:
+  // Keys held down, as GetKeyState reports them.
+  static void SetKeyDown(int vk, bool down);
+  static bool IsKeyDown(int vk);
+
+  // Every MessageBeep, in order (the beep type).
+  static const std::vector<UINT>& Beeps();
+  static void Beep(UINT type);
+
+  // Message boxes shown so far; the answerer decides the button (IDOK when none is set).
+  static const std::vector<MessageBoxCall>& MessageBoxes();
+  static void SetMessageBoxAnswerer(std::function<int(const MessageBoxCall&)> answerer);
+  static int ShowMessageBox(const MessageBoxCall& call);
+
+  // Wait cursor: depth of nested Begin/End pairs and how often it was put up.
+  static void BeginWaitCursor();
+  static void EndWaitCursor();
+  static int WaitCursorDepth();
+  static int WaitCursorShownCount();
+
+  // Forgets keys, beeps, message boxes, the wait cursor and the posted messages.
+  static void Reset();
+};
+
+}  // namespace halyard::user
+
+HALYARD_EXPORT BOOL MessageBeep(UINT type);
+HALYARD_EXPORT int MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+// High bit set (negative) while the key is down.
+HALYARD_EXPORT SHORT GetKeyState(int vk);

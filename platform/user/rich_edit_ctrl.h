@@ -1,0 +1,153 @@
+// CRichEditCtrl: a headless rich edit control. It keeps the text exactly as given (a line
+// break is whatever the text holds; Enter types CR LF), the selection with its anchor, a
+// character format for every character (as runs over a table of distinct formats), the
+// pending format of the insertion point, read-only state, background colour, the text limit
+// for what the user enters, and one level of undo. It answers the edit and rich edit messages,
+// the clipboard messages over the process clipboard, and WM_KEYDOWN / WM_CHAR with ordinary
+// editing. A subclass overrides WindowProc and calls CRichEditCtrl::WindowProc for the default
+// handling; OnTextChanged tells it about every change made to the text. One thread only.
+#pragma once
+
+#include <array>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "kernel/export.h"
+#include "user/format_runs.h"
+#include "user/gap_text.h"
+#include "user/richedit.h"
+#include "user/wnd.h"
+
+class HALYARD_EXPORT CRichEditCtrl : public CWnd {
+ public:
+  // What the control allows the user to enter before EM_EXLIMITTEXT, and what
+  // EM_EXLIMITTEXT 0 sets.
+  static constexpr LONG kInitialLimit = 32767;
+  static constexpr LONG kDefaultLimit = 65536;
+
+  CRichEditCtrl();
+  ~CRichEditCtrl() override;
+
+  BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
+  LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+  // The class library's wrappers; each sends its message.
+  void SetSel(LONG start, LONG end);
+  void SetSel(CHARRANGE& cr);
+  void GetSel(CHARRANGE& cr);
+  void ReplaceSel(LPCSTR text, BOOL canUndo = FALSE);
+  BOOL SetSelectionCharFormat(CHARFORMAT& cf);
+  BOOL SetDefaultCharFormat(CHARFORMAT& cf);
+  DWORD GetSelectionCharFormat(CHARFORMAT& cf);
+  DWORD GetDefaultCharFormat(CHARFORMAT& cf);
+  void LimitText(LONG limit = 0);
+  BOOL CanUndo();
+  BOOL Undo();
+  void Cut();
+  void Copy();
+  void Paste();
+  BOOL CanPaste(UINT format = 0);
+  BOOL SetReadOnly(BOOL readOnly = TRUE);
+  COLORREF SetBackgroundColor(BOOL useSystem, COLORREF colour);
+  LONG FindText(DWORD flags, FINDTEXTEX* find);
+
+  // Direct reads of the model (no message): for subclasses, tools and tests.
+  LONG GetTextLength() const { return static_cast<LONG>(text_.size()); }
+  char CharAt(LONG pos) const;
+  std::string GetTextRange(LONG start, LONG end) const;
+  // First position in [from, to) holding c, or -1.
+  LONG FindChar(char c, LONG from, LONG to) const;
+  // The colour the character shows: the automatic colour is the window text colour, black.
+  COLORREF ColorAt(LONG pos) const;
+  // Calls fn(start, end, colour) for runs of one colour over the whole text, joined.
+  template <typename Fn>
+  void ForEachColourRun(Fn fn) const {
+    LONG rs = 0, re = 0;
+    COLORREF rc = 0;
+    runs_.ForEach(0, runs_.size(), [&](LONG s, LONG e, UINT f) {
+      COLORREF c = EffectiveColour(f);
+      if (re > rs && c == rc && s == re) {
+        re = e;
+        return;
+      }
+      if (re > rs) fn(rs, re, rc);
+      rs = s;
+      re = e;
+      rc = c;
+    });
+    if (re > rs) fn(rs, re, rc);
+  }
+  BOOL IsReadOnly() const { return (GetStyle() & ES_READONLY) != 0; }
+  COLORREF GetBackgroundColour() const { return background_; }
+  BOOL UsesSystemBackground() const { return systemBackground_; }
+  LONG GetLimitText() const { return limit_; }
+
+ protected:
+  // After every change of the text other than replacing all of it with WM_SETTEXT: at pos,
+  // removed characters went away and inserted characters came.
+  virtual void OnTextChanged(LONG pos, LONG removed, LONG inserted);
+
+ private:
+  struct Format {
+    DWORD effects = 0;
+    LONG height = 0;
+    LONG offset = 0;
+    COLORREF colour = 0;
+    BYTE charset = 0;
+    BYTE pitch = 0;
+    std::array<char, LF_FACESIZE> face{};
+    bool operator==(const Format& o) const;
+  };
+  struct FormatHash {
+    size_t operator()(const Format& f) const;
+  };
+  struct UndoRecord {
+    bool valid = false;
+    LONG pos = 0;
+    std::string removed;
+    std::vector<halyard::user::FormatRuns::Run> removedRuns;
+    LONG inserted = 0;
+  };
+
+  UINT Intern(const Format& f);
+  UINT Transform(UINT fmt, const CHARFORMAT& cf);
+  void Fill(const Format& f, DWORD mask, CHARFORMAT& cf) const;
+  COLORREF EffectiveColour(UINT fmt) const;
+  UINT InsertionFormat(LONG a, LONG b) const;
+  LONG SelMin() const { return anchor_ < caret_ ? anchor_ : caret_; }
+  LONG SelMax() const { return anchor_ < caret_ ? caret_ : anchor_; }
+  void Select(LONG anchor, LONG caret);
+  // Replaces [a, b) with text in format fmt, caret after it; records undo.
+  void ReplaceRange(LONG a, LONG b, const std::string& text, UINT fmt);
+  // Fits text to the limit for user input; false when nothing fits.
+  bool FitToLimit(std::string& text, LONG replaced) const;
+  LRESULT SetCharFormat(WPARAM scope, const CHARFORMAT* cf);
+  LRESULT GetCharFormat(WPARAM scope, CHARFORMAT* cf);
+  LRESULT Find(DWORD flags, FINDTEXTEX* find);
+  LRESULT DoUndo();
+  void DoCut();
+  void DoCopy();
+  void DoPaste();
+  void DoClear();
+  void OnKeyDown(int vk);
+  void OnChar(unsigned char ch);
+  LONG PrevPos(LONG p) const;
+  LONG NextPos(LONG p) const;
+  LONG LineStart(LONG p) const;
+  LONG LineEnd(LONG p) const;
+
+  halyard::user::GapText text_;
+  halyard::user::FormatRuns runs_;
+  std::vector<Format> formats_;
+  std::unordered_map<Format, UINT, FormatHash> formatIndex_;
+  UINT default_ = 0;
+  bool pending_ = false;
+  UINT pendingFmt_ = 0;
+  LONG anchor_ = 0;
+  LONG caret_ = 0;
+  LONG limit_ = kInitialLimit;
+  COLORREF background_ = 0xFFFFFF;
+  BOOL systemBackground_ = TRUE;
+  UndoRecord undo_;
+};

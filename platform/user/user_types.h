@@ -1,0 +1,110 @@
+// Window handles, message parameters, rectangles and the constants of the window manager that
+// the headless window models answer to. Message parameters are pointer-sized, as on Win64, so
+// that an LPARAM can carry a pointer on this host.
+#pragma once
+
+#include <cstdint>
+
+#include "kernel/win_types.h"
+
+using WPARAM = std::uintptr_t;
+using LPARAM = std::intptr_t;
+using LRESULT = std::intptr_t;
+using COLORREF = DWORD;
+
+struct HWND__;
+using HWND = HWND__*;
+
+struct RECT {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+};
+
+struct POINT {
+  LONG x;
+  LONG y;
+};
+
+// 0x00BBGGRR, as the window manager stores colours.
+constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
+  return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) |
+         (static_cast<COLORREF>(b) << 16);
+}
+
+// Window messages.
+constexpr UINT WM_NULL = 0x0000;
+constexpr UINT WM_CREATE = 0x0001;
+constexpr UINT WM_DESTROY = 0x0002;
+constexpr UINT WM_MOVE = 0x0003;
+constexpr UINT WM_SIZE = 0x0005;
+constexpr UINT WM_SETFOCUS = 0x0007;
+constexpr UINT WM_KILLFOCUS = 0x0008;
+constexpr UINT WM_ENABLE = 0x000A;
+constexpr UINT WM_SETTEXT = 0x000C;
+constexpr UINT WM_GETTEXT = 0x000D;
+constexpr UINT WM_GETTEXTLENGTH = 0x000E;
+constexpr UINT WM_CLOSE = 0x0010;
+constexpr UINT WM_SHOWWINDOW = 0x0018;
+constexpr UINT WM_KEYDOWN = 0x0100;
+constexpr UINT WM_KEYUP = 0x0101;
+constexpr UINT WM_CHAR = 0x0102;
+constexpr UINT WM_CUT = 0x0300;
+constexpr UINT WM_COPY = 0x0301;
+constexpr UINT WM_PASTE = 0x0302;
+constexpr UINT WM_CLEAR = 0x0303;
+constexpr UINT WM_UNDO = 0x0304;
+constexpr UINT WM_USER = 0x0400;
+
+// Window styles.
+constexpr DWORD WS_OVERLAPPED = 0x00000000;
+constexpr DWORD WS_TABSTOP = 0x00010000;
+constexpr DWORD WS_GROUP = 0x00020000;
+constexpr DWORD WS_HSCROLL = 0x00100000;
+constexpr DWORD WS_VSCROLL = 0x00200000;
+constexpr DWORD WS_BORDER = 0x00800000;
+constexpr DWORD WS_DISABLED = 0x08000000;
+constexpr DWORD WS_VISIBLE = 0x10000000;
+constexpr DWORD WS_CHILD = 0x40000000;
+constexpr DWORD WS_EX_CLIENTEDGE = 0x00000200;
+
+// ShowWindow commands.
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOW = 5;
+
+// Message box types and answers.
+constexpr UINT MB_OK = 0x00000000;
+constexpr UINT MB_OKCANCEL = 0x00000001;
+constexpr UINT MB_YESNO = 0x00000004;
+constexpr UINT MB_ICONHAND = 0x00000010;
+constexpr UINT MB_ICONQUESTION = 0x00000020;
+constexpr UINT MB_ICONEXCLAMATION = 0x00000030;
+constexpr UINT MB_ICONASTERISK = 0x00000040;
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+
+// Virtual keys.
+constexpr int VK_BACK = 0x08;
+constexpr int VK_TAB = 0x09;
+constexpr int VK_RETURN = 0x0D;
+constexpr int VK_SHIFT = 0x10;
+constexpr int VK_CONTROL = 0x11;
+constexpr int VK_MENU = 0x12;
+constexpr int VK_ESCAPE = 0x1B;
+constexpr int VK_PRIOR = 0x21;
+constexpr int VK_NEXT = 0x22;
+constexpr int VK_END = 0x23;
+constexpr int VK_HOME = 0x24;
+constexpr int VK_LEFT = 0x25;
+constexpr int VK_UP = 0x26;
+constexpr int VK_RIGHT = 0x27;
+constexpr int VK_DOWN = 0x28;
+constexpr int VK_INSERT = 0x2D;
+constexpr int VK_DELETE = 0x2E;
+
+// Clipboard formats.
+constexpr UINT CF_TEXT = 1;

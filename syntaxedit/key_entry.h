@@ -1,0 +1,17 @@
+// KeyEntry: one entry of the control's key tables, the text that the colouring matches with
+// the colour it stands for.
+#pragma once
+
+#include <string>
+
+#include "kernel/win_types.h"
+#include "user/user_types.h"
+
+// flags: compare the key with case (otherwise case is ignored).
+constexpr DWORD KEY_MATCHCASE = 0x4;
+
+struct KeyEntry {
+  std::string key;
+  COLORREF colour = 0;
+  DWORD flags = 0;
+};

@@ -1,0 +1,482 @@
+#include "syntax_edit.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "key_tables.h"
+#include "syntax_colours.h"
+#include "syntax_messages.h"
+#include "syntax_rich_edit.h"
+#include "user/desktop.h"
+
+namespace {
+
+bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+void Trim(std::string& s) {
+  size_t b = 0;
+  while (b < s.size() && IsBlank(s[b])) ++b;
+  size_t e = s.size();
+  while (e > b && IsBlank(s[e - 1])) --e;
+  s = s.substr(b, e - b);
+}
+
+void TrimRight(std::string& s) {
+  while (!s.empty() && IsBlank(s.back())) s.pop_back();
+}
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+bool MatchTable(const KeyEntry* table, int count, const std::string& s, bool forceCase) {
+  if (!table) return false;
+  for (int i = 0; i < count; ++i) {
+    const KeyEntry& k = table[i];
+    bool withCase = forceCase || (k.flags & KEY_MATCHCASE);
+    if (withCase ? k.key == s : EqualNoCase(k.key, s)) return true;
+  }
+  return false;
+}
+
+KeyEntry* MakeTable(int capacity, const char* const* keys, size_t n, COLORREF colour, int* count) {
+  KeyEntry* t = new (std::nothrow) KeyEntry[static_cast<size_t>(capacity)];
+  *count = 0;
+  if (!t) return nullptr;
+  for (size_t i = 0; i < n && static_cast<int>(i) < capacity; ++i) {
+    t[i].key = keys[i];
+    t[i].colour = colour;
+    t[i].flags = 0;
+    ++*count;
+  }
+  return t;
+}
+
+}  // namespace
+
+CSyntaxEdit::CSyntaxEdit() { BuildTmpKeyTable(); }
+
+CSyntaxEdit::~CSyntaxEdit() {
+  // The inner control goes first, while this window is still its parent.
+  m_pRichEdit.reset();
+  FreeKeyTables();
+  std::free(m_pProtect);
+  FreeHiddenFields();
+}
+
+BOOL CSyntaxEdit::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
+  return CreateEx(0, "", style, rect, parent, id);
+}
+
+void CSyntaxEdit::FreeKeyTables() {
+  delete[] m_pPrimaryKeys;
+  delete[] m_pSecondaryKeys;
+  delete[] m_pOutsideKeys;
+  delete[] m_pNumericKeys;
+  m_pPrimaryKeys = m_pSecondaryKeys = m_pOutsideKeys = m_pNumericKeys = nullptr;
+  m_nPrimaryCount = m_nSecondaryCount = m_nOutsideCount = m_nNumericCount = 0;
+}
+
+void CSyntaxEdit::FreeHiddenFields() {
+  for (int i = 0; i < m_nHiddenCount; ++i) {
+    std::free(m_pHidden[i].first);
+    std::free(m_pHidden[i].second);
+  }
+  std::free(m_pHidden);
+  m_pHidden = nullptr;
+  m_nHiddenCount = 0;
+}
+
+void CSyntaxEdit::BuildTmpKeyTable() {
+  using namespace glyphpad;
+  FreeKeyTables();
+  m_pPrimaryKeys =
+      MakeTable(kPrimaryCapacity, kPrimaryKeys, kPrimaryKeyCount, kTagColour, &m_nPrimaryCount);
+  m_pSecondaryKeys = MakeTable(kSecondaryCapacity, kSecondaryKeys, kSecondaryKeyCount, kKeyColour,
+                               &m_nSecondaryCount);
+  m_pOutsideKeys =
+      MakeTable(kOutsideCapacity, kOutsideKeys, kOutsideKeyCount, kKeyColour, &m_nOutsideCount);
+  m_pNumericKeys =
+      MakeTable(kNumericCapacity, kNumericKeys, kNumericKeyCount, kKeyColour, &m_nNumericCount);
+}
+
+const KeyEntry* CSyntaxEdit::GetKeyTable(int table, int* count) const {
+  const KeyEntry* t = nullptr;
+  int n = 0;
+  switch (table) {
+    case 0:
+      t = m_pPrimaryKeys, n = m_nPrimaryCount;
+      break;
+    case 1:
+      t = m_pSecondaryKeys, n = m_nSecondaryCount;
+      break;
+    case 2:
+      t = m_pOutsideKeys, n = m_nOutsideCount;
+      break;
+    case 3:
+      t = m_pNumericKeys, n = m_nNumericCount;
+      break;
+  }
+  if (count) *count = n;
+  return t;
+}
+
+void CSyntaxEdit::RemoveLeadChars(std::string& text, char c) {
+  size_t i = 0;
+  while (i < text.size() && text[i] == c) ++i;
+  text.erase(0, i);
+}
+
+void CSyntaxEdit::RemoveTrailChars(std::string& text, char c) {
+  while (!text.empty() && text.back() == c) text.pop_back();
+}
+
+int CSyntaxEdit::InBetweenValue(int x, int lo, int hi) { return lo <= x && x < hi ? 1 : 0; }
+
+int CSyntaxEdit::FoundPrimaryKey(std::string text) {
+  Trim(text);
+  RemoveTrailChars(text, '>');
+  return MatchTable(m_pPrimaryKeys, m_nPrimaryCount, text, false) ? 1 : 0;
+}
+
+int CSyntaxEdit::FoundSecondaryKey(std::string text) {
+  Trim(text);
+  RemoveLeadChars(text, '<');
+  RemoveTrailChars(text, '=');
+  TrimRight(text);
+  return MatchTable(m_pSecondaryKeys, m_nSecondaryCount, text, false) ? 1 : 0;
+}
+
+int CSyntaxEdit::FoundOutsideKey(std::string text) {
+  Trim(text);
+  if (text.size() <= 1 || text[0] != '&') return 0;
+  if (text.back() == ';') text.pop_back();
+  if (text.size() > 1 && text[1] == '#')
+    return MatchTable(m_pNumericKeys, m_nNumericCount, text, true) ? 1 : 0;
+  return MatchTable(m_pOutsideKeys, m_nOutsideCount, text, false) ? 1 : 0;
+}
+
+int CSyntaxEdit::FoundComments(std::string text) {
+  Trim(text);
+  return text.size() >= 4 && text.compare(0, 4, "<!--") == 0 ? 1 : 0;
+}
+
+int CSyntaxEdit::FoundGrayText(std::string text) {
+  Trim(text);
+  return text.size() >= 3 && EqualNoCase(text.substr(0, 3), "<q-") ? 1 : 0;
+}
+
+// ---- protected ranges ----
+
+int CSyntaxEdit::HasOverlapedProtectRange(int a, int b) {
+  if (!m_pProtect) return -1;
+  for (int i = 0; i < m_nProtectCount; ++i) {
+    const ProtectRange& r = m_pProtect[i];
+    if ((r.start <= a && a < r.end) || (r.start <= b && b < r.end)) return i;
+  }
+  return -1;
+}
+
+void CSyntaxEdit::AddProtectRange(int start, int end) {
+  if (start > end) std::swap(start, end);
+  if (start == end || start < 0) return;
+  // Refuse any range that shares a character with one already there, also one that encloses
+  // it; a range that only touches another (end exclusive) is fine.
+  for (int i = 0; i < m_nProtectCount; ++i)
+    if (start < m_pProtect[i].end && m_pProtect[i].start < end) return;
+  auto* grown = static_cast<ProtectRange*>(
+      std::realloc(m_pProtect, sizeof(ProtectRange) * static_cast<size_t>(m_nProtectCount + 1)));
+  if (!grown) return;
+  m_pProtect = grown;
+  // Kept in ascending order, which the region numbering relies on.
+  int at = m_nProtectCount;
+  while (at > 0 && m_pProtect[at - 1].start > start) {
+    m_pProtect[at] = m_pProtect[at - 1];
+    --at;
+  }
+  m_pProtect[at] = ProtectRange{start, end};
+  ++m_nProtectCount;
+}
+
+void CSyntaxEdit::SetProtectField(const ProtectRange* ranges, int count) {
+  if (!ranges || count <= 0) {
+    std::free(m_pProtect);
+    m_pProtect = nullptr;
+    m_nProtectCount = 0;
+    return;
+  }
+  auto* copy =
+      static_cast<ProtectRange*>(std::malloc(sizeof(ProtectRange) * static_cast<size_t>(count)));
+  if (!copy) return;
+  std::memcpy(copy, ranges, sizeof(ProtectRange) * static_cast<size_t>(count));
+  std::free(m_pProtect);
+  m_pProtect = copy;
+  m_nProtectCount = count;
+}
+
+int CSyntaxEdit::IsInProtectedRange(CHARRANGE& cr) {
+  for (int i = 0; i < m_nProtectCount; ++i) {
+    LONG s = m_pProtect[i].start, e = m_pProtect[i].end;
+    if (cr.cpMin != cr.cpMax) {
+      if (s <= cr.cpMin && cr.cpMin < e) return 1;
+      if (s < cr.cpMax && e >= cr.cpMax) return 1;
+      if (cr.cpMin < s && e < cr.cpMax) return 1;
+    } else if (s < cr.cpMin && cr.cpMin < e) {
+      return 1;
+    }
+  }
+  return 0;
+}
+
+int CSyntaxEdit::CanDelete(int a, int b) {
+  for (int i = 0; i < m_nProtectCount; ++i) {
+    LONG s = m_pProtect[i].start, e = m_pProtect[i].end;
+    if (s <= a && a < e) return 0;
+    if (s < b && e >= b) return 0;
+  }
+  return 1;
+}
+
+int CSyntaxEdit::OffsetProtectField(int pos, int delta) {
+  for (int i = 0; i < m_nProtectCount; ++i) {
+    if (m_pProtect[i].start >= pos) {
+      m_pProtect[i].start += delta;
+      m_pProtect[i].end += delta;
+    }
+  }
+  return 1;
+}
+
+int CSyntaxEdit::GetRegionCount() { return 2 * m_nProtectCount + 1; }
+
+int CSyntaxEdit::GetRegionText(int index, std::string& text, int& isProtected) {
+  text.clear();
+  isProtected = 0;
+  LONG len = m_pRichEdit ? m_pRichEdit->GetTextLength() : 0;
+  if (index < 0 || index > 2 * m_nProtectCount) return 1;
+  LONG a, b;
+  if (index % 2 == 1) {
+    const ProtectRange& r = m_pProtect[(index - 1) / 2];
+    a = r.start;
+    b = r.end;
+    isProtected = 1;
+  } else {
+    int k = index / 2;
+    a = k == 0 ? 0 : m_pProtect[k - 1].end;
+    b = k == m_nProtectCount ? len : m_pProtect[k].start;
+  }
+  a = std::clamp<LONG>(a, 0, len);
+  b = std::clamp<LONG>(b, 0, len);
+  if (b > a && m_pRichEdit) text = m_pRichEdit->GetTextRange(a, b);
+  return 1;
+}
+
+// ---- hidden fields ----
+
+void CSyntaxEdit::AddHiddenField(const char* first, const char* second, int start, int end) {
+  char* a = strdup(first ? first : "");
+  char* b = strdup(second ? second : "");
+  auto* grown = static_cast<HiddenField*>(
+      std::realloc(m_pHidden, sizeof(HiddenField) * static_cast<size_t>(m_nHiddenCount + 1)));
+  if (!a || !b || !grown) {
+    std::free(a);
+    std::free(b);
+    if (grown) m_pHidden = grown;
+    return;
+  }
+  m_pHidden = grown;
+  m_pHidden[m_nHiddenCount++] = HiddenField{a, b, start, end};
+}
+
+int CSyntaxEdit::IsInHiddenField(CHARRANGE& cr) {
+  int flags = 0;
+  for (int i = 0; i < m_nHiddenCount; ++i) {
+    LONG s = m_pHidden[i].start, e = m_pHidden[i].end;
+    if (cr.cpMin == cr.cpMax) {
+      if (s < cr.cpMin && cr.cpMin < e) return 4;
+      continue;
+    }
+    bool inside = s < cr.cpMin && cr.cpMax < e;
+    if (inside) flags |= 4;
+    bool startsIn = s < cr.cpMin && cr.cpMin < e;
+    bool endsIn = s < cr.cpMax && cr.cpMax < e;
+    if ((startsIn || endsIn) && !inside) flags |= 2;
+    if (s >= cr.cpMin && e <= cr.cpMax) flags |= 1;
+  }
+  return flags;
+}
+
+void CSyntaxEdit::RemoveHiddenFields(CHARRANGE& cr) {
+  int w = 0;
+  for (int i = 0; i < m_nHiddenCount; ++i) {
+    HiddenField& f = m_pHidden[i];
+    if (f.start >= cr.cpMin && f.end <= cr.cpMax) {
+      std::free(f.first);
+      std::free(f.second);
+    } else {
+      m_pHidden[w++] = f;
+    }
+  }
+  m_nHiddenCount = w;
+  if (w == 0) {
+    std::free(m_pHidden);
+    m_pHidden = nullptr;
+  }
+}
+
+void CSyntaxEdit::UpdateHiddenFields(int pos, int delta) {
+  for (int i = 0; i < m_nHiddenCount; ++i) {
+    HiddenField& f = m_pHidden[i];
+    if (f.start >= pos) {
+      f.start += delta;
+      f.end += delta;
+    } else if (f.end >= pos) {
+      f.end += delta;
+    }
+  }
+}
+
+int CSyntaxEdit::IsProtectOn() { return m_pRichEdit && m_pRichEdit->IsProtectOn() ? 1 : 0; }
+
+// ---- clipboard requests ----
+
+int CSyntaxEdit::HasSelection() {
+  if (!m_pRichEdit) return 0;
+  CHARRANGE cr;
+  m_pRichEdit->GetSel(cr);
+  return cr.cpMin != cr.cpMax ? 1 : 0;
+}
+
+int CSyntaxEdit::CanPaste() { return m_pRichEdit && m_pRichEdit->CanPaste(0) ? 1 : 0; }
+
+void CSyntaxEdit::Cut() {
+  if (HasSelection()) m_pRichEdit->Cut();
+}
+
+void CSyntaxEdit::Copy() {
+  if (HasSelection()) m_pRichEdit->Copy();
+}
+
+void CSyntaxEdit::Paste() {
+  if (CanPaste()) m_pRichEdit->Paste();
+}
+
+// ---- window ----
+
+int CSyntaxEdit::OnCreate() {
+  auto inner = std::make_unique<SyntaxRichEdit>(this);
+  DWORD scroll = GetStyle() & (WS_HSCROLL | WS_VSCROLL);
+  ModifyStyle(WS_HSCROLL | WS_VSCROLL, 0);
+  RECT client;
+  GetClientRect(&client);
+  DWORD style = WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL |
+                ES_NOHIDESEL | ES_WANTRETURN | ES_SAVESEL | scroll;
+  if (!inner->Create(style, client, this, SYNTAX_RICHEDIT_ID)) return -1;
+  CHARFORMAT cf{};
+  cf.cbSize = sizeof(cf);
+  cf.dwMask = CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_SIZE | CFM_FACE;
+  cf.dwEffects = 0;
+  cf.yHeight = 10 * 20;
+  std::strncpy(cf.szFaceName, "courier new", LF_FACESIZE - 1);
+  inner->SetDefaultCharFormat(cf);
+  inner->LimitText(0);
+  m_pRichEdit = std::move(inner);
+  return 0;
+}
+
+LRESULT CSyntaxEdit::InsertText(bool marker, const char* text) {
+  if (!m_pRichEdit) return 0;
+  CHARRANGE cr;
+  m_pRichEdit->GetSel(cr);
+  if (IsInProtectedRange(cr)) {
+    MessageBeep(MB_OK);
+    return 0;
+  }
+  const char* what = marker ? HIDDEN_TEXT_MARKER : (text ? text : "");
+  // The protected ranges follow through the inner control's change hook, by the length that
+  // was really inserted.
+  m_pRichEdit->ReplaceSel(what, TRUE);
+  LONG len = static_cast<LONG>(std::strlen(what));
+  m_pRichEdit->RecolourChange(cr.cpMin, cr.cpMin + len);
+  return 0;
+}
+
+LRESULT CSyntaxEdit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  SyntaxRichEdit* inner = m_pRichEdit.get();
+  switch (msg) {
+    case WM_CREATE:
+      return OnCreate();
+    case WM_SETFOCUS:
+      if (inner) inner->SetFocus();
+      return 0;
+    case WM_SIZE:
+      if (inner) {
+        RECT client;
+        GetClientRect(&client);
+        inner->MoveWindow(client);
+      }
+      return 0;
+    case WM_SETTEXT:
+    case SEM_SETCONTENT:
+      if (!inner) return 0;
+      inner->SendMessage(WM_SETTEXT, 0, lParam);
+      return msg == WM_SETTEXT ? TRUE : 0;
+    case WM_GETTEXT:
+      return inner ? inner->SendMessage(WM_GETTEXT, wParam, lParam) : 0;
+    case WM_GETTEXTLENGTH:
+    case SEM_GETCONTENTLENGTH:
+      return inner ? inner->GetTextLength() : 0;
+    case SEM_GETCONTENT: {
+      char* buf = reinterpret_cast<char*>(lParam);
+      if (!inner || !buf) return 0;
+      LONG len = inner->GetTextLength();
+      LONG want = static_cast<LONG>(static_cast<std::intptr_t>(wParam));
+      if (want < 0 || want > len) want = len;
+      std::string s = inner->GetTextRange(0, want);
+      std::memcpy(buf, s.data(), s.size());
+      buf[s.size()] = '\0';
+      return 0;
+    }
+    case SEM_SETPROTECTFIELD:
+      SetProtectField(reinterpret_cast<const ProtectRange*>(lParam),
+                      static_cast<int>(static_cast<std::intptr_t>(wParam)));
+      return 0;
+    case SEM_INSERTTEXT:
+      return InsertText(wParam != 0, reinterpret_cast<const char*>(lParam));
+    case SEM_SETPROTECT:
+      if (inner) inner->SetProtect(wParam != 0);
+      return 0;
+    case SEM_GETPROTECT:
+      return IsProtectOn();
+    case SEM_GETSEL: {
+      auto* start = reinterpret_cast<LONG*>(wParam);
+      auto* end = reinterpret_cast<LONG*>(lParam);
+      if (!inner || !start || !end) return 0;
+      CHARRANGE cr;
+      inner->GetSel(cr);
+      *start = cr.cpMin;
+      *end = cr.cpMax;
+      return 1;
+    }
+    case SEM_SETSEL: {
+      if (!inner) return 0;
+      LONG len = inner->GetTextLength();
+      LONG a = static_cast<LONG>(static_cast<std::intptr_t>(wParam));
+      LONG b = static_cast<LONG>(lParam);
+      a = std::clamp<LONG>(a, 0, len);
+      b = std::clamp<LONG>(b, 0, len);
+      inner->SetSel(a, b);
+      return 0;
+    }
+    default:
+      return DefWindowProc(msg, wParam, lParam);
+  }
+}

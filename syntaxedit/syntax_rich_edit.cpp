@@ -1,0 +1,450 @@
+#include "syntax_rich_edit.h"
+
+#include <algorithm>
+
+#include "syntax_colours.h"
+#include "syntax_edit.h"
+#include "user/desktop.h"
+
+using namespace glyphpad;
+
+namespace {
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsQuote(char c) { return c == '"' || c == '\''; }
+// Ends the tag word of a tag span.
+bool EndsTagWord(char c) { return IsSpace(c) || IsQuote(c) || c == '<' || c == '=' || c == '>'; }
+// Ends the tag word that decides the context at a position.
+bool EndsContextWord(char c) { return IsSpace(c) || c == '=' || c == '>'; }
+// Ends a word of plain text around the caret.
+bool EndsTextWord(char c) { return IsSpace(c) || c == '<' || c == '>'; }
+bool IsRefChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '#';
+}
+
+}  // namespace
+
+SyntaxRichEdit::SyntaxRichEdit(CSyntaxEdit* owner) : owner_(owner) {}
+
+// ---- colouring ----
+
+void SyntaxRichEdit::ColourRange(LONG a, LONG b, COLORREF colour) {
+  if (a < 0) a = 0;
+  if (b > GetTextLength()) b = GetTextLength();
+  if (a >= b) return;
+  CHARRANGE old;
+  SendMessage(EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&old));
+  CHARRANGE range{a, b};
+  SendMessage(EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+  CHARFORMAT cf{};
+  cf.cbSize = sizeof(cf);
+  cf.dwMask = CFM_COLOR;
+  cf.dwEffects = 0;
+  cf.crTextColor = colour;
+  SendMessage(EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+  SendMessage(EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&old));
+}
+
+void SyntaxRichEdit::ColourText(const std::string& t, LONG base, LONG a, LONG b) {
+  ColourRange(a, b, kTextColour);
+  for (LONG i = a; i < b; ++i) {
+    if (t[static_cast<size_t>(i - base)] != '&') continue;
+    LONG j = i + 1;
+    while (j < b && IsRefChar(t[static_cast<size_t>(j - base)])) ++j;
+    if (j > i + 1 && owner_->FoundOutsideKey(
+                         t.substr(static_cast<size_t>(i - base), static_cast<size_t>(j - i)))) {
+      LONG end = j;
+      if (end < b && t[static_cast<size_t>(end - base)] == ';') ++end;
+      ColourRange(i, end, kKeyColour);
+    }
+    i = j - 1;
+  }
+}
+
+void SyntaxRichEdit::ColourAttributes(const std::string& t, LONG base, LONG a, LONG b) {
+  auto at = [&](LONG i) { return t[static_cast<size_t>(i - base)]; };
+  bool afterEquals = false;
+  LONG i = a;
+  while (i < b) {
+    char c = at(i);
+    if (IsSpace(c) || IsQuote(c)) {
+      ++i;
+      continue;
+    }
+    LONG j = i;
+    while (j < b) {
+      char d = at(j);
+      if (IsSpace(d) || IsQuote(d) || d == '<' || d == '>') break;
+      ++j;
+      if (d == '=') break;
+    }
+    if (j == i) {
+      ++i;  // a stray "<" or ">" before the span's end
+      continue;
+    }
+    bool endsWithEquals = at(j - 1) == '=';
+    if (c == '=' || afterEquals) {
+      ColourRange(i, j, kDelimiterColour);
+    } else {
+      LONG nameEnd = endsWithEquals ? j - 1 : j;
+      std::string word = t.substr(static_cast<size_t>(i - base), static_cast<size_t>(j - i));
+      ColourRange(i, nameEnd, owner_->FoundSecondaryKey(word) ? kKeyColour : kUnknownColour);
+      if (endsWithEquals) ColourRange(nameEnd, j, kDelimiterColour);
+    }
+    afterEquals = endsWithEquals;
+    i = j;
+  }
+  // Quoted values, from the opening quote on: closed ones are values, open ones are errors.
+  for (i = a; i < b; ++i) {
+    char q = at(i);
+    if (!IsQuote(q)) continue;
+    LONG j = i + 1;
+    while (j < b && at(j) != q && at(j) != '>') ++j;
+    if (j < b && at(j) == q) {
+      ColourRange(i, j + 1, kDelimiterColour);
+      i = j;
+    } else {
+      ColourRange(i, j, kUnknownColour);
+      i = j - 1;
+    }
+  }
+}
+
+bool SyntaxRichEdit::ColourTag(const std::string& t, LONG base, LONG a, LONG e) {
+  auto at = [&](LONG i) { return t[static_cast<size_t>(i - base)]; };
+  ColourRange(a, e, kTextColour);
+  ColourRange(a, a + 1, kDelimiterColour);
+  LONG w = a + 1;
+  while (w < e && !EndsTagWord(at(w))) ++w;
+  std::string word = t.substr(static_cast<size_t>(a - base), static_cast<size_t>(w - a));
+  if (owner_->FoundPrimaryKey(word)) {
+    ColourRange(a + 1, w, kTagColour);
+  } else {
+    bool comment = owner_->FoundComments(word) != 0;
+    if (comment || owner_->FoundGrayText(word)) {
+      ColourRange(a, e, comment ? kCommentColour : kGrayTextColour);
+      // No ">" came before the next "<": the rest of the text reads as comment.
+      if (CharAt(e) == '<' && e < GetTextLength()) {
+        ColourRange(e, GetTextLength(), kCommentColour);
+        return true;
+      }
+      return false;
+    }
+    ColourRange(a + 1, w, kUnknownColour);
+  }
+  bool closed = e - 1 > a && at(e - 1) == '>';
+  ColourAttributes(t, base, w, closed ? e - 1 : e);
+  if (closed) ColourRange(e - 1, e, kDelimiterColour);
+  return false;
+}
+
+void SyntaxRichEdit::ColourHidden(LONG a, LONG b) {
+  const HiddenField* f = owner_->GetHiddenFields();
+  for (int i = 0; i < owner_->GetHiddenFieldCount(); ++i) {
+    LONG s = std::max(a, f[i].start), e = std::min(b, f[i].end);
+    if (s < e) ColourRange(s, e, kHiddenColour);
+  }
+}
+
+void SyntaxRichEdit::FullPass(LONG start, LONG end) {
+  LONG len = GetTextLength();
+  start = std::clamp<LONG>(start, 0, len);
+  end = std::clamp<LONG>(end, start, len);
+  CWnd* focus = end - start >= 1025 ? CWnd::GetFocus() : nullptr;
+  HWND focusHandle = focus ? focus->m_hWnd : nullptr;
+  BOOL wasVisible = ShowWindow(SW_HIDE);
+  std::string t = GetTextRange(start, end);
+  LONG pos = start;
+  bool ended = false;
+  for (;;) {
+    size_t found = t.find('<', static_cast<size_t>(pos - start));
+    if (found == std::string::npos) break;
+    LONG lt = start + static_cast<LONG>(found);
+    ColourText(t, start, pos, lt);
+    LONG k = lt + 1;
+    while (k < end && t[static_cast<size_t>(k - start)] != '>' &&
+           t[static_cast<size_t>(k - start)] != '<')
+      ++k;
+    LONG e = (k < end && t[static_cast<size_t>(k - start)] == '>') ? k + 1 : k;
+    if (ColourTag(t, start, lt, e)) {
+      ended = true;
+      break;
+    }
+    pos = e;
+  }
+  if (!ended) ColourText(t, start, pos, end);
+  ColourHidden(start, ended ? len : end);
+  if (wasVisible) ShowWindow(SW_SHOW);
+  if (focusHandle && IsWindow(focusHandle)) ::SetFocus(focusHandle);
+}
+
+LONG SyntaxRichEdit::TagSpanEnd(LONG from) const {
+  LONG len = GetTextLength();
+  for (LONG k = from; k < len; ++k) {
+    char c = CharAt(k);
+    if (c == '>') return k + 1;
+    if (c == '<') return k;
+  }
+  return len;
+}
+
+void SyntaxRichEdit::RecolourTagSpan(LONG a, LONG e) {
+  if (a >= e) return;
+  BOOL wasVisible = ShowWindow(SW_HIDE);
+  std::string t = GetTextRange(a, e);
+  bool toEnd = ColourTag(t, a, a, e);
+  ColourHidden(a, toEnd ? GetTextLength() : e);
+  if (wasVisible) ShowWindow(SW_SHOW);
+}
+
+void SyntaxRichEdit::RecolourTextSpan(LONG a, LONG e) {
+  if (a >= e) return;
+  std::string t = GetTextRange(a, e);
+  ColourText(t, a, a, e);
+  ColourHidden(a, e);
+}
+
+void SyntaxRichEdit::RecolourChange(LONG a, LONG b) {
+  LONG len = GetTextLength();
+  a = std::clamp<LONG>(a, 0, len);
+  b = std::clamp<LONG>(b, a, len);
+  LONG lo = 0;
+  for (LONG i = a - 1; i >= 0; --i) {
+    char c = CharAt(i);
+    if (c == '<') {
+      lo = i;
+      break;
+    }
+    if (c == '>') {
+      lo = i + 1;  // the ">" closes the tag before; it keeps its colour
+      break;
+    }
+  }
+  LONG hi = len;
+  for (LONG k = b; k < len; ++k) {
+    char c = CharAt(k);
+    if (c == '<' || c == '>') {
+      hi = k + 1;
+      break;
+    }
+  }
+  FullPass(lo, hi);
+}
+
+void SyntaxRichEdit::ResetCaretColour() {
+  CHARFORMAT cf{};
+  cf.cbSize = sizeof(cf);
+  cf.dwMask = CFM_COLOR;
+  cf.crTextColor = kTextColour;
+  SendMessage(EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+}
+
+DWORD SyntaxRichEdit::ContextAt(LONG pos, LONG* wordStart, LONG* wordEnd) {
+  LONG len = GetTextLength();
+  pos = std::clamp<LONG>(pos, 0, len);
+  for (LONG i = pos - 1; i >= 0; --i) {
+    char c = CharAt(i);
+    if (c == '>') return kContextOutside;
+    if (c != '<') continue;
+    LONG j = i + 1;
+    while (j < len && !EndsContextWord(CharAt(j))) ++j;
+    if (wordStart) *wordStart = i;
+    if (wordEnd) *wordEnd = j;
+    std::string word = GetTextRange(i, j);
+    if (owner_->FoundComments(word)) return kContextComment;
+    if (owner_->FoundGrayText(word)) return kContextGrayText;
+    return kContextTag;  // a known tag or any word that begins with "<"
+  }
+  return kContextOutside;
+}
+
+int SyntaxRichEdit::WordClassAtCaret() {
+  CHARRANGE cr;
+  GetSel(cr);
+  LONG caret = cr.cpMax;
+  LONG len = GetTextLength();
+  LONG tagStart = -1;
+  DWORD ctx = ContextAt(caret, &tagStart);
+  auto ends = [](char c) { return EndsTextWord(c) || IsQuote(c) || c == '='; };
+  LONG s = caret;
+  while (s > 0 && !ends(CharAt(s - 1))) --s;
+  if (s > 0 && CharAt(s - 1) == '<') --s;
+  LONG e = caret;
+  while (e < len && !ends(CharAt(e))) ++e;
+  std::string word = GetTextRange(s, e);
+  if (ctx == kContextComment || ctx == kContextGrayText) {
+    if (owner_->FoundComments(word) || owner_->FoundGrayText(word)) return kWordOther;
+  }
+  if (!word.empty() && word[0] == '<')
+    return owner_->FoundPrimaryKey(word) ? kWordKnownTag : kWordUnknownTag;
+  if (ctx == kContextTag) {
+    char open = 0;
+    for (LONG i = tagStart + 1; i < caret; ++i) {
+      char c = CharAt(i);
+      if (open ? c == open : IsQuote(c)) open = open ? 0 : c;
+    }
+    if (open) return kWordQuoted;
+    if (word.empty()) return kWordOther;
+    return owner_->FoundSecondaryKey(word) ? kWordKnownAttribute : kWordUnknownAttribute;
+  }
+  return kWordOther;
+}
+
+void SyntaxRichEdit::AfterTyped(LONG p, LONG n, unsigned char ch) {
+  LONG len = GetTextLength();
+  LONG tagStart = -1, wordEnd = -1;
+  DWORD ctx = ContextAt(p, &tagStart, &wordEnd);
+  if (ctx == kContextComment || ctx == kContextGrayText) {
+    if (ch == '>') {
+      ColourRange(p, p + n, ctx == kContextComment ? kCommentColour : kGrayTextColour);
+      FullPass(p + n, len);
+      ResetCaretColour();
+    } else if (p < wordEnd) {
+      // Still typing the opening word ("<!-" becoming "<!--"): the tag is what changed.
+      RecolourTagSpan(tagStart, TagSpanEnd(tagStart + 1));
+    }
+    return;
+  }
+  if (ch == '<') {
+    if (ctx == kContextTag) RecolourTagSpan(tagStart, p);
+    RecolourTagSpan(p, TagSpanEnd(p + 1));
+    return;
+  }
+  if (ch == '>') {
+    if (ctx == kContextTag) {
+      RecolourTagSpan(tagStart, p + n);
+    } else {
+      LONG from = p;
+      while (from > 0 && CharAt(from - 1) != '>' && CharAt(from - 1) != '<') --from;
+      RecolourTextSpan(from, p + n);
+    }
+    // What followed the ">" is text now, up to the next tag.
+    LONG next = FindChar('<', p + n, len);
+    RecolourTextSpan(p + n, next < 0 ? len : next);
+    ResetCaretColour();
+    return;
+  }
+  if (ctx == kContextTag) {
+    // A tag word, an attribute name, a value or the blanks between them changed: the tag is
+    // recoloured as a whole, which covers every keystroke case inside it.
+    RecolourTagSpan(tagStart, TagSpanEnd(tagStart + 1));
+    return;
+  }
+  LONG a = p;
+  while (a > 0 && !EndsTextWord(CharAt(a - 1))) --a;
+  LONG b = p + n;
+  while (b < len && !EndsTextWord(CharAt(b))) ++b;
+  RecolourTextSpan(a, b);
+}
+
+// ---- protection and recording ----
+
+bool SyntaxRichEdit::Refused(CHARRANGE cr) {
+  return owner_->IsInProtectedRange(cr) || (owner_->IsInHiddenField(cr) & 6);
+}
+
+void SyntaxRichEdit::SetProtect(bool on) {
+  CHARRANGE cr;
+  GetSel(cr);
+  if (on && !protectOn_) {
+    protectOn_ = true;
+    protectMark_ = cr.cpMin;
+  } else if (!on && protectOn_) {
+    protectOn_ = false;
+    if (protectMark_ != cr.cpMax)
+      owner_->AddProtectRange(std::min(protectMark_, cr.cpMax), std::max(protectMark_, cr.cpMax));
+    protectMark_ = 0;
+  }
+}
+
+void SyntaxRichEdit::OnTextChanged(LONG pos, LONG removed, LONG inserted) {
+  LONG delta = inserted - removed;
+  if (delta != 0) owner_->OffsetProtectField(pos, delta);
+  if (protectOn_ && pos < protectMark_) protectMark_ = std::max(pos, protectMark_ + delta);
+  ++changeSerial_;
+  lastChangePos_ = pos;
+  lastChangeInserted_ = inserted;
+}
+
+LRESULT SyntaxRichEdit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_SETTEXT: {
+      BeginWaitCursor();
+      BOOL wasVisible = ShowWindow(SW_HIDE);
+      CRichEditCtrl::WindowProc(WM_SETTEXT, wParam, lParam);
+      FullPass(0, GetTextLength());
+      SetSel(0, 0);
+      if (wasVisible) ShowWindow(SW_SHOW);
+      EndWaitCursor();
+      return TRUE;
+    }
+    case WM_CHAR: {
+      unsigned char ch = static_cast<unsigned char>(wParam & 0xFF);
+      bool inserts = ch >= 0x20 || ch == '\t' || ch == '\r' || ch == '\n';
+      if (!inserts) return CRichEditCtrl::WindowProc(msg, wParam, lParam);
+      CHARRANGE sel;
+      GetSel(sel);
+      if (Refused(sel)) {
+        MessageBeep(MB_OK);
+        return 0;
+      }
+      unsigned serial = changeSerial_;
+      CRichEditCtrl::WindowProc(msg, wParam, lParam);
+      if (serial == changeSerial_) return 0;
+      if (sel.cpMin == sel.cpMax)
+        AfterTyped(lastChangePos_, lastChangeInserted_, ch);
+      else
+        RecolourChange(lastChangePos_, lastChangePos_ + lastChangeInserted_);
+      return 0;
+    }
+    case WM_KEYDOWN: {
+      int vk = static_cast<int>(wParam);
+      bool ctrl = GetKeyState(VK_CONTROL) < 0;
+      bool edits = vk == VK_DELETE || vk == VK_BACK || (ctrl && (vk == 'X' || vk == 'V'));
+      if (edits) {
+        CHARRANGE sel;
+        GetSel(sel);
+        CHARRANGE check = sel;
+        // A lone Delete or Backspace removes the character beside the caret: that character
+        // is what must not be protected or hidden.
+        if (sel.cpMin == sel.cpMax && (vk == VK_DELETE || vk == VK_BACK)) {
+          LONG c = sel.cpMin;
+          if (vk == VK_DELETE && c < GetTextLength()) {
+            LONG n = (CharAt(c) == '\r' && CharAt(c + 1) == '\n') ? 2 : 1;
+            check = CHARRANGE{c, c + n};
+          } else if (vk == VK_BACK && c > 0) {
+            LONG n = (c >= 2 && CharAt(c - 2) == '\r' && CharAt(c - 1) == '\n') ? 2 : 1;
+            check = CHARRANGE{c - n, c};
+          }
+        }
+        if (Refused(check)) {
+          MessageBeep(MB_OK);
+          return 0;
+        }
+      }
+      unsigned serial = changeSerial_;
+      CRichEditCtrl::WindowProc(msg, wParam, lParam);
+      if (serial != changeSerial_)
+        RecolourChange(lastChangePos_, lastChangePos_ + lastChangeInserted_);
+      return 0;
+    }
+    case WM_CUT:
+    case WM_PASTE:
+    case WM_CLEAR: {
+      CHARRANGE sel;
+      GetSel(sel);
+      if (Refused(sel)) return 0;
+      [[fallthrough]];
+    }
+    case EM_UNDO:
+    case WM_UNDO: {
+      unsigned serial = changeSerial_;
+      LRESULT r = CRichEditCtrl::WindowProc(msg, wParam, lParam);
+      if (serial != changeSerial_)
+        RecolourChange(lastChangePos_, lastChangePos_ + lastChangeInserted_);
+      return r;
+    }
+    default:
+      return CRichEditCtrl::WindowProc(msg, wParam, lParam);
+  }
+}

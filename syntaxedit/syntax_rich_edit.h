@@ -1,0 +1,61 @@
+// SyntaxRichEdit: the rich edit control inside CSyntaxEdit. On top of ordinary editing it
+// colours the text (the whole text when it is set, the span around a change after typing,
+// deleting, cutting and pasting), refuses edits of protected ranges and hidden fields with a
+// beep, keeps the protected ranges in step with its edits and records protect ranges while
+// protect recording is on. Colouring keeps no state: every pass reads the text again. The
+// owner outlives this control; one thread only.
+#pragma once
+
+#include <string>
+
+#include "user/rich_edit_ctrl.h"
+
+class CSyntaxEdit;
+
+class SyntaxRichEdit : public CRichEditCtrl {
+ public:
+  explicit SyntaxRichEdit(CSyntaxEdit* owner);
+
+  LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+  // Selects [a, b), gives it the colour (automatic colour cleared), restores the selection.
+  void ColourRange(LONG a, LONG b, COLORREF colour);
+  // The full colouring pass over [start, end).
+  void FullPass(LONG start, LONG end);
+  // Where pos stands: 0, or the tag, comment or component flag with the extent of the tag word.
+  DWORD ContextAt(LONG pos, LONG* wordStart = nullptr, LONG* wordEnd = nullptr);
+  // The class of the word at the caret (glyphpad::kWord...).
+  int WordClassAtCaret();
+  // Recolours [a, b) widened to the "<" or ">" on either side.
+  void RecolourChange(LONG a, LONG b);
+
+  // Protect recording.
+  void SetProtect(bool on);
+  bool IsProtectOn() const { return protectOn_; }
+  LONG GetProtectMark() const { return protectMark_; }
+
+ protected:
+  void OnTextChanged(LONG pos, LONG removed, LONG inserted) override;
+
+ private:
+  bool Refused(CHARRANGE cr);
+  void AfterTyped(LONG p, LONG n, unsigned char ch);
+  void ColourText(const std::string& t, LONG base, LONG a, LONG b);
+  // Colours the tag span [a, e); true when a comment or component opened there runs on to the
+  // end of the text, which ends the pass.
+  bool ColourTag(const std::string& t, LONG base, LONG a, LONG e);
+  void ColourAttributes(const std::string& t, LONG base, LONG a, LONG b);
+  void ColourHidden(LONG a, LONG b);
+  // Tag span from a "<" at a: up to the next ">" (inclusive) or "<" (exclusive), or the end.
+  LONG TagSpanEnd(LONG from) const;
+  void RecolourTagSpan(LONG a, LONG e);
+  void RecolourTextSpan(LONG a, LONG e);
+  void ResetCaretColour();
+
+  CSyntaxEdit* owner_;
+  bool protectOn_ = false;
+  LONG protectMark_ = 0;
+  unsigned changeSerial_ = 0;
+  LONG lastChangePos_ = 0;
+  LONG lastChangeInserted_ = 0;
+};
