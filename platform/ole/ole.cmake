@@ -1,4 +1,5 @@
-# COM basics and OLE Automation values: HRESULT, GUID, IUnknown, IStream, BSTR, the code page.
+# COM basics and OLE Automation values: HRESULT, GUID, IUnknown, IStream, BSTR, the code page,
+# VARIANT with its conversions, SAFEARRAY and OLE dates.
 halyard_library(halyard_ole
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/bstr.cpp
@@ -7,12 +8,19 @@ halyard_library(halyard_ole
     ${CMAKE_CURRENT_LIST_DIR}/file_stream.cpp
     ${CMAKE_CURRENT_LIST_DIR}/guid.cpp
     ${CMAKE_CURRENT_LIST_DIR}/memory_stream.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ole_date.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/safearray.cpp
     ${CMAKE_CURRENT_LIST_DIR}/stream.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/variant.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/variant_convert.cpp
   DEPS halyard_kernel)
 
 halyard_test(ole_tests LABEL platform
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/code_page_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/guid_bstr_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/ole_date_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/safearray_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/stream_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/variant_test.cpp
   DEPS halyard_ole)

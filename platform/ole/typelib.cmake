@@ -2,4 +2,5 @@
 halyard_library(halyard_typelib
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/typelib_msft.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/typelib_reader.cpp
   DEPS halyard_ole)
