@@ -1,0 +1,62 @@
+// Whole-file reads and locked, atomic rewrites of the small text files the registry and the
+// profile functions keep. A rewrite takes an exclusive flock on "<file>.lock" beside the file,
+// reads the current contents, lets the caller change them, writes the result to "<file>.tmp",
+// flushes it to disk and renames it over the file. Readers therefore see either the old or the
+// new file, never a part of one; writers from any number of processes are serialised, and a
+// writer that dies at any moment leaves the old file (and at worst a stale .tmp that the next
+// writer replaces). Functions may be called from any thread.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <functional>
+#include <string>
+
+#include "kernel/win_types.h"
+
+namespace halyard::registry {
+
+// The identity of one version of a file: a rewrite always changes it.
+struct FileStamp {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  off_t size = -1;
+  long long mtimeNs = 0;
+  long long ctimeNs = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp StampOf(const struct stat& st);
+
+// Reads a whole file. Returns 0, ERROR_FILE_NOT_FOUND when it does not exist, or another
+// system error code.
+DWORD ReadWholeFile(const std::string& path, std::string* out, FileStamp* stamp = nullptr);
+
+// Creates a folder and its missing parents; false with errno set when that fails.
+bool MakeFolders(const std::string& path);
+
+// An exclusive lock on "<path>.lock", held until destruction.
+class FileLock {
+ public:
+  FileLock() = default;
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  // Creates missing folders and waits for the lock. Returns 0 or a system error code
+  // (ERROR_ACCESS_DENIED when the place cannot be written).
+  DWORD Acquire(const std::string& path);
+
+ private:
+  int fd_ = -1;
+};
+
+// Called after the new contents are complete in the temporary file and before the rename;
+// tests use it to stop a writer at the worst moment.
+using BeforeReplaceHook = void (*)(const std::string& tempPath);
+void SetBeforeReplaceHookForTesting(BeforeReplaceHook hook);
+
+// Writes contents to "<path>.tmp", syncs it and renames it over path. The caller holds the
+// lock. Returns 0 or a system error code; *stamp receives the new file's identity.
+DWORD ReplaceFile(const std::string& path, const std::string& contents, FileStamp* stamp);
+
+}  // namespace halyard::registry
