@@ -1,0 +1,250 @@
+// quarb-stubs: the command-line front end of the Java stub compiler. It loads a type
+// library file and writes its interface stubs or class stubs, or lists its types and
+// members with the type codes the stubs are made from.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "java_types.h"
+#include "ole/code_page.h"
+#include "ole/file_stream.h"
+#include "ole/memory_stream.h"
+#include "ole/typelib.h"
+#include "property_info.h"
+#include "stub_writer.h"
+
+namespace {
+
+using halyard::ole::ComPtr;
+
+enum Exit { kOk = 0, kUsage = 1, kLoadFailed = 2, kWriteFailed = 3 };
+
+const char kHelp[] =
+    "usage: quarb-stubs interfaces FILE [-o OUT]\n"
+    "       quarb-stubs classes FILE [-o OUT]\n"
+    "       quarb-stubs dump FILE\n"
+    "\n"
+    "Reads the type library FILE (.tlb) and writes Java source stubs for it.\n"
+    "  interfaces  enumeration interfaces, abstract interfaces and class shells\n"
+    "  classes     enumeration interfaces, abstract interfaces and implementation classes\n"
+    "  dump        every type with its kind, every member with its kind, member id,\n"
+    "              invoke kind, flags and type codes, and the properties the stubs get\n"
+    "  -o OUT      write to the file OUT instead of standard output\n"
+    "\n"
+    "Imported libraries (such as stdole2.tlb) are looked for beside FILE and in the\n"
+    "folders of HALYARD_TYPELIB_PATH (separated by ':').\n"
+    "\n"
+    "Exit codes: 0 done, 1 bad usage, 2 FILE is no readable type library,\n"
+    "3 the output cannot be written.\n";
+
+const char* KindName(TYPEKIND k) {
+  static const char* const names[] = {"enum",     "record",  "module", "interface",
+                                      "dispatch", "coclass", "alias",  "union"};
+  return unsigned(k) < 8 ? names[k] : "unknown";
+}
+const char* FuncKindName(FUNCKIND k) {
+  static const char* const names[] = {"virtual", "purevirtual", "nonvirtual", "static", "dispatch"};
+  return unsigned(k) < 5 ? names[k] : "unknown";
+}
+const char* InvokeName(INVOKEKIND k) {
+  switch (k) {
+    case INVOKE_FUNC:
+      return "func";
+    case INVOKE_PROPERTYGET:
+      return "propget";
+    case INVOKE_PROPERTYPUT:
+      return "propput";
+    case INVOKE_PROPERTYPUTREF:
+      return "propputref";
+  }
+  return "unknown";
+}
+const char* VarKindName(VARKIND k) {
+  static const char* const names[] = {"perinstance", "static", "const", "dispatch"};
+  return unsigned(k) < 4 ? names[k] : "unknown";
+}
+
+std::string Code(TypeCode c) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "0x%04X %s", c, quarb::JavaMemberType(c).c_str());
+  return buf;
+}
+
+std::string ValueText(const VARIANT* v) {
+  if (!v) return "";
+  char buf[64];
+  switch (v->vt) {
+    case VT_I2:
+      std::snprintf(buf, sizeof buf, "%d", v->iVal);
+      break;
+    case VT_I4:
+    case VT_INT:
+    case VT_ERROR:
+      std::snprintf(buf, sizeof buf, "%d", int(v->lVal));
+      break;
+    case VT_UI4:
+    case VT_UINT:
+      std::snprintf(buf, sizeof buf, "%u", unsigned(v->ulVal));
+      break;
+    case VT_R8:
+      std::snprintf(buf, sizeof buf, "%g", v->dblVal);
+      break;
+    case VT_BSTR:
+      return "\"" + halyard::ole::AnsiFromBstr(v->bstrVal) + "\"";
+    default:
+      std::snprintf(buf, sizeof buf, "(vt %d)", v->vt);
+      break;
+  }
+  return buf;
+}
+
+void DumpType(FILE* out, ITypeLib* lib, UINT index) {
+  TYPEKIND kind;
+  BSTR bstr = nullptr;
+  lib->GetTypeInfoType(index, &kind);
+  lib->GetDocumentation(INT(index), &bstr, nullptr, nullptr, nullptr);
+  std::string name = quarb::TakeAnsi(bstr);
+  ComPtr<ITypeInfo> info;
+  TYPEATTR* attr = nullptr;
+  if (FAILED(lib->GetTypeInfo(index, info.Put())) || FAILED(info->GetTypeAttr(&attr))) {
+    std::fprintf(out, "type %u %s %s: cannot be read\n", index, KindName(kind), name.c_str());
+    return;
+  }
+  std::fprintf(out, "type %u %s %s %s flags 0x%X\n", index, KindName(kind), name.c_str(),
+               halyard::ole::GuidToString(attr->guid).c_str(), attr->wTypeFlags);
+  for (UINT i = 0; i < attr->cImplTypes; ++i) {
+    HREFTYPE href = 0;
+    INT flags = 0;
+    ComPtr<ITypeInfo> ref;
+    std::string refName = "(unresolved)";
+    info->GetImplTypeFlags(i, &flags);
+    if (SUCCEEDED(info->GetRefTypeOfImplType(i, &href)) &&
+        SUCCEEDED(info->GetRefTypeInfo(href, ref.Put())))
+      quarb::TypeName(ref.Get(), &refName);
+    std::fprintf(out, "  %s %s flags 0x%X\n", kind == TKIND_COCLASS ? "implements" : "inherits",
+                 refName.c_str(), unsigned(flags));
+  }
+  for (UINT i = 0; i < attr->cFuncs; ++i) {
+    FUNCDESC* f = nullptr;
+    if (FAILED(info->GetFuncDesc(i, &f))) continue;
+    std::vector<BSTR> names(std::size_t(f->cParams) + 1, nullptr);
+    UINT got = 0;
+    info->GetNames(f->memid, names.data(), UINT(names.size()), &got);
+    std::string fname = got ? halyard::ole::AnsiFromBstr(names[0]) : "";
+    std::fprintf(out, "  func %s: kind %s, memid %d, invoke %s, flags 0x%X, result %s\n",
+                 fname.c_str(), FuncKindName(f->funckind), int(f->memid), InvokeName(f->invkind),
+                 f->wFuncFlags,
+                 Code(quarb::MemberTypeCode(info.Get(), f->elemdescFunc.tdesc)).c_str());
+    for (SHORT p = 0; p < f->cParams; ++p) {
+      std::string pname = UINT(p) + 1 < got ? halyard::ole::AnsiFromBstr(names[p + 1]) : "";
+      std::fprintf(out, "    param %s: flags 0x%X, type %s\n",
+                   pname.empty() ? "(unnamed)" : pname.c_str(),
+                   f->lprgelemdescParam[p].paramdesc.wParamFlags,
+                   Code(quarb::MemberTypeCode(info.Get(), f->lprgelemdescParam[p].tdesc)).c_str());
+    }
+    for (UINT n = 0; n < got; ++n) SysFreeString(names[n]);
+    info->ReleaseFuncDesc(f);
+  }
+  for (UINT i = 0; i < attr->cVars; ++i) {
+    VARDESC* v = nullptr;
+    if (FAILED(info->GetVarDesc(i, &v))) continue;
+    BSTR vname = nullptr;
+    info->GetDocumentation(v->memid, &vname, nullptr, nullptr, nullptr);
+    std::fprintf(out, "  var %s: kind %s, memid %d, flags 0x%X, type %s",
+                 quarb::TakeAnsi(vname).c_str(), VarKindName(v->varkind), int(v->memid),
+                 v->wVarFlags,
+                 Code(quarb::MemberTypeCode(info.Get(), v->elemdescVar.tdesc)).c_str());
+    if (v->varkind == VAR_CONST) std::fprintf(out, ", value %s", ValueText(v->lpvarValue).c_str());
+    std::fprintf(out, "\n");
+    info->ReleaseVarDesc(v);
+  }
+  if (kind == TKIND_INTERFACE || kind == TKIND_DISPATCH) {
+    quarb::PropertyList props;
+    quarb::CollectProperties(info.Get(), &props);
+    for (const PropertyInfo& p : props.properties)
+      std::fprintf(out, "  property %s: flags 0x%X, memid %d, type 0x%04X %s\n", p.name.c_str(),
+                   unsigned(p.flags), int(p.memid), p.type,
+                   quarb::JavaPropertyType(p.type, p.flags, props.interfaces).c_str());
+  }
+  info->ReleaseTypeAttr(attr);
+}
+
+int Dump(ITypeLib* lib) {
+  BSTR name = nullptr, doc = nullptr;
+  lib->GetDocumentation(-1, &name, &doc, nullptr, nullptr);
+  TLIBATTR* attr = nullptr;
+  lib->GetLibAttr(&attr);
+  std::printf("library %s %s version %u.%u lcid 0x%X \"%s\"\n", quarb::TakeAnsi(name).c_str(),
+              halyard::ole::GuidToString(attr->guid).c_str(), attr->wMajorVerNum,
+              attr->wMinorVerNum, unsigned(attr->lcid), quarb::TakeAnsi(doc).c_str());
+  lib->ReleaseTLibAttr(attr);
+  UINT count = lib->GetTypeInfoCount();
+  for (UINT i = 0; i < count; ++i) DumpType(stdout, lib, i);
+  return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kOk : kWriteFailed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  for (const std::string& a : args) {
+    if (a == "--help" || a == "-h") {
+      std::fputs(kHelp, stdout);
+      return kOk;
+    }
+  }
+  if (args.size() < 2) {
+    std::fputs(kHelp, stderr);
+    return kUsage;
+  }
+  const std::string& command = args[0];
+  const std::string& file = args[1];
+  std::string outPath;
+  for (std::size_t i = 2; i < args.size(); ++i) {
+    if (args[i] == "-o" && i + 1 < args.size() && command != "dump") {
+      outPath = args[++i];
+    } else {
+      std::fprintf(stderr, "quarb-stubs: unexpected argument '%s'\n", args[i].c_str());
+      return kUsage;
+    }
+  }
+  if (command != "interfaces" && command != "classes" && command != "dump") {
+    std::fprintf(stderr, "quarb-stubs: unknown command '%s' (try --help)\n", command.c_str());
+    return kUsage;
+  }
+
+  std::u16string wide = halyard::ole::AnsiToWide(file);
+  ITypeLib* raw = nullptr;
+  HRESULT hr = LoadTypeLib(wide.c_str(), &raw);
+  if (FAILED(hr)) {
+    std::fprintf(stderr, "quarb-stubs: cannot load type library %s (0x%08X)\n", file.c_str(),
+                 unsigned(hr));
+    return kLoadFailed;
+  }
+  ComPtr<ITypeLib> lib = ComPtr<ITypeLib>::Attach(raw);
+  if (command == "dump") return Dump(lib.Get());
+
+  ComPtr<IStream> stream;
+  if (outPath.empty()) {
+    stream = ComPtr<IStream>::Attach(new halyard::ole::MemoryStream());
+  } else if (FAILED(
+                 SHCreateStreamOnFileA(outPath.c_str(), STGM_CREATE | STGM_WRITE, stream.Put()))) {
+    std::fprintf(stderr, "quarb-stubs: cannot create %s\n", outPath.c_str());
+    return kWriteFailed;
+  }
+  if (command == "interfaces")
+    quarb::WriteInterfaceStubs(lib.Get(), stream.Get());
+  else
+    quarb::WriteClassStubs(lib.Get(), stream.Get());
+  if (outPath.empty()) {
+    auto* memory = static_cast<halyard::ole::MemoryStream*>(stream.Get());
+    const std::vector<BYTE>& bytes = memory->Bytes();
+    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
+        std::fflush(stdout) != 0)
+      return kWriteFailed;
+  } else if (FAILED(stream->Commit(0))) {
+    return kWriteFailed;
+  }
+  return kOk;
+}
