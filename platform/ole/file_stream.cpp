@@ -10,6 +10,7 @@
 
 #include "kernel/win_error.h"
 #include "kernel/win_path.h"
+#include "kernel/win_time.h"
 #include "ole/bstr.h"
 #include "ole/code_page.h"
 #include "ole/com_memory.h"
@@ -20,16 +21,6 @@ namespace {
 HRESULT FromErrno(int err) { return HRESULT_FROM_WIN32(halyard::WinErrorFromErrno(err)); }
 
 bool Writable(DWORD mode) { return (mode & (STGM_WRITE | STGM_READWRITE)) != 0; }
-
-// 100-nanosecond intervals since 1601-01-01, the FILETIME count.
-FILETIME ToFileTime(const timespec& ts) {
-  const ULONGLONG ticks = (static_cast<ULONGLONG>(ts.tv_sec) + 11644473600ull) * 10000000ull +
-                          static_cast<ULONGLONG>(ts.tv_nsec) / 100;
-  FILETIME ft;
-  ft.dwLowDateTime = static_cast<DWORD>(ticks);
-  ft.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
-  return ft;
-}
 
 }  // namespace
 
@@ -161,9 +152,9 @@ HRESULT FileStream::Stat(STATSTG* pstatstg, DWORD grfStatFlag) {
   std::memset(pstatstg, 0, sizeof(*pstatstg));
   pstatstg->type = STGTY_STREAM;
   pstatstg->cbSize.QuadPart = static_cast<ULONGLONG>(st.st_size);
-  pstatstg->mtime = ToFileTime(st.st_mtim);
-  pstatstg->atime = ToFileTime(st.st_atim);
-  pstatstg->ctime = ToFileTime(st.st_ctim);
+  pstatstg->mtime = halyard::FileTimeFromTimespec(st.st_mtim);
+  pstatstg->atime = halyard::FileTimeFromTimespec(st.st_atim);
+  pstatstg->ctime = halyard::FileTimeFromTimespec(st.st_ctim);
   pstatstg->grfMode = mode_;
   if ((grfStatFlag & STATFLAG_NONAME) == 0) {
     // The name is the last component of the path, as the shell's file streams report it.

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "kernel/win_time.h"
 #include "kernel/win_types.h"
 
 using WCHAR = char16_t;
@@ -20,13 +21,7 @@ using LPBSTR = BSTR*;
 
 using FLOAT = float;
 using DOUBLE = double;
-using LPVOID = void*;
-using LPCVOID = const void*;
-using PVOID = void*;
 using LPBOOL = BOOL*;
-using LPDWORD = DWORD*;
-using LPLONG = LONG*;
-using LPBYTE = BYTE*;
 using SCODE = LONG;
 using LCID = DWORD;
 using DISPID = LONG;
@@ -70,7 +65,3 @@ union ULARGE_INTEGER {
   ULONGLONG QuadPart;
 };
 
-struct FILETIME {
-  DWORD dwLowDateTime;
-  DWORD dwHighDateTime;
-};
