@@ -194,7 +194,9 @@ void CFile::Rename(LPCTSTR lpszOldName, LPCTSTR lpszNewName) {
       err = errno;
     }
   }
-  CFileException::ThrowOsError(CFileException::ErrnoToOsError(err), lpszOldName);
+  // MoveFile names an existing target ERROR_ALREADY_EXISTS.
+  CFileException::ThrowOsError(err == EEXIST ? 183 : CFileException::ErrnoToOsError(err),
+                               lpszOldName);
 }
 
 void CFile::Remove(LPCTSTR lpszFileName) {

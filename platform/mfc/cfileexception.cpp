@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+#include "kernel/win_error.h"
+
 IMPLEMENT_DYNAMIC(CFileException, CException)
 
 namespace {
@@ -124,58 +126,9 @@ int CFileException::OsErrorToException(LONG lOsError) {
 }
 
 LONG CFileException::ErrnoToOsError(int nErrno) {
-  switch (nErrno) {
-    case 0:
-      return kErrorSuccess;
-    case ENOENT:
-      return kErrorFileNotFound;
-    case ENOTDIR:
-    case ELOOP:
-      return kErrorPathNotFound;
-    case EMFILE:
-    case ENFILE:
-      return kErrorTooManyOpenFiles;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-      return kErrorAccessDenied;
-    case EBADF:
-      return kErrorInvalidHandle;
-    case ENOMEM:
-      return kErrorNotEnoughMemory;
-    case EROFS:
-      return kErrorWriteProtect;
-    case EXDEV:
-      return kErrorNotSameDevice;
-    case EEXIST:
-      return kErrorAlreadyExists;
-    case ENOTEMPTY:
-      return kErrorDirNotEmpty;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-      return kErrorDiskFull;
-    case ENAMETOOLONG:
-      return kErrorFilenameExcedRange;
-    case EBUSY:
-    case ETXTBSY:
-      return kErrorBusy;
-    case EAGAIN:
-      return kErrorLockViolation;
-    case ESPIPE:
-      return kErrorSeek;
-    case EINVAL:
-      return kErrorInvalidParameter;
-    case EPIPE:
-      return kErrorBrokenPipe;
-    case EIO:
-      return kErrorIoDevice;
-    case ENOSYS:
-    case EOPNOTSUPP:
-      return kErrorNotSupported;
-    default:
-      return kErrorInvalidFunction;
-  }
+  // One mapping for the whole platform layer, so that a file exception carries the same code
+  // as GetLastError would after the kernel functions.
+  return (LONG)halyard::WinErrorFromErrno(nErrno);
 }
 
 int CFileException::ErrnoToException(int nErrno) {
