@@ -44,4 +44,20 @@ ObjectLink* WebSite::NewLink() {
   return &l;
 }
 
+void WebSite::UpdateLinksTo(WebObj* target) {
+  bool ok = (target->flags & kObjFetched) != 0;
+  for (auto* n = links.First(); n; n = n->next) {
+    ObjectLink* l = n->item;
+    if (l->target != target || l->kind == kLinkSelf) continue;
+    bool broken = (l->flags & kLinkFlagBroken) != 0;
+    if (ok && broken) {
+      l->flags &= static_cast<std::uint16_t>(~kLinkFlagBroken);
+      if (l->source && l->source->brokenLinks > 0) --l->source->brokenLinks;
+    } else if (!ok && !broken) {
+      l->flags |= kLinkFlagBroken;
+      if (l->source) ++l->source->brokenLinks;
+    }
+  }
+}
+
 }  // namespace siteglean

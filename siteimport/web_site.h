@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -134,6 +135,14 @@ class WebSite {
   RobotList<ObjectLink> queue;
   std::int32_t unexplored = 0;
   WebObj* home = nullptr;
+
+  // Robots exclusion: when the rules are in force, a URL they do not allow is not fetched.
+  bool robotsInForce = false;
+  std::function<bool(const std::string& url)> robotsAllow;
+
+  // After an object's fetch succeeded or failed anew: the broken flag of every link to it and
+  // the broken-link counts of their pages follow.
+  void UpdateLinksTo(WebObj* target);
 
   bool downloadCopies = true;
   bool dosNames = false;

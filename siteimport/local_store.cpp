@@ -1,0 +1,332 @@
+#include "local_store.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <vector>
+
+#include "kernel/win_file.h"
+#include "kernel/win_path.h"
+#include "mime_table.h"
+
+namespace siteglean {
+
+using halyard::MapWinPath;
+using halyard::WinFile;
+using halyard::WinMakeDirectory;
+using halyard::WinRemoveFile;
+namespace {
+
+bool IsSep(char c) { return c == '/' || c == '\\'; }
+
+// Creates every missing folder above the file.
+bool MakeParents(const std::string& hostPath) {
+  for (std::size_t i = 1; i < hostPath.size(); ++i) {
+    if (hostPath[i] != '/') continue;
+    std::string dir = hostPath.substr(0, i);
+    if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) return false;
+  }
+  return true;
+}
+
+// Moves a file, copying it when the two names are on different file systems.
+int MoveFile(const std::string& from, const std::string& to) {
+  if (std::rename(from.c_str(), to.c_str()) == 0) return 0;
+  if (errno != EXDEV) return errno;
+  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return errno;
+  int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (out < 0) {
+    int e = errno;
+    ::close(in);
+    return e;
+  }
+  char buf[64 * 1024];
+  int err = 0;
+  for (;;) {
+    ssize_t n = ::read(in, buf, sizeof buf);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      err = errno;
+      break;
+    }
+    for (ssize_t off = 0; off < n;) {
+      ssize_t w = ::write(out, buf + off, static_cast<std::size_t>(n - off));
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        err = errno;
+        break;
+      }
+      off += w;
+    }
+    if (err) break;
+  }
+  ::close(in);
+  if (::close(out) != 0 && err == 0) err = errno;
+  if (err) {
+    ::unlink(to.c_str());
+    return err;
+  }
+  ::unlink(from.c_str());
+  return 0;
+}
+
+std::string JoinRoot(const std::string& root, const std::string& relative) {
+  std::string full = root;
+  if (!full.empty() && IsSep(full.back()) && !relative.empty() && IsSep(relative.front()))
+    full.pop_back();
+  else if (!full.empty() && !IsSep(full.back()) && !relative.empty() && !IsSep(relative.front()))
+    full += '/';
+  return full + relative;
+}
+
+}  // namespace
+
+bool LocalName(const UrlNode* url, std::string_view defaultName, std::string* relative) {
+  const UrlNode* u = url->Final();
+  std::string dir = u->parts.dir.empty() ? std::string("/") : DecodePercent(u->parts.dir);
+  std::string file = u->parts.file.empty() ? std::string(defaultName) : DecodePercent(u->parts.file);
+  // Rebuild the path from its segments: "." and ".." are dropped, so that "%2e%2e/" in a URL
+  // cannot lead out of the local root.
+  std::string out;
+  std::string seg;
+  auto flush = [&](bool asDir) -> bool {
+    if (seg.find('\0') != std::string::npos) return false;
+    if (seg.size() >= 2 && std::isalpha(static_cast<unsigned char>(seg[0])) && seg[1] == ':')
+      return false;
+    if (!seg.empty() && seg != "." && seg != "..") {
+      out += seg;
+      if (asDir) out += '/';
+    }
+    seg.clear();
+    return true;
+  };
+  out = "/";
+  for (char c : dir) {
+    if (IsSep(c)) {
+      if (!flush(true)) return false;
+    } else {
+      seg.push_back(c);
+    }
+  }
+  if (!flush(true)) return false;
+  for (char c : file) {
+    if (IsSep(c)) {
+      if (!flush(true)) return false;
+    } else {
+      seg.push_back(c);
+    }
+  }
+  if (!flush(false)) return false;
+  *relative = out;
+  return true;
+}
+
+std::string DosName(std::string_view path) {
+  std::string out;
+  std::size_t i = 0;
+  while (i <= path.size()) {
+    std::size_t j = i;
+    while (j < path.size() && !IsSep(path[j])) ++j;
+    std::string_view comp = path.substr(i, j - i);
+    std::size_t dot = comp.find('.');
+    std::string_view stem = comp.substr(0, dot);
+    out.append(stem.substr(0, 8));
+    if (dot != std::string_view::npos) {
+      std::string_view ext = comp.substr(dot + 1);
+      ext = ext.substr(0, ext.find('.'));
+      out.push_back('.');
+      out.append(ext.substr(0, 3));
+    }
+    if (j < path.size()) out.push_back('/');
+    i = j + 1;
+  }
+  return out;
+}
+
+bool StoreFetched(WebSite& site, WebObj* obj, const std::string& tempName) {
+  UrlNode* url = obj->url->Final();
+  const char* suffix = MimeTable::Instance().SuffixOf(url->type);
+  std::string relative, target;
+  bool onSite = false;
+  if (site.downloadCopies && site.IsUnderBase(obj->url)) {
+    if (!LocalName(obj->url, "index", &relative)) {
+      WinRemoveFile(tempName);
+      return false;
+    }
+    if (url->parts.file.empty() && suffix != nullptr) {
+      relative += '.';
+      relative += suffix;
+    }
+    if (site.dosNames) relative = DosName(relative);
+    target = JoinRoot(site.LocalRoot(), relative);
+    onSite = true;
+  } else {
+    target = tempName;
+    if (suffix != nullptr) {
+      target += '.';
+      target += suffix;
+    }
+    if (site.dosNames) {
+      std::size_t cut = target.find_last_of("/\\");
+      std::string dir = cut == std::string::npos ? std::string() : target.substr(0, cut + 1);
+      target = dir + DosName(target.substr(dir.size()));
+    }
+  }
+  if (target != tempName) {
+    std::string hostTarget = MapWinPath(target);
+    std::string hostTemp = MapWinPath(tempName);
+    int err = MakeParents(hostTarget) ? 0 : errno;
+    if (err == 0) {
+      ::unlink(hostTarget.c_str());
+      err = MoveFile(hostTemp, hostTarget);
+    }
+    if (err != 0) {
+      if (err == ENOSPC) url->status = kStatusDiskFull;
+      ::unlink(hostTemp.c_str());
+      return false;
+    }
+  }
+  if (onSite) obj->flags |= kObjOnSite;
+  obj->localPath = site.Pool().Copy(onSite ? relative : target);
+  return true;
+}
+
+bool FetchObject(WebSite& site, Fetcher& fetcher, WebObj* obj, bool checkOnly, bool force,
+                 int* lastError) {
+  UrlNode* url = obj->url;
+  bool onSite = site.IsUnderBase(url);
+  if (site.Server().local && onSite) {
+    if (obj->localPath == nullptr) {
+      std::string rel;
+      if (LocalName(url, site.home && site.home->url ? site.home->url->parts.file : std::string(),
+                    &rel))
+        obj->localPath = site.Pool().Copy(rel);
+    }
+    struct stat st;
+    std::string path = obj->localPath ? MapWinPath(JoinRoot(site.LocalRoot(), obj->localPath)) : "";
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
+      url->status = kStatusLocalMissing;
+      obj->flags |= kObjNotFetched;
+      return false;
+    }
+    url->status = kStatusFetched;
+    url->size = st.st_size;
+    obj->size = st.st_size;
+    url->mtime = st.st_mtime;
+    obj->flags |= kObjOnSite;
+    return true;
+  }
+  if (!force && site.robotsInForce && site.robotsAllow && !site.robotsAllow(url->full)) {
+    url->status = kStatusRobotsExcluded;
+    obj->flags |= kObjRobotsExcluded;
+    return false;
+  }
+  UrlNode* last = url->Final();
+  if (last->parts.host.empty() && last->parts.schemeCode != kSchemeFile) return false;
+
+  url->status = kStatusNotFetched;
+  FetchRequest req;
+  req.url = last->full;
+  req.checkOnly = checkOnly;
+  int result = fetcher.Fetch(req);
+  url->status = req.response.status;
+  bool wasFetched = (obj->flags & kObjFetched) != 0;
+  if (result < 0) {
+    if (lastError) *lastError = result;
+    if (result != kFetchAborted && wasFetched) {
+      obj->flags &= static_cast<std::uint16_t>(~kObjFetched);
+      site.UpdateLinksTo(obj);
+    }
+    return false;
+  }
+  const ResponseRecord& rr = req.response;
+  obj->size = rr.contentLength;
+  url->size = rr.contentLength;
+  if (rr.lastModified > 0) url->mtime = rr.lastModified;
+  url->mime = rr.contentType;
+  if (!rr.location.empty()) {
+    UrlParts p;
+    if (SplitUrl(rr.location, &p)) {
+      ResolveAgainst(&p, last->parts);
+      UrlNode* target = site.Urls().Enter(p, {});
+      if (target != url && target->Final() != url) {
+        target->type = last->type;
+        last->redirect = target;
+      }
+    }
+  }
+  ServerInfo& server = site.Server();
+  if (server.httpVersion.empty() && !rr.version.empty()) {
+    server.httpVersion = rr.version;
+    server.server = rr.server;
+  }
+  if (!checkOnly) {
+    if (!StoreFetched(site, obj, req.tempName)) {
+      obj->localPath = nullptr;
+      obj->flags &= static_cast<std::uint16_t>(~(kObjOnSite | kObjFetched));
+      obj->flags |= kObjNotFetched;
+      if (wasFetched) site.UpdateLinksTo(obj);
+      return false;
+    }
+    if (rr.lastModified > 0 && obj->localPath != nullptr) {
+      std::string path = obj->flags & kObjOnSite
+                             ? MapWinPath(JoinRoot(site.LocalRoot(), obj->localPath))
+                             : MapWinPath(obj->localPath);
+      struct timespec times[2];
+      times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(rr.lastModified);
+      times[0].tv_nsec = times[1].tv_nsec = 0;
+      ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+    }
+  }
+  obj->flags |= kObjFetched;
+  if (!wasFetched) site.UpdateLinksTo(obj);
+  return true;
+}
+
+bool WriteDirectoryIndex(WebSite& site, WebObj* obj) {
+  if (obj->localPath == nullptr) return false;
+  std::string local = obj->localPath;
+  std::size_t cut = local.find("index.HTM");
+  std::string dir = cut == std::string::npos ? local : local.substr(0, cut);
+  std::string title = (obj->name && *obj->name) ? obj->name : dir;
+  bool titled = obj->name && *obj->name;
+  auto out = WinFile::Open(JoinRoot(site.LocalRoot(), local), "w");
+  if (!out) return false;
+  out->Write("<HTML><HEAD><TITLE>Index of " + title + "</TITLE></HEAD><BODY>");
+  out->Write("<H1>Index of " + title + "</H1>\n");
+  std::string hostDir = MapWinPath(JoinRoot(site.LocalRoot(), dir));
+  if (DIR* d = ::opendir(hostDir.c_str())) {
+    std::vector<std::pair<std::string, bool>> entries;
+    while (dirent* e = ::readdir(d)) {
+      std::string name = e->d_name;
+      if (name == "." || name == "..") continue;
+      struct stat st;
+      bool isDir = ::stat((hostDir + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+      entries.emplace_back(name, isDir);
+    }
+    ::closedir(d);
+    std::sort(entries.begin(), entries.end());
+    for (const auto& [name, isDir] : entries) {
+      std::string line = "<P><A HREF=\"";
+      line += titled ? dir : name;
+      if (titled) line += name;
+      if (isDir) line += '/';
+      line += "\">" + name + "</A></P>\n";
+      out->Write(line);
+    }
+  }
+  out->Write("</BODY></HTML>");
+  if (!out->Close()) return false;
+  obj->flags |= kObjDeleteCopy;
+  return true;
+}
+
+}  // namespace siteglean
