@@ -1,0 +1,101 @@
+// Elem: one node of the element tree that the tokenizers build (a tag, a word of text, a
+// comment, the document root). Every element carries its tree links; the parent owns its
+// children, and deleting an element deletes its whole subtree. An element also owns its name
+// or text and its attribute map. A tree belongs to one thread at a time.
+#pragma once
+
+#include "kernel/win_types.h"
+#include "mfc/cstring.h"
+#include "token.h"
+#include "user/user_types.h"
+
+class CMapStringToString;
+class LayoutContext;  // the page layout's context; opaque to the element tree
+
+// The element class that the factory creates for a type.
+enum class ElemKind : WORD {
+  Text = 1,
+  Comment = 2,
+  Tag = 3,
+  Document = 4,
+  Image = 5,
+  Table = 6,
+  FormControl = 7,
+  List = 8,
+  Rule = 9,
+  EmbeddedObject = 10,
+  Anchor = 11,
+  Script = 12,
+  Paragraph = 13,
+  Font = 14,
+  Title = 15,
+  Style = 16,
+  Component = 17,
+};
+
+class Elem {
+ public:
+  // flags: bit 0 is the end-tag flag of tags and the space-before flag of text; bit 3 the
+  // space-after flag of text. Bit 1 is cleared at construction.
+  enum : DWORD { kEndTag = 1, kSpaceBefore = 1, kReserved = 2, kSpaceAfter = 8 };
+
+  Elem(ElemKind kind, Token::Type type, const char* name, int nameLength, DWORD flags);
+  Elem(const Elem&) = delete;
+  Elem& operator=(const Elem&) = delete;
+
+  // The virtual operations, in slot order.
+  virtual ~Elem();
+  // Hands the element to the page layout.
+  virtual void LayOut(LayoutContext* context);
+  // The element's width and height.
+  virtual void Measure(LONG* width, LONG* height);
+  // The class-specific layout step.
+  virtual void LayoutStep(LayoutContext* context);
+  // The element written back as HTML.
+  virtual CString TextForm() const;
+  // The end-of-input call, made once for every top-level element when the input is done; the
+  // walk over the root's children goes through root->cursor.
+  virtual void Finish(Elem* root);
+  virtual void Hook(void* first, void* second);
+  // Reads a named attribute as left, top, right, bottom; 1 only for exactly four numbers.
+  virtual int GetRectAttr(const char* upperName, RECT* rect) const;
+  virtual CString GetText() const;
+
+  // Links child after the last child. A child that is still linked elsewhere is unlinked first.
+  void Append(Elem* child);
+  // Links child just before (or after) ref, which must be a child of this element.
+  void InsertBefore(Elem* ref, Elem* child);
+  void InsertAfter(Elem* ref, Elem* child);
+  // Unlinks child from this element's list: mends the neighbours, the first and last child
+  // and clears the cursor when it pointed at child. Returns the element that followed child,
+  // or, when child was the last one, the new last child. Null when child is not ours.
+  Elem* Unlink(Elem* child);
+  // Deletes every child (and their subtrees).
+  void DeleteChildren();
+
+  bool IsEnd() const { return (flags & kEndTag) != 0; }
+  bool IsText() const { return kind == ElemKind::Text; }
+  // The attribute map of a tag (null for text, whose slot holds the text length instead).
+  CMapStringToString* Attributes() const { return kind == ElemKind::Text ? nullptr : attrs; }
+  // Takes ownership of a map (deleting one it held); an empty map is deleted and none kept.
+  void SetAttributes(CMapStringToString* map);
+  // Looks an upper-case attribute name up; false when the element has no such attribute.
+  bool GetAttribute(const char* upperName, CString* value) const;
+  int ChildCount() const;
+
+  Elem* parent = nullptr;
+  Elem* firstChild = nullptr;
+  Elem* lastChild = nullptr;
+  Elem* cursor = nullptr;
+  Elem* nextSibling = nullptr;
+  Elem* prevSibling = nullptr;
+  DWORD layout[4] = {0, 0, 0, 0};  // the page layout's words
+  ElemKind kind;
+  Token::Type type;
+  CString name;  // upper-case tag name, the word of text, or the comment text
+  union {
+    CMapStringToString* attrs;  // tags: owned, may be null
+    DWORD textLength;           // text elements
+  };
+  DWORD flags;
+};

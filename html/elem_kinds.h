@@ -1,0 +1,151 @@
+// The element classes: text, comment, the document root, tags, and the tag classes that the
+// factory builds for particular types (images, tables, form controls, lists, rules, embedded
+// objects, anchors, scripts, paragraphs, fonts, titles, styles and the design tool's component
+// pseudo-tags). CreateElem is the factory that picks the class for a tag type.
+#pragma once
+
+#include <memory>
+
+#include "elem.h"
+
+class SelectorNode;
+
+class TextElem : public Elem {
+ public:
+  // flags: kSpaceBefore / kSpaceAfter.
+  TextElem(const char* text, int length, DWORD flags);
+  // The word, with a blank before or after it where the flags say white space stood.
+  CString TextForm() const override;
+  CString GetText() const override { return name; }
+};
+
+class CommentElem : public Elem {
+ public:
+  CommentElem(const char* text, int length);
+  // "<!-- ", the text, the texts of the gathered further lines, " -->".
+  CString TextForm() const override;
+  // Takes the comment elements that directly follow at the root's cursor (the further lines
+  // of a comment of several lines) as children.
+  void Finish(Elem* root) override;
+  CString GetText() const override { return name; }
+};
+
+// The root that receives the tokens: kind 4, type 0, empty name.
+class Document : public Elem {
+ public:
+  Document();
+};
+
+class Tag : public Elem {
+ public:
+  Tag(Token::Type type, const char* name, int nameLength, bool end, ElemKind kind = ElemKind::Tag);
+  // "<", "/" for an end tag, the name, then ` NAME="value"` per attribute in map order, ">".
+  CString TextForm() const override;
+  int GetRectAttr(const char* upperName, RECT* rect) const override;
+  // ALIGN: left 1, center 2, right 3, justify 4, bottom 5, middle 6, top 7, texttop 8,
+  // absmiddle 9, baseline 10, absbottom 11, bleedleft 12, bleedright 13; otherwise by type
+  // (CAPTION 7, 38 and HR 2, IMG 5, else 0).
+  int Alignment() const;
+
+  CString extra;  // tags from Parser2: the white space that stood before the tag
+};
+
+class ImageTag : public Tag {
+ public:
+  ImageTag(const char* name, int nameLength, bool end);
+};
+
+class TableTag : public Tag {
+ public:
+  TableTag(const char* name, int nameLength, bool end);
+};
+
+// INPUT, SELECT and TEXTAREA.
+class FormControlTag : public Tag {
+ public:
+  enum InputKind {
+    kCheckbox = 1,
+    kHidden = 2,
+    kImage = 3,
+    kPassword = 4,
+    kRadio = 5,
+    kReset = 6,
+    kSubmit = 7,
+    kText = 8,
+    kFile = 9,
+    kButton = 10
+  };
+  FormControlTag(Token::Type type, const char* name, int nameLength, bool end);
+  // The TYPE attribute read as an InputKind (text for a missing or unknown value).
+  int GetInputKind() const;
+  // "Reset" and "Submit" for those buttons, else an empty text.
+  static const char* DefaultCaption(int inputKind);
+};
+
+// DIR, MENU, OL and UL: all of type 112, keeping their own names.
+class ListTag : public Tag {
+ public:
+  ListTag(const char* name, int nameLength, bool end);
+};
+
+class RuleTag : public Tag {
+ public:
+  RuleTag(const char* name, int nameLength, bool end);
+};
+
+// APPLET, EMBED and OBJECT.
+class EmbeddedObjectTag : public Tag {
+ public:
+  EmbeddedObjectTag(Token::Type type, const char* name, int nameLength, bool end);
+};
+
+class AnchorTag : public Tag {
+ public:
+  AnchorTag(const char* name, int nameLength, bool end);
+};
+
+class ScriptTag : public Tag {
+ public:
+  ScriptTag(const char* name, int nameLength, bool end);
+};
+
+class ParagraphTag : public Tag {
+ public:
+  ParagraphTag(const char* name, int nameLength, bool end);
+};
+
+class FontTag : public Tag {
+ public:
+  FontTag(const char* name, int nameLength, bool end);
+};
+
+class TitleTag : public Tag {
+ public:
+  TitleTag(const char* name, int nameLength, bool end);
+};
+
+class StyleTag : public Tag {
+ public:
+  StyleTag(const char* name, int nameLength, bool end);
+  // The style rules of the document, handed to the STYLE end tag by the tokenizer; shared with
+  // the tokenizer while it runs, so they outlive it with the tree.
+  std::shared_ptr<SelectorNode> rules;
+};
+
+// A "Q-" pseudo-tag of the design tool: kind 17, type 119, with its component number (0 when
+// the name is not in the component table). Start and end tags are both components.
+class ComponentTag : public Tag {
+ public:
+  ComponentTag(const char* name, int nameLength, bool end);
+  // A start tag takes the top-level elements from the root's cursor onward as its children,
+  // each getting its own end-of-input call, up to and including the next component end tag.
+  void Finish(Elem* root) override;
+  // The POS rectangle, normalised: width and height, also kept in layout[0] and layout[1].
+  void Measure(LONG* width, LONG* height) override;
+
+  int number;
+};
+
+// The element class for a tag type, as the tokenizers build it. name is the tag name as it
+// should be stored (upper case).
+Elem* CreateElem(Token::Type type, const char* name, int nameLength, bool end);

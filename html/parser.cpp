@@ -1,0 +1,754 @@
+#include "parser.h"
+
+#include <cstring>
+
+#include "elem_kinds.h"
+#include "entity_table.h"
+#include "log.h"
+#include "mfc/cmapstringtostring.h"
+#include "script_scanner.h"
+#include "selector_node.h"
+#include "tag_type_table.h"
+
+using halyard::tagsmith::g_logOn;
+
+namespace {
+
+inline bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+inline bool IsAlnum(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+inline char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+struct CharClasses {
+  bool text[256] = {};
+  bool tag[256] = {};
+  bool comment[256] = {};
+  CharClasses() {
+    for (unsigned char c : {'<', '&', '\t', '\n', '\r', '\x7f'}) text[c] = true;
+    for (unsigned char c : {'>', '<', '!', '&', '\n', '\r'}) tag[c] = true;
+    for (unsigned char c : {'<', '>', '-', '\n', '\r', ' ', '\t'}) comment[c] = true;
+  }
+};
+const CharClasses kClasses;
+
+inline bool IsTextSpecial(char c) { return kClasses.text[static_cast<unsigned char>(c)]; }
+inline bool IsTagSpecial(char c) { return kClasses.tag[static_cast<unsigned char>(c)]; }
+inline bool IsCommentSpecial(char c) { return kClasses.comment[static_cast<unsigned char>(c)]; }
+
+bool EqualNoCase(const char* a, const char* b, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i)
+    if (Upper(a[i]) != Upper(b[i])) return false;
+  return true;
+}
+
+}  // namespace
+
+namespace halyard::tagsmith {
+
+void FinishChildren(Elem* root) {
+  if (!root) return;
+  root->cursor = root->firstChild;
+  while (Elem* e = root->cursor) {
+    root->cursor = e->nextSibling;
+    e->Finish(root);
+  }
+}
+
+}  // namespace halyard::tagsmith
+
+Parser::Parser() { halyard::tagsmith::SetLogLineSource(&line_); }
+
+Parser::~Parser() {
+  halyard::tagsmith::ClearLogLineSource(&line_);
+  delete scanner_;
+}
+
+void Parser::Begin() {}
+
+void Parser::Parse(const char* bytes, int length) {
+  if (!root_ || !bytes || length <= 0) return;
+  halyard::tagsmith::SetLogLineSource(&line_);
+  std::size_t n = static_cast<std::size_t>(length);
+  if (pendingCR_) {
+    // The carriage return that ended the last piece: with a line feed after it, it is a CR of
+    // a CR LF pair; alone, it stands for a line feed.
+    pendingCR_ = false;
+    if (bytes[0] == '\n') {
+      static const char kCrLf[2] = {'\r', '\n'};
+      Feed(kCrLf, 2);
+      ++bytes;
+      --n;
+    } else {
+      Feed("\n", 1);
+    }
+  }
+  Feed(bytes, n);
+}
+
+void Parser::Feed(const char* p, std::size_t n) {
+  std::size_t i = 0;
+  while (i < n) {
+    const char* q = p + i;
+    std::size_t m = n - i;
+    switch (state_) {
+      case kText:
+        i += TextState(q, m);
+        break;
+      case kTag:
+        i += TagState(q, m);
+        break;
+      case kEntity:
+        i += EntityState(q, m);
+        break;
+      case kComment:
+        i += CommentState(q, m);
+        break;
+      case kScript:
+        i += ScriptState(q, m);
+        break;
+      case kRawText:
+        i += RawTextState(q, m);
+        break;
+      case kStyle:
+        i += StyleState(q, m);
+        break;
+    }
+  }
+}
+
+void Parser::End() {
+  if (!root_) return;
+  halyard::tagsmith::SetLogLineSource(&line_);
+  if (pendingCR_) {
+    pendingCR_ = false;
+    Feed("\n", 1);
+  }
+  EndEntityAtEndOfInput();
+  if (state_ == kText && len_ > 0) EmitText();
+  if (state_ == kRawText && carryLen_ > 0) {
+    // The start of an end marker that the input never completed is text after all.
+    EmitBlockText(nullptr, 0, carry_, carryLen_);
+    carryLen_ = 0;
+  }
+  if (state_ == kStyle && styleRoot_ && !styleTail_.empty())
+    styleRoot_->ParseRules(styleTail_.data(), styleTail_.size(), true);
+  halyard::tagsmith::FinishChildren(root_);
+  delete scanner_;
+  scanner_ = nullptr;
+  state_ = kText;
+  len_ = 0;
+  pre_ = false;
+  carryLen_ = 0;
+  styleTail_.clear();
+  styleLtAtEnd_ = false;
+}
+
+// ---- text --------------------------------------------------------------------------------
+
+std::size_t Parser::TextState(const char* p, std::size_t n) {
+  std::size_t i = 0;
+  while (i < n) {
+    std::size_t j = i;
+    while (j < n && !IsTextSpecial(p[j])) ++j;
+    if (j > i) {
+      AppendText(p + i, j - i);
+      i = j;
+      if (i == n) break;
+    }
+    char c = p[i];
+    switch (c) {
+      case '<':
+        EmitText();
+        state_ = kTag;
+        return i + 1;
+      case '&':
+        if (len_ == kMaxText) EmitText();
+        entitySaved_ = kText;
+        BeginEntity();
+        return i + 1;
+      case '\t':
+        if (pre_) {
+          EmitText();
+          EmitMark(Token::TABCHAR, "_TABCHAR");
+        } else {
+          AppendText(p + i, 1);
+        }
+        ++i;
+        break;
+      case '\x7f':
+        ++i;
+        break;
+      case '\r':
+        if (i + 1 == n) {
+          pendingCR_ = true;
+          return n;
+        }
+        if (p[i + 1] == '\n') {  // the CR of CR LF is dropped
+          ++i;
+          break;
+        }
+        [[fallthrough]];  // a lone CR is a line feed
+      case '\n':
+        ++line_;
+        EmitText();
+        if (pre_)
+          EmitMark(Token::LFCHAR, "_LFCHAR");
+        else
+          buf_[len_++] = '\n';
+        ++i;
+        break;
+      default:
+        ++i;
+        break;
+    }
+  }
+  return n;
+}
+
+void Parser::AppendText(const char* p, std::size_t n) {
+  while (n > 0) {
+    if (len_ == kMaxText) EmitText();  // a run longer than the buffer goes out in pieces
+    std::size_t k = kMaxText - len_;
+    if (k > n) k = n;
+    std::memcpy(buf_ + len_, p, k);
+    len_ += k;
+    p += k;
+    n -= k;
+  }
+}
+
+void Parser::EmitText() {
+  if (len_ == 0) return;
+  EmitTextBytes(buf_, len_);
+  len_ = 0;
+}
+
+void Parser::EmitTextBytes(const char* p, std::size_t n) {
+  if (pre_) {
+    std::size_t i = 0;
+    while (i < n && (static_cast<unsigned char>(p[i]) < ' ' || p[i] == '\x7f')) ++i;
+    if (g_logOn) Log("<pre>text: '%s'\n", std::string(p + i, n - i).c_str());
+    if (i == n) return;
+    root_->Append(new TextElem(p + i, static_cast<int>(n - i), 0));
+    return;
+  }
+  if (g_logOn) Log("text: '%s'\n", std::string(p, n).c_str());
+  Elem* last = nullptr;
+  bool space = false;
+  std::size_t i = 0;
+  for (;;) {
+    while (i < n && IsWhite(p[i])) {
+      space = true;
+      ++i;
+    }
+    if (i == n) break;
+    std::size_t start = i;
+    while (i < n && !IsWhite(p[i])) ++i;
+    last = new TextElem(p + start, static_cast<int>(i - start), space ? Elem::kSpaceBefore : 0);
+    root_->Append(last);
+    space = false;
+  }
+  if (space && last) last->flags |= Elem::kSpaceAfter;
+}
+
+void Parser::EmitMark(Token::Type type, const char* name) {
+  root_->Append(CreateElem(type, name, static_cast<int>(std::strlen(name)), false));
+}
+
+void Parser::EmitBlockText(const char* prefix, std::size_t prefixLen, const char* p,
+                           std::size_t n) {
+  if (prefixLen + n == 0) return;
+  char text[kMaxText];
+  std::size_t len = 0;
+  // A carriage return without a line feed after it reads as a line feed.
+  auto put = [&](const char* s, std::size_t k, const char* next, std::size_t nextLen) {
+    for (std::size_t i = 0; i < k && len < kMaxText; ++i) {
+      char c = s[i];
+      if (c == '\r') {
+        char after = i + 1 < k ? s[i + 1] : (nextLen ? next[0] : 0);
+        if (after != '\n') c = '\n';
+      }
+      text[len++] = c;
+    }
+  };
+  put(prefix, prefixLen, p, n);
+  put(p, n, nullptr, 0);
+  if (g_logOn) Log("text: '%s'\n", std::string(text, len).c_str());
+  root_->Append(new TextElem(text, static_cast<int>(len), 0));
+}
+
+void Parser::CountLines(const char* p, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) {
+    if (p[i] == '\n' || (p[i] == '\r' && (i + 1 == n || p[i + 1] != '\n'))) ++line_;
+  }
+}
+
+// ---- entities ----------------------------------------------------------------------------
+
+void Parser::BeginEntity() {
+  state_ = kEntity;
+  entityPos_ = len_;
+  buf_[len_++] = '&';
+}
+
+std::size_t Parser::EntityState(const char* p, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) {
+    char c = p[i];
+    if (c == ';') {
+      bool resolved = ResolveEntity();
+      state_ = entitySaved_;
+      return resolved ? i + 1 : i;
+    }
+    if (IsAlnum(c) || c == '#') {
+      std::size_t nameLen = len_ - entityPos_ - 1;
+      if (nameLen > 0 && EntityTable::Lookup(buf_ + entityPos_ + 1, nameLen) >= 0) {
+        // A known name is complete as it stands: "&copy2" is the sign and a "2".
+        ResolveEntity();
+        state_ = entitySaved_;
+        return i;
+      }
+      if (len_ < kMaxText) {
+        buf_[len_++] = c;
+        continue;
+      }
+    }
+    // "<", white space, punctuation, a full buffer: the entity ends before this character.
+    ResolveEntity();
+    state_ = entitySaved_;
+    return i;
+  }
+  return n;
+}
+
+bool Parser::ResolveEntity() {
+  const char* s = buf_ + entityPos_ + 1;
+  std::size_t k = len_ - entityPos_ - 1;
+  int code = -1;
+  if (k >= 2 && s[0] == '#') {
+    unsigned value = 0;
+    std::size_t d = 1;
+    while (d < k && s[d] >= '0' && s[d] <= '9') value = (value * 10u + (s[d++] - '0')) & 0xFFu;
+    // A reference that comes to byte 0 is kept as written: a NUL would cut the text.
+    if (d == k && value != 0) code = static_cast<int>(value);
+  } else if (k > 0) {
+    code = EntityTable::Lookup(s, k);
+  }
+  if (code < 0) return false;
+  buf_[entityPos_] = static_cast<char>(code);
+  len_ = entityPos_ + 1;
+  return true;
+}
+
+void Parser::EndEntityAtEndOfInput() {
+  if (state_ != kEntity) return;
+  ResolveEntity();
+  state_ = entitySaved_;
+}
+
+// ---- tags --------------------------------------------------------------------------------
+
+std::size_t Parser::TagState(const char* p, std::size_t n) {
+  std::size_t i = 0;
+  while (i < n) {
+    std::size_t j = i;
+    while (j < n && !IsTagSpecial(p[j])) ++j;
+    if (j > i) {
+      std::size_t k = j - i;
+      if (k > kMaxText - len_) k = kMaxText - len_;  // what does not fit is dropped
+      std::memcpy(buf_ + len_, p + i, k);
+      len_ += k;
+      i = j;
+      if (i == n) break;
+    }
+    char c = p[i];
+    switch (c) {
+      case '>':
+        EndTag();
+        return i + 1;
+      case '<':
+        if (len_ == 0) {
+          EmitTextBytes("<<", 2);
+          state_ = kText;
+          return i + 1;
+        }
+        break;
+      case '!':
+        if (len_ == 0) {
+          state_ = kComment;
+          commentLead_ = 0;
+          commentSettled_ = false;
+          isComment_ = false;
+          dashes_ = 0;
+          nest_ = 0;
+          return i + 1;
+        }
+        break;
+      case '&':
+        if (len_ < kMaxText) {
+          entitySaved_ = kTag;
+          BeginEntity();
+          return i + 1;
+        }
+        ++i;
+        continue;
+      case '\r':
+        if (i + 1 == n) {
+          pendingCR_ = true;
+          return n;
+        }
+        if (p[i + 1] != '\n') {
+          c = '\n';
+          ++line_;
+        }
+        break;
+      case '\n':
+        ++line_;
+        break;
+    }
+    if (len_ < kMaxText) buf_[len_++] = c;
+    ++i;
+  }
+  return n;
+}
+
+void Parser::EndTag() {
+  Elem* e = ParseTag();
+  len_ = 0;
+  state_ = kText;
+  if (!e) return;
+  bool end = e->IsEnd();
+  switch (e->type) {
+    case Token::PRE:
+      pre_ = !end;
+      break;
+    case Token::SCRIPT:
+      if (!end) {
+        CString language;
+        if (!scanner_ && e->GetAttribute("LANGUAGE", &language) &&
+            language.CompareNoCase("javascript") == 0)
+          scanner_ = new ScriptScanner;
+        if (scanner_)
+          state_ = kScript;
+        else
+          EnterRawText(e->name);
+      }
+      break;
+    case Token::JSB_CONSTRUCTOR:
+    case Token::JSB_BODYTAG:
+    case Token::JSB_STARTBODY:
+    case Token::JSB_ENDBODY:
+      if (!end) EnterRawText(e->name);
+      break;
+    case Token::STYLE:
+      if (!end)
+        state_ = kStyle;
+      else if (e->kind == ElemKind::Style)
+        static_cast<StyleTag*>(e)->rules = styleRoot_;
+      break;
+    default:
+      break;
+  }
+}
+
+Elem* Parser::ParseTag() {
+  char* b = buf_;
+  std::size_t n = len_;
+  std::size_t i = 0;
+  while (i < n && IsWhite(b[i])) ++i;
+  std::size_t nameStart = i;
+  while (i < n && !IsWhite(b[i])) ++i;
+  std::size_t nameEnd = i;
+  bool end = false;
+  if (nameStart < nameEnd && (b[nameStart] == '/' || b[nameStart] == '\\')) {
+    end = b[nameStart] == '/';
+    ++nameStart;
+  }
+  if (nameStart == nameEnd) return nullptr;
+  for (std::size_t k = nameStart; k < nameEnd; ++k) b[k] = Upper(b[k]);
+
+  // Attributes: the spans are gathered first, so that a map is made only when there are any.
+  attrs_.clear();
+  while (i < n) {
+    while (i < n && IsWhite(b[i])) ++i;
+    if (i == n) break;
+    std::size_t an = i;
+    while (i < n && !IsWhite(b[i]) && b[i] != '=') {
+      b[i] = Upper(b[i]);
+      ++i;
+    }
+    std::size_t anLen = i - an;
+    while (i < n && IsWhite(b[i])) ++i;
+    if (i < n && b[i] == '=') {
+      ++i;
+      if (i == n || IsWhite(b[i])) {
+        while (i < n && IsWhite(b[i])) ++i;
+        if (i == n || (b[i] != '"' && b[i] != '\'')) {
+          // "NAME= word": the attribute is dropped and the word read as a further name.
+          if (g_logOn) Log("param: %s= (ignored)\n", std::string(b + an, anLen).c_str());
+          continue;
+        }
+      }
+      std::size_t v, vLen;
+      if (b[i] == '"' || b[i] == '\'') {
+        char quote = b[i++];
+        v = i;
+        while (i < n && b[i] != quote) {
+          if (b[i] == '\r' || b[i] == '\n') b[i] = ' ';
+          ++i;
+        }
+        vLen = i - v;
+        if (i < n) ++i;  // the closing quote; an unclosed one runs to the end
+      } else {
+        v = i;
+        while (i < n && !IsWhite(b[i])) ++i;
+        vLen = i - v;
+      }
+      attrs_.push_back({an, anLen, v, vLen, true});
+    } else {
+      attrs_.push_back({an, anLen, 0, 0, false});
+    }
+  }
+
+  // The delimiters after names and values are no longer needed: they become terminators.
+  b[n] = 0;
+  b[nameEnd] = 0;
+  const char* name = b + nameStart;
+  int nameLen = static_cast<int>(nameEnd - nameStart);
+  Token::Type type = TagTypeTable::Lookup(name, static_cast<std::size_t>(nameLen));
+  if (g_logOn) Log("tag: %d '%s'\n", static_cast<int>(type), name);
+  Elem* e = CreateElem(type, name, nameLen, end);
+  if (!attrs_.empty()) {
+    for (const AttrSpan& a : attrs_) {
+      b[a.name + a.nameLen] = 0;
+      if (a.hasValue) b[a.value + a.valueLen] = 0;
+    }
+    auto* map = new CMapStringToString(static_cast<int>(attrs_.size()));
+    for (const AttrSpan& a : attrs_) {
+      const char* key = b + a.name;
+      const char* value = a.hasValue ? b + a.value : "";
+      map->SetAt(key, value);
+      if (g_logOn) {
+        if (a.hasValue)
+          Log("param: %s=%s\n", key, value);
+        else
+          Log("param: %s\n", key);
+      }
+    }
+    e->SetAttributes(map);
+  }
+  root_->Append(e);
+  return e;
+}
+
+void Parser::EnterRawText(const char* name) {
+  rawMarker_ = "</";
+  rawMarker_ += name;
+  rawMarker_ += '>';
+  carryLen_ = 0;
+  state_ = kRawText;
+}
+
+// ---- comments ----------------------------------------------------------------------------
+
+std::size_t Parser::CommentState(const char* p, std::size_t n) {
+  std::size_t i = 0;
+  while (i < n) {
+    char c = p[i];
+    if (c == '\r') {
+      if (i + 1 == n) {
+        pendingCR_ = true;
+        return n;
+      }
+      if (p[i + 1] == '\n') {  // dropped
+        ++i;
+        continue;
+      }
+      c = '\n';
+    }
+    if (!commentSettled_) {
+      if (c == '-') {
+        ++commentLead_;
+        if (len_ == kMaxText) EmitComment();
+        buf_[len_++] = '-';
+        ++i;
+        continue;
+      }
+      // Two dashes or more open a comment, whose opening dashes are not kept; fewer make a
+      // declaration such as <!DOCTYPE ...>.
+      commentSettled_ = true;
+      isComment_ = commentLead_ >= 2;
+      if (isComment_) len_ = 0;
+      dashes_ = commentLead_;
+    }
+    if (!IsCommentSpecial(c)) {
+      std::size_t j = i;
+      while (j < n && !IsCommentSpecial(p[j])) ++j;
+      std::size_t k = j - i;
+      const char* s = p + i;
+      while (k > 0) {
+        if (len_ == kMaxText) EmitComment();
+        std::size_t room = kMaxText - len_;
+        std::size_t m = k < room ? k : room;
+        std::memcpy(buf_ + len_, s, m);
+        len_ += m;
+        s += m;
+        k -= m;
+      }
+      dashes_ = 0;
+      i = j;
+      continue;
+    }
+    switch (c) {
+      case '>':
+        if (nest_ == 0 || (isComment_ && dashes_ >= 2)) {
+          CloseComment();
+          state_ = kText;
+          return i + 1;
+        }
+        --nest_;
+        dashes_ = 0;
+        break;
+      case '<':
+        ++nest_;
+        dashes_ = 0;
+        break;
+      case '-':
+        ++dashes_;
+        break;
+      case '\n':
+        // Each line of a comment becomes a comment element of its own.
+        ++line_;
+        EmitComment();
+        ++i;
+        continue;
+      default:  // blanks leave the dash count
+        break;
+    }
+    if (len_ == kMaxText) EmitComment();
+    buf_[len_++] = c;
+    ++i;
+  }
+  return n;
+}
+
+void Parser::EmitComment() {
+  root_->Append(new CommentElem(buf_, static_cast<int>(len_)));
+  len_ = 0;
+}
+
+void Parser::CloseComment() {
+  if (len_ >= 2 && buf_[len_ - 1] == '-' && buf_[len_ - 2] == '-') len_ -= 2;
+  EmitComment();
+}
+
+// ---- script, raw text, style -------------------------------------------------------------
+
+std::size_t Parser::ScriptState(const char* p, std::size_t n) {
+  long end = scanner_->ScanForEnd(p, n);
+  if (end == ScriptScanner::kGoesOn) {
+    CountLines(p, n);
+    EmitBlockText(nullptr, 0, p, n);
+    return n;
+  }
+  if (end < 0) {
+    // The "<" of the end was the last byte of the last piece; this "/" goes on the tag.
+    state_ = kTag;
+    len_ = 0;
+    return 0;
+  }
+  std::size_t k = static_cast<std::size_t>(end);
+  CountLines(p, k);
+  EmitBlockText(nullptr, 0, p, k);
+  state_ = kText;
+  return k;
+}
+
+std::size_t Parser::RawTextState(const char* p, std::size_t n) {
+  const char* marker = rawMarker_.data();
+  const std::size_t m = rawMarker_.size();
+  char prefix[kBufferSize];
+  std::size_t prefixLen = 0;
+  if (carryLen_ > 0) {
+    // The last piece ended with the start of the marker: does this piece complete it?
+    std::size_t need = m - carryLen_;
+    std::size_t avail = need < n ? need : n;
+    if (EqualNoCase(p, marker + carryLen_, avail)) {
+      if (avail < need) {
+        std::memcpy(carry_ + carryLen_, p, avail);
+        carryLen_ += avail;
+        return n;
+      }
+      std::memcpy(buf_, carry_ + 1, carryLen_ - 1);
+      std::memcpy(buf_ + carryLen_ - 1, p, avail - 1);
+      len_ = m - 2;
+      carryLen_ = 0;
+      EndTag();
+      return avail;
+    }
+    std::memcpy(prefix, carry_, carryLen_);
+    prefixLen = carryLen_;
+    carryLen_ = 0;
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    const char* lt = static_cast<const char*>(std::memchr(p + i, '<', n - i));
+    if (!lt) break;
+    i = static_cast<std::size_t>(lt - p);
+    std::size_t avail = n - i < m ? n - i : m;
+    if (!EqualNoCase(lt, marker, avail)) continue;
+    if (avail < m) {
+      // Possibly cut by the end of the piece: kept for the next one.
+      CountLines(p, i);
+      EmitBlockText(prefix, prefixLen, p, i);
+      std::memcpy(carry_, lt, avail);
+      carryLen_ = avail;
+      return n;
+    }
+    CountLines(p, i);
+    EmitBlockText(prefix, prefixLen, p, i);
+    std::memcpy(buf_, lt + 1, m - 2);
+    len_ = m - 2;
+    EndTag();
+    return i + m;
+  }
+  CountLines(p, n);
+  EmitBlockText(prefix, prefixLen, p, n);
+  return n;
+}
+
+std::size_t Parser::StyleState(const char* p, std::size_t n) {
+  if (!styleRoot_) styleRoot_ = std::make_shared<SelectorNode>(Token::BODY, CString("BODY"));
+  if (styleLtAtEnd_ && n > 0 && p[0] == '/') {
+    // "</" across the pieces: the "<" closed the last piece.
+    styleLtAtEnd_ = false;
+    styleTail_.pop_back();
+    styleRoot_->ParseRules(styleTail_.data(), styleTail_.size(), true);
+    styleTail_.clear();
+    state_ = kTag;
+    len_ = 0;
+    return 0;
+  }
+  styleLtAtEnd_ = false;
+  std::size_t end = n;
+  for (std::size_t i = 0; i + 1 < n; ++i) {
+    const char* lt = static_cast<const char*>(std::memchr(p + i, '<', n - i - 1));
+    if (!lt) break;
+    i = static_cast<std::size_t>(lt - p);
+    if (lt[1] == '/') {
+      end = i;
+      break;
+    }
+  }
+  styleTail_.append(p, end);
+  bool final = end < n;
+  std::size_t used = styleRoot_->ParseRules(styleTail_.data(), styleTail_.size(), final);
+  styleTail_.erase(0, final ? styleTail_.size() : used);
+  CountLines(p, end);
+  EmitBlockText(nullptr, 0, p, end);
+  if (final) {
+    state_ = kText;
+    return end;
+  }
+  styleLtAtEnd_ = n > 0 && p[n - 1] == '<';
+  return n;
+}

@@ -1,0 +1,372 @@
+#include "script_scanner.h"
+
+#include "script_keyword_table.h"
+
+namespace {
+
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsLineEnd(char c) { return c == '\n' || c == '\r'; }
+
+}  // namespace
+
+ScriptScanner::ScriptScanner() { stack_.reserve(64); }
+
+ScriptScanner::~ScriptScanner() = default;
+
+int ScriptScanner::Scan(const char* bytes, int length) {
+  if (!bytes || length <= 0) return 0;
+  long end = ScanForEnd(bytes, static_cast<std::size_t>(length));
+  return end > 0 ? static_cast<int>(end) : 0;
+}
+
+void ScriptScanner::Finish() {
+  ResetLexer();
+  stack_.clear();
+}
+
+void ScriptScanner::ResetLexer() {
+  state_ = kStart;
+  quote_ = pairChar_ = 0;
+  wordLen_ = 0;
+  ended_ = false;
+}
+
+void ScriptScanner::Push(int tokenClass) {
+  ++tokens_;
+  if (stack_.size() < kStackLimit) stack_.push_back(tokenClass);
+}
+
+long ScriptScanner::ScanForEnd(const char* bytes, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
+    char c = bytes[i];
+    // Strings and comments are skipped in runs: nothing inside them is a token.
+    if (state_ == kInBlockComment) {
+      while (i < length && bytes[i] != '*') ++i;
+      if (i == length) break;
+      state_ = kInBlockCommentStar;
+      continue;
+    }
+    if (state_ == kInLineComment) {
+      while (i < length && !IsLineEnd(bytes[i])) ++i;
+      if (i == length) break;
+      state_ = kStart;
+      continue;
+    }
+    bool done;
+    do {
+      switch (state_) {
+        case kStart:
+          done = StartState(c);
+          break;
+        case kInName:
+          done = NameState(c);
+          break;
+        case kInNumber:
+          done = NumberState(c);
+          break;
+        case kInString:
+          done = StringState(c);
+          break;
+        case kInStringEscape:
+          done = StringEscapeState(c);
+          break;
+        case kInBlockComment:
+          done = BlockCommentState(c);
+          break;
+        case kInBlockCommentStar:
+          done = BlockCommentStarState(c);
+          break;
+        case kInLineComment:
+          done = LineCommentState(c);
+          break;
+        case kLt:
+          done = LtState(c);
+          break;
+        case kLtBang:
+          done = LtBangState(c);
+          break;
+        case kLtBangDash:
+          done = LtBangDashState(c);
+          break;
+        case kShl:
+          done = ShlState(c);
+          break;
+        case kGt:
+          done = GtState(c);
+          break;
+        case kShr:
+          done = ShrState(c);
+          break;
+        case kShr3:
+          done = Shr3State(c);
+          break;
+        case kAmp:
+        case kPlus:
+        case kMinus:
+        case kPipe:
+          done = PairState(c, pairChar_);
+          break;
+        case kOpEq:
+          done = OpEqState(c);
+          break;
+        case kSlash:
+          done = SlashState(c);
+          break;
+        default:
+          done = true;
+          break;
+      }
+    } while (!done);
+    if (ended_) {
+      ResetLexer();
+      return static_cast<long>(i) - 1;  // the "<" stood just before this "/"
+    }
+  }
+  return kGoesOn;
+}
+
+bool ScriptScanner::StartState(char c) {
+  if (IsLetter(c)) {
+    state_ = kInName;
+    word_[0] = c;
+    wordLen_ = 1;
+    return true;
+  }
+  if (IsDigit(c)) {
+    state_ = kInNumber;
+    return true;
+  }
+  switch (c) {
+    case ' ':
+    case '\t':
+    case '\r':
+    case '\n':
+    case '\f':
+    case '\v':
+      return true;
+    case '"':
+    case '\'':
+      Push(c == '"' ? kDoubleQuote : kSingleQuote);
+      quote_ = c;
+      state_ = kInString;
+      return true;
+    case '(':
+      Push(kLParen);
+      return true;
+    case ')':
+      Push(kRParen);
+      return true;
+    case '[':
+      Push(kLBracket);
+      return true;
+    case ']':
+      Push(kRBracket);
+      return true;
+    case '{':
+      Push(kLBrace);
+      return true;
+    case '}':
+      Push(kRBrace);
+      return true;
+    case ',':
+      Push(kComma);
+      return true;
+    case '.':
+      Push(kDot);
+      return true;
+    case ';':
+      Push(kSemicolon);
+      return true;
+    case ':':
+    case '?':
+    case '~':
+      Push(kOperator);
+      return true;
+    case '<':
+      state_ = kLt;
+      return true;
+    case '>':
+      state_ = kGt;
+      return true;
+    case '&':
+    case '+':
+    case '-':
+    case '|':
+      pairChar_ = c;
+      state_ = c == '&' ? kAmp : c == '+' ? kPlus : c == '-' ? kMinus : kPipe;
+      return true;
+    case '!':
+    case '%':
+    case '*':
+    case '=':
+    case '^':
+      state_ = kOpEq;
+      return true;
+    case '/':
+      state_ = kSlash;
+      return true;
+    default:
+      // A character that starts no token ("$", "_", "@", bytes above 127, ...) is passed over;
+      // the rest of its line is still read, so a script's end after it is not missed.
+      return true;
+  }
+}
+
+bool ScriptScanner::NameState(char c) {
+  if (IsLetter(c) || IsDigit(c) || c == '_') {
+    if (wordLen_ < sizeof word_) word_[wordLen_] = c;
+    ++wordLen_;
+    return true;
+  }
+  int keyword = 0;
+  if (word_[0] >= 'a' && word_[0] <= 'z' && wordLen_ < sizeof word_)
+    keyword = ScriptKeywordTable::Lookup(word_, wordLen_);
+  Push(keyword ? keyword : kName);
+  state_ = kStart;
+  return false;
+}
+
+bool ScriptScanner::NumberState(char c) {
+  if (IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f') || c == 'x') return true;
+  Push(kNumber);
+  state_ = kStart;
+  return false;
+}
+
+bool ScriptScanner::StringState(char c) {
+  if (c == '\\') {
+    state_ = kInStringEscape;
+  } else if (c == quote_ || IsLineEnd(c)) {
+    // A string literal cannot run past its line; an unclosed one ends there.
+    state_ = kStart;
+  }
+  return true;
+}
+
+bool ScriptScanner::StringEscapeState(char) {
+  state_ = kInString;
+  return true;
+}
+
+bool ScriptScanner::BlockCommentState(char c) {
+  if (c == '*') state_ = kInBlockCommentStar;
+  return true;
+}
+
+bool ScriptScanner::BlockCommentStarState(char c) {
+  if (c == '/')
+    state_ = kStart;
+  else if (c != '*')
+    state_ = kInBlockComment;
+  return true;
+}
+
+bool ScriptScanner::LineCommentState(char c) {
+  if (IsLineEnd(c)) state_ = kStart;
+  return true;
+}
+
+bool ScriptScanner::LtState(char c) {
+  switch (c) {
+    case '/':
+      ended_ = true;
+      return true;
+    case '!':
+      state_ = kLtBang;
+      return true;
+    case '<':
+      state_ = kShl;
+      return true;
+    case '=':
+      Push(kOperator);
+      state_ = kStart;
+      return true;
+    default:
+      Push(kOperator);
+      state_ = kStart;
+      return false;
+  }
+}
+
+bool ScriptScanner::LtBangState(char c) {
+  if (c == '-') {
+    state_ = kLtBangDash;
+    return true;
+  }
+  Push(kOperator);  // "<", then "!" begins a token of its own
+  state_ = kOpEq;
+  return false;
+}
+
+bool ScriptScanner::LtBangDashState(char c) {
+  if (c == '-') {  // "<!--" is dropped
+    state_ = kStart;
+    return true;
+  }
+  Push(kOperator);  // "<", "!", then "-" begins a token
+  Push(kOperator);
+  pairChar_ = '-';
+  state_ = kMinus;
+  return false;
+}
+
+bool ScriptScanner::ShlState(char c) {
+  Push(kOperator);
+  state_ = kStart;
+  return c == '=';
+}
+
+bool ScriptScanner::GtState(char c) {
+  if (c == '>') {
+    state_ = kShr;
+    return true;
+  }
+  Push(kOperator);
+  state_ = kStart;
+  return c == '=';
+}
+
+bool ScriptScanner::ShrState(char c) {
+  if (c == '>') {
+    state_ = kShr3;
+    return true;
+  }
+  Push(kOperator);
+  state_ = kStart;
+  return c == '=';
+}
+
+bool ScriptScanner::Shr3State(char c) {
+  Push(kOperator);
+  state_ = kStart;
+  return c == '=';
+}
+
+bool ScriptScanner::PairState(char c, char second) {
+  Push(kOperator);
+  state_ = kStart;
+  return c == second || c == '=';
+}
+
+bool ScriptScanner::OpEqState(char c) {
+  Push(kOperator);
+  state_ = kStart;
+  return c == '=';
+}
+
+bool ScriptScanner::SlashState(char c) {
+  if (c == '*') {
+    Push(kBlockComment);
+    state_ = kInBlockComment;
+    return true;
+  }
+  if (c == '/') {
+    Push(kLineComment);
+    state_ = kInLineComment;
+    return true;
+  }
+  Push(kOperator);
+  state_ = kStart;
+  return c == '=';
+}

@@ -1,0 +1,234 @@
+#include "token_reader.h"
+
+#include "entity_table.h"
+#include "mfc/cfile.h"
+#include "tag_token.h"
+#include "tag_type_table.h"
+
+namespace {
+
+inline bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+inline bool IsAlnum(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+void Upper(std::string& s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+}
+
+}  // namespace
+
+TokenReader::TokenReader(CFile* stream) : stream_(stream) {}
+
+TokenReader::~TokenReader() = default;
+
+bool TokenReader::Refill() {
+  if (eof_ || !stream_) return false;
+  UINT got = stream_->Read(buf_, sizeof buf_);
+  pos_ = 0;
+  lim_ = got;
+  if (got == 0) eof_ = true;
+  return got > 0;
+}
+
+int TokenReader::Finish(int kind) {
+  space_.swap(nextSpace_);
+  nextSpace_.clear();
+  return kind;
+}
+
+void TokenReader::StartToken() {
+  nextSpace_.swap(pendingSpace_);
+  pendingSpace_.clear();
+}
+
+int TokenReader::TakeWord() {
+  token_.swap(word_);
+  word_.clear();
+  return Finish(kText);
+}
+
+int TokenReader::TakeTag(int kind) {
+  state_ = kTextState;
+  token_.swap(word_);
+  word_.clear();
+  return Finish(kind);
+}
+
+int TokenReader::NextToken() {
+  token_.clear();
+  for (;;) {
+    int ch = Get();
+    if (ch < 0) {
+      if (state_ == kTextState && !word_.empty()) return TakeWord();
+      // A tag or comment that the stream cut off is dropped.
+      state_ = kEndState;
+      word_.clear();
+      space_.clear();
+      return kEnd;
+    }
+    char c = static_cast<char>(ch);
+    if (c == '\n') ++line_;
+    switch (state_) {
+      case kTextState:
+        if (IsWhite(c)) {
+          state_ = kSpaceState;
+          if (!word_.empty()) {
+            int kind = TakeWord();
+            pendingSpace_.assign(1, c);
+            return kind;
+          }
+          pendingSpace_ += c;
+        } else if (c == '<') {
+          state_ = kTagState;
+          if (!word_.empty()) {
+            int kind = TakeWord();
+            StartToken();  // straight after the word: no white space before the tag
+            return kind;
+          }
+          StartToken();
+        } else {
+          if (word_.empty()) StartToken();
+          word_ += c;
+        }
+        break;
+      case kSpaceState:
+        if (IsWhite(c)) {
+          pendingSpace_ += c;
+        } else {
+          StartToken();
+          if (c == '<') {
+            state_ = kTagState;
+          } else {
+            state_ = kTextState;
+            word_ += c;
+          }
+        }
+        break;
+      case kTagState:
+        if (c == '>') return TakeTag(kTag);
+        if (c == '<' && word_.empty()) {
+          state_ = kTextState;
+          token_ = "<<";
+          return Finish(kText);
+        }
+        if (c == '-' && word_ == "!-") {
+          state_ = kCommentState;
+          word_.clear();
+          dashes_ = 0;
+          break;
+        }
+        if (c == '"' || c == '\'') {
+          quote_ = c;
+          state_ = kQuoteState;
+        }
+        word_ += c;
+        break;
+      case kQuoteState:
+        if (c == '>') return TakeTag(kTag);
+        if (c == quote_) state_ = kTagState;
+        word_ += c;
+        break;
+      case kCommentState:
+        if (c == '>' && dashes_ >= 2) {
+          std::size_t n = word_.size();
+          if (n >= 2 && word_[n - 1] == '-' && word_[n - 2] == '-') word_.resize(n - 2);
+          return TakeTag(kComment);
+        }
+        if (c == '-')
+          ++dashes_;
+        else if (c != ' ' && c != '\t')
+          dashes_ = 0;
+        word_ += c;
+        break;
+      case kEndState:
+        break;
+    }
+  }
+}
+
+void TokenReader::DecodeEntities(std::string& s) {
+  const std::size_t n = s.size();
+  std::size_t out = 0, i = 0;
+  while (i < n) {
+    if (s[i] != '&') {
+      s[out++] = s[i++];
+      continue;
+    }
+    std::size_t j = i + 1;
+    while (j < n && (IsAlnum(s[j]) || s[j] == '#')) ++j;
+    std::size_t k = j - i - 1;
+    int code = -1;
+    if (k >= 2 && s[i + 1] == '#') {
+      unsigned value = 0;
+      std::size_t d = i + 2;
+      while (d < j && s[d] >= '0' && s[d] <= '9') value = (value * 10u + (s[d++] - '0')) & 0xFFu;
+      if (d == j && value != 0) code = static_cast<int>(value);  // byte 0 stays as written
+    } else if (k >= 1 && k <= 10) {
+      code = EntityTable::Lookup(s.data() + i + 1, k);
+    }
+    if (code < 0) {
+      s[out++] = s[i++];
+      continue;
+    }
+    s[out++] = static_cast<char>(code);
+    i = j;
+    if (i < n && s[i] == ';') ++i;
+  }
+  s.resize(out);
+}
+
+int TokenReader::ParseTag(const std::string& text, TagToken& tag) {
+  tag.Clear();
+  const char* b = text.data();
+  const std::size_t n = text.size();
+  std::size_t i = 0;
+  while (i < n && IsWhite(b[i])) ++i;
+  std::size_t nameStart = i;
+  while (i < n && !IsWhite(b[i])) ++i;
+  std::size_t nameEnd = i;
+  if (nameStart < nameEnd && (b[nameStart] == '/' || b[nameStart] == '\\')) {
+    tag.end = b[nameStart] == '/';
+    ++nameStart;
+  }
+  if (nameStart == nameEnd) return 0;
+  tag.name = CString(b + nameStart, static_cast<int>(nameEnd - nameStart));
+  std::string upper(b + nameStart, nameEnd - nameStart);
+  Upper(upper);
+  tag.type = TagTypeTable::LookupWithoutJsb(upper.data(), upper.size());
+
+  std::string spelling, key, value;
+  while (i < n) {
+    while (i < n && IsWhite(b[i])) ++i;
+    if (i == n) break;
+    std::size_t an = i;
+    while (i < n && !IsWhite(b[i]) && b[i] != '=') ++i;
+    spelling.assign(b + an, i - an);
+    while (i < n && IsWhite(b[i])) ++i;
+    if (i == n || b[i] != '=') continue;  // a name without a value is not kept
+    ++i;
+    if (i == n || IsWhite(b[i])) {
+      while (i < n && IsWhite(b[i])) ++i;
+      if (i == n || (b[i] != '"' && b[i] != '\'')) continue;  // nor one whose value is missing
+    }
+    if (b[i] == '"' || b[i] == '\'') {
+      char quote = b[i++];
+      std::size_t v = i;
+      while (i < n && b[i] != quote) ++i;
+      value.assign(b + v, i - v);
+      for (char& ch : value)
+        if (ch == '\r' || ch == '\n') ch = ' ';
+      if (i < n) ++i;
+    } else {
+      std::size_t v = i;
+      while (i < n && !IsWhite(b[i])) ++i;
+      value.assign(b + v, i - v);
+    }
+    key = spelling;
+    Upper(key);
+    tag.attributes.SetAt(key.c_str(), value.c_str());
+    tag.spellings.SetAt(key.c_str(), spelling.c_str());
+  }
+  return 1;
+}

@@ -1,0 +1,163 @@
+#include "tree_text.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "elem.h"
+#include "elem_kinds.h"
+#include "mfc/cmapstringtostring.h"
+
+namespace halyard::tagsmith {
+
+namespace {
+
+const char* const kKindWords[] = {
+    "?",    "text",   "comment", "tag",    "document",  "image", "table", "control", "list",
+    "rule", "object", "anchor",  "script", "paragraph", "font",  "title", "style",   "component"};
+
+void AppendCString(std::string& out, const CString& s) {
+  AppendQuoted(out, static_cast<const char*>(s), static_cast<std::size_t>(s.GetLength()));
+}
+
+void AppendEscaped(std::string& out, const CString& s) {
+  std::string q;
+  AppendQuoted(q, static_cast<const char*>(s), static_cast<std::size_t>(s.GetLength()));
+  out.append(q, 1, q.size() - 2);
+}
+
+void DumpOne(const Elem* e, int depth, std::string& out) {
+  out.append(static_cast<std::size_t>(depth) * 2, ' ');
+  out += KindWord(static_cast<int>(e->kind));
+  out += ' ';
+  out += std::to_string(static_cast<int>(e->type));
+  out += ' ';
+  AppendCString(out, e->name);
+  if (e->kind == ElemKind::Component) {
+    out += " #";
+    out += std::to_string(static_cast<const ComponentTag*>(e)->number);
+  }
+  if (CMapStringToString* map = e->Attributes()) {
+    CString key, value;
+    for (POSITION pos = map->GetStartPosition(); pos;) {
+      map->GetNextAssoc(pos, key, value);
+      out += ' ';
+      AppendEscaped(out, key);
+      out += '=';
+      AppendCString(out, value);
+    }
+  }
+  if (e->kind == ElemKind::Text) {
+    if (e->flags & Elem::kSpaceBefore) out += " space-before";
+    if (e->flags & Elem::kSpaceAfter) out += " space-after";
+  } else if (e->kind != ElemKind::Comment && e->kind != ElemKind::Document) {
+    if (e->flags & Elem::kEndTag) out += " end";
+  }
+  out += '\n';
+}
+
+// Calls visit(element, depth) for every element below root in document order, without
+// recursion (component content may nest deeply).
+template <typename Visit>
+void Walk(const Elem* root, Visit visit) {
+  const Elem* e = root->firstChild;
+  int depth = 0;
+  while (e) {
+    visit(e, depth);
+    if (e->firstChild) {
+      e = e->firstChild;
+      ++depth;
+      continue;
+    }
+    while (e && !e->nextSibling && e->parent != root) {
+      e = e->parent;
+      --depth;
+    }
+    e = e ? e->nextSibling : nullptr;
+  }
+}
+
+}  // namespace
+
+const char* KindWord(int kind) { return kind >= 1 && kind <= 17 ? kKindWords[kind] : "?"; }
+
+void AppendQuoted(std::string& out, const char* bytes, std::size_t length) {
+  out += '"';
+  for (std::size_t i = 0; i < length; ++i) {
+    unsigned char c = static_cast<unsigned char>(bytes[i]);
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (c >= 0x20 && c < 0x7f) {
+          out += static_cast<char>(c);
+        } else {
+          char esc[8];
+          std::snprintf(esc, sizeof esc, "\\%03o", c);
+          out += esc;
+        }
+    }
+  }
+  out += '"';
+}
+
+void DumpTree(const Elem* root, std::string& out) {
+  if (!root) return;
+  Walk(root, [&](const Elem* e, int depth) { DumpOne(e, depth, out); });
+}
+
+void DumpSummary(const Elem* root, std::string& out) {
+  if (!root) return;
+  long counts[18] = {};
+  long total = 0;
+  Walk(root, [&](const Elem* e, int) {
+    int k = static_cast<int>(e->kind);
+    ++counts[k >= 1 && k <= 17 ? k : 0];
+    ++total;
+  });
+  for (int k = 1; k <= 17; ++k) {
+    if (!counts[k]) continue;
+    out += kKindWords[k];
+    out += ' ';
+    out += std::to_string(counts[k]);
+    out += '\n';
+  }
+  out += "total ";
+  out += std::to_string(total);
+  out += '\n';
+}
+
+void WriteChildren(const Elem* root, std::string& out) {
+  if (!root) return;
+  std::vector<const Elem*> stack;
+  const Elem* e = root->firstChild;
+  while (e || !stack.empty()) {
+    if (!e) {
+      e = stack.back()->nextSibling;
+      stack.pop_back();
+      continue;
+    }
+    CString text = e->TextForm();
+    out.append(static_cast<const char*>(text), static_cast<std::size_t>(text.GetLength()));
+    if (e->kind == ElemKind::Component && e->firstChild) {
+      stack.push_back(e);
+      e = e->firstChild;
+      continue;
+    }
+    e = e->nextSibling;
+  }
+}
+
+}  // namespace halyard::tagsmith

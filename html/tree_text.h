@@ -1,0 +1,27 @@
+// Plain-text views of an element tree, for the command-line tool and the tests: one element a
+// line with its kind, type, name, attributes and flags; a count per kind; and the HTML text
+// form of a sequence of elements.
+#pragma once
+
+#include <string>
+
+class Elem;
+
+namespace halyard::tagsmith {
+
+// The word for an element kind: "text", "comment", "tag", "document", "image", "table",
+// "control", "list", "rule", "object", "anchor", "script", "paragraph", "font", "title",
+// "style", "component".
+const char* KindWord(int kind);
+// bytes as a double-quoted string with C escapes (octal for bytes that are not printable).
+void AppendQuoted(std::string& out, const char* bytes, std::size_t length);
+// One line per element below root (root itself not shown), indented two blanks per level:
+// kind, type, the quoted name or text, "#number" for components, NAME="value" per attribute in
+// map order, then "end", "space-before", "space-after" for the flags that are set.
+void DumpTree(const Elem* root, std::string& out);
+// "kind count" lines, in kind order, for the kinds that occur below root, then "total N".
+void DumpSummary(const Elem* root, std::string& out);
+// The text form of each child of root in order; a component's gathered content follows it.
+void WriteChildren(const Elem* root, std::string& out);
+
+}  // namespace halyard::tagsmith
