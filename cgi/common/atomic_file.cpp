@@ -16,6 +16,7 @@ AtomicFile::~AtomicFile() { Abandon(); }
 
 bool AtomicFile::Begin() {
   Abandon();
+  failed_ = false;
   if (target_.empty()) return false;
   temp_ = target_ + "." + std::to_string(::getpid()) + ".tmp";
   for (int attempt = 0; attempt < 2 && fd_ < 0; ++attempt) {
@@ -46,9 +47,27 @@ WinFile& AtomicFile::Binary() {
   return *binary_;
 }
 
+bool AtomicFile::WriteBytes(const char* bytes, std::size_t count) {
+  if (fd_ < 0 || !text_->Flush() || !binary_->Flush()) {
+    failed_ = true;
+    return false;
+  }
+  while (count > 0) {
+    ssize_t put = ::write(fd_, bytes, count);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      failed_ = true;
+      return false;
+    }
+    bytes += put;
+    count -= static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
 bool AtomicFile::Finish() {
   if (fd_ < 0) return false;
-  bool ok = text_->Flush() && binary_->Flush() && !text_->Error() && !binary_->Error();
+  bool ok = !failed_ && text_->Flush() && binary_->Flush() && !text_->Error() && !binary_->Error();
   text_.reset();
   binary_.reset();
   last_ = nullptr;

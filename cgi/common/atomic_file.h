@@ -26,6 +26,9 @@ class AtomicFile {
   // at the same place, one after the other.
   WinFile& Text();
   WinFile& Binary();
+  // Writes bytes unchanged straight to the file, after whatever Text or Binary hold; for large
+  // blocks that need no buffering. False on a write error.
+  bool WriteBytes(const char* bytes, std::size_t count);
   // Puts the written file in place of the target. False on any write error or when the rename
   // fails; the target is then unchanged.
   bool Replace();
@@ -43,6 +46,7 @@ class AtomicFile {
   int fd_ = -1;
   std::unique_ptr<WinFile> text_, binary_;
   WinFile* last_ = nullptr;
+  bool failed_ = false;
 };
 
 }  // namespace halyard::cgi

@@ -1,6 +1,9 @@
 #include "post-board/post_board.h"
 
 #include <dirent.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <string>
@@ -111,30 +114,53 @@ bool WriteCounter(const std::string& counterFile, long long next) {
   return file.Replace();
 }
 
-bool ReadWholeFile(const std::string& winPath, std::string* bytes) {
-  auto file = WinFile::Open(winPath, "rb");
-  if (!file) return false;
-  bytes->clear();
-  char buf[65536];
-  std::size_t got;
-  while ((got = file->Read(buf, sizeof buf)) > 0) bytes->append(buf, got);
-  return !file->Error();
-}
+// The bytes of a file, mapped for reading: the index of a big board is scanned on every post
+// and its unchanged part goes from this mapping straight into the new version.
+class MappedFile {
+ public:
+  explicit MappedFile(const std::string& winPath) {
+    auto file = WinFile::Open(winPath, "rb");
+    struct stat st;
+    if (!file || ::fstat(file->Fd(), &st) != 0) return;
+    ok_ = true;
+    size_ = static_cast<std::size_t>(st.st_size);
+    if (size_ == 0) return;
+    void* at = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file->Fd(), 0);
+    if (at == MAP_FAILED) {
+      ok_ = false;
+      size_ = 0;
+      return;
+    }
+    data_ = static_cast<const char*>(at);
+  }
+  ~MappedFile() {
+    if (data_ != nullptr) ::munmap(const_cast<char*>(data_), size_);
+  }
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+  bool ok() const { return ok_; }
+  std::string_view bytes() const { return {data_ == nullptr ? "" : data_, size_}; }
+
+ private:
+  const char* data_ = nullptr;
+  std::size_t size_ = 0;
+  bool ok_ = false;
+};
 
 // Puts the message's line above the marker line: the new text is written where the marker
 // stood, over the old marker and tail, in a new version of the file.
 bool InsertIndexLine(const std::string& indexFile, const std::string& line) {
-  std::string disk;
-  if (!ReadWholeFile(indexFile, &disk)) return false;
+  MappedFile index(indexFile);
+  if (!index.ok()) return false;
+  std::string_view disk = index.bytes();
   std::size_t at = FindInsertionPoint(disk);
   if (at == std::string::npos) return false;
   std::string text = InsertionText(line);
   std::size_t end = at + DiskLength(text);
   AtomicFile file(indexFile);
-  if (!file.Begin()) return false;
-  file.Binary().Write(disk.data(), at);
+  if (!file.Begin() || !file.WriteBytes(disk.data(), at)) return false;
   file.Text().Write(text);
-  if (end < disk.size()) file.Binary().Write(disk.data() + end, disk.size() - end);
+  if (end < disk.size() && !file.WriteBytes(disk.data() + end, disk.size() - end)) return false;
   return file.Replace();
 }
 
