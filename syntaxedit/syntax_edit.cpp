@@ -28,12 +28,13 @@ void TrimRight(std::string& s) {
   while (!s.empty() && IsBlank(s.back())) s.pop_back();
 }
 
+// Case is folded for ASCII letters only, as the Windows ANSI comparison does for the keys.
+char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
 bool EqualNoCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
+    if (Fold(a[i]) != Fold(b[i])) return false;
   return true;
 }
 

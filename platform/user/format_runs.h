@@ -88,7 +88,7 @@ class FormatRuns {
     std::vector<Run> runs;
     LONG len = 0;
   };
-  static constexpr size_t kMaxRuns = 64;
+  static constexpr size_t kMaxRuns = 24;
 
   size_t FindChunk(LONG pos, LONG& start) const;
   void SplitAt(LONG pos);

@@ -13,7 +13,9 @@ namespace {
 
 bool IsWordChar(unsigned char c) { return std::isalnum(c) || c == '_' || c >= 0xC0; }
 
-unsigned char Fold(unsigned char c) { return static_cast<unsigned char>(std::tolower(c)); }
+unsigned char Fold(unsigned char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c;
+}
 
 }  // namespace
 
@@ -61,6 +63,20 @@ UINT CRichEditCtrl::Intern(const Format& f) {
 }
 
 UINT CRichEditCtrl::Transform(UINT fmt, const CHARFORMAT& cf) {
+  ColourCacheEntry* slot = nullptr;
+  std::uint64_t key = 0;
+  if (cf.dwMask == CFM_COLOR) {
+    key = (static_cast<std::uint64_t>(fmt) << 32) | (cf.crTextColor & 0xFFFFFF) |
+          ((cf.dwEffects & CFE_AUTOCOLOR) ? 0x80000000u : 0);
+    slot = &colourCache_[(fmt * 31u + cf.crTextColor * 7u + (cf.crTextColor >> 16)) & 255u];
+    if (slot->key == key) return slot->out;
+  }
+  UINT out = TransformUncached(fmt, cf);
+  if (slot) *slot = ColourCacheEntry{key, out};
+  return out;
+}
+
+UINT CRichEditCtrl::TransformUncached(UINT fmt, const CHARFORMAT& cf) {
   Format f = formats_[fmt];
   const DWORD flagBits = CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT | CFM_PROTECTED;
   DWORD m = cf.dwMask;

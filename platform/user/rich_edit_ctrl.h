@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -112,6 +113,7 @@ class HALYARD_EXPORT CRichEditCtrl : public CWnd {
 
   UINT Intern(const Format& f);
   UINT Transform(UINT fmt, const CHARFORMAT& cf);
+  UINT TransformUncached(UINT fmt, const CHARFORMAT& cf);
   void Fill(const Format& f, DWORD mask, CHARFORMAT& cf) const;
   COLORREF EffectiveColour(UINT fmt) const;
   UINT InsertionFormat(LONG a, LONG b) const;
@@ -150,4 +152,10 @@ class HALYARD_EXPORT CRichEditCtrl : public CWnd {
   COLORREF background_ = 0xFFFFFF;
   BOOL systemBackground_ = TRUE;
   UndoRecord undo_;
+  // Colour-only changes dominate (the syntax colouring): their results, direct-mapped.
+  struct ColourCacheEntry {
+    std::uint64_t key = ~0ull;
+    UINT out = 0;
+  };
+  std::array<ColourCacheEntry, 256> colourCache_{};
 };
