@@ -200,7 +200,7 @@ bool StoreFetched(WebSite& site, WebObj* obj, const std::string& tempName) {
 }
 
 bool FetchObject(WebSite& site, Fetcher& fetcher, WebObj* obj, bool checkOnly, bool force,
-                 int* lastError) {
+                 int* lastError, ResponseRecord* response) {
   UrlNode* url = obj->url;
   bool onSite = site.IsUnderBase(url);
   if (site.Server().local && onSite) {
@@ -238,6 +238,7 @@ bool FetchObject(WebSite& site, Fetcher& fetcher, WebObj* obj, bool checkOnly, b
   req.checkOnly = checkOnly;
   int result = fetcher.Fetch(req);
   url->status = req.response.status;
+  if (response) *response = req.response;
   bool wasFetched = (obj->flags & kObjFetched) != 0;
   if (result < 0) {
     if (lastError) *lastError = result;

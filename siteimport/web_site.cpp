@@ -1,5 +1,7 @@
 #include "web_site.h"
 
+#include "mime_table.h"
+
 namespace siteglean {
 
 RobotList<ObjectLink>* WebObj::LinksOfKind(std::uint16_t kind) {
@@ -42,6 +44,47 @@ ObjectLink* WebSite::NewLink() {
   ObjectLink& l = linkStore_.emplace_back();
   links.Append(&l);
   return &l;
+}
+
+bool WebSite::SetUpServerImport(std::string_view homeUrl, std::string_view localDir) {
+  std::size_t s = homeUrl.find("://");
+  std::string_view rest = s == std::string_view::npos ? homeUrl : homeUrl.substr(s + 3);
+  std::size_t e = rest.find_first_of("/\\");
+  std::string host(rest.substr(0, e));
+  std::string path(e == std::string_view::npos ? std::string_view() : rest.substr(e));
+  if (host.empty()) return false;
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  if (!path.empty() && path.back() == '/') path.pop_back();
+  std::string dir = path, file;
+  std::size_t slash = path.rfind('/');
+  std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (last.find('.') != std::string::npos) {
+    file = last;
+    dir = slash == std::string::npos ? std::string() : path.substr(0, slash);
+  }
+  server_.host = host;
+  server_.directory = dir;
+  server_.defaultPage = file;
+  server_.local = false;
+  downloadCopies = true;
+  exploreExternal = false;
+  std::string root(localDir);
+  for (char& c : root)
+    if (c == '\\') c = '/';
+  if (root.size() > 1 && root.back() == '/') root.pop_back();
+  localRoot_ = root;
+  baseUrl_ = "http://" + host + dir + "/";
+  UrlParts p;
+  if (!SplitUrl(baseUrl_ + file, &p)) return false;
+  UrlNode* node = urls_.Enter(p, file);
+  node->type = MimeTable::Instance().CodeOfName(file, kTypeHtml);
+  node->mime = std::string(MimeTable::Instance().MimeOf(node->type));
+  home = NewObject(kCatPage, node);
+  home->level = 1;
+  home->label = pool_.Copy("Home Page");
+  home->labelCopy = "Home Page";
+  return true;
 }
 
 void WebSite::UpdateLinksTo(WebObj* target) {

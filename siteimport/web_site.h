@@ -140,6 +140,11 @@ class WebSite {
   bool robotsInForce = false;
   std::function<bool(const std::string& url)> robotsAllow;
 
+  // Sets the site up for a server import: host and directory from the home page URL, the
+  // base URL, the local root from the caller's directory, the home page object (level 1,
+  // "Home Page"). False for a URL without a host.
+  bool SetUpServerImport(std::string_view homeUrl, std::string_view localDir);
+
   // After an object's fetch succeeded or failed anew: the broken flag of every link to it and
   // the broken-link counts of their pages follow.
   void UpdateLinksTo(WebObj* target);

@@ -7,7 +7,14 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
+#include <ctime>
+#include <iostream>
+
+#include "kernel/win_path.h"
 #include "link_pass.h"
+#include "local_store.h"
 #include "mime_table.h"
 
 namespace {
@@ -15,16 +22,22 @@ namespace {
 using namespace siteglean;
 
 constexpr int kExitOk = 0;
+constexpr int kExitHttp = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitLocal = 3;
+constexpr int kExitNoAnswer = 4;
 
 void Usage(FILE* out) {
   std::fputs(
       "usage: siteglean COMMAND ...\n"
       "  classify NAME [--scheme http|file]  type code, MIME type and category of a link target\n"
       "  links FILE URL                      the link pass over a local page fetched from URL\n"
+      "  fetch URL [--dir DIR] [--head]      fetch one object as a server import of URL would,\n"
+      "                                      storing the copy under DIR (default: .)\n"
       "  --help                              this text\n"
-      "exit codes: 0 done, 2 wrong usage, 3 local failure (file cannot be read)\n",
+      "Settings come from kvproxy.ini in $HALYARD_WINDIR (proxy, credentials, 8.3 names).\n"
+      "exit codes: 0 done (copy stored), 1 the server answered with an error, 2 wrong usage,\n"
+      "            3 local failure (file cannot be read or stored), 4 no answer (or aborted)\n",
       out);
 }
 
@@ -152,6 +165,76 @@ int Links(int argc, char** argv) {
   return kExitOk;
 }
 
+std::string TimeText(std::int64_t t) {
+  if (t <= 0) return "unknown";
+  std::time_t tt = static_cast<std::time_t>(t);
+  std::tm tm{};
+  gmtime_r(&tt, &tm);
+  char buf[64];
+  std::strftime(buf, sizeof buf, "%a, %d %b %Y %H:%M:%S GMT", &tm);
+  return buf;
+}
+
+// Asks for credentials on the terminal, when there is one.
+bool PromptCredentials(const std::string& host, const std::string& realm, std::string* user,
+                       std::string* password) {
+  if (!isatty(STDIN_FILENO)) return false;
+  std::fprintf(stderr, "credentials for realm \"%s\" on %s\nuser: ", realm.c_str(), host.c_str());
+  if (!std::getline(std::cin, *user)) return false;
+  std::fprintf(stderr, "password: ");
+  return static_cast<bool>(std::getline(std::cin, *password));
+}
+
+int Fetch(int argc, char** argv) {
+  if (argc < 1) return Usage(stderr), kExitUsage;
+  std::string url = argv[0], dir = ".";
+  bool head = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) dir = argv[++i];
+    else if (std::strcmp(argv[i], "--head") == 0) head = true;
+    else return Usage(stderr), kExitUsage;
+  }
+  MimeTable::Instance().UseLowerCaseHtmlSuffixes();
+  WebSite site;
+  if (!site.SetUpServerImport(url, dir)) {
+    std::fprintf(stderr, "siteglean: %s names no server\n", url.c_str());
+    return kExitUsage;
+  }
+  site.dosNames = ConfigStore().Int(kSetForceDosNaming) != 0;
+  Fetcher fetcher;
+  fetcher.SetCredentialsPrompt(PromptCredentials);
+  if (isatty(STDERR_FILENO)) {
+    fetcher.SetAbortHook([] {
+      std::fputc('.', stderr);
+      return false;
+    });
+  }
+  WebObj* obj = site.home;
+  int err = 0;
+  std::fprintf(stderr, "fetching %s\n", obj->url->full.c_str());
+  ResponseRecord rr;
+  bool ok = FetchObject(site, fetcher, obj, head, true, &err, &rr);
+  if (isatty(STDERR_FILENO)) std::fputc('\n', stderr);
+  UrlNode* u = obj->url;
+  std::printf("url %s\n", u->full.c_str());
+  std::printf("status %u\n", u->status);
+  std::printf("version %s\n", rr.version.c_str());
+  std::printf("server %s\n", rr.server.c_str());
+  std::printf("content-type %s\n", rr.contentType.c_str());
+  std::printf("length %lld\n", static_cast<long long>(rr.contentLength));
+  std::printf("modified %s\n", TimeText(rr.lastModified).c_str());
+  std::printf("redirect %s\n", rr.location.c_str());
+  if (ok && !head && obj->localPath) {
+    std::string full = (obj->flags & kObjOnSite) ? site.LocalRoot() + obj->localPath : obj->localPath;
+    std::printf("copy %s\n", halyard::MapWinPath(full).c_str());
+  }
+  if (ok) return kExitOk;
+  if (u->status == kStatusDiskFull || u->status == kStatusNoTempFile) return kExitLocal;
+  if (err == kFetchAborted || u->status == kStatusNotFetched) return kExitNoAnswer;
+  if (u->status >= 300 && err == kFetchLoadError) return kExitHttp;
+  return err < 0 ? kExitNoAnswer : kExitLocal;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -160,6 +243,7 @@ int main(int argc, char** argv) {
   if (cmd == "--help" || cmd == "-h" || cmd == "help") return Usage(stdout), kExitOk;
   if (cmd == "classify") return Classify(argc - 2, argv + 2);
   if (cmd == "links") return Links(argc - 2, argv + 2);
+  if (cmd == "fetch") return Fetch(argc - 2, argv + 2);
   std::fprintf(stderr, "siteglean: unknown command %s\n", cmd.c_str());
   Usage(stderr);
   return kExitUsage;

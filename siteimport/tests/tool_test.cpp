@@ -1,0 +1,94 @@
+// The siteglean tool as its users run it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "test_http_server.h"
+
+namespace siteglean {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ToolRun {
+  int code;
+  std::string out;
+};
+
+ToolRun Tool(const std::string& args) {
+  std::string cmd = std::string(HALYARD_BINARY_DIR) + "/bin/siteglean " + args + " 2>/dev/null";
+  FILE* p = popen(cmd.c_str(), "r");
+  ToolRun r{-1, {}};
+  char buf[4096];
+  std::size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+  int st = pclose(p);
+  r.code = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return r;
+}
+
+class ToolTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/siteglean-tool-XXXXXX";
+    dir_ = mkdtemp(tmpl);
+    fs::create_directories(dir_ / "windir");
+    std::ofstream(dir_ / "windir" / "kvproxy.ini")
+        << "[Cache]\r\nCacheDirectory=" << (dir_ / "cache").string() << "\r\n";
+    setenv("HALYARD_WINDIR", (dir_ / "windir").c_str(), 1);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  fs::path dir_;
+};
+
+TEST_F(ToolTest, ClassifyPrintsCodeMimeAndCategory) {
+  ToolRun r = Tool("classify PHOTO.JPG");
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "type 0x1002\nmime image/jpeg\ncategory 0x6000 image\n");
+  EXPECT_EQ(Tool("classify readme --scheme file").out,
+            "type 0xFFFF\nmime application/octet-stream\ncategory 0x8000 media\n");
+  EXPECT_EQ(Tool("classify map.map").out,
+            "type 0x3001\nmime wwwserver/imagemap\ncategory 0x5000 gateway\n");
+  EXPECT_EQ(Tool("classify x --scheme gopher").code, 2);
+  EXPECT_EQ(Tool("").code, 2);
+  EXPECT_EQ(Tool("--help").code, 0);
+}
+
+TEST_F(ToolTest, LinksListsThePageDataAndEveryLink) {
+  std::ofstream(dir_ / "p.html") << "<title>Boats &amp; Oars</title><h1>Fleet</h1>"
+                                    "<a href=\"sail.html\">Sail</a><a href=#x>top</a>";
+  ToolRun r = Tool("links " + (dir_ / "p.html").string() + " http://h.example/d/p.html");
+  EXPECT_EQ(r.code, 0);
+  EXPECT_NE(r.out.find("title \"Boats & Oars\"\n"), std::string::npos);
+  EXPECT_NE(r.out.find("heading 1 \"Fleet\"\n"), std::string::npos);
+  EXPECT_NE(r.out.find("link child page 0x3000 http://h.example/d/sail.html  label=\"Sail\""),
+            std::string::npos);
+  EXPECT_NE(r.out.find("link self page"), std::string::npos);
+  EXPECT_NE(r.out.find(" broken\n"), std::string::npos);
+  EXPECT_EQ(Tool("links " + (dir_ / "none.html").string() + " http://h/").code, 3);
+}
+
+TEST_F(ToolTest, FetchExitCodesTellCopiesHttpFailuresAndNoAnswerApart) {
+  testing::TestHttpServer server([](const std::string& head) {
+    if (head.rfind("GET /ok.html", 0) == 0) return testing::Ok("fine");
+    return testing::Reply{"HTTP/1.0 404 Not Found\r\n\r\n", 0};
+  });
+  ToolRun ok = Tool("fetch " + server.Url("/ok.html") + " --dir " + (dir_ / "out").string());
+  EXPECT_EQ(ok.code, 0);
+  EXPECT_NE(ok.out.find("status 200\n"), std::string::npos);
+  EXPECT_NE(ok.out.find("copy " + (dir_ / "out").string() + "/ok.html\n"), std::string::npos);
+  EXPECT_TRUE(fs::exists(dir_ / "out" / "ok.html"));
+  ToolRun missing = Tool("fetch " + server.Url("/gone.html") + " --dir " + (dir_ / "out").string());
+  EXPECT_EQ(missing.code, 1);
+  EXPECT_NE(missing.out.find("status 404\n"), std::string::npos);
+  EXPECT_EQ(Tool("fetch http://127.0.0.1:1/x.html --dir " + dir_.string()).code, 4);
+  EXPECT_EQ(Tool("fetch " + server.Url("/ok.html") + " --bogus").code, 2);
+}
+
+}  // namespace
+}  // namespace siteglean
