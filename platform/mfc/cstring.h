@@ -18,7 +18,8 @@ class CString {
   CString(CString&& s) noexcept;
   // A null pointer gives the empty text; a value below 0x10000 names a string resource, which
   // is loaded (MAKEINTRESOURCE, as in the original).
-  CString(LPCSTR psz);  // NOLINT(google-explicit-constructor)
+  CString(LPCSTR psz);                             // NOLINT(google-explicit-constructor)
+  CString(std::nullptr_t) noexcept : CString() {}  // NOLINT(google-explicit-constructor)
   CString(LPCSTR pch, int nLength);
   CString(const unsigned char* psz);  // NOLINT(google-explicit-constructor)
   explicit CString(char ch, int nRepeat = 1);
@@ -27,6 +28,10 @@ class CString {
   CString& operator=(const CString& s);
   CString& operator=(CString&& s) noexcept;
   CString& operator=(LPCSTR psz);
+  CString& operator=(std::nullptr_t) {
+    Empty();
+    return *this;
+  }
   CString& operator=(const unsigned char* psz);
   CString& operator=(char ch);
 

@@ -13,6 +13,8 @@ namespace {
 TEST(CStringTest, ConstructionFromTextCountAndNull) {
   EXPECT_STREQ(CString(), "");
   EXPECT_EQ(CString(static_cast<const char*>(nullptr)).GetLength(), 0);
+  CString fromNull = nullptr;
+  EXPECT_TRUE(fromNull.IsEmpty());
   EXPECT_STREQ(CString("abcdef", 3), "abc");
   EXPECT_EQ(CString("abcdef", -2).GetLength(), 0);
   CString withNul("a\0b", 3);
