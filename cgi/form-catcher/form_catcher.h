@@ -15,8 +15,8 @@ namespace halyard::catcher {
 // Handles one request; the reply goes through the request object. Returns the exit status.
 int HandleSubmission(CgiRequest& request);
 
-// True when a form's file name stays inside the data folder: not empty of meaning as a path
-// outside it (no leading separator, no drive or other colon, no ".." segment).
+// True when a form's file name stays inside the data folder: no leading separator (an
+// absolute path), no colon (a drive), no ".." segment.
 bool IsSafeFileName(std::string_view name);
 
 // The line stored for the fields (text, ending in a line feed): the values of the numbered
