@@ -53,7 +53,7 @@ TEST_F(ToolTest, ClassifyPrintsCodeMimeAndCategory) {
   EXPECT_EQ(Tool("classify readme --scheme file").out,
             "type 0xFFFF\nmime application/octet-stream\ncategory 0x8000 media\n");
   EXPECT_EQ(Tool("classify map.map").out,
-            "type 0x3001\nmime wwwserver/imagemap\ncategory 0x5000 gateway\n");
+            "type 0x3001\nmime wwwserver/shellcgi\ncategory 0x5000 gateway\n");  // first row of 0x3001
   EXPECT_EQ(Tool("classify x --scheme gopher").code, 2);
   EXPECT_EQ(Tool("").code, 2);
   EXPECT_EQ(Tool("--help").code, 0);
