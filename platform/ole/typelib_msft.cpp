@@ -126,6 +126,7 @@ class Parser {
   Span file_;
   MsftLibrary* lib_;
   MsftError error_ = MsftError::kNone;
+  LONG dispatchHref_ = -1;
   Span seg_[kSegments];
   bool segPresent_[kSegments] = {};
   std::vector<LONG> typeOffsets_;
@@ -143,6 +144,7 @@ bool Parser::ReadHeader() {
   lib_->lcid = file_.I32(0x0C);
   LONG varflags = file_.I32(0x14);
   lib_->syskind = varflags & 0xF;
+  if (lib_->syskind > 3) return Fail(MsftError::kBadType), false;
   DWORD version = file_.U32(0x18);
   lib_->major = version & 0xFFFF;
   lib_->minor = version >> 16;
@@ -152,6 +154,7 @@ bool Parser::ReadHeader() {
   lib_->helpContext = file_.U32(0x2C);
   LONG nameOffset = file_.I32(0x38);
   LONG helpFile = file_.I32(0x3C);
+  dispatchHref_ = file_.I32(0x4C);
 
   std::size_t pos = kHeaderSize;
   if (varflags & kHelpDllFlag) pos += 4;
@@ -387,6 +390,13 @@ bool Parser::CheckRef(DWORD href) {
     // cannot be found, which only its users notice.
     if (guidOrIndex != -1 && !ReadGuid(guidOrIndex, &r.guid)) return false;
     if (guidOrIndex == -1) r.index = -1;
+    // The header names the handle of IDispatch, which is how such a reference is meant.
+    if (guidOrIndex == -1 && LONG(href) == dispatchHref_) {
+      static const MsftGuid kIDispatch = {0x00, 0x04, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                          0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+      r.guid = kIDispatch;
+      r.index = 0;
+    }
   } else {
     r.index = guidOrIndex;
   }
@@ -442,6 +452,9 @@ bool Parser::ReadFunc(Span rec, MsftFunc* f) {
   f->funcKind = fkccic & 7;
   f->invKind = (fkccic >> 3) & 0xF;
   f->callConv = (fkccic >> 8) & 0xF;
+  if (f->funcKind > 4 || f->callConv > 9 ||
+      (f->invKind != 1 && f->invKind != 2 && f->invKind != 4 && f->invKind != 8))
+    return Fail(MsftError::kBadType), false;
   bool hasDefaults = fkccic & 0x1000;
   SHORT nParams = SHORT(rec.U16(20));
   f->optionalParams = SHORT(rec.U16(22));
@@ -481,6 +494,7 @@ bool Parser::ReadVar(Span rec, MsftVar* v) {
   if (v->type < 0) return false;
   v->varFlags = rec.U32(8) & 0xFFFF;
   v->varKind = rec.U16(12) & 0xFF;
+  if (v->varKind > 3) return Fail(MsftError::kBadType), false;
   LONG value = rec.I32(16);
   if (v->varKind == 2) {  // VAR_CONST
     if (!ReadValue(value, lib_->descs[v->type].vt, &v->value)) return false;
