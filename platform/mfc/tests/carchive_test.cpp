@@ -1,6 +1,8 @@
 #include "mfc/carchive.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +10,7 @@
 #include <vector>
 
 #include "mfc/carchiveexception.h"
+#include "mfc/cfile.h"
 #include "mfc/cmemfile.h"
 #include "mfc/cmemoryexception.h"
 #include "mfc/cobarray.h"
@@ -490,6 +493,40 @@ TEST(CArchiveTest, StringLinesAndRunTimeClassLookup) {
   delete o;
   EXPECT_EQ(RUNTIME_CLASS(CTestDerived)->m_pBaseClass, RUNTIME_CLASS(CTestItem));
   EXPECT_EQ(RUNTIME_CLASS(CTestItem)->m_wSchema, 1u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CArchiveTest, ArchiveOnADiskFileRoundTrips) {
+  char tmpl[] = "/tmp/mfc-archive-XXXXXX";
+  std::string dir = mkdtemp(tmpl);
+  setenv("HALYARD_DRIVE_C", dir.c_str(), 1);
+  CTestItem a(5);
+  a.link = &a;  // refers to itself
+  {
+    CFile f("C:\\saved.dat", CFile::modeCreate | CFile::modeWrite);
+    CArchive ar(&f, CArchive::store, 128);
+    ar << CString(std::string(1000, 'q').c_str()) << &a;
+    ar.Close();
+    f.Close();
+  }
+  CFile f("C:\\saved.dat", CFile::modeRead);
+  EXPECT_EQ(f.GetLength(), 3u + 1000 + 6 + 9 + 6);
+  CArchive ar(&f, CArchive::load, 128);
+  CString s;
+  CTestItem* back = nullptr;
+  ar >> s >> back;
+  EXPECT_EQ(s.GetLength(), 1000);
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->value, 5);
+  EXPECT_EQ(back->link, back);
+  delete back;
+  ar.Close();
+  f.Close();
+  CFile::Remove("C:\\saved.dat");
+  rmdir(dir.c_str());
 }
 
 }  // namespace
