@@ -1,21 +1,32 @@
-#COM basics and OLE Automation values : HRESULT, GUID, IUnknown, IStream, BSTR, the code page,
-#VARIANT with its conversions, SAFEARRAY, OLE dates, and the class library's COleVariant,
-#COleCurrency and COleDateTime.
-halyard_library(
-    halyard_ole SOURCES ${CMAKE_CURRENT_LIST_DIR} / bstr.cpp ${CMAKE_CURRENT_LIST_DIR} /
-    code_page.cpp ${CMAKE_CURRENT_LIST_DIR} / colecurrency.cpp ${CMAKE_CURRENT_LIST_DIR} /
-    coledatetime.cpp ${CMAKE_CURRENT_LIST_DIR} / coleexception.cpp ${CMAKE_CURRENT_LIST_DIR} /
-    colevariant.cpp ${CMAKE_CURRENT_LIST_DIR} / com_memory.cpp ${CMAKE_CURRENT_LIST_DIR} /
-    file_stream.cpp ${CMAKE_CURRENT_LIST_DIR} / guid.cpp ${CMAKE_CURRENT_LIST_DIR} /
-    memory_stream.cpp ${CMAKE_CURRENT_LIST_DIR} / ole_date.cpp ${CMAKE_CURRENT_LIST_DIR} /
-    safearray.cpp ${CMAKE_CURRENT_LIST_DIR} / stream.cpp ${CMAKE_CURRENT_LIST_DIR} /
-    variant.cpp ${CMAKE_CURRENT_LIST_DIR} / variant_convert.cpp DEPS halyard_kernel halyard_mfc)
+# COM basics and OLE Automation values: HRESULT, GUID, IUnknown, IStream, BSTR, the code page,
+# VARIANT with its conversions, SAFEARRAY, OLE dates, and the class library's COleVariant,
+# COleCurrency and COleDateTime.
+halyard_library(halyard_ole
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/bstr.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/code_page.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/colecurrency.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/coledatetime.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/coleexception.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/colevariant.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/com_memory.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/file_stream.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/guid.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/memory_stream.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ole_date.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/safearray.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/stream.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/variant.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/variant_convert.cpp
+  DEPS halyard_kernel halyard_mfc)
 
-    halyard_test(ole_tests LABEL platform SOURCES ${CMAKE_CURRENT_LIST_DIR} / tests /
-                 code_page_test.cpp ${CMAKE_CURRENT_LIST_DIR} / tests /
-                 guid_bstr_test.cpp ${CMAKE_CURRENT_LIST_DIR} / tests /
-                 ole_date_test.cpp ${CMAKE_CURRENT_LIST_DIR} / tests /
-                 ole_values_test.cpp ${CMAKE_CURRENT_LIST_DIR} / tests /
-                 safearray_test.cpp ${CMAKE_CURRENT_LIST_DIR} / tests /
-                 stream_test.cpp ${CMAKE_CURRENT_LIST_DIR} / tests /
-                 variant_test.cpp DEPS halyard_ole)
+halyard_test(ole_tests LABEL platform
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tests/code_page_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/guid_bstr_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/ole_date_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/ole_values_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/safearray_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/stream_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/variant_test.cpp
+  DEPS halyard_ole)
