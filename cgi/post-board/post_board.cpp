@@ -90,19 +90,22 @@ long long NumberAfterExistingPages(const std::string& messageFolder) {
   return next;
 }
 
-// Writes the page of the first number from *n on whose page does not exist yet; an existing
-// page is never opened for writing. *n becomes the number taken.
+// Writes the page of the first number from *n on whose page does not exist yet: the page is
+// created exclusively, so an existing page is never opened for writing. A page that cannot be
+// written whole is removed again. *n becomes the number taken.
 bool WriteMessagePage(const BoardFiles& files, const BoardConfig& config, const Message& m,
                       long long* n) {
   for (; *n <= kMaxMessageNumber; ++*n) {
     std::string page = files.messageFolder + std::to_string(*n) + ".html";
-    if (WinPathExists(page)) continue;
-    AtomicFile file(page);
-    if (!file.Begin()) return false;
-    file.Text().Write(MessagePageText(m, config.scriptUrlPrefix, *n));
-    bool existed = false;
-    if (file.CreateIfAbsent(&existed)) return true;
-    if (!existed) return false;
+    auto file = WinFile::Open(page, "wx");
+    if (!file) {
+      if (errno == EEXIST) continue;
+      return false;
+    }
+    bool ok = file->Write(MessagePageText(m, config.scriptUrlPrefix, *n));
+    ok = file->Close() && ok;
+    if (!ok) WinRemoveFile(page);
+    return ok;
   }
   return false;
 }
