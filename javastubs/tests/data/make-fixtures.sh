@@ -16,3 +16,4 @@ compile() { "$widl" --nostdinc -I. -L. -t -m32 -o "$2" "$1"; }
 compile stdole.idl stdole2.tlb
 compile gadgets.idl gadgets.tlb
 compile oddities.idl oddities.tlb
+compile empty.idl empty.tlb

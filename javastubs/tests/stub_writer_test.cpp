@@ -1,0 +1,385 @@
+// The Java writers against the fixtures, byte for byte. The expected texts follow the
+// stub formats line by line: "interface %s \n{\n", "    public abstract %s get%s();\n" and
+// so on, with the member order of the IDL.
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "java_types.h"
+#include "ole/bstr.h"
+#include "stub_file.h"
+#include "test_support.h"
+
+namespace quarb::test {
+namespace {
+
+const char kShade[] =
+    "interface Shade \n"
+    "{\n"
+    "    public static final int shNone = 0;\n"
+    "    public static final int shLight = 1;\n"
+    "    public static final int shDark = -2;\n"
+    "    public static final int shDeep = 2147483647;\n"
+    "}\n"
+    "\n";
+
+const char kHollow[] = "interface Hollow \n{\n\n}\n\n";
+
+const char kCaption[] =
+    "public interface ICaption \n"
+    "{\n"
+    "   // properties\n"
+    "    public abstract String getCaption();\n"
+    "    public abstract void setCaption(String Caption);\n"
+    "   // methods\n"
+    "    public abstract void Refresh();\n"
+    "}\n";
+
+const char kPeer[] =
+    "public interface IPeer \n"
+    "{\n"
+    "   // properties\n"
+    "    public abstract String getLabel();\n"
+    "    public abstract void setLabel(String Label);\n"
+    "    public abstract String getName();\n"
+    "    public abstract void setName(String Name);\n"
+    "    public abstract int getId();\n"
+    "    public abstract int getBound();\n"
+    "    public abstract void setBound(int Bound);\n"
+    "    public abstract double getWeight();\n"
+    "    public abstract void setWeight(double Weight);\n"
+    "   // methods\n"
+    "    public abstract void Ping(int times);\n"
+    "    public abstract boolean Compare(Object other);\n"
+    "}\n";
+
+// Count is read-only, Limit write-only, Target put-by-reference only (no line), Secret
+// hidden, Locked restricted and Item indexed (all left out); ForeColor, Font and Picture
+// are written as int, Peer with its dispatch interface's name, Style (an alias of an
+// enumeration) as int.
+const char kGadget[] =
+    "public interface IGadget \n"
+    "{\n"
+    "   // properties\n"
+    "    public abstract int getCount();\n"
+    "    public abstract void setLimit(int Limit);\n"
+    "    public abstract int getForeColor();\n"
+    "    public abstract void setForeColor(int ForeColor);\n"
+    "    public abstract int getFont();\n"
+    "    public abstract int getPicture();\n"
+    "    public abstract IPeer getPeer();\n"
+    "    public abstract int getStyle();\n"
+    "    public abstract void setStyle(int Style);\n"
+    "    public abstract boolean getEnabled();\n"
+    "    public abstract void setEnabled(boolean Enabled);\n"
+    "   // methods\n"
+    "    public abstract void Move(int x, int[] y, boolean[] moved);\n"
+    "    public abstract boolean Measure(double a, float b, short c, double d, long e);\n"
+    "    public abstract Object Blend(Object v, int code);\n"
+    "    public abstract Object Tweak(Object other);\n"
+    "    public abstract void Wipe(int Shade);\n"
+    "    public abstract void Spread(int a1, int a2, int a3, int a4, int a5, int a6, int a7, "
+    "int a8, int a9, int a10, int a11, String a12);\n"
+    "    public abstract String Describe();\n"
+    "}\n";
+
+const char kPlain[] =
+    "public interface IPlain \n"
+    "{\n"
+    "   // properties\n"
+    "    public abstract int getSize();\n"
+    "    public abstract void setSize(int Size);\n"
+    "   // methods\n"
+    "    public abstract int Poke(int a, int[] b);\n"
+    "}\n";
+
+const char kEvents[] = "public interface IEvents \n{\n   // properties\n   // methods\n\n}\n";
+
+const char kGadgetShell[] =
+    "public class Gadget extends Object\n"
+    "                /*implements IGadget*/\n"
+    "                /*implements ICaption*/\n"
+    "                /*implements IEvents*/\n"
+    "{\n"
+    "}\n";
+
+const char kNothingShell[] = "public class Nothing extends Object\n{\n}\n";
+
+const char kGadgetClass[] =
+    "class Gadget extends Object\n"
+    "{\n"
+    "                /*implements IGadget*/\n"
+    "   // properties\n"
+    "    public int getCount() { return 0; }\n"
+    "    public void setLimit(int Limit) {}\n"
+    "    public int getForeColor() { return 0; }\n"
+    "    public void setForeColor(int ForeColor) {}\n"
+    "    public int getFont() { return 0; }\n"
+    "    public int getPicture() { return 0; }\n"
+    "    public IPeer getPeer() { return null; }\n"
+    "    public int getStyle() { return 0; }\n"
+    "    public void setStyle(int Style) {}\n"
+    "    public boolean getEnabled() { return false; }\n"
+    "    public void setEnabled(boolean Enabled) {}\n"
+    "   // methods\n"
+    "    public void Move(int x, int[] y, boolean[] moved)  {  };\n"
+    "    public boolean Measure(double a, float b, short c, double d, long e)  { return false; };\n"
+    "    public Object Blend(Object v, int code)  { return null; };\n"
+    "    public Object Tweak(Object other)  { return null; };\n"
+    "    public void Wipe(int Shade)  {  };\n"
+    "    public void Spread(int a1, int a2, int a3, int a4, int a5, int a6, int a7, int a8, "
+    "int a9, int a10, int a11, String a12)  {  };\n"
+    "    public String Describe()  { return null; };\n"
+    "                /*implements ICaption*/\n"
+    "   // properties\n"
+    "    public String getCaption() { return null; }\n"
+    "    public void setCaption(String Caption) {}\n"
+    "   // methods\n"
+    "    public void Refresh()  {  };\n"
+    "                /*implements IEvents*/\n"
+    "   // properties\n"
+    "   // methods\n"
+    "}\n"
+    "\n";
+
+const char kNothingClass[] = "class Nothing extends Object\n{\n}\n\n";
+
+std::string Expected(bool classes) {
+  std::string s = std::string(kPeer) + kGadget + kShade + kHollow + kCaption + kPlain + kEvents;
+  if (classes) return s + kGadgetClass + kNothingClass;
+  return s + kGadgetShell + kNothingShell;
+}
+
+TEST(StubWriter, InterfaceStubsOfTheGadgetsLibraryByteForByte) {
+  ComPtr<ITypeLib> lib = Load("gadgets.tlb");
+  EXPECT_EQ(Generate(lib.Get(), WriteInterfaceStubs), Expected(false));
+}
+
+TEST(StubWriter, ClassStubsOfTheGadgetsLibraryByteForByte) {
+  ComPtr<ITypeLib> lib = Load("gadgets.tlb");
+  EXPECT_EQ(Generate(lib.Get(), WriteClassStubs), Expected(true));
+}
+
+TEST(StubWriter, EmptyLibraryWritesNothing) {
+  ComPtr<ITypeLib> lib = Load("empty.tlb");
+  EXPECT_EQ(lib->GetTypeInfoCount(), 0u);
+  EXPECT_EQ(Generate(lib.Get(), WriteInterfaceStubs), "");
+  EXPECT_EQ(Generate(lib.Get(), WriteClassStubs), "");
+}
+
+TEST(StubWriter, WritesFromTheStreamPositionAndLeavesTheStreamToItsOwner) {
+  ComPtr<ITypeLib> lib = Load("gadgets.tlb");
+  auto* stream = new halyard::ole::MemoryStream(reinterpret_cast<const BYTE*>("HEAD"), 4);
+  LARGE_INTEGER end{};
+  end.QuadPart = 4;
+  ASSERT_EQ(stream->Seek(end, STREAM_SEEK_SET, nullptr), S_OK);
+  EXPECT_EQ(WriteInterfaceStubs(lib.Get(), stream), S_OK);
+  std::string text(stream->Bytes().begin(), stream->Bytes().end());
+  EXPECT_EQ(text, "HEAD" + Expected(false));
+  stream->AddRef();
+  EXPECT_EQ(stream->Release(), 1u);  // the writer kept no reference
+  stream->Release();
+}
+
+TEST(StubWriter, PropertiesOfUnreadableImportedTypesAreLeftOut) {
+  // Without stdole2.tlb beside the library, the types the control's properties take from
+  // it (OLE_COLOR, Font, IPictureDisp) cannot be read.
+  char tmpl[] = "/tmp/quarb-stubs-XXXXXX";
+  std::string dir = mkdtemp(tmpl);
+  std::filesystem::copy_file(DataPath("gadgets.tlb"), dir + "/gadgets.tlb");
+  unsetenv("HALYARD_TYPELIB_PATH");
+  ITypeLib* raw = nullptr;
+  std::u16string path = halyard::ole::AnsiToWide(dir + "/gadgets.tlb");
+  ASSERT_EQ(LoadTypeLib(path.c_str(), &raw), S_OK);
+  ComPtr<ITypeLib> lib = ComPtr<ITypeLib>::Attach(raw);
+  std::string expected = Expected(false);
+  for (const char* line :
+       {"    public abstract int getForeColor();\n",
+        "    public abstract void setForeColor(int ForeColor);\n",
+        "    public abstract int getFont();\n", "    public abstract int getPicture();\n"})
+    expected.erase(expected.find(line), std::strlen(line));
+  EXPECT_EQ(Generate(lib.Get(), WriteInterfaceStubs), expected);
+  std::filesystem::remove_all(dir);
+}
+
+TEST(StubWriter, LinesAreCutAt511Characters) {
+  ComPtr<ITypeLib> lib = Load("oddities.tlb");
+  std::string text = Generate(lib.Get(), WriteInterfaceStubs);
+  std::size_t start = text.find("    public abstract int Lengthy(");
+  ASSERT_NE(start, std::string::npos);
+  std::size_t end = text.find('\n', start);
+  EXPECT_EQ(end - start, 511u);
+  EXPECT_EQ(text.substr(end), "\n}\n");
+
+  auto* stream = new halyard::ole::MemoryStream();
+  {
+    StubFile out(stream);
+    out.Printf("%s", std::string(600, 'x').c_str());
+    out.Printf("%s\n", std::string(10, 'y').c_str());  // the same line: dropped
+    out.Printf("ok\n");
+    out.Write(std::string(700, 'z') + "\nend\n");
+  }
+  std::string written(stream->Bytes().begin(), stream->Bytes().end());
+  EXPECT_EQ(written, std::string(511, 'x') + "\nok\n" + std::string(511, 'z') + "\nend\n");
+  stream->Release();
+}
+
+// Type information whose members have no parameter names.
+class Nameless final : public ITypeInfo {
+ public:
+  explicit Nameless(ITypeInfo* inner) : inner_(inner) {}
+  HRESULT QueryInterface(REFIID riid, void** ppv) override {
+    return inner_->QueryInterface(riid, ppv);
+  }
+  ULONG AddRef() override { return 2; }
+  ULONG Release() override { return 1; }
+  HRESULT GetTypeAttr(TYPEATTR** a) override { return inner_->GetTypeAttr(a); }
+  HRESULT GetFuncDesc(UINT i, FUNCDESC** f) override { return inner_->GetFuncDesc(i, f); }
+  HRESULT GetVarDesc(UINT i, VARDESC** v) override { return inner_->GetVarDesc(i, v); }
+  HRESULT GetNames(MEMBERID memid, BSTR* names, UINT max, UINT* got) override {
+    HRESULT hr = inner_->GetNames(memid, names, max, got);
+    for (UINT n = 1; SUCCEEDED(hr) && n < *got; ++n) SysFreeString(names[n]);
+    if (SUCCEEDED(hr) && *got > 1) *got = 1;
+    return hr;
+  }
+  HRESULT GetRefTypeOfImplType(UINT i, HREFTYPE* h) override {
+    return inner_->GetRefTypeOfImplType(i, h);
+  }
+  HRESULT GetImplTypeFlags(UINT i, INT* f) override { return inner_->GetImplTypeFlags(i, f); }
+  HRESULT GetIDsOfNames(LPOLESTR* n, UINT c, MEMBERID* m) override {
+    return inner_->GetIDsOfNames(n, c, m);
+  }
+  HRESULT GetDocumentation(MEMBERID m, BSTR* a, BSTR* b, DWORD* c, BSTR* d) override {
+    return inner_->GetDocumentation(m, a, b, c, d);
+  }
+  HRESULT GetRefTypeInfo(HREFTYPE h, ITypeInfo** t) override {
+    return inner_->GetRefTypeInfo(h, t);
+  }
+  HRESULT GetContainingTypeLib(ITypeLib** l, UINT* i) override {
+    return inner_->GetContainingTypeLib(l, i);
+  }
+  void ReleaseTypeAttr(TYPEATTR* a) override { inner_->ReleaseTypeAttr(a); }
+  void ReleaseFuncDesc(FUNCDESC* f) override { inner_->ReleaseFuncDesc(f); }
+  void ReleaseVarDesc(VARDESC* v) override { inner_->ReleaseVarDesc(v); }
+
+ private:
+  ITypeInfo* inner_;
+};
+
+TEST(StubWriter, UnnamedParametersAreNamedByTheirPosition) {
+  ComPtr<ITypeLib> lib = Load("gadgets.tlb");
+  ComPtr<ITypeInfo> gadget = Find(lib.Get(), "IGadget");
+  Nameless nameless(gadget.Get());
+  std::vector<MethodInfo> methods;
+  CollectMethods(&nameless, true, &methods);
+  ASSERT_EQ(methods.size(), 7u);
+  EXPECT_EQ(methods[0].name, "Move");
+  EXPECT_EQ(methods[0].paramNames, "\t\t\t");
+  auto* stream = new halyard::ole::MemoryStream();
+  {
+    StubFile out(stream);
+    WriteAbstractInterface(out, &nameless, "IGadget");
+  }
+  std::string text(stream->Bytes().begin(), stream->Bytes().end());
+  stream->Release();
+  EXPECT_NE(text.find("    public abstract void Move(int arg1, int[] arg2, boolean[] arg3);\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("    public abstract String Describe();\n"), std::string::npos);
+}
+
+TEST(StubWriter, CollectedMembersKeepTheirIdsTypeCodesAndResolution) {
+  ComPtr<ITypeLib> lib = Load("gadgets.tlb");
+  ComPtr<ITypeInfo> gadget = Find(lib.Get(), "IGadget");
+  PropertyList props;
+  CollectProperties(gadget.Get(), &props);
+  struct Expect {
+    const char* name;
+    DWORD flags;
+    MEMBERID memid;
+    TypeCode type;
+  };
+  const Expect expected[] = {
+      {"Count", 0x4, 10, VT_I4},
+      {"Limit", 0x1, 11, VT_I4},
+      {"Target", 0x2, 12, VT_DISPATCH},
+      {"ForeColor", 0x15, -513, kColorCode},
+      {"Font", 0x16, -512, kFontCode},
+      {"Picture", 0x14, 13, kPictureCode},
+      {"Peer", 0x54, 14, 0},
+      {"Style", 0x35, 15, 0},
+      {"Enabled", 0x5, 19, VT_BOOL},
+  };
+  ASSERT_EQ(props.properties.size(), std::size(expected));
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
+    SCOPED_TRACE(expected[i].name);
+    EXPECT_EQ(props.properties[i].name, expected[i].name);
+    EXPECT_EQ(props.properties[i].flags, expected[i].flags);
+    EXPECT_EQ(props.properties[i].memid, expected[i].memid);
+    EXPECT_EQ(props.properties[i].type, expected[i].type);
+  }
+  ASSERT_EQ(props.interfaces, std::vector<std::string>{"IPeer"});
+  ASSERT_EQ(props.enumerations.size(), 1u);
+  EXPECT_EQ(props.enumerations[0].name, "Shade");
+  ASSERT_EQ(props.enumerations[0].constants.size(), 4u);
+  EXPECT_EQ(props.enumerations[0].constants[2], (std::pair<std::string, LONG>("shDark", -2)));
+
+  std::vector<MethodInfo> methods;
+  CollectMethods(gadget.Get(), false, &methods);
+  ASSERT_EQ(methods.size(), 7u);
+  EXPECT_EQ(methods[0].memid, 20);
+  EXPECT_EQ(methods[0].result, VT_VOID);
+  EXPECT_EQ(methods[0].paramTypes,
+            (std::vector<TypeCode>{VT_I4, VT_I4 | kByRef, VT_BOOL | kByRef}));
+  EXPECT_EQ(methods[0].paramNames, "");
+  EXPECT_EQ(methods[4].name, "Wipe");                              // restricted methods are kept
+  EXPECT_EQ(methods[4].paramTypes, std::vector<TypeCode>{VT_I4});  // an enumeration
+  EXPECT_EQ(methods[5].paramCount, 12u);
+  EXPECT_EQ(methods[5].paramTypes.size(), 12u);
+}
+
+TEST(JavaTypes, NamesAndDefaultsOfEveryTypeCode) {
+  struct Expect {
+    TypeCode code;
+    const char* name;
+    const char* value;
+  };
+  const Expect table[] = {
+      {VT_I2, "short", "0"},
+      {VT_I4, "int", "0"},
+      {VT_INT, "int", "0"},
+      {VT_UINT, "int", "0"},
+      {VT_R4, "float", "0.0"},
+      {VT_R8, "double", "0.0"},
+      {VT_DATE, "double", "0.0"},
+      {VT_CY, "long", "0"},
+      {VT_BSTR, "String", "null"},
+      {VT_DISPATCH, "Object", "null"},
+      {VT_UNKNOWN, "Object", "null"},
+      {VT_BOOL, "boolean", "false"},
+      {VT_VOID, "void", ""},
+      {VT_ERROR, "int", "0"},
+      {VT_VARIANT, "Object", "null"},
+      {kFontCode, "int", "0"},
+      {kPictureCode, "int", "0"},
+      {kColorCode, "int", "0"},
+      {kSpareCode, "int", "0"},
+      {VT_UI1, "byte", "0"},
+      {VT_I8, "long", "0"},
+      {VT_USERDEFINED, "Object", "null"},
+      {VT_SAFEARRAY, "Object", "null"},
+  };
+  for (const Expect& e : table) {
+    EXPECT_STREQ(JavaTypeName(e.code), e.name) << e.code;
+    EXPECT_STREQ(JavaDefaultValue(e.code), e.value) << e.code;
+  }
+  EXPECT_EQ(JavaMemberType(VT_I4 | kByRef), "int[]");
+  EXPECT_EQ(JavaMemberType(VT_VOID | kByRef), "Object");
+  EXPECT_STREQ(JavaDefaultValue(VT_I4 | kByRef), "null");
+  EXPECT_EQ(JavaPropertyType(0, kPropDispatch | kPropReadable, {"IPeer"}), "IPeer");
+  EXPECT_EQ(JavaPropertyDefault(0, kPropDispatch), "null");
+  EXPECT_EQ(JavaPropertyType(3, kPropEnum, {}), "int");
+  EXPECT_EQ(JavaPropertyDefault(3, kPropEnum), "0");
+}
+
+}  // namespace
+}  // namespace quarb::test
