@@ -166,6 +166,7 @@ Fetcher::~Fetcher() {
     cv_.notify_all();
     thread_.join();
   }
+  if (curl_ != nullptr) curl_easy_cleanup(static_cast<CURL*>(curl_));
 }
 
 const std::string& Fetcher::TempDirectory() {
@@ -177,20 +178,30 @@ const std::string& Fetcher::TempDirectory() {
   return dir;
 }
 
-std::string Fetcher::CreateTempFile() {
-  std::string dir = TempDirectory();
+namespace {
+
+// A new temporary file, created exclusively (an existing file or link of that name is never
+// opened), open for binary writing; null when none can be made.
+std::unique_ptr<WinFile> OpenTempFile(std::string* name) {
+  std::string dir = Fetcher::TempDirectory();
   if (!dir.empty() && dir.back() != '\\' && dir.back() != '/') dir += '\\';
-  // Exclusive creation: an existing file or link of that name is never opened.
   for (int tries = 0; tries < 100000; ++tries) {
-    std::string name = dir + "Z" + std::to_string(gTempCounter++);
-    auto f = WinFile::Open(name, "wbx");
-    if (f) {
-      f->Close();
-      return name;
-    }
-    if (errno != EEXIST) return {};
+    *name = dir + "Z" + std::to_string(gTempCounter++);
+    if (auto f = WinFile::Open(*name, "wbx")) return f;
+    if (errno != EEXIST) break;
   }
-  return {};
+  name->clear();
+  return nullptr;
+}
+
+}  // namespace
+
+std::string Fetcher::CreateTempFile() {
+  std::string name;
+  auto f = OpenTempFile(&name);
+  if (!f) return {};
+  f->Close();
+  return name;
 }
 
 bool Fetcher::Bypassed(const std::string& url) const {
@@ -231,7 +242,8 @@ bool Fetcher::FindCredentials(const std::string& host, const std::string& realm,
 
 void Fetcher::RunTransfer(Transfer& t) {
   FetchRequest& r = *t.request;
-  CURL* curl = curl_easy_init();
+  if (curl_ == nullptr) curl_ = curl_easy_init();
+  CURL* curl = static_cast<CURL*>(curl_);
   if (curl == nullptr) {
     t.result = kFetchLoadError;
     return;
@@ -320,7 +332,6 @@ void Fetcher::RunTransfer(Transfer& t) {
     t.result = kFetchLoaded;
   }
   curl_slist_free_all(headers);
-  curl_easy_cleanup(curl);
 }
 
 void Fetcher::ThreadMain() {
@@ -341,15 +352,9 @@ int Fetcher::Fetch(FetchRequest& r) {
   r.response.Reset();
   r.tempName.clear();
   r.result = 0;
-  std::string temp = CreateTempFile();
-  if (temp.empty()) {
-    r.response.status = 106;
-    r.result = kFetchLoadError;
-    return r.result;
-  }
-  auto out = WinFile::Open(temp, "wb");
+  std::string temp;
+  auto out = OpenTempFile(&temp);
   if (!out) {
-    WinRemoveFile(temp);
     r.response.status = 106;
     r.result = kFetchLoadError;
     return r.result;

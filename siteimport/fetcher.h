@@ -77,6 +77,7 @@ class Fetcher {
   void ThreadMain();
 
   ConfigStore config_;
+  void* curl_ = nullptr;  // one easy handle for every transfer: it keeps the host name cache
   bool threaded_ = true;
   bool authOn_ = false;
   bool authPrompt_ = false;
