@@ -163,6 +163,18 @@ TEST_F(PostTest, PostBodyEndsAtARawLineFeedOrNulAndLowerCasePostReadsInput) {
   EXPECT_EQ(Message("counter"), "3\r\n");
 }
 
+TEST_F(PostTest, AnyOtherMethodTakesItsDataFromTheQuery) {
+  PostForm f;
+  CgiRun run = Run("post-board", "PUT", "");
+  run.input = f.Encode();  // not read
+  auto before = Snapshot();
+  EXPECT_EQ(Checked(RunCgi(run)).out, kErrorReply);
+  EXPECT_EQ(Snapshot(), before);
+  run = Run("post-board", "DELETE", f.Encode());
+  EXPECT_EQ(Checked(RunCgi(run)).out, kSuccessReply);
+  EXPECT_EQ(Message("counter"), "1\r\n");
+}
+
 TEST_F(PostTest, ThirtyTwoPostsAtOnceGetThirtyTwoNumbersPagesAndLines) {
   std::vector<CgiRun> runs;
   for (int i = 0; i < 32; ++i) {
