@@ -1,0 +1,172 @@
+// Colours given by the full pass when text is set, and by the keystroke and clipboard
+// recolouring, read back through the control's messages.
+#include <vector>
+
+#include "glyphpad_fixture.h"
+
+namespace {
+
+struct Case {
+  const char* text;
+  const char* colours;
+};
+
+TEST_F(GlyphpadTest, SettingTextColoursTagsAttributesAndValues) {
+  const Case cases[] = {
+      {"<P ALIGN=center>", "BDKRRRRRBBBBBBBB"},
+      {"<FOO BAR='x>", "BMMMKMMMBMMB"},
+      {"<A HREF=\"x.html\" TARGET='_top'>", "BDKRRRRBBBBBBBBBKRRRRRRBBBBBBBB"},
+      {"<B FOO=1 ALT = no>", "BDKMMMBBKRRRKBKBBB"},
+      {"</TABLE>x", "BDDDDDDBK"},
+      {"<IMG SRC=\"a.gif\"", "BDDDKRRRBBBBBBBB"},
+      {"<A TITLE=\"open", "BDKRRRRRBMMMMM"},
+      {"<p align=center>", "BDKRRRRRBBBBBBBB"},
+      {"<P>a<BR>", "BDBKBDDB"},
+      {"<>", "BB"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ColoursOf(c.text), c.colours) << c.text;
+}
+
+TEST_F(GlyphpadTest, CommentsAndComponentTagsAreColouredWhole) {
+  EXPECT_EQ(ColoursOf("<!-- note -->"), "GGGGGGGGGGGGG");
+  EXPECT_EQ(ColoursOf("x<!--a-->y"), "KGGGGGGGGK");
+  // A "<" before the comment's ">": everything from there on reads as comment.
+  EXPECT_EQ(ColoursOf("x<!-- a <P>b</P>"), "KGGGGGGGGGGGGGGG");
+  // The first ">" ends a comment, as in the original.
+  EXPECT_EQ(ColoursOf("<!-- a > b -->"), "GGGGGGGGKKKKKK");
+  EXPECT_EQ(ColoursOf("<Q-TEXT a=b>z"), "SSSSSSSSSSSSK");
+  EXPECT_EQ(ColoursOf("<q-box>"), "SSSSSSS");
+  EXPECT_EQ(ColoursOf("<!DOCTYPE html>"), "BDDDDDDDDKMMMMB");
+}
+
+TEST_F(GlyphpadTest, CharacterReferencesAreRedWhenKnown) {
+  const Case cases[] = {
+      {"&amp; &#65; &#200;", "RRRRRKRRRRRKRRRRRR"},
+      {"&#128; &nbsp;", "KKKKKKKKKKKKK"},
+      {"&AMP;&lt&gtx", "RRRRRRRRKKKK"},
+      {"a&quot;b", "KRRRRRRK"},
+      {"&#09;&#10;&#9;", "RRRRRRRRRRKKKK"},
+      {"& &# &;", "KKKKKKK"},
+      {"<P>&lt;</P> &gt;", "BDBRRRRBDDBKRRRR"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ColoursOf(c.text), c.colours) << c.text;
+}
+
+TEST_F(GlyphpadTest, SettingTextShowsWaitCursorPutsCaretAtStartAndKeepsVisibility) {
+  SetContent("<P>one</P>");
+  Select(3, 5);
+  int shown = halyard::user::Desktop::WaitCursorShownCount();
+  CWnd::FromHandle(inner)->SetFocus();
+  std::string big;
+  for (int i = 0; i < 300; ++i) big += "<B>bold</B>";
+  SetContent(big);
+  EXPECT_EQ(halyard::user::Desktop::WaitCursorShownCount(), shown + 1);
+  EXPECT_EQ(halyard::user::Desktop::WaitCursorDepth(), 0);
+  EXPECT_EQ(Sel().cpMin, 0);
+  EXPECT_EQ(Sel().cpMax, 0);
+  EXPECT_TRUE(IsWindowVisible(inner));
+  EXPECT_EQ(::GetFocus(), inner);
+  EXPECT_EQ(Edit(WM_GETTEXTLENGTH), static_cast<LRESULT>(big.size()));
+}
+
+TEST_F(GlyphpadTest, TypingAgreesWithSettingTheText) {
+  const char* texts[] = {
+      "<P ALIGN=center>",
+      "<A HREF=\"x.html\" TARGET=_top>link</A>",
+      "<TABLE BORDER=1 WIDTH='50%'><TR><TD>cell</TD></TR></TABLE>",
+      "<FONT COLOR=red SIZE=+1>big</FONT>",
+      "<!-- note -->after",
+      "<Q-TEXT name=x>z",
+      "a &amp; b &#65; &nbsp; c",
+      "<IMG SRC=a.gif ALT=\"a b\">",
+      "<FOO BAR=1>",
+      "text <B>bold</B> more\n<I>it</I>",
+  };
+  for (const char* t : texts) EXPECT_EQ(TypedColours(t), ColoursOf(t)) << t;
+}
+
+TEST_F(GlyphpadTest, TypingIntoExistingTextRecolours) {
+  SetContent("<P ALIN=center>");
+  Select(6, 6);
+  Type("G");
+  EXPECT_EQ(Text(), "<P ALIGN=center>");
+  EXPECT_EQ(Colours(), ColoursOf("<P ALIGN=center>"));
+
+  SetContent("<X>");
+  Select(1, 2);
+  Type("B");  // a replaced selection: the span around it is recoloured
+  EXPECT_EQ(Colours(), "BDB");
+
+  // A ">" typed inside a tag closes it there; what followed is text now.
+  SetContent("<P ALIGN=center>");
+  Select(2, 2);
+  Type(">");
+  EXPECT_EQ(Text(), "<P> ALIGN=center>");
+  EXPECT_EQ(Colours(), ColoursOf("<P> ALIGN=center>"));
+
+  // A "<" typed before text starts a tag there.
+  SetContent("xB>y");
+  Select(1, 1);
+  Type("<");
+  EXPECT_EQ(Colours(), "KBDBK");
+
+  // After a ">" the caret colour is black again.
+  SetContent("");
+  Type("<P>");
+  Type("x");
+  EXPECT_EQ(Colours(), "BDBK");
+
+  // Inside a comment only the closing ">" recolours.
+  SetContent("<!-- a  b --");
+  Select(6, 6);
+  Type("zz");
+  EXPECT_EQ(Colours(), std::string(14, 'G'));
+}
+
+TEST_F(GlyphpadTest, DeletingAndUndoRecolourTheSpan) {
+  SetContent("<P ALIGNX=center>");
+  Select(9, 9);
+  Key(VK_BACK);
+  EXPECT_EQ(Colours(), ColoursOf("<P ALIGN=center>"));
+  SetContent("<P ALIGN=center>");
+  Select(3, 3);
+  Key(VK_DELETE);
+  EXPECT_EQ(Text(), "<P LIGN=center>");
+  EXPECT_EQ(Colours(), "BDKMMMMBBBBBBBB");
+  Key('Z', false, true);
+  EXPECT_EQ(Text(), "<P ALIGN=center>");
+  EXPECT_EQ(Colours(), ColoursOf("<P ALIGN=center>"));
+}
+
+TEST_F(GlyphpadTest, PasteAndCutRecolourTheWidenedRange) {
+  SetContent("<P>hello</P>");
+  Select(3, 8);
+  halyard::user::Clipboard::SetText("<B CLASS=x>y</B>");
+  Inner(WM_PASTE);
+  EXPECT_EQ(Text(), "<P><B CLASS=x>y</B></P>");
+  EXPECT_EQ(Colours(), ColoursOf("<P><B CLASS=x>y</B></P>"));
+
+  SetContent("<P>a&amp;b</P>");
+  Select(0, 3);
+  Key('X', false, true);
+  EXPECT_EQ(Text(), "a&amp;b</P>");
+  EXPECT_EQ(Colours(), "KRRRRRKBDDB");
+  std::string clip;
+  ASSERT_TRUE(halyard::user::Clipboard::GetText(clip));
+  EXPECT_EQ(clip, "<P>");
+  Select(0, 0);
+  Key('V', false, true);
+  EXPECT_EQ(Colours(), ColoursOf("<P>a&amp;b</P>"));
+}
+
+TEST_F(GlyphpadTest, HiddenFieldsAreOlive) {
+  edit.AddHiddenField("kept", "aside", 3, 18);
+  SetContent("<P>[[Hidden Text]]</P>");
+  EXPECT_EQ(Colours(), "BDB" + std::string(15, 'O') + "BDDB");
+  // Typing right after it: the new character is text, the field stays olive.
+  Select(18, 18);
+  Type("x");
+  EXPECT_EQ(Colours(), "BDB" + std::string(15, 'O') + "KBDDB");
+}
+
+}  // namespace
