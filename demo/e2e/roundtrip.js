@@ -49,13 +49,13 @@ async function boardRows(list) {
     })));
 }
 
-async function waitForRows(list, count) {
+async function waitForRows(list, count, mode) {
   try {
     await list.waitForFunction(
-      (n) => {
+      ([n, m]) => {
         const v = document.getElementById('pbbs-view');
-        return v && Number(v.getAttribute('data-count')) === n;
-      }, count);
+        return v && Number(v.getAttribute('data-count')) === n && (!m || v.getAttribute('data-mode') === m);
+      }, [count, mode || null]);
   } catch (e) {
     let seen = '(unreadable)';
     try {
@@ -200,10 +200,10 @@ async function main() {
     check('the board lists all four, each reply under its thread',
         rows.map((r) => `${r.number}/${r.depth}`).join(' ') === '2/0 3/1 0/0 1/1', rows);
     await toolbar.click('#view-date');
-    rows = await waitForRows(list, 4);
+    rows = await waitForRows(list, 4, 'Date');
     check('the date view lists the newest first', rows.map((r) => r.number).join(' ') === '3 2 1 0', rows);
     await page.reload();
-    rows = await waitForRows(await frameNamed(page, 'list'), 4);
+    rows = await waitForRows(await frameNamed(page, 'list'), 4, 'Date');
     check('the view mode is kept in a cookie', rows.map((r) => r.number).join(' ') === '3 2 1 0', rows);
     const index = readLatin1(path.join(boardFiles, 'bbs-data.html'));
     check('the index page holds four lines', (index.match(/^parent\.addpbbsArray\(/gm) || []).length === 4);
