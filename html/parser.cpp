@@ -505,8 +505,11 @@ Elem* Parser::ParseTag() {
         vLen = i - v;
       }
       attrs_.push_back({an, anLen, v, vLen, true});
+      if (g_logOn)
+        Log("param: %s=%s\n", std::string(b + an, anLen).c_str(), std::string(b + v, vLen).c_str());
     } else {
       attrs_.push_back({an, anLen, 0, 0, false});
+      if (g_logOn) Log("param: %s\n", std::string(b + an, anLen).c_str());
     }
   }
 
@@ -528,12 +531,6 @@ Elem* Parser::ParseTag() {
       const char* key = b + a.name;
       const char* value = a.hasValue ? b + a.value : "";
       map->SetAt(key, value);
-      if (g_logOn) {
-        if (a.hasValue)
-          Log("param: %s=%s\n", key, value);
-        else
-          Log("param: %s\n", key);
-      }
     }
     e->SetAttributes(map);
   }

@@ -1,0 +1,256 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "elem_kinds.h"
+#include "mfc/cmapstringtostring.h"
+#include "tag_type_table.h"
+#include "test_util.h"
+
+namespace {
+
+Elem* MakeTag(const char* name, bool end = false) {
+  return CreateElem(TagTypeTable::Lookup(name), name, static_cast<int>(std::strlen(name)), end);
+}
+
+TEST(ElemTree, AppendUnlinkAndInsertKeepTheLinksConsistent) {
+  Document root;
+  Elem* a = MakeTag("A");
+  Elem* b = MakeTag("B");
+  Elem* c = MakeTag("I");
+  root.Append(a);
+  root.Append(b);
+  root.Append(c);
+  EXPECT_EQ(root.firstChild, a);
+  EXPECT_EQ(root.lastChild, c);
+  EXPECT_EQ(b->prevSibling, a);
+  EXPECT_EQ(b->nextSibling, c);
+  EXPECT_EQ(b->parent, &root);
+
+  root.cursor = b;
+  EXPECT_EQ(root.Unlink(b), c);  // the element that followed
+  EXPECT_EQ(root.cursor, nullptr);
+  EXPECT_EQ(a->nextSibling, c);
+  EXPECT_EQ(c->prevSibling, a);
+  EXPECT_EQ(b->parent, nullptr);
+  EXPECT_EQ(b->nextSibling, nullptr);
+
+  EXPECT_EQ(root.Unlink(c), a);  // the last one: the new last child
+  EXPECT_EQ(root.lastChild, a);
+  EXPECT_EQ(root.Unlink(c), nullptr);  // not ours any more
+
+  root.InsertBefore(a, c);
+  root.InsertAfter(a, b);
+  EXPECT_EQ(root.firstChild, c);
+  EXPECT_EQ(c->nextSibling, a);
+  EXPECT_EQ(a->nextSibling, b);
+  EXPECT_EQ(root.lastChild, b);
+  EXPECT_EQ(root.ChildCount(), 3);
+
+  // Appending elsewhere moves the element.
+  a->Append(b);
+  EXPECT_EQ(root.lastChild, a);
+  EXPECT_EQ(a->firstChild, b);
+  // Deleting a linked element unlinks it first.
+  delete a;
+  EXPECT_EQ(root.ChildCount(), 1);
+  EXPECT_EQ(root.firstChild, c);
+  EXPECT_EQ(c->nextSibling, nullptr);
+}
+
+TEST(ElemTree, DeepSubtreesAreDeletedWithoutDeepRecursion) {
+  auto* top = new Document;
+  Elem* at = top;
+  for (int i = 0; i < 200000; ++i) {
+    Elem* e = MakeTag("DIV");
+    at->Append(e);
+    at->Append(MakeTag("B"));
+    at = e;
+  }
+  delete top;  // would exhaust the stack if deletion recursed
+}
+
+TEST(ElemFactory, BuildsTheClassForEachType) {
+  struct Case {
+    const char* name;
+    ElemKind kind;
+    int type;
+  } cases[] = {{"IMG", ElemKind::Image, 56},
+               {"TABLE", ElemKind::Table, 101},
+               {"INPUT", ElemKind::FormControl, 57},
+               {"SELECT", ElemKind::FormControl, 91},
+               {"TEXTAREA", ElemKind::FormControl, 104},
+               {"DIR", ElemKind::List, 112},
+               {"MENU", ElemKind::List, 112},
+               {"OL", ElemKind::List, 112},
+               {"UL", ElemKind::List, 112},
+               {"HR", ElemKind::Rule, 51},
+               {"APPLET", ElemKind::EmbeddedObject, 5},
+               {"EMBED", ElemKind::EmbeddedObject, 36},
+               {"OBJECT", ElemKind::EmbeddedObject, 78},
+               {"A", ElemKind::Anchor, 1},
+               {"SCRIPT", ElemKind::Script, 90},
+               {"P", ElemKind::Paragraph, 82},
+               {"FONT", ElemKind::Font, 40},
+               {"TITLE", ElemKind::Title, 108},
+               {"STYLE", ElemKind::Style, 97},
+               {"Q-LINE", ElemKind::Component, 119},
+               {"B", ElemKind::Tag, 8},
+               {"BOGUS", ElemKind::Tag, 0}};
+  for (const Case& c : cases) {
+    std::unique_ptr<Elem> e(MakeTag(c.name, true));
+    EXPECT_EQ(e->kind, c.kind) << c.name;
+    EXPECT_EQ(e->type, c.type) << c.name;
+    EXPECT_EQ(e->name, c.name) << c.name;  // lists keep their own names
+    EXPECT_TRUE(e->IsEnd());
+    EXPECT_EQ(e->flags & Elem::kReserved, 0u);
+    for (DWORD w : e->layout) EXPECT_EQ(w, 0u);
+  }
+  std::unique_ptr<Elem> mark(CreateElem(Token::LFCHAR, "_LFCHAR", 7, false));
+  EXPECT_EQ(mark->kind, ElemKind::Tag);
+  std::unique_ptr<Elem> text(CreateElem(Token::TEXT, "word", 4, false));
+  EXPECT_EQ(text->kind, ElemKind::Text);
+  EXPECT_EQ(text->textLength, 4u);
+  EXPECT_EQ(text->Attributes(), nullptr);
+}
+
+// A tag with its attributes, read by Parser.
+std::unique_ptr<Document> Read(const char* html) {
+  auto doc = std::make_unique<Document>();
+  Parser p;
+  p.SetDocument(doc.get());
+  p.Parse(html, static_cast<int>(std::strlen(html)));
+  p.End();
+  return doc;
+}
+
+int ReadRect(const char* html, RECT* r) {
+  auto doc = Read(html);
+  return doc->firstChild->GetRectAttr("POS", r);
+}
+
+TEST(TagAttributes, RectangleNeedsExactlyFourNumbers) {
+  RECT r;
+  EXPECT_EQ(ReadRect("<Q-PICTURE POS=0,0,5>", &r), 0);
+  EXPECT_EQ(r.right, 5);
+  EXPECT_EQ(r.bottom, 0);
+  EXPECT_EQ(ReadRect("<P POS=\" 10, -20,110,70\">", &r), 1);
+  EXPECT_EQ(r.left, 10);
+  EXPECT_EQ(r.top, -20);
+  EXPECT_EQ(r.right, 110);
+  EXPECT_EQ(r.bottom, 70);
+  EXPECT_EQ(ReadRect("<P POS=1,2,3,4,5>", &r), 0);  // five: only the first four count
+  EXPECT_EQ(r.bottom, 4);
+  EXPECT_EQ(ReadRect("<P POS=a,,7,8>", &r), 1);  // four pieces, read as the runtime reads them
+  EXPECT_EQ(r.left, 0);
+  EXPECT_EQ(r.right, 7);
+  EXPECT_EQ(ReadRect("<P>", &r), 0);
+  EXPECT_EQ(r.right, 0);
+  EXPECT_EQ(ReadRect("<P POS>", &r), 0);
+}
+
+TEST(TagAttributes, AlignmentAndInputKind) {
+  auto doc = Read(
+      "<P ALIGN=Center><IMG><CAPTION><HR><P><P ALIGN=bogus><IMG ALIGN=ABSBOTTOM>"
+      "<INPUT TYPE=Password><INPUT><INPUT TYPE=Checkbox><INPUT TYPE=text>"
+      "<INPUT TYPE=Button><INPUT TYPE=weird>");
+  int aligns[] = {2, 5, 7, 2, 0, 0, 11};
+  Elem* e = doc->firstChild;
+  for (int a : aligns) {
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(static_cast<Tag*>(e)->Alignment(), a) << static_cast<const char*>(e->name);
+    e = e->nextSibling;
+  }
+  int kinds[] = {4, 8, 1, 8, 10, 8};
+  for (int k : kinds) {
+    ASSERT_EQ(e->kind, ElemKind::FormControl);
+    EXPECT_EQ(static_cast<FormControlTag*>(e)->GetInputKind(), k);
+    e = e->nextSibling;
+  }
+  EXPECT_STREQ(FormControlTag::DefaultCaption(FormControlTag::kReset), "Reset");
+  EXPECT_STREQ(FormControlTag::DefaultCaption(FormControlTag::kSubmit), "Submit");
+}
+
+TEST(Components, GatherTheirContentAndMeasureTheirPosition) {
+  auto doc = Read("<Q-TEXT POS=10,20,110,70>hello</Q-TEXT><B>");
+  auto* comp = static_cast<ComponentTag*>(doc->firstChild);
+  ASSERT_EQ(comp->kind, ElemKind::Component);
+  EXPECT_EQ(comp->number, 6);
+  ASSERT_EQ(comp->ChildCount(), 2);
+  EXPECT_EQ(comp->firstChild->name, "hello");
+  EXPECT_TRUE(comp->lastChild->IsEnd());
+  EXPECT_EQ(static_cast<ComponentTag*>(comp->lastChild)->number, 6);
+  EXPECT_EQ(comp->nextSibling->name, "B");  // the walk goes on after what was taken
+  LONG w = 0, h = 0;
+  comp->Measure(&w, &h);
+  EXPECT_EQ(w, 100);
+  EXPECT_EQ(h, 50);
+  EXPECT_EQ(comp->layout[0], 100u);
+
+  // Normalised, and 0 by 0 without POS; an unknown name has number 0.
+  doc = Read("<Q-LINE POS=110,70,10,20></Q-LINE><Q-BOGUS>");
+  comp = static_cast<ComponentTag*>(doc->firstChild);
+  comp->Measure(&w, &h);
+  EXPECT_EQ(w, 100);
+  EXPECT_EQ(h, 50);
+  EXPECT_EQ(comp->nextSibling->kind, ElemKind::Tag);  // not a known pseudo-tag: type 0
+  ComponentTag unknown("Q-BOGUS", 7, false);
+  EXPECT_EQ(unknown.number, 0);
+  comp = &unknown;
+  comp->Measure(&w, &h);
+  EXPECT_EQ(w, 0);
+  EXPECT_EQ(h, 0);
+}
+
+TEST(Components, NestAndRunToTheEndWithoutAnEndTag) {
+  EXPECT_EQ(tagsmith_test::ParseDump("<Q-TEXT>a<Q-LINE>b</Q-LINE>c</Q-TEXT>d"),
+            "component 119 \"Q-TEXT\" #6\n"
+            "  text 118 \"a\"\n"
+            "  component 119 \"Q-LINE\" #4\n"
+            "    text 118 \"b\"\n"
+            "    component 119 \"Q-LINE\" #4 end\n"
+            "  text 118 \"c\"\n"
+            "  component 119 \"Q-TEXT\" #6 end\n"
+            "text 118 \"d\"\n");
+  EXPECT_EQ(tagsmith_test::ParseDump("x<Q-POLY>a<B>b"),
+            "text 118 \"x\"\n"
+            "component 119 \"Q-POLY\" #8\n"
+            "  text 118 \"a\"\n"
+            "  tag 8 \"B\"\n"
+            "  text 118 \"b\"\n");
+  // A comment inside a component still gathers its further lines.
+  EXPECT_EQ(tagsmith_test::ParseDump("<Q-TEXT><!-- a\nb --></Q-TEXT>"),
+            "component 119 \"Q-TEXT\" #6\n"
+            "  comment 115 \" a\"\n"
+            "    comment 115 \"b \"\n"
+            "  component 119 \"Q-TEXT\" #6 end\n");
+}
+
+TEST(Components, DeepNestingNeedsNoDeepRecursion) {
+  std::string html;
+  for (int i = 0; i < 100000; ++i) html += "<Q-TEXT>";
+  Document doc;
+  Parser p;
+  p.SetDocument(&doc);
+  p.Parse(html.data(), static_cast<int>(html.size()));
+  p.End();
+  EXPECT_EQ(doc.ChildCount(), 1);
+  std::string summary;
+  halyard::tagsmith::DumpSummary(&doc, summary);
+  EXPECT_EQ(summary, "component 100000\ntotal 100000\n");
+}
+
+TEST(TextForms, TagsAndCommentsAreWrittenBack) {
+  auto doc = Read("<a href=x><!-- a\nb\nc --></P><br>");
+  Elem* a = doc->firstChild;
+  EXPECT_EQ(a->TextForm(), "<A HREF=\"x\">");
+  EXPECT_EQ(a->nextSibling->TextForm(), "<!--  abc  -->");
+  EXPECT_EQ(a->nextSibling->nextSibling->TextForm(), "</P>");
+  EXPECT_EQ(doc->lastChild->TextForm(), "<BR>");
+  // Values are written as stored, nothing escaped.
+  doc = Read("<img alt='say \"hi\"' src=a&amp;b>");
+  EXPECT_EQ(doc->firstChild->TextForm(), "<IMG SRC=\"a&b\" ALT=\"say \"hi\"\">");
+}
+
+}  // namespace

@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace {
+
+struct ToolResult {
+  int code;
+  std::string out;
+};
+
+// Runs the tagsmith tool with the arguments (a shell fragment), feeding input on stdin.
+ToolResult Tool(const std::string& args, const std::string& input = "") {
+  std::string dir = ::testing::TempDir();
+  std::string in = dir + "tagsmith_tool_in.html";
+  {
+    std::ofstream f(in, std::ios::binary);
+    f << input;
+  }
+  std::string cmd =
+      std::string(HALYARD_BINARY_DIR) + "/bin/tagsmith " + args + " < '" + in + "' 2>/dev/null";
+  ToolResult r{-1, ""};
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return r;
+  char buf[4096];
+  std::size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+  int status = pclose(p);
+  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+TEST(TagsmithTool, TokensPrintsTheTree) {
+  ToolResult r = Tool("tokens", "<P ALIGN=center>Hi <Q-TEXT POS=1,2,3,4>x</Q-TEXT> there\n");
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out,
+            "paragraph 82 \"P\" ALIGN=\"center\"\n"
+            "text 118 \"Hi\" space-after\n"
+            "component 119 \"Q-TEXT\" #6 POS=\"1,2,3,4\"\n"
+            "  text 118 \"x\"\n"
+            "  component 119 \"Q-TEXT\" #6 end\n"
+            "text 118 \"there\" space-before\n");
+}
+
+TEST(TagsmithTool, PiecesReaderAndSummary) {
+  const std::string page = "<b>one two</b><!-- c --><img src=x>";
+  ToolResult whole = Tool("tokens", page);
+  ToolResult pieces = Tool("tokens --pieces 3", page);
+  EXPECT_EQ(pieces.code, 0);
+  EXPECT_EQ(pieces.out, whole.out);
+  ToolResult reader = Tool("tokens --reader", page);
+  EXPECT_EQ(reader.code, 0);
+  EXPECT_EQ(reader.out, whole.out);
+  ToolResult summary = Tool("tokens --summary", page);
+  EXPECT_EQ(summary.out, "text 2\ncomment 1\ntag 2\nimage 1\ntotal 6\n");
+}
+
+TEST(TagsmithTool, WritePrintsTheTextForms) {
+  ToolResult r = Tool("write", "<a href=x>link</a> <!-- a\nb --><Q-TEXT>in</Q-TEXT>");
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "<A HREF=\"x\">link</A><!--  ab  --><Q-TEXT>in</Q-TEXT>\n");
+}
+
+TEST(TagsmithTool, UrlCommands) {
+  ToolResult r = Tool("url parse http://h:8080/a/b.htm");
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "result 1\nscheme 2\nhost \"h\"\nport 8080\npath \"/a/b.htm\"\n");
+  r = Tool("url parse HTTP://x");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out, "result 0\nscheme 4096\nhost \"\"\nport 0\npath \"\"\n");
+  r = Tool("url absolute http://h/a/b/c.htm ../x.htm");
+  EXPECT_EQ(r.out, "http://h/a/x.htm\n");
+  r = Tool("url root 'C:\\site\\a\\b.htm' x.htm");
+  EXPECT_EQ(r.out, "C:\\x.htm\n");
+}
+
+TEST(TagsmithTool, HelpAndExitCodes) {
+  ToolResult r = Tool("--help");
+  EXPECT_EQ(r.code, 0);
+  EXPECT_NE(r.out.find("usage: tagsmith tokens"), std::string::npos);
+  EXPECT_EQ(Tool("tokens --help").code, 0);
+  EXPECT_EQ(Tool("").code, 2);
+  EXPECT_EQ(Tool("frobnicate").code, 2);
+  EXPECT_EQ(Tool("tokens --pieces 0").code, 2);
+  EXPECT_EQ(Tool("tokens --pieces").code, 2);
+  EXPECT_EQ(Tool("tokens --bogus").code, 2);
+  EXPECT_EQ(Tool("url parse").code, 2);
+  EXPECT_EQ(Tool("url absolute a").code, 2);
+  EXPECT_EQ(Tool("tokens /nonexistent/page.html").code, 3);
+}
+
+}  // namespace
