@@ -26,12 +26,41 @@ int Fail(DWORD code) {
   return 0;
 }
 
-// Reverse table for 0x80-0x9F built once; everything else is Latin-1 or absent.
+// The byte of a character outside Latin-1: the 27 characters of 0x80-0x9F that are no C1
+// controls. A table of a quarter of a megabyte would be faster still; a switch is enough.
 int HighByteFor(char16_t ch) {
-  for (int i = 0; i < 32; ++i) {
-    if (kCp1252High[i] == ch) return 0x80 + i;
+  // clang-format off
+  switch (ch) {
+    case 0x20AC: return 0x80;
+    case 0x201A: return 0x82;
+    case 0x0192: return 0x83;
+    case 0x201E: return 0x84;
+    case 0x2026: return 0x85;
+    case 0x2020: return 0x86;
+    case 0x2021: return 0x87;
+    case 0x02C6: return 0x88;
+    case 0x2030: return 0x89;
+    case 0x0160: return 0x8A;
+    case 0x2039: return 0x8B;
+    case 0x0152: return 0x8C;
+    case 0x017D: return 0x8E;
+    case 0x2018: return 0x91;
+    case 0x2019: return 0x92;
+    case 0x201C: return 0x93;
+    case 0x201D: return 0x94;
+    case 0x2022: return 0x95;
+    case 0x2013: return 0x96;
+    case 0x2014: return 0x97;
+    case 0x02DC: return 0x98;
+    case 0x2122: return 0x99;
+    case 0x0161: return 0x9A;
+    case 0x203A: return 0x9B;
+    case 0x0153: return 0x9C;
+    case 0x017E: return 0x9E;
+    case 0x0178: return 0x9F;
+    default: return -1;
   }
-  return -1;
+  // clang-format on
 }
 
 // Emits one wide unit into out (when there is room) and counts it.
@@ -112,6 +141,8 @@ char16_t Cp1252ToWide(unsigned char byte) {
 
 int WideToCp1252(char16_t ch) {
   if (ch < 0x80 || (ch >= 0xA0 && ch <= 0xFF)) return ch;
+  // The five unassigned bytes stand for the C1 controls of their number.
+  if (ch == 0x81 || ch == 0x8D || ch == 0x8F || ch == 0x90 || ch == 0x9D) return ch;
   return HighByteFor(ch);
 }
 
