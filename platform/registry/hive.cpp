@@ -291,30 +291,30 @@ KeyNode* KeyNode::AddChild(std::string_view name, bool* created) {
 bool KeyNode::RemoveChild(std::string_view name) { return children_.erase(SortKey(name)) > 0; }
 
 const RegValue* KeyNode::FindValue(std::string_view name) const {
-  for (const RegValue& v : values_)
-    if (NamesEqual(v.name, name)) return &v;
-  return nullptr;
+  auto it = valueIndex_.find(SortKey(name));
+  return it == valueIndex_.end() ? nullptr : &values_[it->second];
 }
 
 void KeyNode::SetValue(std::string_view name, DWORD type, std::string data) {
-  for (RegValue& v : values_) {
-    if (NamesEqual(v.name, name)) {
-      v.type = type;
-      v.data = std::move(data);
-      return;
-    }
+  auto [it, added] = valueIndex_.emplace(SortKey(name), values_.size());
+  if (!added) {
+    RegValue& v = values_[it->second];
+    v.type = type;
+    v.data = std::move(data);
+    return;
   }
   values_.push_back(RegValue{std::string(name), type, std::move(data)});
 }
 
 bool KeyNode::DeleteValue(std::string_view name) {
-  for (auto it = values_.begin(); it != values_.end(); ++it) {
-    if (NamesEqual(it->name, name)) {
-      values_.erase(it);
-      return true;
-    }
-  }
-  return false;
+  auto it = valueIndex_.find(SortKey(name));
+  if (it == valueIndex_.end()) return false;
+  std::size_t at = it->second;
+  valueIndex_.erase(it);
+  values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(at));
+  for (auto& [key, pos] : valueIndex_)
+    if (pos > at) --pos;
+  return true;
 }
 
 bool ParseRegText(std::string_view text, std::vector<RegSection>* sections, std::string* error) {

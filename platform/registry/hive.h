@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "kernel/win_types.h"
@@ -51,12 +52,16 @@ class KeyNode {
   // Replaces the value of that name where it stands, or appends it.
   void SetValue(std::string_view name, DWORD type, std::string data);
   bool DeleteValue(std::string_view name);
-  void ClearValues() { values_.clear(); }
+  void ClearValues() {
+    values_.clear();
+    valueIndex_.clear();
+  }
   const std::vector<RegValue>& values() const { return values_; }
 
  private:
   std::string name_;
   std::vector<RegValue> values_;
+  std::unordered_map<std::string, std::size_t> valueIndex_;   // SortKey of a name -> position
   std::map<std::string, std::unique_ptr<KeyNode>> children_;  // by SortKey
 };
 

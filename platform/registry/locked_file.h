@@ -1,10 +1,10 @@
 // Whole-file reads and locked, atomic rewrites of the small text files the registry and the
 // profile functions keep. A rewrite takes an exclusive flock on "<file>.lock" beside the file,
-// reads the current contents, lets the caller change them, writes the result to "<file>.tmp",
-// flushes it to disk and renames it over the file. Readers therefore see either the old or the
-// new file, never a part of one; writers from any number of processes are serialised, and a
-// writer that dies at any moment leaves the old file (and at worst a stale .tmp that the next
-// writer replaces). Functions may be called from any thread.
+// reads the current contents, lets the caller change them, writes the result to "<file>.tmp"
+// (flushed to disk first when HALYARD_REGISTRY_SYNC=1) and renames it over the file. Readers
+// therefore see either the old or the new file, never a part of one; writers from any number of
+// processes are serialised, and a writer that dies at any moment leaves the old file (and at worst
+// a stale .tmp that the next writer replaces). Functions may be called from any thread.
 #pragma once
 
 #include <sys/stat.h>
@@ -55,7 +55,7 @@ class FileLock {
 using BeforeReplaceHook = void (*)(const std::string& tempPath);
 void SetBeforeReplaceHookForTesting(BeforeReplaceHook hook);
 
-// Writes contents to "<path>.tmp", syncs it and renames it over path. The caller holds the
+// Writes contents to "<path>.tmp" and renames it over path. The caller holds the
 // lock. Returns 0 or a system error code; *stamp receives the new file's identity.
 DWORD ReplaceFile(const std::string& path, const std::string& contents, FileStamp* stamp);
 
