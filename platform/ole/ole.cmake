@@ -8,6 +8,7 @@ halyard_library(halyard_ole
     ${CMAKE_CURRENT_LIST_DIR}/colecurrency.cpp
     ${CMAKE_CURRENT_LIST_DIR}/coledatetime.cpp
     ${CMAKE_CURRENT_LIST_DIR}/coleexception.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/colestreamfile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/colevariant.cpp
     ${CMAKE_CURRENT_LIST_DIR}/com_memory.cpp
     ${CMAKE_CURRENT_LIST_DIR}/file_stream.cpp

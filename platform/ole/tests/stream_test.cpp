@@ -162,3 +162,65 @@ TEST_F(FileStreamTest, SeekAndSetSizeWorkOnTheFile) {
 }
 
 }  // namespace
+
+#include "mfc/carchive.h"
+#include "mfc/cmemoryexception.h"
+#include "ole/colestreamfile.h"
+
+namespace {
+
+TEST(COleStreamFile, AnArchiveWritesThroughTheStreamThatStaysTheCallers) {
+  auto* stream = new halyard::ole::MemoryStream();
+  ASSERT_EQ(stream->Write("pre", 3, nullptr), S_OK);  // the file writes from where it stands
+  {
+    COleStreamFile file;
+    file.Attach(stream);
+    CArchive ar(&file, CArchive::store);
+    ar << static_cast<LONG>(0x01020304) << CString("ab");
+    ar.Close();
+    EXPECT_EQ(file.GetPosition(), 10u);
+    EXPECT_EQ(file.GetLength(), 10u);
+    EXPECT_EQ(file.Detach(), stream);
+  }
+  const std::vector<BYTE> want = {'p', 'r', 'e', 4, 3, 2, 1, 2, 'a', 'b'};
+  EXPECT_EQ(stream->Bytes(), want);
+  // Not released by the file: this is the caller's only reference.
+  EXPECT_EQ(stream->Release(), 0u);
+}
+
+TEST(COleStreamFile, StreamFailuresBecomeFileExceptions) {
+  COleStreamFile file;
+  ASSERT_TRUE(file.CreateMemoryStream());
+  file.Write("abc", 3);
+  file.SeekToBegin();
+  char buf[8];
+  EXPECT_EQ(file.Read(buf, sizeof(buf)), 3u);
+  try {
+    file.Seek(-5, CFile::begin);
+    FAIL() << "no exception";
+  } catch (CFileException* e) {
+    EXPECT_EQ(e->m_cause, CFileException::accessDenied);
+    EXPECT_EQ(e->m_lOsError, STG_E_INVALIDFUNCTION);
+    e->Delete();
+  }
+  IStream* readOnly = nullptr;
+  char tmpl[] = "/tmp/ole_sf_XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  setenv("HALYARD_DRIVE_D", tmpl, 1);
+  ASSERT_EQ(SHCreateStreamOnFileA("D:\\r.txt", STGM_CREATE | STGM_WRITE, &readOnly), S_OK);
+  readOnly->Release();
+  ASSERT_EQ(SHCreateStreamOnFileA("D:\\r.txt", STGM_READ, &readOnly), S_OK);
+  COleStreamFile reader(readOnly);
+  try {
+    reader.Write("x", 1);
+    FAIL() << "no exception";
+  } catch (CFileException* e) {
+    EXPECT_EQ(e->m_cause, CFileException::accessDenied);
+    e->Delete();
+  }
+  reader.Close();  // Close releases the stream
+  EXPECT_EQ(reader.GetStream(), nullptr);
+  std::filesystem::remove_all(tmpl);
+}
+
+}  // namespace
