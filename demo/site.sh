@@ -8,6 +8,7 @@
 
 SITE_SOURCE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 SITE_PID=""
+SITE_PARENT=$$
 SITE_PORT=""
 SITE_URL=""
 
@@ -44,6 +45,12 @@ site_start() {
     }
     lighttpd -D -f "$dest/lighttpd.conf" >>"$dest/logs/server.log" 2>&1 &
     SITE_PID=$!
+    # Should this shell be killed outright (a test runner's timeout), take the server along.
+    (
+      trap '' INT
+      while kill -0 "$SITE_PARENT" 2>/dev/null && kill -0 "$SITE_PID" 2>/dev/null; do sleep 1; done
+      kill "$SITE_PID" 2>/dev/null
+    ) </dev/null >/dev/null 2>&1 &
     local i
     for i in $(seq 1 50); do
       if ! kill -0 "$SITE_PID" 2>/dev/null; then
