@@ -2,16 +2,15 @@
 // the colour it stands for.
 #pragma once
 
-#include <string>
-
 #include "kernel/win_types.h"
+#include "mfc/cstring.h"
 #include "user/user_types.h"
 
 // flags: compare the key with case (otherwise case is ignored).
 constexpr DWORD KEY_MATCHCASE = 0x4;
 
 struct KeyEntry {
-  std::string key;
+  CString key;
   COLORREF colour = 0;
   DWORD flags = 0;
 };

@@ -31,9 +31,8 @@ void TrimRight(std::string& s) {
 // Case is folded for ASCII letters only, as the Windows ANSI comparison does for the keys.
 char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
+bool EqualNoCase(const char* a, const std::string& b) {
+  for (size_t i = 0; i < b.size(); ++i)
     if (Fold(a[i]) != Fold(b[i])) return false;
   return true;
 }
@@ -42,10 +41,16 @@ bool MatchTable(const KeyEntry* table, int count, const std::string& s, bool for
   if (!table) return false;
   for (int i = 0; i < count; ++i) {
     const KeyEntry& k = table[i];
+    if (static_cast<size_t>(k.key.GetLength()) != s.size()) continue;
+    const char* key = k.key;
     bool withCase = forceCase || (k.flags & KEY_MATCHCASE);
-    if (withCase ? k.key == s : EqualNoCase(k.key, s)) return true;
+    if (withCase ? s.compare(0, s.size(), key, s.size()) == 0 : EqualNoCase(key, s)) return true;
   }
   return false;
+}
+
+std::string FromCString(const CString& s) {
+  return std::string(static_cast<LPCSTR>(s), static_cast<size_t>(s.GetLength()));
 }
 
 KeyEntry* MakeTable(int capacity, const char* const* keys, size_t n, COLORREF colour, int* count) {
@@ -130,33 +135,51 @@ const KeyEntry* CSyntaxEdit::GetKeyTable(int table, int* count) const {
   return t;
 }
 
-void CSyntaxEdit::RemoveLeadChars(std::string& text, char c) {
+void CSyntaxEdit::RemoveLeadChars(CString& text, char c) { text.TrimLeft(c); }
+
+void CSyntaxEdit::RemoveTrailChars(CString& text, char c) { text.TrimRight(c); }
+
+namespace {
+
+void StripLead(std::string& text, char c) {
   size_t i = 0;
   while (i < text.size() && text[i] == c) ++i;
   text.erase(0, i);
 }
 
-void CSyntaxEdit::RemoveTrailChars(std::string& text, char c) {
+void StripTrail(std::string& text, char c) {
   while (!text.empty() && text.back() == c) text.pop_back();
 }
 
+}  // namespace
+
 int CSyntaxEdit::InBetweenValue(int x, int lo, int hi) { return lo <= x && x < hi ? 1 : 0; }
 
-int CSyntaxEdit::FoundPrimaryKey(std::string text) {
+int CSyntaxEdit::FoundPrimaryKey(CString text) { return MatchPrimary(FromCString(text)); }
+
+int CSyntaxEdit::FoundSecondaryKey(CString text) { return MatchSecondary(FromCString(text)); }
+
+int CSyntaxEdit::FoundOutsideKey(CString text) { return MatchOutside(FromCString(text)); }
+
+int CSyntaxEdit::FoundComments(CString text) { return MatchComments(FromCString(text)); }
+
+int CSyntaxEdit::FoundGrayText(CString text) { return MatchGrayText(FromCString(text)); }
+
+int CSyntaxEdit::MatchPrimary(std::string text) const {
   Trim(text);
-  RemoveTrailChars(text, '>');
+  StripTrail(text, '>');
   return MatchTable(m_pPrimaryKeys, m_nPrimaryCount, text, false) ? 1 : 0;
 }
 
-int CSyntaxEdit::FoundSecondaryKey(std::string text) {
+int CSyntaxEdit::MatchSecondary(std::string text) const {
   Trim(text);
-  RemoveLeadChars(text, '<');
-  RemoveTrailChars(text, '=');
+  StripLead(text, '<');
+  StripTrail(text, '=');
   TrimRight(text);
   return MatchTable(m_pSecondaryKeys, m_nSecondaryCount, text, false) ? 1 : 0;
 }
 
-int CSyntaxEdit::FoundOutsideKey(std::string text) {
+int CSyntaxEdit::MatchOutside(std::string text) const {
   Trim(text);
   if (text.size() <= 1 || text[0] != '&') return 0;
   if (text.back() == ';') text.pop_back();
@@ -165,14 +188,14 @@ int CSyntaxEdit::FoundOutsideKey(std::string text) {
   return MatchTable(m_pOutsideKeys, m_nOutsideCount, text, false) ? 1 : 0;
 }
 
-int CSyntaxEdit::FoundComments(std::string text) {
+int CSyntaxEdit::MatchComments(std::string text) {
   Trim(text);
   return text.size() >= 4 && text.compare(0, 4, "<!--") == 0 ? 1 : 0;
 }
 
-int CSyntaxEdit::FoundGrayText(std::string text) {
+int CSyntaxEdit::MatchGrayText(std::string text) {
   Trim(text);
-  return text.size() >= 3 && EqualNoCase(text.substr(0, 3), "<q-") ? 1 : 0;
+  return text.size() >= 3 && EqualNoCase("<q-", text.substr(0, 3)) ? 1 : 0;
 }
 
 // ---- protected ranges ----
@@ -258,8 +281,8 @@ int CSyntaxEdit::OffsetProtectField(int pos, int delta) {
 
 int CSyntaxEdit::GetRegionCount() { return 2 * m_nProtectCount + 1; }
 
-int CSyntaxEdit::GetRegionText(int index, std::string& text, int& isProtected) {
-  text.clear();
+int CSyntaxEdit::GetRegionText(int index, CString& text, int& isProtected) {
+  text.Empty();
   isProtected = 0;
   LONG len = m_pRichEdit ? m_pRichEdit->GetTextLength() : 0;
   if (index < 0 || index > 2 * m_nProtectCount) return 1;
@@ -276,7 +299,10 @@ int CSyntaxEdit::GetRegionText(int index, std::string& text, int& isProtected) {
   }
   a = std::clamp<LONG>(a, 0, len);
   b = std::clamp<LONG>(b, 0, len);
-  if (b > a && m_pRichEdit) text = m_pRichEdit->GetTextRange(a, b);
+  if (b > a && m_pRichEdit) {
+    std::string s = m_pRichEdit->GetTextRange(a, b);
+    text = CString(s.data(), static_cast<int>(s.size()));
+  }
   return 1;
 }
 

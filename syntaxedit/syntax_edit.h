@@ -10,6 +10,7 @@
 
 #include "kernel/export.h"
 #include "key_entry.h"
+#include "mfc/cstring.h"
 #include "protect_range.h"
 #include "user/richedit.h"
 #include "user/wnd.h"
@@ -33,13 +34,13 @@ class HALYARD_EXPORT CSyntaxEdit : public CWnd {
 
   // Key tables and the classification of words.
   void BuildTmpKeyTable();
-  int FoundPrimaryKey(std::string text);
-  int FoundSecondaryKey(std::string text);
-  int FoundOutsideKey(std::string text);
-  int FoundComments(std::string text);
-  int FoundGrayText(std::string text);
-  static void RemoveLeadChars(std::string& text, char c);
-  static void RemoveTrailChars(std::string& text, char c);
+  int FoundPrimaryKey(CString text);
+  int FoundSecondaryKey(CString text);
+  int FoundOutsideKey(CString text);
+  int FoundComments(CString text);
+  int FoundGrayText(CString text);
+  static void RemoveLeadChars(CString& text, char c);
+  static void RemoveTrailChars(CString& text, char c);
   static int InBetweenValue(int x, int lo, int hi);
   // Table 0 primary, 1 secondary, 2 outside, 3 numeric: its entries and how many are in use.
   const KeyEntry* GetKeyTable(int table, int* count) const;
@@ -51,7 +52,7 @@ class HALYARD_EXPORT CSyntaxEdit : public CWnd {
   int CanDelete(int a, int b);
   int OffsetProtectField(int pos, int delta);
   int GetRegionCount();
-  int GetRegionText(int index, std::string& text, int& isProtected);
+  int GetRegionText(int index, CString& text, int& isProtected);
   // Replaces the list with a copy of count ranges (none for a null array or a count below 1).
   void SetProtectField(const ProtectRange* ranges, int count);
   int GetProtectRangeCount() const { return m_nProtectCount; }
@@ -79,6 +80,13 @@ class HALYARD_EXPORT CSyntaxEdit : public CWnd {
   SyntaxRichEdit* GetRichEdit() const { return m_pRichEdit.get(); }
 
  private:
+  friend class SyntaxRichEdit;
+  // The matching behind the Found... members, on the colouring's own strings.
+  int MatchPrimary(std::string text) const;
+  int MatchSecondary(std::string text) const;
+  int MatchOutside(std::string text) const;
+  static int MatchComments(std::string text);
+  static int MatchGrayText(std::string text);
   int OnCreate();
   void FreeKeyTables();
   void FreeHiddenFields();

@@ -51,8 +51,8 @@ void SyntaxRichEdit::ColourText(const std::string& t, LONG base, LONG a, LONG b)
     if (t[static_cast<size_t>(i - base)] != '&') continue;
     LONG j = i + 1;
     while (j < b && IsRefChar(t[static_cast<size_t>(j - base)])) ++j;
-    if (j > i + 1 && owner_->FoundOutsideKey(
-                         t.substr(static_cast<size_t>(i - base), static_cast<size_t>(j - i)))) {
+    if (j > i + 1 &&
+        owner_->MatchOutside(t.substr(static_cast<size_t>(i - base), static_cast<size_t>(j - i)))) {
       LONG end = j;
       if (end < b && t[static_cast<size_t>(end - base)] == ';') ++end;
       ColourRange(i, end, kKeyColour);
@@ -88,7 +88,7 @@ void SyntaxRichEdit::ColourAttributes(const std::string& t, LONG base, LONG a, L
     } else {
       LONG nameEnd = endsWithEquals ? j - 1 : j;
       std::string word = t.substr(static_cast<size_t>(i - base), static_cast<size_t>(j - i));
-      ColourRange(i, nameEnd, owner_->FoundSecondaryKey(word) ? kKeyColour : kUnknownColour);
+      ColourRange(i, nameEnd, owner_->MatchSecondary(word) ? kKeyColour : kUnknownColour);
       if (endsWithEquals) ColourRange(nameEnd, j, kDelimiterColour);
     }
     afterEquals = endsWithEquals;
@@ -117,11 +117,11 @@ bool SyntaxRichEdit::ColourTag(const std::string& t, LONG base, LONG a, LONG e) 
   LONG w = a + 1;
   while (w < e && !EndsTagWord(at(w))) ++w;
   std::string word = t.substr(static_cast<size_t>(a - base), static_cast<size_t>(w - a));
-  if (owner_->FoundPrimaryKey(word)) {
+  if (owner_->MatchPrimary(word)) {
     ColourRange(a + 1, w, kTagColour);
   } else {
-    bool comment = owner_->FoundComments(word) != 0;
-    if (comment || owner_->FoundGrayText(word)) {
+    bool comment = owner_->MatchComments(word) != 0;
+    if (comment || owner_->MatchGrayText(word)) {
       ColourRange(a, e, comment ? kCommentColour : kGrayTextColour);
       // No ">" came before the next "<": the rest of the text reads as comment.
       if (CharAt(e) == '<' && e < GetTextLength()) {
@@ -251,8 +251,8 @@ DWORD SyntaxRichEdit::ContextAt(LONG pos, LONG* wordStart, LONG* wordEnd) {
     if (wordStart) *wordStart = i;
     if (wordEnd) *wordEnd = j;
     std::string word = GetTextRange(i, j);
-    if (owner_->FoundComments(word)) return kContextComment;
-    if (owner_->FoundGrayText(word)) return kContextGrayText;
+    if (owner_->MatchComments(word)) return kContextComment;
+    if (owner_->MatchGrayText(word)) return kContextGrayText;
     return kContextTag;  // a known tag or any word that begins with "<"
   }
   return kContextOutside;
@@ -273,10 +273,10 @@ int SyntaxRichEdit::WordClassAtCaret() {
   while (e < len && !ends(CharAt(e))) ++e;
   std::string word = GetTextRange(s, e);
   if (ctx == kContextComment || ctx == kContextGrayText) {
-    if (owner_->FoundComments(word) || owner_->FoundGrayText(word)) return kWordOther;
+    if (owner_->MatchComments(word) || owner_->MatchGrayText(word)) return kWordOther;
   }
   if (!word.empty() && word[0] == '<')
-    return owner_->FoundPrimaryKey(word) ? kWordKnownTag : kWordUnknownTag;
+    return owner_->MatchPrimary(word) ? kWordKnownTag : kWordUnknownTag;
   if (ctx == kContextTag) {
     char open = 0;
     for (LONG i = tagStart + 1; i < caret; ++i) {
@@ -285,7 +285,7 @@ int SyntaxRichEdit::WordClassAtCaret() {
     }
     if (open) return kWordQuoted;
     if (word.empty()) return kWordOther;
-    return owner_->FoundSecondaryKey(word) ? kWordKnownAttribute : kWordUnknownAttribute;
+    return owner_->MatchSecondary(word) ? kWordKnownAttribute : kWordUnknownAttribute;
   }
   return kWordOther;
 }

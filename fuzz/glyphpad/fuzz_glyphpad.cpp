@@ -88,9 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         inner->SendMessage(WM_CHAR, static_cast<unsigned char>(PickChar(in)), 0);
         break;
       case 5: {
-        static const int kKeys[] = {VK_BACK, VK_DELETE, VK_LEFT, VK_RIGHT, VK_UP,
-                                    VK_DOWN, VK_HOME,   VK_END,  'X',     'V',
-                                    'C',     'Z'};
+        static const int kKeys[] = {VK_BACK, VK_DELETE, VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN,
+                                    VK_HOME, VK_END,    'X',     'V',      'C',   'Z'};
         int vk = kKeys[in.ConsumeIntegralInRange<size_t>(0, 11)];
         halyard::user::Desktop::SetKeyDown(VK_SHIFT, in.ConsumeBool());
         halyard::user::Desktop::SetKeyDown(VK_CONTROL, vk >= 'C' || in.ConsumeBool());
@@ -126,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(inner);
   }
   for (int i = 0; i < edit.GetRegionCount(); ++i) {
-    std::string region;
+    CString region;
     int prot = 0;
     edit.GetRegionText(i, region, prot);
   }

@@ -128,10 +128,10 @@ TEST_F(ProtectTest, RegionsAlternateBetweenEditableAndProtected) {
   SetContent("0123456789abcdefghijKLMNOPQRSTuvwxyzABCDEFGHIJ!@#$%^&*()");
   edit.SetProtectField(nullptr, 0);
   EXPECT_EQ(edit.GetRegionCount(), 1);
-  std::string text;
+  CString text;
   int prot = -1;
   edit.GetRegionText(0, text, prot);
-  EXPECT_EQ(text.size(), 56u);
+  EXPECT_EQ(text.GetLength(), 56);
   EXPECT_EQ(prot, 0);
   ProtectRange two[] = {{10, 20}, {30, 40}};
   Edit(SEM_SETPROTECTFIELD, 2, reinterpret_cast<LPARAM>(two));
@@ -139,17 +139,17 @@ TEST_F(ProtectTest, RegionsAlternateBetweenEditableAndProtected) {
   const char* want[] = {"0123456789", "abcdefghij", "KLMNOPQRST", "uvwxyzABCD", "EFGHIJ!@#$%^&*()"};
   for (int i = 0; i < 5; ++i) {
     EXPECT_EQ(edit.GetRegionText(i, text, prot), 1);
-    EXPECT_EQ(text, want[i]) << i;
+    EXPECT_STREQ(text, want[i]) << i;
     EXPECT_EQ(prot, i % 2) << i;
   }
   EXPECT_EQ(edit.GetRegionText(9, text, prot), 1);
-  EXPECT_EQ(text, "");
+  EXPECT_STREQ(text, "");
   ProtectRange touching[] = {{0, 5}, {5, 8}};
   Edit(SEM_SETPROTECTFIELD, 2, reinterpret_cast<LPARAM>(touching));
   edit.GetRegionText(0, text, prot);
-  EXPECT_EQ(text, "");
+  EXPECT_STREQ(text, "");
   edit.GetRegionText(2, text, prot);
-  EXPECT_EQ(text, "") << "an empty gap";
+  EXPECT_STREQ(text, "") << "an empty gap";
   Edit(SEM_SETPROTECTFIELD, 0, 0);
   EXPECT_EQ(edit.GetProtectRangeCount(), 0);
 }

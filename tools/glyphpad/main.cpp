@@ -114,8 +114,8 @@ bool ParseNumber(const std::string& s, long& v) {
   return v <= 0x7FFFFFFF;
 }
 
-bool ParseRanges(const std::string& spec, std::vector<std::pair<long, long>>& out) {
-  std::stringstream ss(spec);
+bool ParseRanges(const std::string& list, std::vector<std::pair<long, long>>& out) {
+  std::stringstream ss(list);
   std::string item;
   while (std::getline(ss, item, ',')) {
     size_t dash = item.find('-');
@@ -125,7 +125,7 @@ bool ParseRanges(const std::string& spec, std::vector<std::pair<long, long>>& ou
       return false;
     out.emplace_back(a, b);
   }
-  return !out.empty() && spec.back() != ',';
+  return !out.empty() && list.back() != ',';
 }
 
 int Colour(int argc, char** argv) {
@@ -197,10 +197,11 @@ int Regions(int argc, char** argv) {
     }
   }
   for (int i = 0; i < host.edit.GetRegionCount(); ++i) {
-    std::string region;
+    CString region;
     int isProtected = 0;
     host.edit.GetRegionText(i, region, isProtected);
-    std::printf("%d %s %s\n", i, isProtected ? "protected" : "editable", Quote(region).c_str());
+    std::string text(static_cast<LPCSTR>(region), static_cast<size_t>(region.GetLength()));
+    std::printf("%d %s %s\n", i, isProtected ? "protected" : "editable", Quote(text).c_str());
   }
   return kOk;
 }
