@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -17,8 +18,22 @@ struct CachedHive {
   bool loaded = false;
   bool present = false;  // the file existed
   FileStamp stamp;
+  // File times are coarse (a clock tick of some milliseconds) and inode numbers are reused, so
+  // a file written in the same tick as the cached one could carry the same stamp. Until the
+  // cached file's write time lies clearly in the past, its bytes are compared as well.
+  bool stable = false;
+  std::string text;
   std::unique_ptr<KeyNode> tree;
 };
+
+constexpr long long kStableAfterNs = 100LL * 1000 * 1000;
+
+bool OldEnough(const FileStamp& stamp) {
+  struct timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  long long nowNs = static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+  return nowNs - stamp.mtimeNs > kStableAfterNs && nowNs - stamp.ctimeNs > kStableAfterNs;
+}
 
 std::mutex& StoreMutex() {
   static std::mutex* m = new std::mutex;
@@ -51,7 +66,10 @@ LONG Load(Root root, const std::string& path, CachedHive** out) {
     }
     return ERROR_SUCCESS;
   }
-  if (c.loaded && c.present && c.stamp == StampOf(st)) return ERROR_SUCCESS;
+  bool sameStamp = c.loaded && c.present && c.stamp == StampOf(st);
+  if (sameStamp && c.stable) return ERROR_SUCCESS;
+  // Judged before reading: a file that is old now cannot be followed by one with its stamp.
+  bool old = OldEnough(StampOf(st));
   std::string text;
   FileStamp stamp;
   DWORD r = ReadWholeFile(path, &text, &stamp);
@@ -59,6 +77,10 @@ LONG Load(Root root, const std::string& path, CachedHive** out) {
   if (r != ERROR_SUCCESS) {
     c.loaded = false;
     return ERROR_CANTREAD;
+  }
+  if (sameStamp && stamp == c.stamp && text == c.text) {
+    c.stable = old;
+    return ERROR_SUCCESS;
   }
   auto tree = std::make_unique<KeyNode>(RootName(root));
   if (!OnlyBlanks(text)) {
@@ -73,6 +95,8 @@ LONG Load(Root root, const std::string& path, CachedHive** out) {
   c.tree = std::move(tree);
   c.present = true;
   c.stamp = stamp;
+  c.stable = old && stamp == StampOf(st);
+  c.text = std::move(text);
   c.loaded = true;
   return ERROR_SUCCESS;
 }
@@ -123,13 +147,16 @@ LONG ChangeHive(Root root, const std::function<LONG(KeyNode&, bool*)>& fn) {
     return result;
   }
   FileStamp stamp;
-  r = ReplaceFile(path, WriteHive(*c->tree), &stamp);
+  std::string text = WriteHive(*c->tree);
+  r = ReplaceFile(path, text, &stamp);
   if (r != ERROR_SUCCESS) {
     c->loaded = false;
     return static_cast<LONG>(r == ERROR_DISK_FULL ? ERROR_CANTWRITE : r);
   }
   c->present = true;
   c->stamp = stamp;
+  c->stable = false;
+  c->text = std::move(text);
   return ERROR_SUCCESS;
 }
 
