@@ -31,3 +31,19 @@ halyard_test(ole_tests LABEL platform
     ${CMAKE_CURRENT_LIST_DIR}/tests/stream_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/variant_test.cpp
   DEPS halyard_ole)
+
+# Class activation over the registry: CoCreateInstance, ProgIDs and in-process servers.
+halyard_library(halyard_com
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/com_runtime.cpp
+  DEPS halyard_ole halyard_registry ${CMAKE_DL_LIBS})
+
+if(HALYARD_TESTS)
+  add_library(ole_test_server MODULE ${CMAKE_CURRENT_LIST_DIR}/tests/test_server.cpp)
+  target_link_libraries(ole_test_server PRIVATE halyard_ole)
+  set_target_properties(ole_test_server PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  halyard_test(com_tests LABEL platform
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/com_runtime_test.cpp
+    DEPS halyard_com)
+  add_dependencies(com_tests ole_test_server)
+  target_compile_definitions(com_tests PRIVATE OLE_TEST_SERVER="$<TARGET_FILE:ole_test_server>")
+endif()
