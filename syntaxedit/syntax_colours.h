@@ -20,12 +20,4 @@ constexpr DWORD kContextTag = 0x100;
 constexpr DWORD kContextComment = 0x200;
 constexpr DWORD kContextGrayText = 0x400;
 
-// Classes of the word at the caret.
-constexpr int kWordOther = 0;
-constexpr int kWordKnownTag = 1;
-constexpr int kWordKnownAttribute = 2;
-constexpr int kWordUnknownTag = 8;
-constexpr int kWordUnknownAttribute = 16;
-constexpr int kWordQuoted = 128;
-
 }  // namespace glyphpad

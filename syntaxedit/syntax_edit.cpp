@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -13,6 +14,13 @@
 #include "user/desktop.h"
 
 namespace {
+
+// Positions move by edits; a host may hand in any value, so the sums saturate instead of
+// overflowing.
+LONG Moved(LONG pos, LONG delta) {
+  long long v = static_cast<long long>(pos) + delta;
+  return static_cast<LONG>(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
+}
 
 bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
@@ -272,8 +280,8 @@ int CSyntaxEdit::CanDelete(int a, int b) {
 int CSyntaxEdit::OffsetProtectField(int pos, int delta) {
   for (int i = 0; i < m_nProtectCount; ++i) {
     if (m_pProtect[i].start >= pos) {
-      m_pProtect[i].start += delta;
-      m_pProtect[i].end += delta;
+      m_pProtect[i].start = Moved(m_pProtect[i].start, delta);
+      m_pProtect[i].end = Moved(m_pProtect[i].end, delta);
     }
   }
   return 1;
@@ -363,10 +371,10 @@ void CSyntaxEdit::UpdateHiddenFields(int pos, int delta) {
   for (int i = 0; i < m_nHiddenCount; ++i) {
     HiddenField& f = m_pHidden[i];
     if (f.start >= pos) {
-      f.start += delta;
-      f.end += delta;
+      f.start = Moved(f.start, delta);
+      f.end = Moved(f.end, delta);
     } else if (f.end >= pos) {
-      f.end += delta;
+      f.end = Moved(f.end, delta);
     }
   }
 }

@@ -258,38 +258,6 @@ DWORD SyntaxRichEdit::ContextAt(LONG pos, LONG* wordStart, LONG* wordEnd) {
   return kContextOutside;
 }
 
-int SyntaxRichEdit::WordClassAtCaret() {
-  CHARRANGE cr;
-  GetSel(cr);
-  LONG caret = cr.cpMax;
-  LONG len = GetTextLength();
-  LONG tagStart = -1;
-  DWORD ctx = ContextAt(caret, &tagStart);
-  auto ends = [](char c) { return EndsTextWord(c) || IsQuote(c) || c == '='; };
-  LONG s = caret;
-  while (s > 0 && !ends(CharAt(s - 1))) --s;
-  if (s > 0 && CharAt(s - 1) == '<') --s;
-  LONG e = caret;
-  while (e < len && !ends(CharAt(e))) ++e;
-  std::string word = GetTextRange(s, e);
-  if (ctx == kContextComment || ctx == kContextGrayText) {
-    if (owner_->MatchComments(word) || owner_->MatchGrayText(word)) return kWordOther;
-  }
-  if (!word.empty() && word[0] == '<')
-    return owner_->MatchPrimary(word) ? kWordKnownTag : kWordUnknownTag;
-  if (ctx == kContextTag) {
-    char open = 0;
-    for (LONG i = tagStart + 1; i < caret; ++i) {
-      char c = CharAt(i);
-      if (open ? c == open : IsQuote(c)) open = open ? 0 : c;
-    }
-    if (open) return kWordQuoted;
-    if (word.empty()) return kWordOther;
-    return owner_->MatchSecondary(word) ? kWordKnownAttribute : kWordUnknownAttribute;
-  }
-  return kWordOther;
-}
-
 void SyntaxRichEdit::AfterTyped(LONG p, LONG n, unsigned char ch) {
   LONG len = GetTextLength();
   LONG tagStart = -1, wordEnd = -1;
@@ -325,8 +293,10 @@ void SyntaxRichEdit::AfterTyped(LONG p, LONG n, unsigned char ch) {
     return;
   }
   if (ctx == kContextTag) {
-    // A tag word, an attribute name, a value or the blanks between them changed: the tag is
-    // recoloured as a whole, which covers every keystroke case inside it.
+    // A tag word, an attribute name, a value, a quote or the blanks between them changed: the
+    // tag is recoloured as a whole. That covers each keystroke case inside a tag (the tag word,
+    // the attribute, the value after "=", a closing or opening quote, a blank splitting two
+    // words) and gives the colours a full pass would.
     RecolourTagSpan(tagStart, TagSpanEnd(tagStart + 1));
     return;
   }

@@ -24,8 +24,6 @@ class SyntaxRichEdit : public CRichEditCtrl {
   void FullPass(LONG start, LONG end);
   // Where pos stands: 0, or the tag, comment or component flag with the extent of the tag word.
   DWORD ContextAt(LONG pos, LONG* wordStart = nullptr, LONG* wordEnd = nullptr);
-  // The class of the word at the caret (glyphpad::kWord...).
-  int WordClassAtCaret();
   // Recolours [a, b) widened to the "<" or ">" on either side.
   void RecolourChange(LONG a, LONG b);
 

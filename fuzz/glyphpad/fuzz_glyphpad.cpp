@@ -63,7 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text = in.ConsumeRandomLengthString(4096);
   int fields = in.ConsumeIntegralInRange(0, 3);
   for (int i = 0; i < fields; ++i) {
-    int a = in.ConsumeIntegralInRange(-5, 300), b = in.ConsumeIntegralInRange(-5, 300);
+    bool wild = in.ConsumeBool();
+    int a = wild ? in.ConsumeIntegral<int>() : in.ConsumeIntegralInRange(-5, 300);
+    int b = wild ? in.ConsumeIntegral<int>() : in.ConsumeIntegralInRange(-5, 300);
     if (in.ConsumeBool())
       edit.AddProtectRange(a, b);
     else
@@ -118,8 +120,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         edit.SendMessage(SEM_SETPROTECT, in.ConsumeBool() ? 1 : 0, 0);
         break;
       case 9:
-        edit.UpdateHiddenFields(in.ConsumeIntegralInRange(0, 300),
-                                in.ConsumeIntegralInRange(-20, 20));
+        edit.UpdateHiddenFields(
+            in.ConsumeIntegralInRange(0, 300),
+            in.ConsumeBool() ? in.ConsumeIntegral<int>() : in.ConsumeIntegralInRange(-20, 20));
         break;
     }
     Check(inner);

@@ -1,6 +1,7 @@
 #include "user/wnd.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <unordered_map>
@@ -142,9 +143,9 @@ CWnd* CWnd::GetFocus() { return R().focus; }
 
 void CWnd::MoveWindow(const RECT& rect) {
   rect_ = rect;
-  SendMessage(WM_SIZE, 0,
-              static_cast<LPARAM>(((rect.bottom - rect.top) & 0xFFFF) << 16 |
-                                  ((rect.right - rect.left) & 0xFFFF)));
+  long long w = static_cast<long long>(rect.right) - rect.left;
+  long long h = static_cast<long long>(rect.bottom) - rect.top;
+  SendMessage(WM_SIZE, 0, static_cast<LPARAM>((h & 0xFFFF) << 16 | (w & 0xFFFF)));
 }
 
 void CWnd::GetWindowRect(RECT* rect) const {
@@ -152,7 +153,11 @@ void CWnd::GetWindowRect(RECT* rect) const {
 }
 
 void CWnd::GetClientRect(RECT* rect) const {
-  if (rect) *rect = RECT{0, 0, rect_.right - rect_.left, rect_.bottom - rect_.top};
+  if (!rect) return;
+  long long w = static_cast<long long>(rect_.right) - rect_.left;
+  long long h = static_cast<long long>(rect_.bottom) - rect_.top;
+  *rect = RECT{0, 0, static_cast<LONG>(std::clamp<long long>(w, 0, INT32_MAX)),
+               static_cast<LONG>(std::clamp<long long>(h, 0, INT32_MAX))};
 }
 
 void CWnd::SetWindowText(LPCSTR text) {

@@ -1,5 +1,6 @@
 // Protected ranges, regions, hidden fields and protect recording, through the control's
 // messages, keys and exported members.
+#include <cstdint>
 #include <ostream>
 #include <vector>
 
@@ -152,6 +153,21 @@ TEST_F(ProtectTest, RegionsAlternateBetweenEditableAndProtected) {
   EXPECT_STREQ(text, "") << "an empty gap";
   Edit(SEM_SETPROTECTFIELD, 0, 0);
   EXPECT_EQ(edit.GetProtectRangeCount(), 0);
+}
+
+TEST_F(ProtectTest, PositionsNearTheLimitSaturateInsteadOfOverflowing) {
+  ProtectRange far[] = {{INT32_MAX - 1, INT32_MAX}};
+  Edit(SEM_SETPROTECTFIELD, 1, reinterpret_cast<LPARAM>(far));
+  Select(0, 0);
+  Type("x");
+  EXPECT_EQ(Ranges(edit), (std::vector<ProtectRange>{{INT32_MAX, INT32_MAX}}));
+  edit.AddHiddenField("a", "b", INT32_MIN, INT32_MAX);
+  edit.UpdateHiddenFields(0, INT32_MAX);
+  EXPECT_EQ(edit.GetHiddenFields()[0].end, INT32_MAX);
+  CString text;
+  int prot = 0;
+  edit.GetRegionText(1, text, prot);
+  EXPECT_STREQ(text, "");
 }
 
 TEST_F(ProtectTest, ToolInsertsMoveRangesByWhatWasInserted) {
