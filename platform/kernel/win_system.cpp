@@ -97,6 +97,10 @@ UINT GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUnique,
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
+  if (std::strlen(lpPathName) > MAX_PATH - 14) {
+    SetLastError(ERROR_BUFFER_OVERFLOW);
+    return 0;
+  }
   std::string base = lpPathName;
   if (!base.empty() && base.back() != '\\' && base.back() != '/') base += '\\';
   if (lpPrefixString != nullptr) base.append(lpPrefixString, strnlen(lpPrefixString, 3));
@@ -105,10 +109,6 @@ UINT GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUnique,
     std::snprintf(hex, sizeof hex, "%X.tmp", n & 0xFFFFu);
     return base + hex;
   };
-  if (base.size() + 9 >= MAX_PATH) {
-    SetLastError(ERROR_BUFFER_OVERFLOW);
-    return 0;
-  }
   if (uUnique != 0) {
     std::string name = nameFor(uUnique);
     std::memcpy(lpTempFileName, name.c_str(), name.size() + 1);

@@ -12,10 +12,11 @@
 // length without the NUL, or the size needed with the NUL when nBufferLength is too small.
 DWORD GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer);
 
-// Makes "path\PREuuuu.TMP" from the first three characters of the prefix and a hexadecimal
+// Makes "path\PREuuuu.tmp" from the first three characters of the prefix and a hexadecimal
 // number. With uUnique 0 the number is chosen and the file is created (exclusively, so two
 // callers never get the same name), else uUnique is used and nothing is created. The buffer
-// must hold MAX_PATH characters. Returns the number used, or 0 with the last error set.
+// must hold MAX_PATH characters and the path may have at most MAX_PATH - 14 (else
+// ERROR_BUFFER_OVERFLOW). Returns the number used, or 0 with the last error set.
 UINT GetTempFileNameA(LPCSTR lpPathName, LPCSTR lpPrefixString, UINT uUnique, LPSTR lpTempFileName);
 
 // The computer name in upper case, at most MAX_COMPUTERNAME_LENGTH bytes: the host name up to

@@ -73,6 +73,8 @@ TEST_F(WinSystemTest, TempFileNamesAreCreatedExclusivelyAndNeverRepeat) {
   EXPECT_EQ(std::string(name), std::string(path) + "ab1A2B.tmp");
   EXPECT_FALSE(halyard::WinPathExists(name));
 
+  EXPECT_EQ(GetTempFileNameA(std::string(MAX_PATH - 13, 'p').c_str(), "x", 1, name), 0u);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BUFFER_OVERFLOW));
   EXPECT_EQ(GetTempFileNameA((std::string(path) + "missing\\").c_str(), "x", 0, name), 0u);
   EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
 }
