@@ -124,7 +124,8 @@ bool SyntaxRichEdit::ColourTag(const std::string& t, LONG base, LONG a, LONG e) 
     if (comment || owner_->MatchGrayText(word)) {
       ColourRange(a, e, comment ? kCommentColour : kGrayTextColour);
       // No ">" came before the next "<": the rest of the text reads as comment.
-      if (CharAt(e) == '<' && e < GetTextLength()) {
+      bool closed = e - 1 > a && at(e - 1) == '>';
+      if (!closed && e < GetTextLength() && CharAt(e) == '<') {
         ColourRange(e, GetTextLength(), kCommentColour);
         return true;
       }

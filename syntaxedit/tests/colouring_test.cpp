@@ -30,6 +30,7 @@ TEST_F(GlyphpadTest, SettingTextColoursTagsAttributesAndValues) {
 TEST_F(GlyphpadTest, CommentsAndComponentTagsAreColouredWhole) {
   EXPECT_EQ(ColoursOf("<!-- note -->"), "GGGGGGGGGGGGG");
   EXPECT_EQ(ColoursOf("x<!--a-->y"), "KGGGGGGGGK");
+  EXPECT_EQ(ColoursOf("<!--a--><P>"), "GGGGGGGGBDB") << "a closed comment ends at its \">\"";
   // A "<" before the comment's ">": everything from there on reads as comment.
   EXPECT_EQ(ColoursOf("x<!-- a <P>b</P>"), "KGGGGGGGGGGGGGGG");
   // The first ">" ends a comment, as in the original.
@@ -167,6 +168,53 @@ TEST_F(GlyphpadTest, HiddenFieldsAreOlive) {
   Select(18, 18);
   Type("x");
   EXPECT_EQ(Colours(), "BDB" + std::string(15, 'O') + "KBDDB");
+}
+
+}  // namespace
+
+namespace {
+
+// Random pages of tags, attributes, values, text and references: typed key by key they must
+// come out as the full pass colours them.
+std::string RandomPage(unsigned seed) {
+  static const char* kTags[] = {"P", "A", "TABLE", "TD", "FOO", "/P", "IMG", "BR", "x-y"};
+  static const char* kAttrs[] = {"ALIGN", "HREF", "bgcolor", "BAR", "SRC", "WIDTH", "zz"};
+  static const char* kValues[] = {"center", "\"x.html\"", "'a b'", "10", "\"\"", "#FFF"};
+  static const char* kText[] = {"hello",  " ",  "&amp;",     "&#65;",     "<!-- c -->",
+                                "a&lt;b", "\n", "word word", "<Q-X a=1>", "x=y"};
+  unsigned s = seed;
+  auto next = [&](unsigned n) {
+    s = s * 1103515245u + 12345u;
+    return (s >> 16) % n;
+  };
+  std::string page;
+  int pieces = 3 + static_cast<int>(next(8));
+  for (int i = 0; i < pieces; ++i) {
+    if (next(2)) {
+      page += kText[next(10)];
+      continue;
+    }
+    page += "<";
+    page += kTags[next(9)];
+    int attrs = static_cast<int>(next(4));
+    for (int a = 0; a < attrs; ++a) {
+      page += next(4) ? " " : "\n";
+      page += kAttrs[next(7)];
+      if (next(4)) {
+        page += next(5) ? "=" : " = ";
+        page += kValues[next(6)];
+      }
+    }
+    page += ">";
+  }
+  return page;
+}
+
+TEST_F(GlyphpadTest, TypingRandomPagesAgreesWithSettingThem) {
+  for (unsigned seed = 1; seed <= 400; ++seed) {
+    std::string page = RandomPage(seed);
+    ASSERT_EQ(TypedColours(page), ColoursOf(page)) << "seed " << seed << ": " << page;
+  }
 }
 
 }  // namespace
