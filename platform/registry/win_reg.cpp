@@ -64,6 +64,11 @@ HKEY NewHandle(OpenKey key) {
   return reinterpret_cast<HKEY>(k);
 }
 
+// Names are kept one to a line in the hive text, so they cannot hold a line break.
+bool Storable(std::string_view name) {
+  return name.find_first_of("\r\n") == std::string_view::npos;
+}
+
 // Splits "a\b\c" into its names. A trailing backslash is allowed; a leading one or an empty
 // name inside is not.
 LONG SplitSubKey(LPCSTR subKey, std::vector<std::string>* parts) {
@@ -77,7 +82,7 @@ LONG SplitSubKey(LPCSTR subKey, std::vector<std::string>* parts) {
     std::string_view part =
         s.substr(start, sep == std::string_view::npos ? std::string_view::npos : sep - start);
     if (part.empty()) return ERROR_BAD_PATHNAME;
-    if (part.size() > kMaxKeyName) return ERROR_INVALID_PARAMETER;
+    if (part.size() > kMaxKeyName || !Storable(part)) return ERROR_INVALID_PARAMETER;
     parts->emplace_back(part);
     if (sep == std::string_view::npos) break;
     start = sep + 1;
@@ -254,7 +259,7 @@ LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const
   if ((key.access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
   if (lpData == nullptr && cbData > 0) return ERROR_NOACCESS;
   std::string name = ValueName(lpValueName);
-  if (name.size() > kMaxValueName) return ERROR_INVALID_PARAMETER;
+  if (name.size() > kMaxValueName || !Storable(name)) return ERROR_INVALID_PARAMETER;
   std::string data(reinterpret_cast<const char*>(lpData), lpData ? cbData : 0);
   return ChangeHive(key.root, [&](KeyNode& t, bool* changed) -> LONG {
     KeyNode* node = FindKey(t, key.path);

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "scratch_dir.h"
@@ -243,6 +244,11 @@ TEST_F(WinRegTest, BadHandlesAndNamesAreRefused) {
             ERROR_INVALID_PARAMETER);
   EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Missing", 0, KEY_READ, &out),
             ERROR_FILE_NOT_FOUND);
+  // A line break would split the name's line in the hive text.
+  EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "two\nlines", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &out, nullptr),
+            ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(SetString(HKEY_CURRENT_USER, "two\r\nlines", "x"), ERROR_INVALID_PARAMETER);
 }
 
 TEST_F(WinRegTest, ValuesKeepTheirExactBytesThroughTheFile) {
@@ -288,6 +294,26 @@ TEST_F(WinRegTest, ADamagedHiveIsReportedAndNeverOverwritten) {
   // An empty file is an empty hive.
   ScratchDir::Write(dir_.Hive("HKEY_LOCAL_MACHINE"), "");
   EXPECT_EQ(SetString(HKEY_LOCAL_MACHINE, "v", "x"), ERROR_SUCCESS);
+}
+
+TEST_F(WinRegTest, ThreadsSharingAHandleLoseNothing) {
+  HKEY h = Create(HKEY_CURRENT_USER, "Software\\Threads");
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([h, t] {
+      for (int i = 0; i < 25; ++i) {
+        std::string name = "t" + std::to_string(t) + "_" + std::to_string(i);
+        EXPECT_EQ(SetString(h, name.c_str(), "v"), ERROR_SUCCESS);
+        EXPECT_EQ(QueryString(h, name.c_str()), "v");
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  DWORD values = 0;
+  RegQueryInfoKeyA(h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                   nullptr, nullptr, nullptr);
+  EXPECT_EQ(values, 100u);
+  RegCloseKey(h);
 }
 
 }  // namespace
