@@ -32,9 +32,10 @@ halyard_test(ole_tests LABEL platform
     ${CMAKE_CURRENT_LIST_DIR}/tests/variant_test.cpp
   DEPS halyard_ole)
 
-# Class activation over the registry: CoCreateInstance, ProgIDs and in-process servers.
+# Class activation over the registry: CoCreateInstance, ProgIDs, in-process servers and the
+# registration of control classes.
 halyard_library(halyard_com
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/com_runtime.cpp
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/com_runtime.cpp ${CMAKE_CURRENT_LIST_DIR}/control_registration.cpp
   DEPS halyard_ole halyard_registry ${CMAKE_DL_LIBS})
 
 if(HALYARD_TESTS)

@@ -1,5 +1,6 @@
 #include "ole/com_runtime.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -8,7 +9,9 @@
 #include <filesystem>
 #include <string>
 
+#include "mfc/stringtable.h"
 #include "ole/com_memory.h"
+#include "ole/control_registration.h"
 #include "registry/win_reg.h"
 
 // The server's interface; declared alike in both, as an interface header would be shared.
@@ -133,6 +136,59 @@ TEST_F(ComRuntimeTest, ClassObjectsRegisteredInTheProcessComeFirst) {
   EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
   CoUninitialize();
   CoUninitialize();
+}
+
+const halyard::StringResource kStrings[] = {{7, "Test Adder Control"}};
+
+std::string Text(const std::string& key, const char* name = nullptr) {
+  HKEY h = nullptr;
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
+    return "<none>";
+  char buf[512];
+  DWORD size = sizeof(buf);
+  DWORD type = 0;
+  const LSTATUS st = RegQueryValueExA(h, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
+  RegCloseKey(h);
+  if (st != ERROR_SUCCESS) return "<no value>";
+  return std::string(buf, size > 0 ? size - 1 : 0);
+}
+
+TEST_F(ComRuntimeTest, ControlRegistrationMakesTheClassCreatableAndUnregistrationRemovesIt) {
+  halyard::StringTableRegistration strings(kStrings);
+  void* module = dlopen(OLE_TEST_SERVER, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(module, nullptr);
+  HINSTANCE inside = dlsym(module, "DllGetClassObject");
+  ASSERT_TRUE(AfxOleRegisterControlClass(inside, CLSID_TestAdder, "Test.Adder.1", 7, 0,
+                                         afxRegApartmentThreading, 0, GUID_NULL, 1, 0));
+  const std::string key = "CLSID\\{6B1D0C2E-5A43-4E8F-9C71-2F3E4D5A6B7C}";
+  EXPECT_EQ(Text("Test.Adder.1"), "Test Adder Control");
+  EXPECT_EQ(Text("Test.Adder.1\\CLSID"), "{6B1D0C2E-5A43-4E8F-9C71-2F3E4D5A6B7C}");
+  EXPECT_EQ(Text(key), "Test Adder Control");
+  EXPECT_EQ(Text(key + "\\ProgID"), "Test.Adder.1");
+  EXPECT_EQ(Text(key + "\\InprocServer32"), halyard::ole::ModulePath(inside));
+  EXPECT_EQ(Text(key + "\\InprocServer32", "ThreadingModel"), "Apartment");
+  EXPECT_EQ(Text(key + "\\MiscStatus\\1"), "0");
+  EXPECT_EQ(Text(key + "\\TypeLib"), "{00000000-0000-0000-0000-000000000000}");
+  EXPECT_EQ(Text(key + "\\Version"), "1.0");
+  EXPECT_EQ(Text(key + "\\Control"), "");
+  EXPECT_EQ(Text(key + "\\ToolboxBitmap32"), "<none>");
+  EXPECT_EQ(Text(key + "\\Insertable"), "<none>");
+  // A control that should not be offered as one drops the Control key and stays creatable.
+  ASSERT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, (key + "\\Control").c_str()), ERROR_SUCCESS);
+  CLSID clsid{};
+  ASSERT_EQ(CLSIDFromProgID(u"Test.Adder.1", &clsid), S_OK);
+  IUnknown* object = nullptr;
+  ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                             reinterpret_cast<void**>(&object)),
+            S_OK);
+  object->Release();
+  EXPECT_FALSE(AfxOleRegisterControlClass(inside, CLSID_TestAdder, "Test.Adder.1", 8, 0, 0, 0,
+                                          GUID_NULL, 1, 0));  // no such string
+  ASSERT_TRUE(AfxOleUnregisterClass(CLSID_TestAdder, "Test.Adder.1"));
+  EXPECT_EQ(Text(key), "<none>");
+  EXPECT_EQ(Text("Test.Adder.1"), "<none>");
+  EXPECT_EQ(CLSIDFromProgID(u"Test.Adder.1", &clsid), CO_E_CLASSSTRING);
+  dlclose(module);
 }
 
 }  // namespace
