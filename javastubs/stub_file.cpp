@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace quarb {
 
@@ -23,14 +24,19 @@ void StubFile::Write(const std::string& text) { Put(text.data(), text.size()); }
 
 // A line keeps its first 511 characters; what follows up to its line feed is dropped.
 void StubFile::Put(const char* text, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) {
-    if (text[i] == '\n') {
+  while (n > 0) {
+    const char* feed = static_cast<const char*>(std::memchr(text, '\n', n));
+    std::size_t length = feed ? std::size_t(feed - text) : n;
+    std::size_t take = std::min(length, kLineBuffer - 1 - column_);
+    pending_.append(text, take);
+    column_ += take;
+    if (feed) {
       pending_ += '\n';
       column_ = 0;
-    } else if (column_ < kLineBuffer - 1) {
-      pending_ += text[i];
-      ++column_;
+      ++length;
     }
+    text += length;
+    n -= length;
   }
   if (pending_.size() >= kFlushAt) Flush();
 }

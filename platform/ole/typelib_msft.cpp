@@ -223,7 +223,13 @@ int Parser::SimpleType(WORD vt) {
 // A type as stored in a member: negative values carry a base type in their low word,
 // others are offsets into the type description segment.
 int Parser::DecodeType(LONG encoded, int depth) {
-  if (encoded < 0) return SimpleType(encoded & 0xFFFF);
+  if (encoded < 0) {
+    // Pointers, arrays and references need a description of their own.
+    WORD vt = encoded & 0xFFFF;
+    WORD base = vt & 0x0FFF;
+    if (base >= 26 && base <= 29) return Fail(MsftError::kBadType), -1;
+    return SimpleType(vt);
+  }
   if (depth > kMaxTypeDepth) return Fail(MsftError::kBadType), -1;
   auto it = descByOffset_.find(encoded);
   if (it != descByOffset_.end()) {

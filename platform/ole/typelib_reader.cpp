@@ -3,11 +3,10 @@
 // index, and for a dual interface which of its two faces) that hold their library.
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <fstream>
 #include <iterator>
+#include <list>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "kernel/win_path.h"
@@ -44,16 +43,30 @@ constexpr DWORD kVtableFace = 2;
 
 // Everything one handed-out description points into, freed together on release.
 struct DescBlock {
-  std::deque<TYPEDESC> types;
+  std::list<TYPEDESC> types;  // lists: addresses stay put, and nothing is allocated for none
   std::vector<std::unique_ptr<BYTE[]>> arrays;
   std::vector<ELEMDESC> params;
-  std::deque<PARAMDESCEX> defaults;
+  std::list<PARAMDESCEX> defaults;
   VARIANT value{};
   TYPEATTR attr{};
   FUNCDESC func{};
   VARDESC var{};
-  ~DescBlock() {
+  ~DescBlock() { FreeValues(); }
+  // Empties the block for reuse; the containers keep their memory.
+  void Reset() {
+    FreeValues();
+    types.clear();
+    arrays.clear();
+    params.clear();
+    defaults.clear();
+    value = VARIANT{};
+    attr = TYPEATTR{};
+    func = FUNCDESC{};
+    var = VARDESC{};
+  }
+  void FreeValues() {
     if (value.vt == VT_BSTR) SysFreeString(value.bstrVal);
+    value.vt = VT_EMPTY;
     for (PARAMDESCEX& d : defaults)
       if (d.varDefaultValue.vt == VT_BSTR) SysFreeString(d.varDefaultValue.bstrVal);
   }
@@ -155,13 +168,28 @@ class TypeInfoImpl final : public ITypeInfo {
                            DWORD* pdwHelpContext, BSTR* pBstrHelpFile) override;
   HRESULT GetRefTypeInfo(HREFTYPE hRefType, ITypeInfo** ppTInfo) override;
   HRESULT GetContainingTypeLib(ITypeLib** ppTLib, UINT* pIndex) override;
-  void ReleaseTypeAttr(TYPEATTR* p) override { descs_.erase(p); }
-  void ReleaseFuncDesc(FUNCDESC* p) override { descs_.erase(p); }
-  void ReleaseVarDesc(VARDESC* p) override { descs_.erase(p); }
+  void ReleaseTypeAttr(TYPEATTR* p) override { Drop(&DescBlock::attr, p); }
+  void ReleaseFuncDesc(FUNCDESC* p) override { Drop(&DescBlock::func, p); }
+  void ReleaseVarDesc(VARDESC* p) override { Drop(&DescBlock::var, p); }
 
  private:
   ~TypeInfoImpl();
   FuncFace Face(const MsftFunc& f) const;
+  // Callers release descriptions soon and mostly in reverse order, so the search starts at
+  // the newest; a pointer that was not handed out (or is released twice) is ignored.
+  template <typename T>
+  void Drop(T DescBlock::*member, const T* p) {
+    for (std::size_t i = descs_.size(); i-- > 0;) {
+      if (&(descs_[i].get()->*member) == p) {
+        if (!spare_) {
+          spare_ = std::move(descs_[i]);
+          spare_->Reset();
+        }
+        descs_.erase(descs_.begin() + std::ptrdiff_t(i));
+        return;
+      }
+    }
+  }
   void FillType(int node, TYPEDESC* out, DescBlock& block, int depth) const;
 
   TypeLibImpl* lib_;
@@ -170,7 +198,12 @@ class TypeInfoImpl final : public ITypeInfo {
   bool dispatchFace_;  // a dual interface seen as its dispatch interface
   bool vtableFace_;    // a dual interface seen as its vtable interface
   ULONG refs_ = 1;
-  std::unordered_map<const void*, std::unique_ptr<DescBlock>> descs_;
+  std::vector<std::unique_ptr<DescBlock>> descs_;
+  std::unique_ptr<DescBlock> spare_;  // the last released block, for the next description
+  std::unique_ptr<DescBlock> NewBlock() {
+    if (spare_) return std::move(spare_);
+    return std::make_unique<DescBlock>();
+  }
 };
 
 class TypeLibImpl final : public ITypeLib {
@@ -367,6 +400,7 @@ void TypeInfoImpl::FillType(int node, TYPEDESC* out, DescBlock& block, int depth
   switch (d.vt & VT_TYPEMASK) {
     case VT_PTR:
     case VT_SAFEARRAY:
+      if (d.child < 0) break;
       block.types.emplace_back();
       out->lptdesc = &block.types.back();
       FillType(d.child, out->lptdesc, block, depth + 1);
@@ -375,6 +409,7 @@ void TypeInfoImpl::FillType(int node, TYPEDESC* out, DescBlock& block, int depth
       out->hreftype = d.href;
       break;
     case VT_CARRAY: {
+      if (d.array < 0) break;
       const typelib::MsftArrayDesc& a = lib.arrays[d.array];
       std::size_t dims = a.bounds.size();
       std::size_t bytes =
@@ -398,7 +433,7 @@ void TypeInfoImpl::FillType(int node, TYPEDESC* out, DescBlock& block, int depth
 
 HRESULT TypeInfoImpl::GetTypeAttr(TYPEATTR** ppTypeAttr) {
   if (!ppTypeAttr) return E_INVALIDARG;
-  auto block = std::make_unique<DescBlock>();
+  auto block = NewBlock();
   TYPEATTR& a = block->attr;
   const MsftLibrary& lib = lib_->Lib();
   if (type_.hasGuid) a.guid = ToGuid(type_.guid);
@@ -417,7 +452,7 @@ HRESULT TypeInfoImpl::GetTypeAttr(TYPEATTR** ppTypeAttr) {
   a.wMinorVerNum = type_.minor;
   if (type_.kind == TKIND_ALIAS) FillType(type_.alias, &a.tdescAlias, *block, 0);
   *ppTypeAttr = &a;
-  descs_[&a] = std::move(block);
+  descs_.push_back(std::move(block));
   return S_OK;
 }
 
@@ -427,7 +462,7 @@ HRESULT TypeInfoImpl::GetFuncDesc(UINT index, FUNCDESC** ppFuncDesc) {
   if (index >= type_.funcs.size()) return TYPE_E_ELEMENTNOTFOUND;
   FuncFace face = Face(type_.funcs[index]);
   const MsftFunc& f = *face.f;
-  auto block = std::make_unique<DescBlock>();
+  auto block = NewBlock();
   FUNCDESC& d = block->func;
   d.memid = f.memid;
   d.funckind = face.kind;
@@ -455,7 +490,7 @@ HRESULT TypeInfoImpl::GetFuncDesc(UINT index, FUNCDESC** ppFuncDesc) {
   }
   d.lprgelemdescParam = block->params.empty() ? nullptr : block->params.data();
   *ppFuncDesc = &d;
-  descs_[&d] = std::move(block);
+  descs_.push_back(std::move(block));
   return S_OK;
 }
 
@@ -464,7 +499,7 @@ HRESULT TypeInfoImpl::GetVarDesc(UINT index, VARDESC** ppVarDesc) {
   *ppVarDesc = nullptr;
   if (index >= type_.vars.size()) return TYPE_E_ELEMENTNOTFOUND;
   const MsftVar& v = type_.vars[index];
-  auto block = std::make_unique<DescBlock>();
+  auto block = NewBlock();
   VARDESC& d = block->var;
   d.memid = v.memid;
   d.varkind = VARKIND(v.varKind);
@@ -477,7 +512,7 @@ HRESULT TypeInfoImpl::GetVarDesc(UINT index, VARDESC** ppVarDesc) {
     d.oInst = ULONG(v.offset);
   }
   *ppVarDesc = &d;
-  descs_[&d] = std::move(block);
+  descs_.push_back(std::move(block));
   return S_OK;
 }
 
