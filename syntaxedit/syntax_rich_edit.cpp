@@ -275,7 +275,14 @@ void SyntaxRichEdit::AfterTyped(LONG p, LONG n, unsigned char ch) {
     return;
   }
   if (ch == '<') {
-    if (ctx == kContextTag) RecolourTagSpan(tagStart, p);
+    if (ctx == kContextTag) {
+      RecolourTagSpan(tagStart, p);
+    } else {
+      // The word the "<" cut off may have been a character reference.
+      LONG a = p;
+      while (a > 0 && !EndsTextWord(CharAt(a - 1))) --a;
+      RecolourTextSpan(a, p);
+    }
     RecolourTagSpan(p, TagSpanEnd(p + 1));
     return;
   }

@@ -176,12 +176,13 @@ namespace {
 
 // Random pages of tags, attributes, values, text and references: typed key by key they must
 // come out as the full pass colours them.
-std::string RandomPage(unsigned seed) {
+std::string RandomPage(unsigned seed, bool comments) {
   static const char* kTags[] = {"P", "A", "TABLE", "TD", "FOO", "/P", "IMG", "BR", "x-y"};
   static const char* kAttrs[] = {"ALIGN", "HREF", "bgcolor", "BAR", "SRC", "WIDTH", "zz"};
   static const char* kValues[] = {"center", "\"x.html\"", "'a b'", "10", "\"\"", "#FFF"};
-  static const char* kText[] = {"hello",  " ",  "&amp;",     "&#65;",     "<!-- c -->",
-                                "a&lt;b", "\n", "word word", "<Q-X a=1>", "x=y"};
+  static const char* kText[] = {"hello",  " ",  "&amp;",     "&#65;",  "&nbsp;",
+                                "a&lt;b", "\n", "word word", "&#200;", "x=y"};
+  static const char* kMarkup[] = {"<!-- c -->", "<Q-X a=1>", "<!--x-->"};
   unsigned s = seed;
   auto next = [&](unsigned n) {
     s = s * 1103515245u + 12345u;
@@ -191,7 +192,7 @@ std::string RandomPage(unsigned seed) {
   int pieces = 3 + static_cast<int>(next(8));
   for (int i = 0; i < pieces; ++i) {
     if (next(2)) {
-      page += kText[next(10)];
+      page += comments && next(3) == 0 ? kMarkup[next(3)] : kText[next(10)];
       continue;
     }
     page += "<";
@@ -212,8 +213,41 @@ std::string RandomPage(unsigned seed) {
 
 TEST_F(GlyphpadTest, TypingRandomPagesAgreesWithSettingThem) {
   for (unsigned seed = 1; seed <= 400; ++seed) {
-    std::string page = RandomPage(seed);
+    std::string page = RandomPage(seed, true);
     ASSERT_EQ(TypedColours(page), ColoursOf(page)) << "seed " << seed << ": " << page;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(GlyphpadTest, EditsInsideRandomPagesAgreeWithSettingTheResult) {
+  static const char kKeys[] = "a =\"'><&;#1\n";
+  unsigned s = 99;
+  auto next = [&](unsigned n) {
+    s = s * 1103515245u + 12345u;
+    return (s >> 16) % n;
+  };
+  for (unsigned seed = 1; seed <= 300; ++seed) {
+    // Without comments: a "<" typed into one turns the rest of the text green on a full pass,
+    // while a keystroke inside a comment changes no colour.
+    std::string page = RandomPage(seed, false);
+    SetContent(page);
+    for (int k = 0; k < 4; ++k) {
+      LONG at = static_cast<LONG>(next(static_cast<unsigned>(page.size()) + 1));
+      Select(at, at);
+      char c = kKeys[next(sizeof kKeys - 1)];
+      if (next(5) == 0) {
+        Key(next(2) ? VK_BACK : VK_DELETE);
+      } else {
+        Type(std::string(1, c));
+      }
+      page = Text();
+      std::string typed = Colours();
+      ASSERT_EQ(typed, ColoursOf(page)) << "seed " << seed << " key " << k << ": " << page;
+      SetContent(page);
+    }
   }
 }
 
