@@ -179,6 +179,21 @@ DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD /
       args = vaArgs;
     }
   }
+  if ((dwFlags & FORMAT_MESSAGE_MAX_WIDTH_MASK) == FORMAT_MESSAGE_MAX_WIDTH_MASK) {
+    // The text's own line breaks are dropped (a break between words becomes a blank); only
+    // %n breaks the output.
+    std::string flat;
+    for (std::size_t i = 0; i < source.size(); ++i) {
+      char c = source[i];
+      if (c == '\r' || c == '\n') {
+        if (c == '\r' && i + 1 < source.size() && source[i + 1] == '\n') ++i;
+        if (i + 1 < source.size()) flat += ' ';
+        continue;
+      }
+      flat += c;
+    }
+    source = flat;
+  }
   std::string out;
   if (!ExpandMessage(source.c_str(), ignore, args, nargs, out)) {
     SetLastError(ERROR_INVALID_PARAMETER);

@@ -76,7 +76,9 @@ void SetLastError(DWORD code);
 // FORMAT_MESSAGE_FROM_STRING, with FORMAT_MESSAGE_IGNORE_INSERTS or with inserts %1..%99 taken
 // as strings from Arguments (an array of const char* with FORMAT_MESSAGE_ARGUMENT_ARRAY, else a
 // va_list*). With FORMAT_MESSAGE_ALLOCATE_BUFFER, lpBuffer is a char** that receives a block
-// to be freed with LocalFree, and nSize is the least size to allocate. Returns the number of
+// to be freed with LocalFree, and nSize is the least size to allocate. With the width mask
+// FORMAT_MESSAGE_MAX_WIDTH_MASK the text's own line breaks (and a system message's final
+// CR LF) are dropped; other widths are not applied. Returns the number of
 // characters stored without the NUL, or 0 with the last error set (ERROR_MR_MID_NOT_FOUND for an
 // unknown code, ERROR_INSUFFICIENT_BUFFER when the text does not fit).
 DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,

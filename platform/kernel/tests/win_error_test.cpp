@@ -36,6 +36,12 @@ TEST(WinError, SystemMessagesEndInCrLfAndCanBeAllocated) {
                      nullptr);
   EXPECT_STREQ(buf, "Access is denied.\r\n");
   EXPECT_EQ(n, 19u);
+  n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_MAX_WIDTH_MASK, nullptr,
+                     ERROR_ACCESS_DENIED, 0, buf, sizeof buf, nullptr);
+  EXPECT_STREQ(buf, "Access is denied.");
+  FormatMessageA(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_MAX_WIDTH_MASK, "one\r\ntwo%nthree", 0,
+                 0, buf, sizeof buf, nullptr);
+  EXPECT_STREQ(buf, "one two\r\nthree");
 }
 
 TEST(WinError, UnknownCodesAndShortBuffersFail) {
