@@ -455,6 +455,13 @@ TEST(TypeLibLoad, OutOfRangeOffsetsCountsAndCyclesAreRefused) {
   Put32(b, typeInfos + 0x04, LONG(good.size()) - 2);
   expectRefused(b, "member block past the end");
 
+  // Pointers and arrays given as simple types, with nothing to point at.
+  for (LONG simple : {LONG(0x801A001A), LONG(0x801C001C), LONG(0x801D001D)}) {
+    b = good;
+    Put32(b, typeInfos + 5 * 0x64 + 0x54, simple);  // the alias OLE_COLOR
+    expectRefused(b, "pointer without a target");
+  }
+
   // A name whose length runs past the end of the name table.
   b = good;
   std::size_t names = std::size_t(Get32(b, dir + 16 * 7));
