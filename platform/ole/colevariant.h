@@ -16,6 +16,8 @@ class CArchive;
 // The type code that asks the text constructors for a BSTR holding the single-byte text.
 #define VT_BSTRA 14
 #define VT_BSTRT VT_BSTRA
+// The single-byte text of a BSTR made with VT_BSTRT.
+#define V_BSTRT(X) (reinterpret_cast<LPCSTR>((X)->bstrVal))
 
 class COleVariant : public tagVARIANT {
  public:

@@ -17,6 +17,8 @@ bool IsValidVariantType(VARTYPE vt) {
   const VARTYPE base = vt & VT_TYPEMASK;
   if (!IsVariantBaseType(base)) return false;
   if ((vt & (VT_BYREF | VT_ARRAY)) != 0 && (base == VT_EMPTY || base == VT_NULL)) return false;
+  // A variant never holds a variant by value: only a reference to one or an array of them.
+  if (base == VT_VARIANT && (vt & (VT_BYREF | VT_ARRAY)) == 0) return false;
   if ((vt & VT_ARRAY) != 0 && base == VT_DECIMAL) return false;
   return true;
 }

@@ -252,6 +252,10 @@ TEST(VariantChangeType, EmptyNullAndTypesWithoutConversion) {
   EXPECT_EQ(Change(out, err, VT_I4), DISP_E_TYPEMISMATCH);
   EXPECT_EQ(Change(out, FromR8(1), VT_I4 | VT_BYREF), DISP_E_BADVARTYPE);
   EXPECT_EQ(Change(out, FromR8(1), 15), DISP_E_BADVARTYPE);
+  Var byValue;
+  byValue.vt = VT_VARIANT;  // only a reference to a variant, or an array of them, is a variant
+  EXPECT_EQ(Change(out, byValue, VT_I4), DISP_E_BADVARTYPE);
+  byValue.vt = VT_EMPTY;
   Var bad;
   bad.vt = 0x7F;
   EXPECT_EQ(Change(out, bad, VT_I4), DISP_E_BADVARTYPE);
