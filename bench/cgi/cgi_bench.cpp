@@ -38,8 +38,11 @@ std::string ReadFile(const std::string& path) {
 class Scratch {
  public:
   Scratch() {
-    char tmpl[] = "/tmp/cgi-bench-XXXXXX";
-    if (::mkdtemp(tmpl) == nullptr) throw std::runtime_error("mkdtemp");
+    // TMPDIR picks the file system the boards live on.
+    const char* base = std::getenv("TMPDIR");
+    std::string tmpl =
+        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/cgi-bench-XXXXXX";
+    if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp");
     path_ = tmpl;
   }
   ~Scratch() {
