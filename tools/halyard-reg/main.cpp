@@ -354,7 +354,6 @@ int DoQuery(const std::vector<std::string>& args) {
   HKEY h = nullptr;
   LONG r = RegOpenKeyExA(key.rootKey, key.sub.c_str(), 0, KEY_READ, &h);
   if (r != ERROR_SUCCESS) return Fail(r);
-  std::printf("\n");
   if (o.haveName) {
     DWORD type = 0, size = 0;
     r = RegQueryValueExA(h, o.name.c_str(), nullptr, &type, nullptr, &size);
@@ -365,11 +364,12 @@ int DoQuery(const std::vector<std::string>& args) {
     RegCloseKey(h);
     if (r != ERROR_SUCCESS) return Fail(r);
     data.resize(size);
-    std::printf("%s\n", key.display.c_str());
+    std::printf("\n%s\n", key.display.c_str());
     PrintValue(o.name, type, data);
     std::printf("\n");
     return kOk;
   }
+  std::printf("\n");
   QueryTree(h, key.display, o.recurse);
   RegCloseKey(h);
   return kOk;

@@ -72,7 +72,7 @@ TEST_F(HalyardRegTool, AddQueryDeleteAsTheRegCommandDoes) {
 
   EXPECT_EQ(Run("delete " + key + " /v 'Field 1' /f"), 0);
   EXPECT_EQ(Run("query " + key + " /v 'Field 1'", &out), 1);
-  EXPECT_NE(out.find("unable to find"), std::string::npos);
+  EXPECT_EQ(out, "ERROR: The system was unable to find the specified registry key or value.\n");
   EXPECT_EQ(Run("delete 'HKCU\\Software\\Quillmarks' /f"), 0);
   EXPECT_EQ(Run("query " + key), 1);
 }
