@@ -1,5 +1,10 @@
 #include "ole/guid.h"
 
+#include <sys/random.h>
+
+#include <cerrno>
+#include <cstring>
+
 namespace halyard::ole {
 namespace {
 
@@ -107,4 +112,28 @@ HRESULT IIDFromString(LPCOLESTR lpsz, LPIID lpiid) {
     return S_OK;
   }
   return halyard::ole::ParseGuid(halyard::ole::ViewOf(lpsz), lpiid) ? S_OK : E_INVALIDARG;
+}
+
+HRESULT CoCreateGuid(GUID* pguid) {
+  if (pguid == nullptr) return E_INVALIDARG;
+  BYTE bytes[16];
+  size_t got = 0;
+  while (got < sizeof(bytes)) {
+    const ssize_t n = getrandom(bytes + got, sizeof(bytes) - got, 0);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return E_FAIL;
+    }
+    got += static_cast<size_t>(n);
+  }
+  bytes[6] = static_cast<BYTE>((bytes[6] & 0x0F) | 0x40);  // version 4
+  bytes[8] = static_cast<BYTE>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
+  GUID g;
+  g.Data1 = static_cast<DWORD>(bytes[0]) << 24 | static_cast<DWORD>(bytes[1]) << 16 |
+            static_cast<DWORD>(bytes[2]) << 8 | bytes[3];
+  g.Data2 = static_cast<WORD>(bytes[4] << 8 | bytes[5]);
+  g.Data3 = static_cast<WORD>(bytes[6] << 8 | bytes[7]);
+  std::memcpy(g.Data4, bytes + 8, 8);
+  *pguid = g;
+  return S_OK;
 }

@@ -59,6 +59,9 @@ int StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax);
 HRESULT CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid);
 HRESULT IIDFromString(LPCOLESTR lpsz, LPIID lpiid);
 
+// A new random identifier (version 4, RFC 4122 variant) from the system's random source.
+HRESULT CoCreateGuid(GUID* pguid);
+
 namespace halyard::ole {
 
 // The braced upper-case form as single-byte text, as the registry's class keys spell it.

@@ -50,6 +50,17 @@ TEST(Guid, ParsingAcceptsEitherCaseAndRejectsEverythingElse) {
   EXPECT_EQ(StringFromGUID2(kCompiler, small, 38), 0);
 }
 
+TEST(Guid, NewGuidsAreRandomVersionFour) {
+  GUID a{}, b{};
+  ASSERT_EQ(CoCreateGuid(&a), S_OK);
+  ASSERT_EQ(CoCreateGuid(&b), S_OK);
+  EXPECT_FALSE(a == b);
+  EXPECT_EQ(a.Data3 >> 12, 4);
+  EXPECT_EQ(a.Data4[0] & 0xC0, 0x80);
+  EXPECT_EQ(halyard::ole::GuidToString(a)[15], '4');
+  EXPECT_EQ(CoCreateGuid(nullptr), E_INVALIDARG);
+}
+
 TEST(Bstr, LengthPrefixHoldsTheByteCountAndATerminatorFollows) {
   BSTR b = SysAllocString(u"Hello");
   ASSERT_NE(b, nullptr);
