@@ -146,6 +146,9 @@ async function main() {
     check('the message page shows the subject', pageText.includes('Subject:Hello board'));
     check('the message page shows the thread', pageText.includes('Thread: 2'));
     check('the message page shows both lines of the body', /first line\s*\nsecond line/.test(pageText), pageText);
+    check('the message page shows its three buttons', await msg.$$eval('img', (imgs) =>
+      imgs.length === 3 && imgs.every((i) => i.complete && i.naturalWidth === 64 && i.naturalHeight === 20)));
+    await page.screenshot({ path: path.join(artifacts, 'message-page.png') });
     await msg.click('a:has(img[src="../image/reply.gif"])');
     await msg.waitForURL(/\/cgi-bin\/board-form\.cgi\?2$/);
     const replyHeading = (await msg.textContent('font')).replace(/\s+/g, ' ').trim();
@@ -199,6 +202,7 @@ async function main() {
     rows = await waitForRows(list, 4);
     check('the board lists all four, each reply under its thread',
         rows.map((r) => `${r.number}/${r.depth}`).join(' ') === '2/0 3/1 0/0 1/1', rows);
+    await page.screenshot({ path: path.join(artifacts, 'board-after-hostile-subject.png') });
     await toolbar.click('#view-date');
     rows = await waitForRows(list, 4, 'Date');
     check('the date view lists the newest first', rows.map((r) => r.number).join(' ') === '3 2 1 0', rows);
