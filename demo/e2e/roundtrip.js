@@ -96,7 +96,7 @@ async function main() {
     args: [
       '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
       '--disable-background-networking', '--disable-component-update', '--disable-sync',
-      '--lang=en-US',
+      '--disable-dev-shm-usage', '--lang=en-US',
     ],
     viewport: { width: 1000, height: 760 },
   });
