@@ -69,6 +69,12 @@ void BM_TypeTagCloseBackspace(benchmark::State& state) {
 // A blank typed between two words of text, again and again: each keystroke recolours only the
 // (empty) word at the caret, so this is one keystroke on a page that hardly changes.
 void BM_TypeBlankInText(benchmark::State& state) { TypeAt(state, "The new ", 3, ' ', false); }
+// The one keystroke that recolours beyond its span: a ">" that closes a comment recolours
+// everything after it (here, half of the page).
+void BM_CloseCommentBackspace(benchmark::State& state) {
+  TypeAt(state, "<!-- page header", 16, '>', true);
+}
+BENCHMARK(BM_CloseCommentBackspace)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TypeInTextBackspace)
     ->Arg(64 << 10)
     ->Arg(1 << 20)

@@ -289,3 +289,33 @@ TEST_F(GlyphpadTest, SelectionAndContentMessages) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GlyphpadTest, InnerControlIsTheOnlyChildWithTheViewsScrollBars) {
+  ASSERT_EQ(edit.GetChildren().size(), 1u);
+  CWnd* child = edit.GetChildren()[0];
+  EXPECT_EQ(child->GetDlgCtrlID(), 1001);
+  EXPECT_EQ(edit.GetStyle() & WS_VSCROLL, 0u) << "the scroll bar moved to the inner control";
+  DWORD want = WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL |
+               ES_NOHIDESEL | ES_WANTRETURN | ES_SAVESEL;
+  EXPECT_EQ(child->GetStyle() & want, want);
+  CHARFORMAT cf{};
+  cf.cbSize = sizeof cf;
+  Inner(EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&cf));
+  EXPECT_STREQ(cf.szFaceName, "courier new");
+  EXPECT_EQ(cf.yHeight, 200);
+  EXPECT_EQ(cf.dwEffects & (CFE_BOLD | CFE_ITALIC | CFE_UNDERLINE), 0u);
+  EXPECT_EQ(Inner(EM_GETLIMITTEXT), 65536);
+  SetContent("<B>x");
+  Select(1, 2);
+  Inner(EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+  EXPECT_STREQ(cf.szFaceName, "courier new") << "set text takes the default format";
+  edit.SetFocus();
+  EXPECT_EQ(::GetFocus(), inner) << "the view hands the focus on";
+  edit.DestroyWindow();
+  EXPECT_FALSE(IsWindow(inner));
+  EXPECT_EQ(Edit(SEM_GETCONTENTLENGTH), 0);
+}
+
+}  // namespace
