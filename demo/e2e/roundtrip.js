@@ -123,6 +123,10 @@ async function main() {
     check('the page script filled in the time fields',
         /^\d+$/.test(await msg.inputValue('input[name="time"]')) &&
         /GMT$/.test(await msg.inputValue('input[name="RealTime"]')));
+    // The index page that set-up made holds no message and no closing lines yet.
+    await list.goto(`${siteUrl}/board/message/bbs-data.html`);
+    await waitForRows(list, 0);
+    check('the freshly set-up board still shows as empty', fs.existsSync(path.join(boardFiles, 'bbs-data.html')));
     const errorsBeforePosts = pageErrors.length;
 
     step('2. post a message with a body of two lines');
