@@ -1,5 +1,7 @@
 #include "kernel/win_error.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -280,6 +282,24 @@ DWORD WinErrorFromErrno(int err) {
     default:
       return ERROR_INVALID_FUNCTION;
   }
+}
+
+DWORD SetLastErrorForPath(const char* hostPath) {
+  int err = errno;
+  DWORD code = WinErrorFromErrno(err);
+  if (err == ENOENT && hostPath != nullptr) {
+    std::string parent = hostPath;
+    while (parent.size() > 1 && parent.back() == '/') parent.pop_back();
+    std::size_t cut = parent.find_last_of('/');
+    if (cut != std::string::npos) {
+      parent.resize(cut == 0 ? 1 : cut);
+      struct stat st;
+      if (::stat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) code = ERROR_PATH_NOT_FOUND;
+    }
+  }
+  SetLastError(code);
+  errno = err;
+  return code;
 }
 
 DWORD SetLastErrorFromErrno() {

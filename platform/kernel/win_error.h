@@ -97,6 +97,10 @@ DWORD WinErrorFromErrno(int err);
 // Sets the thread's last error from errno and returns the code.
 DWORD SetLastErrorFromErrno();
 
+// The same for a failed call on a host path: a missing file whose folder is missing too is
+// ERROR_PATH_NOT_FOUND, as the system reports it.
+DWORD SetLastErrorForPath(const char* hostPath);
+
 // The system text of a code without its CR LF, or null when the code has none.
 const char* SystemMessageText(DWORD code);
 

@@ -191,8 +191,9 @@ DWORD GetFileAttributesA(LPCSTR lpFileName) {
     return INVALID_FILE_ATTRIBUTES;
   }
   struct stat st;
-  if (::stat(halyard::MapWinPath(lpFileName).c_str(), &st) != 0) {
-    halyard::SetLastErrorFromErrno();
+  std::string host = halyard::MapWinPath(lpFileName);
+  if (::stat(host.c_str(), &st) != 0) {
+    halyard::SetLastErrorForPath(host.c_str());
     return INVALID_FILE_ATTRIBUTES;
   }
   std::string name = lpFileName;
@@ -207,8 +208,9 @@ BOOL GetFileAttributesExA(LPCSTR lpFileName, GET_FILEEX_INFO_LEVELS level, LPVOI
     return FALSE;
   }
   struct stat st;
-  if (::stat(halyard::MapWinPath(lpFileName).c_str(), &st) != 0) {
-    halyard::SetLastErrorFromErrno();
+  std::string host = halyard::MapWinPath(lpFileName);
+  if (::stat(host.c_str(), &st) != 0) {
+    halyard::SetLastErrorForPath(host.c_str());
     return FALSE;
   }
   std::string name = lpFileName;

@@ -100,8 +100,9 @@ BOOL GetPathFileTime(LPCSTR winPath, LPFILETIME creation, LPFILETIME lastAccess,
     return FALSE;
   }
   struct stat st;
-  if (::stat(MapWinPath(winPath).c_str(), &st) != 0) {
-    SetLastErrorFromErrno();
+  std::string host = MapWinPath(winPath);
+  if (::stat(host.c_str(), &st) != 0) {
+    SetLastErrorForPath(host.c_str());
     return FALSE;
   }
   if (creation) *creation = FileTimeFromTimespec(st.st_ctim);
@@ -121,8 +122,9 @@ BOOL SetPathFileTime(LPCSTR winPath, const FILETIME*, const FILETIME* lastAccess
   times[1].tv_nsec = UTIME_OMIT;
   if (lastAccess) times[0] = FileTimeToTimespec(*lastAccess);
   if (lastWrite) times[1] = FileTimeToTimespec(*lastWrite);
-  if (::utimensat(AT_FDCWD, MapWinPath(winPath).c_str(), times, 0) != 0) {
-    SetLastErrorFromErrno();
+  std::string host = MapWinPath(winPath);
+  if (::utimensat(AT_FDCWD, host.c_str(), times, 0) != 0) {
+    SetLastErrorForPath(host.c_str());
     return FALSE;
   }
   return TRUE;

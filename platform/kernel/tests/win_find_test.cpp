@@ -92,6 +92,8 @@ TEST_F(WinFindTest, MissingNamesAndFoldersGiveTheirErrors) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
   EXPECT_EQ(GetFileAttributesA("C:\\site\\none"), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(GetFileAttributesA("C:\\nowhere\\none"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
 }  // namespace

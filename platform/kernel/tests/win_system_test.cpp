@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -77,6 +78,40 @@ TEST_F(WinSystemTest, TempFileNamesAreCreatedExclusivelyAndNeverRepeat) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BUFFER_OVERFLOW));
   EXPECT_EQ(GetTempFileNameA((std::string(path) + "missing\\").c_str(), "x", 0, name), 0u);
   EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+}
+
+TEST_F(WinSystemTest, ProcessesCreatingTempFilesAtOnceNeverShareAName) {
+  char path[MAX_PATH];
+  GetTempPathA(sizeof path, path);
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  constexpr int kProcs = 4, kEach = 40;
+  for (int p = 0; p < kProcs; ++p) {
+    if (fork() == 0) {
+      close(fds[0]);
+      for (int i = 0; i < kEach; ++i) {
+        char name[MAX_PATH];
+        if (GetTempFileNameA(path, "Z", 0, name) == 0) _exit(1);
+        std::string line = std::string(name) + "\n";
+        if (write(fds[1], line.data(), line.size()) < 0) _exit(1);
+      }
+      _exit(0);
+    }
+  }
+  close(fds[1]);
+  std::string all;
+  char buf[4096];
+  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) all.append(buf, n);
+  close(fds[0]);
+  for (int p = 0; p < kProcs; ++p) {
+    int status = 0;
+    wait(&status);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  std::set<std::string> names;
+  for (std::size_t at = 0, nl; (nl = all.find('\n', at)) != std::string::npos; at = nl + 1)
+    EXPECT_TRUE(names.insert(all.substr(at, nl - at)).second);
+  EXPECT_EQ(names.size(), static_cast<std::size_t>(kProcs * kEach));
 }
 
 TEST_F(WinSystemTest, ComputerNameIsUpperCaseAndAtMostFifteenBytes) {
