@@ -215,8 +215,8 @@ bool Fetcher::Bypassed(const std::string& url) const {
   return false;
 }
 
-bool Fetcher::FindCredentials(const std::string& host, const std::string& realm,
-                              std::string* user, std::string* password) const {
+bool Fetcher::FindCredentials(const std::string& host, const std::string& realm, std::string* user,
+                              std::string* password) const {
   bool known = false;
   for (const std::string& e : config_.List(kSetServerRealm)) {
     std::size_t slash = e.find('/');

@@ -38,9 +38,8 @@ class Fetcher {
   // Answers true to stop the fetch that is running.
   using AbortHook = std::function<bool()>;
   // Asked for credentials when the settings have none and prompting is on.
-  using CredentialsPrompt =
-      std::function<bool(const std::string& host, const std::string& realm, std::string* user,
-                         std::string* password)>;
+  using CredentialsPrompt = std::function<bool(const std::string& host, const std::string& realm,
+                                               std::string* user, std::string* password)>;
 
   // Seconds without progress after which a transfer is given up (the robot has no user to
   // wait for a server that never answers).

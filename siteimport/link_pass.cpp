@@ -39,9 +39,8 @@ ObjectLink* FindLink(WebObj* page, WebObj* target) {
 
 }  // namespace
 
-WebObj* SiteLinkSink::Link(WebObj* page, UrlNode* target, Category category,
-                           std::string_view name, std::string_view label,
-                           std::string_view linkText) {
+WebObj* SiteLinkSink::Link(WebObj* page, UrlNode* target, Category category, std::string_view name,
+                           std::string_view label, std::string_view linkText) {
   if (target == nullptr || category == kCatNone) return nullptr;
   StringPool& pool = site_.Pool();
   std::string_view text = linkText.empty() ? std::string_view(target->full) : linkText;
@@ -62,11 +61,16 @@ WebObj* SiteLinkSink::Link(WebObj* page, UrlNode* target, Category category,
       ++known->refCount;
       return obj;
     }
-    if (obj == page) kind = kLinkSelf;
-    else if (IsExternal(site_, page, target)) kind = kLinkExternal;
-    else if (page->level < obj->level) kind = kLinkDown;
-    else if (page->level == obj->level) kind = kLinkAcross;
-    else kind = kLinkUp;
+    if (obj == page)
+      kind = kLinkSelf;
+    else if (IsExternal(site_, page, target))
+      kind = kLinkExternal;
+    else if (page->level < obj->level)
+      kind = kLinkDown;
+    else if (page->level == obj->level)
+      kind = kLinkAcross;
+    else
+      kind = kLinkUp;
   }
   ObjectLink* l = site_.NewLink();
   l->kind = kind;
@@ -77,7 +81,8 @@ WebObj* SiteLinkSink::Link(WebObj* page, UrlNode* target, Category category,
   l->label = pool.Copy(label);
   l->linkText = pool.Copy(text);
   l->sequence = ++page->linkSequence;
-  if (IsExternal(site_, page, target) && !IsInternal(site_, page, target)) l->flags |= kLinkFlagExternal;
+  if (IsExternal(site_, page, target) && !IsInternal(site_, page, target))
+    l->flags |= kLinkFlagExternal;
   if (!(obj->flags & kObjFetched)) {
     l->flags |= kLinkFlagBroken;
     ++page->brokenLinks;
@@ -94,8 +99,8 @@ UrlNode* ResolveLink(WebSite& site, std::string_view text, const UrlParts& base,
   UrlTable& table = site.Urls();
   bool created = false;
   UrlNode* node = table.Enter(parts, defaultPage, &created);
-  if (!created && !defaultPage.empty() && parts.file.empty() &&
-      node->parts.file == defaultPage && !site.IsUnderBase(node)) {
+  if (!created && !defaultPage.empty() && parts.file.empty() && node->parts.file == defaultPage &&
+      !site.IsUnderBase(node)) {
     // A directory URL off the site is not that server's default page.
     node = table.Enter(parts, {}, &created);
   }
@@ -125,19 +130,45 @@ class Pass {
       std::uint16_t code = tok_.NextToken();
       if (code == kEndOfPage) break;
       switch (code) {
-        case kElemTitle: Title(); break;
-        case kElemBase: Base(); break;
-        case kElemImg: Image(kAttrSrc); break;
-        case kElemBody: Image(kAttrBackground); break;
-        case kElemForm: Form(); break;
-        case kElemApp: App(); break;
-        case kElemApplet: Applet(); break;
-        case kElemMeta: Meta(); break;
-        case kElemA: Anchor(); break;
-        case kElemArea: Area(); break;
-        case kElemFrame: Frame(); break;
-        case kElemEmbed: Embed(); break;
-        case kEndTag + kElemA: linkObject_ = nullptr; break;
+        case kElemTitle:
+          Title();
+          break;
+        case kElemBase:
+          Base();
+          break;
+        case kElemImg:
+          Image(kAttrSrc);
+          break;
+        case kElemBody:
+          Image(kAttrBackground);
+          break;
+        case kElemForm:
+          Form();
+          break;
+        case kElemApp:
+          App();
+          break;
+        case kElemApplet:
+          Applet();
+          break;
+        case kElemMeta:
+          Meta();
+          break;
+        case kElemA:
+          Anchor();
+          break;
+        case kElemArea:
+          Area();
+          break;
+        case kElemFrame:
+          Frame();
+          break;
+        case kElemEmbed:
+          Embed();
+          break;
+        case kEndTag + kElemA:
+          linkObject_ = nullptr;
+          break;
         default:
           if (code >= kElemH1 && code <= kElemH6) Heading(code);
           break;
@@ -195,8 +226,10 @@ class Pass {
     if (!IsImageCategory(img->category)) return;
     img->countsTowardPageSize = true;
     img->linkObject = linkObject_;
-    if (img->size < 0) page_->pageSize = -1;
-    else if (page_->pageSize >= 0) page_->pageSize += img->size;
+    if (img->size < 0)
+      page_->pageSize = -1;
+    else if (page_->pageSize >= 0)
+      page_->pageSize += img->size;
   }
 
   void Form() {

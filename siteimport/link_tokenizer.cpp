@@ -185,8 +185,10 @@ std::string LinkTokenizer::DecodeEntities(std::string_view t) {
       bool ok = !digits.empty() && digits.size() <= 3;
       unsigned v = 0;
       for (char d : digits) {
-        if (d < '0' || d > '9') ok = false;
-        else v = v * 10 + static_cast<unsigned>(d - '0');
+        if (d < '0' || d > '9')
+          ok = false;
+        else
+          v = v * 10 + static_cast<unsigned>(d - '0');
       }
       if (ok && v > 0 && v < 256) {
         out.push_back(static_cast<char>(v));

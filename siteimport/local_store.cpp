@@ -92,7 +92,8 @@ std::string JoinRoot(const std::string& root, const std::string& relative) {
 bool LocalName(const UrlNode* url, std::string_view defaultName, std::string* relative) {
   const UrlNode* u = url->Final();
   std::string dir = u->parts.dir.empty() ? std::string("/") : DecodePercent(u->parts.dir);
-  std::string file = u->parts.file.empty() ? std::string(defaultName) : DecodePercent(u->parts.file);
+  std::string file =
+      u->parts.file.empty() ? std::string(defaultName) : DecodePercent(u->parts.file);
   // Rebuild the path from its segments: "." and ".." are dropped, so that "%2e%2e/" in a URL
   // cannot lead out of the local root.
   std::string out;

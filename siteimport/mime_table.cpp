@@ -84,18 +84,30 @@ Category CategoryOf(SchemeCode scheme, TypeCode code) {
 
 const char* CategoryName(Category c) {
   switch (c) {
-    case kCatNone: return "none";
-    case kCatPage: return "page";
-    case kCatPageWithForm: return "page-with-form";
-    case kCatGateway: return "gateway";
-    case kCatImage: return "image";
-    case kCatService: return "service";
-    case kCatFtp: return "ftp";
-    case kCatMailto: return "mailto";
-    case kCatGopher: return "gopher";
-    case kCatNews: return "news";
-    case kCatWais: return "wais";
-    case kCatMedia: return "media";
+    case kCatNone:
+      return "none";
+    case kCatPage:
+      return "page";
+    case kCatPageWithForm:
+      return "page-with-form";
+    case kCatGateway:
+      return "gateway";
+    case kCatImage:
+      return "image";
+    case kCatService:
+      return "service";
+    case kCatFtp:
+      return "ftp";
+    case kCatMailto:
+      return "mailto";
+    case kCatGopher:
+      return "gopher";
+    case kCatNews:
+      return "news";
+    case kCatWais:
+      return "wais";
+    case kCatMedia:
+      return "media";
   }
   return "unknown";
 }

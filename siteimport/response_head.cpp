@@ -28,9 +28,7 @@ bool FindField(std::string_view head, std::string_view name, std::string_view* v
   return false;
 }
 
-std::string Cut(std::string_view v, std::size_t max) {
-  return std::string(v.substr(0, max));
-}
+std::string Cut(std::string_view v, std::size_t max) { return std::string(v.substr(0, max)); }
 
 // A Content-length that is a plain decimal number of at most 31 bits; anything else (a sign,
 // letters, an overflow) is no size the robot may trust.

@@ -20,7 +20,7 @@ struct ResponseRecord {
   std::string head;
   bool headComplete = false;
   std::string server, allow, mimeVersion, contentType, location;
-  std::int64_t date = -1;          // 0 when absent, -1 before any response
+  std::int64_t date = -1;  // 0 when absent, -1 before any response
   std::int64_t lastModified = -1;
   std::int32_t contentLength = -1;  // -1 when absent or not a usable size
 

@@ -39,8 +39,10 @@ class RobotList {
   Node* Append(T* item) {
     Node* n = NewNode(item);
     n->prev = last_;
-    if (last_) last_->next = n;
-    else first_ = n;
+    if (last_)
+      last_->next = n;
+    else
+      first_ = n;
     last_ = n;
     ++count_;
     return n;
@@ -49,8 +51,10 @@ class RobotList {
   Node* Prepend(T* item) {
     Node* n = NewNode(item);
     n->next = first_;
-    if (first_) first_->prev = n;
-    else last_ = n;
+    if (first_)
+      first_->prev = n;
+    else
+      last_ = n;
     first_ = n;
     ++count_;
     return n;
@@ -61,10 +65,14 @@ class RobotList {
     if (n->prev == nullptr && n->next == nullptr && count_ != 1) {
       RobotFatal("INCONSISTANCY IN lst_Remove");
     }
-    if (n->prev) n->prev->next = n->next;
-    else first_ = n->next;
-    if (n->next) n->next->prev = n->prev;
-    else last_ = n->prev;
+    if (n->prev)
+      n->prev->next = n->next;
+    else
+      first_ = n->next;
+    if (n->next)
+      n->next->prev = n->prev;
+    else
+      last_ = n->prev;
     --count_;
     T* item = n->item;
     delete n;

@@ -13,9 +13,9 @@ struct SchemeName {
   SchemeCode code;
 };
 constexpr SchemeName kSchemes[] = {
-    {"http", kSchemeHttp},   {"mailto", kSchemeMailto}, {"gopher", kSchemeGopher},
-    {"ftp", kSchemeFtp},     {"wais", kSchemeWais},     {"news", kSchemeNews},
-    {"telnet", kSchemeTelnet}, {"snews", kSchemeSnews}, {"file", kSchemeFile},
+    {"http", kSchemeHttp},     {"mailto", kSchemeMailto}, {"gopher", kSchemeGopher},
+    {"ftp", kSchemeFtp},       {"wais", kSchemeWais},     {"news", kSchemeNews},
+    {"telnet", kSchemeTelnet}, {"snews", kSchemeSnews},   {"file", kSchemeFile},
 };
 
 bool IsSchemeChar(char c, bool first) {
@@ -141,7 +141,8 @@ bool SplitUrl(std::string_view text, UrlParts* out) {
     for (std::size_t i = 0; i < colon && ok; ++i) ok = IsSchemeChar(rest[i], i == 0);
     if (ok) {
       out->scheme = std::string(rest.substr(0, colon));
-      for (char& c : out->scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      for (char& c : out->scheme)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
       out->schemeCode = SchemeCodeOf(out->scheme);
       rest = rest.substr(colon + 1);
     }
@@ -182,8 +183,9 @@ std::string RebuildUrl(const UrlParts& p) {
   full.reserve(p.scheme.size() + p.host.size() + p.dir.size() + p.file.size() + p.query.size() + 8);
   full += p.scheme;
   full += ':';
-  bool slashes = (!p.host.empty() && p.schemeCode != kSchemeMailto && p.schemeCode != kSchemeNews) ||
-                 p.schemeCode == kSchemeFile;
+  bool slashes =
+      (!p.host.empty() && p.schemeCode != kSchemeMailto && p.schemeCode != kSchemeNews) ||
+      p.schemeCode == kSchemeFile;
   if (slashes) full += "//";
   if (!p.user.empty()) {
     full += p.user;

@@ -32,8 +32,8 @@ struct UrlParts {
 
 struct UrlNode {
   UrlParts parts;
-  std::string full;            // rebuilt full URL text, without the fragment
-  WebObj* obj = nullptr;       // the object that owns this URL, once one is created
+  std::string full;       // rebuilt full URL text, without the fragment
+  WebObj* obj = nullptr;  // the object that owns this URL, once one is created
   std::uint16_t status = kStatusNotFetched;
   TypeCode type = kTypeUnknown;
   std::string mime;

@@ -7,9 +7,7 @@
 namespace siteglean {
 namespace {
 
-unsigned Fold(unsigned char c, bool ci) {
-  return ci ? static_cast<unsigned>(std::tolower(c)) : c;
-}
+unsigned Fold(unsigned char c, bool ci) { return ci ? static_cast<unsigned>(std::tolower(c)) : c; }
 
 unsigned HashFrom(std::string_view dir, std::string_view file, bool ci) {
   unsigned s = 0;

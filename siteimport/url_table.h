@@ -7,8 +7,8 @@
 
 #include <cstdint>
 #include <deque>
-#include <vector>
 #include <string_view>
+#include <vector>
 
 #include "url_node.h"
 

@@ -6,12 +6,18 @@ namespace siteglean {
 
 RobotList<ObjectLink>* WebObj::LinksOfKind(std::uint16_t kind) {
   switch (kind) {
-    case kLinkSelf: return &selfLinks;
-    case kLinkExternal: return &externalLinks;
-    case kLinkChild: return &childLinks;
-    case kLinkDown: return &downLinks;
-    case kLinkAcross: return &acrossLinks;
-    case kLinkUp: return &upLinks;
+    case kLinkSelf:
+      return &selfLinks;
+    case kLinkExternal:
+      return &externalLinks;
+    case kLinkChild:
+      return &childLinks;
+    case kLinkDown:
+      return &downLinks;
+    case kLinkAcross:
+      return &acrossLinks;
+    case kLinkUp:
+      return &upLinks;
   }
   return nullptr;
 }

@@ -124,7 +124,9 @@ class WebSite {
   WebObj* NewObject(Category category, UrlNode* url);
   // A new link owned by the site, entered in the list of all links.
   ObjectLink* NewLink();
-  Heading* NewHeading(int level, const char* text) { return &headings_.emplace_back(Heading{level, text}); }
+  Heading* NewHeading(int level, const char* text) {
+    return &headings_.emplace_back(Heading{level, text});
+  }
   MetaPair* NewMeta(const char* name, const char* content) {
     return &metas_.emplace_back(MetaPair{name, content});
   }

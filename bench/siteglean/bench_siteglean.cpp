@@ -71,9 +71,9 @@ void BM_UrlTableLookup(benchmark::State& state) {
   UrlTable table;
   std::vector<UrlParts> parts(100000);
   for (std::size_t i = 0; i < parts.size(); ++i) {
-    SplitUrl("http://h.example/dir" + std::to_string(i % 97) + "/sub/page" + std::to_string(i) +
-                 ".html",
-             &parts[i]);
+    SplitUrl(
+        "http://h.example/dir" + std::to_string(i % 97) + "/sub/page" + std::to_string(i) + ".html",
+        &parts[i]);
     table.Enter(parts[i], "index.html");
   }
   std::size_t i = 0;

@@ -62,7 +62,8 @@ class FetchTest : public ::testing::Test {
   // The settings file: the cache folder, threading on unless told, and extra lines.
   void Settings(const std::string& extra) {
     std::ofstream(env_->root / "windir" / "kvproxy.ini")
-        << "[Cache]\r\nCacheDirectory=" << cache_.string() << "\r\n" << extra;
+        << "[Cache]\r\nCacheDirectory=" << cache_.string() << "\r\n"
+        << extra;
   }
   std::size_t CacheFiles() {
     if (!fs::exists(cache_)) return 0;
@@ -104,7 +105,8 @@ TEST(UserAgent, TokenAndTextFollowTheComputerName) {
   EXPECT_EQ(AgentToken(""), "Kestrova_Pathscout");
   EXPECT_EQ(UserAgentText("abc", "MyAgent/2"), "User-Agent: MyAgent/2");
   std::string own = UserAgentText("abc", "");
-  EXPECT_EQ(own.rfind("User-Agent: Kestrova_Pathscout/dfhgikjlnmo (end-user robot-please see ", 0), 0u);
+  EXPECT_EQ(own.rfind("User-Agent: Kestrova_Pathscout/dfhgikjlnmo (end-user robot-please see ", 0),
+            0u);
   EXPECT_EQ(own.substr(own.size() - 14), "for more info)");
   EXPECT_EQ(UserAgentText("", "ignored").rfind("User-Agent: Kestrova_Pathscout/ (end-user", 0), 0u);
 }
@@ -282,8 +284,9 @@ TEST_F(FetchTest, BasicAuthenticationTakesTheCredentialsOfTheRealm) {
       return Ok("members only");
     return Reply{"HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"club\"\r\n\r\n", 0};
   });
-  Settings("[Legs]\r\nAuthEnabled=1\r\nServerRealm0=127.0.0.1/club\r\n"
-           "RealmUsrPwd0=other/x/y\r\nRealmUsrPwd1=club/ann/secret\r\n");
+  Settings(
+      "[Legs]\r\nAuthEnabled=1\r\nServerRealm0=127.0.0.1/club\r\n"
+      "RealmUsrPwd0=other/x/y\r\nRealmUsrPwd1=club/ann/secret\r\n");
   WebObj* home = Site(server.Url("/private.html"));
   Fetcher fetcher;
   ASSERT_TRUE(FetchObject(site_, fetcher, home, false, false));
@@ -389,7 +392,9 @@ TEST_F(FetchTest, RobotsRulesKeepExcludedObjectsUnfetched) {
   TestHttpServer server([](const std::string&) { return Ok("x"); });
   WebObj* home = Site(server.Url("/index.html"));
   site_.robotsInForce = true;
-  site_.robotsAllow = [](const std::string& url) { return url.find("/private") == std::string::npos; };
+  site_.robotsAllow = [](const std::string& url) {
+    return url.find("/private") == std::string::npos;
+  };
   WebObj* priv = Object(server.Url("/private/a.html"), kCatPage);
   Fetcher fetcher;
   EXPECT_FALSE(FetchObject(site_, fetcher, priv, false, false));

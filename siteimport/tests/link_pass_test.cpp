@@ -1,8 +1,9 @@
+#include "link_pass.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "link_pass.h"
 #include "link_tokenizer.h"
 
 namespace siteglean {
@@ -67,7 +68,8 @@ TEST(LinkTokenizer, OverlongWordsRestart) {
 }
 
 TEST(LinkTokenizer, TextFoldsBlanksSkipsTagsAndPutsThePositionBack) {
-  LinkTokenizer t("<title>\t A  <b>bold</b>\r\n title &amp; &ampx &bogus; &#65; </title><a href=z>");
+  LinkTokenizer t(
+      "<title>\t A  <b>bold</b>\r\n title &amp; &ampx &bogus; &#65; </title><a href=z>");
   ASSERT_EQ(t.NextToken(), kElemTitle);
   EXPECT_EQ(t.TextUntil(kEndTag + kElemTitle), "A bold title & &x &bogus; A");
   EXPECT_EQ(t.NextToken(), kElemUnknown);  // <b>, seen again after the text was read

@@ -52,8 +52,9 @@ TEST_F(ToolTest, ClassifyPrintsCodeMimeAndCategory) {
   EXPECT_EQ(r.out, "type 0x1002\nmime image/jpeg\ncategory 0x6000 image\n");
   EXPECT_EQ(Tool("classify readme --scheme file").out,
             "type 0xFFFF\nmime application/octet-stream\ncategory 0x8000 media\n");
-  EXPECT_EQ(Tool("classify map.map").out,
-            "type 0x3001\nmime wwwserver/shellcgi\ncategory 0x5000 gateway\n");  // first row of 0x3001
+  EXPECT_EQ(
+      Tool("classify map.map").out,
+      "type 0x3001\nmime wwwserver/shellcgi\ncategory 0x5000 gateway\n");  // first row of 0x3001
   EXPECT_EQ(Tool("classify x --scheme gopher").code, 2);
   EXPECT_EQ(Tool("").code, 2);
   EXPECT_EQ(Tool("--help").code, 0);

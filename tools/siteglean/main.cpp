@@ -1,16 +1,15 @@
 // siteglean: the site import library's front end. Classifies names as the robot does, runs
 // the link pass over a local page, and fetches single objects.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
-
-#include <ctime>
-#include <iostream>
 
 #include "kernel/win_path.h"
 #include "link_pass.h"
@@ -46,11 +45,21 @@ std::string Quote(const char* s) {
   std::string out = "\"";
   for (const unsigned char* p = reinterpret_cast<const unsigned char*>(s ? s : ""); *p; ++p) {
     switch (*p) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (*p < 0x20 || *p == 0x7F) {
           char b[8];
@@ -106,12 +115,18 @@ bool ReadFile(const char* path, std::string* out) {
 
 const char* KindName(std::uint16_t kind) {
   switch (kind) {
-    case kLinkSelf: return "self";
-    case kLinkExternal: return "external";
-    case kLinkChild: return "child";
-    case kLinkDown: return "down";
-    case kLinkAcross: return "across";
-    case kLinkUp: return "up";
+    case kLinkSelf:
+      return "self";
+    case kLinkExternal:
+      return "external";
+    case kLinkChild:
+      return "child";
+    case kLinkDown:
+      return "down";
+    case kLinkAcross:
+      return "across";
+    case kLinkUp:
+      return "up";
   }
   return "?";
 }
@@ -158,9 +173,8 @@ int Links(int argc, char** argv) {
     const WebObj* t = l->target;
     std::printf("link %s %s 0x%04X %s %s label=%s text=%s refs=%d%s\n", KindName(l->kind),
                 CategoryName(t->category), t->category, t->url->full.c_str(),
-                t == page ? "(this page)" : "", Quote(l->label).c_str(),
-                Quote(l->linkText).c_str(), l->refCount,
-                (l->flags & kLinkFlagBroken) && l->kind == kLinkSelf ? " broken" : "");
+                t == page ? "(this page)" : "", Quote(l->label).c_str(), Quote(l->linkText).c_str(),
+                l->refCount, (l->flags & kLinkFlagBroken) && l->kind == kLinkSelf ? " broken" : "");
   }
   return kExitOk;
 }
@@ -190,9 +204,12 @@ int Fetch(int argc, char** argv) {
   std::string url = argv[0], dir = ".";
   bool head = false;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) dir = argv[++i];
-    else if (std::strcmp(argv[i], "--head") == 0) head = true;
-    else return Usage(stderr), kExitUsage;
+    if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc)
+      dir = argv[++i];
+    else if (std::strcmp(argv[i], "--head") == 0)
+      head = true;
+    else
+      return Usage(stderr), kExitUsage;
   }
   MimeTable::Instance().UseLowerCaseHtmlSuffixes();
   WebSite site;
@@ -225,7 +242,8 @@ int Fetch(int argc, char** argv) {
   std::printf("modified %s\n", TimeText(rr.lastModified).c_str());
   std::printf("redirect %s\n", rr.location.c_str());
   if (ok && !head && obj->localPath) {
-    std::string full = (obj->flags & kObjOnSite) ? site.LocalRoot() + obj->localPath : obj->localPath;
+    std::string full =
+        (obj->flags & kObjOnSite) ? site.LocalRoot() + obj->localPath : obj->localPath;
     std::printf("copy %s\n", halyard::MapWinPath(full).c_str());
   }
   if (ok) return kExitOk;
