@@ -193,6 +193,11 @@ HRESULT VarCyMul(CY cyLeft, CY cyRight, CY* pcyResult);
 HRESULT VarCyMulI4(CY cyLeft, LONG lRight, CY* pcyResult);
 HRESULT VarCyCmp(CY cyLeft, CY cyRight);
 
+// Calendar form of an OLE date (milliseconds ignored, the date rounded to the second);
+// FALSE for a date or calendar part out of range.
+INT SystemTimeToVariantTime(const SYSTEMTIME* lpSystemTime, DOUBLE* pvtime);
+INT VariantTimeToSystemTime(DOUBLE vtime, SYSTEMTIME* lpSystemTime);
+
 #define VARCMP_LT 0
 #define VARCMP_EQ 1
 #define VARCMP_GT 2

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "kernel/win_time.h"
 #include "ole/code_page.h"
 #include "ole/dispatch.h"
 #include "ole/ole_date.h"
@@ -759,4 +760,28 @@ HRESULT VarCyCmp(CY cyLeft, CY cyRight) {
   if (cyLeft.int64 < cyRight.int64) return VARCMP_LT;
   if (cyLeft.int64 > cyRight.int64) return VARCMP_GT;
   return VARCMP_EQ;
+}
+
+INT SystemTimeToVariantTime(const SYSTEMTIME* lpSystemTime, DOUBLE* pvtime) {
+  if (lpSystemTime == nullptr || pvtime == nullptr) return FALSE;
+  const SYSTEMTIME& st = *lpSystemTime;
+  return halyard::ole::OleDateFromParts(st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute,
+                                        st.wSecond, pvtime)
+             ? TRUE
+             : FALSE;
+}
+
+INT VariantTimeToSystemTime(DOUBLE vtime, SYSTEMTIME* lpSystemTime) {
+  if (lpSystemTime == nullptr) return FALSE;
+  halyard::ole::DateParts p;
+  if (!halyard::ole::OleDateToParts(vtime, &p)) return FALSE;
+  lpSystemTime->wYear = static_cast<WORD>(p.year);
+  lpSystemTime->wMonth = static_cast<WORD>(p.month);
+  lpSystemTime->wDayOfWeek = static_cast<WORD>(p.dayOfWeek - 1);
+  lpSystemTime->wDay = static_cast<WORD>(p.day);
+  lpSystemTime->wHour = static_cast<WORD>(p.hour);
+  lpSystemTime->wMinute = static_cast<WORD>(p.minute);
+  lpSystemTime->wSecond = static_cast<WORD>(p.second);
+  lpSystemTime->wMilliseconds = 0;
+  return TRUE;
 }

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "kernel/win_time.h"
+#include "ole/variant.h"
+
 namespace {
 
 using halyard::ole::DateParts;
@@ -66,6 +69,23 @@ TEST(OleDate, PartsRoundToTheNearestSecond) {
   EXPECT_FALSE(OleDateToParts(2958466.0, &p));
   EXPECT_FALSE(OleDateToParts(-657435.0, &p));
   EXPECT_FALSE(OleDateToParts(0.0 / 0.0, &p));
+}
+
+TEST(OleDate, SystemTimesConvertBothWays) {
+  SYSTEMTIME st = {2000, 1, 0, 2, 13, 5, 7, 999};  // milliseconds are ignored
+  DATE d = 0;
+  ASSERT_TRUE(SystemTimeToVariantTime(&st, &d));
+  EXPECT_DOUBLE_EQ(d, 36527 + (13 * 3600 + 5 * 60 + 7) / 86400.0);
+  SYSTEMTIME back{};
+  ASSERT_TRUE(VariantTimeToSystemTime(d, &back));
+  EXPECT_EQ(back.wYear, 2000);
+  EXPECT_EQ(back.wDay, 2);
+  EXPECT_EQ(back.wDayOfWeek, 0);  // a Sunday
+  EXPECT_EQ(back.wSecond, 7);
+  EXPECT_EQ(back.wMilliseconds, 0);
+  st.wMonth = 13;
+  EXPECT_FALSE(SystemTimeToVariantTime(&st, &d));
+  EXPECT_FALSE(VariantTimeToSystemTime(1e9, &back));
 }
 
 }  // namespace
