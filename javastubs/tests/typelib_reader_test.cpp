@@ -516,5 +516,39 @@ TEST(TypeLibLoad, RandomlyDamagedCopiesNeverCrash) {
   EXPECT_GT(loaded, 0);  // some damage leaves a readable library
 }
 
+TEST(TypeLibLoad, ControlFilesCarryTheirLibraryAsAResource) {
+  std::u16string ocx = halyard::ole::AnsiToWide(DataPath("gadgets.ocx"));
+  ITypeLib* raw = nullptr;
+  ASSERT_EQ(LoadTypeLib(ocx.c_str(), &raw), S_OK);
+  ComPtr<ITypeLib> fromOcx = ComPtr<ITypeLib>::Attach(raw);
+  ComPtr<ITypeLib> fromTlb = Load("gadgets.tlb");
+  EXPECT_EQ(Generate(fromOcx.Get(), WriteClassStubs), Generate(fromTlb.Get(), WriteClassStubs));
+  std::u16string first = ocx + u"\\1", second = ocx + u"\\2";
+  ASSERT_EQ(LoadTypeLib(first.c_str(), &raw), S_OK);
+  raw->Release();
+  EXPECT_EQ(LoadTypeLib(second.c_str(), &raw), TYPE_E_CANTLOADLIBRARY);
+
+  const std::vector<BYTE> good = ReadFile(DataPath("gadgets.ocx"));
+  ComPtr<ITypeLib> lib;
+  for (std::size_t n = 0; n < 0x400; ++n) {  // the headers and the resource tree
+    std::vector<BYTE> cut(good.begin(), good.begin() + std::ptrdiff_t(n));
+    EXPECT_NE(LoadBytes(cut, &lib), S_OK) << n;
+  }
+  std::vector<BYTE> b = good;
+  std::size_t name = std::string(b.begin(), b.end()).find(std::string("T\0Y\0P\0E", 7));
+  ASSERT_NE(name, std::string::npos);
+  b[name] = 'X';
+  EXPECT_EQ(LoadBytes(b, &lib), TYPE_E_CANTLOADLIBRARY);
+  b = good;
+  Put32(b, 0x200 + 0x48, 0x7FFFFF00);  // the data entry's address
+  EXPECT_EQ(LoadBytes(b, &lib), TYPE_E_CANTLOADLIBRARY);
+  std::mt19937 rng(7);
+  for (int round = 0; round < 500; ++round) {
+    b = good;
+    for (int e = 0; e < 3; ++e) b[rng() % 0x300] = BYTE(rng());
+    if (SUCCEEDED(LoadBytes(b, &lib))) WalkAll(lib.Get());
+  }
+}
+
 }  // namespace
 }  // namespace quarb::test

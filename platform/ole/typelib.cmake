@@ -2,5 +2,6 @@
 halyard_library(halyard_typelib
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/typelib_msft.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/typelib_pe.cpp
     ${CMAKE_CURRENT_LIST_DIR}/typelib_reader.cpp
   DEPS halyard_ole)

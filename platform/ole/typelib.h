@@ -59,9 +59,11 @@ struct ITypeLib : IUnknown {
 };
 using LPTYPELIB = ITypeLib*;
 
-// Reads the type library file szFile (a Windows path). Failures: E_INVALIDARG for null
-// arguments, TYPE_E_CANTLOADLIBRARY when the file cannot be read, TYPE_E_UNSUPFORMAT when it
-// is no MSFT type library, TYPE_E_INVDATAREAD when it is damaged.
+// Reads the type library file szFile (a Windows path): a .tlb file, or a PE file (.ocx,
+// .dll) whose first TYPELIB resource is the library; "file.ocx\2" picks the resource
+// TYPELIB/2. Failures: E_INVALIDARG for null arguments, TYPE_E_CANTLOADLIBRARY when the file
+// cannot be read or has no such resource, TYPE_E_UNSUPFORMAT when it is no MSFT type
+// library, TYPE_E_INVDATAREAD when it is damaged.
 HRESULT LoadTypeLib(LPCOLESTR szFile, ITypeLib** pptlib);
 
 namespace halyard::ole {

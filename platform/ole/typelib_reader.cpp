@@ -13,6 +13,7 @@
 #include "ole/code_page.h"
 #include "ole/typelib.h"
 #include "ole/typelib_msft.h"
+#include "ole/typelib_pe.h"
 
 namespace halyard::ole {
 namespace {
@@ -652,7 +653,16 @@ HRESULT TypeInfoImpl::GetContainingTypeLib(ITypeLib** ppTLib, UINT* pIndex) {
   return S_OK;
 }
 
-HRESULT FromBytes(const BYTE* data, std::size_t size, std::string importDir, ITypeLib** pptlib) {
+HRESULT FromBytes(const BYTE* data, std::size_t size, std::string importDir, ITypeLib** pptlib,
+                  DWORD resource = 0) {
+  if (typelib::LooksLikePe(data, size)) {
+    // A control or library file: its type library is a resource.
+    std::size_t offset = 0, length = 0;
+    if (!typelib::FindPeTypeLib(data, size, resource, &offset, &length))
+      return TYPE_E_CANTLOADLIBRARY;
+    data += offset;
+    size = length;
+  }
   MsftLibrary lib;
   typelib::MsftError e = typelib::ParseMsft(data, size, &lib);
   if (e == typelib::MsftError::kBadMagic) return TYPE_E_UNSUPFORMAT;
@@ -664,9 +674,22 @@ HRESULT FromBytes(const BYTE* data, std::size_t size, std::string importDir, ITy
 // Type libraries above this size are refused rather than read into memory.
 constexpr std::size_t kMaxFileSize = std::size_t(1) << 30;
 
-HRESULT LoadFromHostFile(const std::string& hostPath, ITypeLib** pptlib) {
+HRESULT LoadFromHostFile(const std::string& path, ITypeLib** pptlib) {
+  std::string hostPath = path;
+  DWORD resource = 0;
   std::ifstream in(hostPath, std::ios::binary);
-  if (!in) return TYPE_E_CANTLOADLIBRARY;
+  if (!in) {
+    // "control.ocx\2" (after mapping: "control.ocx/2") names the resource TYPELIB/2.
+    std::size_t cut = hostPath.find_last_of('/');
+    std::string digits = cut == std::string::npos ? "" : hostPath.substr(cut + 1);
+    if (digits.empty() || digits.size() > 5 ||
+        digits.find_first_not_of("0123456789") != std::string::npos)
+      return TYPE_E_CANTLOADLIBRARY;
+    resource = DWORD(std::stoul(digits));
+    hostPath.erase(cut);
+    in.open(hostPath, std::ios::binary);
+    if (!in || resource == 0) return TYPE_E_CANTLOADLIBRARY;
+  }
   in.seekg(0, std::ios::end);
   std::streamoff length = in.tellg();
   if (length < 0 || std::size_t(length) > kMaxFileSize) return TYPE_E_CANTLOADLIBRARY;
@@ -676,7 +699,7 @@ HRESULT LoadFromHostFile(const std::string& hostPath, ITypeLib** pptlib) {
     return TYPE_E_CANTLOADLIBRARY;
   std::size_t cut = hostPath.find_last_of('/');
   std::string dir = cut == std::string::npos ? "." : hostPath.substr(0, cut == 0 ? 1 : cut);
-  return FromBytes(bytes.data(), bytes.size(), dir, pptlib);
+  return FromBytes(bytes.data(), bytes.size(), dir, pptlib, resource);
 }
 
 }  // namespace
