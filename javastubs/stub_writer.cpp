@@ -143,7 +143,11 @@ HRESULT WriteEnumInterface(StubFile& out, ITypeInfo* info, const std::string& na
     BSTR bstr = nullptr;
     HRESULT nameHr = info->GetDocumentation(var->memid, &bstr, nullptr, nullptr, nullptr);
     info->ReleaseVarDesc(var);
-    if (FAILED(nameHr)) return nameHr;
+    if (FAILED(nameHr)) {
+      // The type's output ends here, but closed, so that the stream stays valid Java.
+      out.Printf("}\n\n");
+      return nameHr;
+    }
     std::string constant = TakeAnsi(bstr);
     if (integer) out.Printf("    public static final int %s = %d;\n", constant.c_str(), int(value));
   }
@@ -176,6 +180,7 @@ HRESULT WriteAbstractInterface(StubFile& out, ITypeInfo* info, const std::string
   return S_OK;
 }
 
+// A class whose interface list cannot be read to its end still gets its closing lines.
 HRESULT WriteClassShell(StubFile& out, ITypeInfo* info, const std::string& name) {
   out.Printf("public class %s extends Object\n", name.c_str());
   ForEachInterface(info, [&](ITypeInfo*, const std::string& iface) {
