@@ -253,6 +253,7 @@ class Nameless final : public ITypeInfo {
     return inner_->GetDocumentation(m, a, b, c, d);
   }
   HRESULT GetRefTypeInfo(HREFTYPE h, ITypeInfo** t) override {
+    if (readableRefs_ >= 0 && readableRefs_-- == 0) return TYPE_E_CANTLOADLIBRARY;
     return inner_->GetRefTypeInfo(h, t);
   }
   HRESULT GetContainingTypeLib(ITypeLib** l, UINT* i) override {
@@ -262,8 +263,12 @@ class Nameless final : public ITypeInfo {
   void ReleaseFuncDesc(FUNCDESC* f) override { inner_->ReleaseFuncDesc(f); }
   void ReleaseVarDesc(VARDESC* v) override { inner_->ReleaseVarDesc(v); }
 
+  // From then on references cannot be read.
+  void FailRefsAfter(int count) { readableRefs_ = count; }
+
  private:
   ITypeInfo* inner_;
+  int readableRefs_ = -1;
 };
 
 TEST(StubWriter, UnnamedParametersAreNamedByTheirPosition) {
@@ -379,6 +384,22 @@ TEST(JavaTypes, NamesAndDefaultsOfEveryTypeCode) {
   EXPECT_EQ(JavaPropertyDefault(0, kPropDispatch), "null");
   EXPECT_EQ(JavaPropertyType(3, kPropEnum, {}), "int");
   EXPECT_EQ(JavaPropertyDefault(3, kPropEnum), "0");
+}
+
+TEST(StubWriter, ClassWhoseInterfaceListBreaksOffIsStillClosed) {
+  ComPtr<ITypeLib> lib = Load("gadgets.tlb");
+  ComPtr<ITypeInfo> gadget = Find(lib.Get(), "Gadget");
+  Nameless broken(gadget.Get());
+  broken.FailRefsAfter(1);
+  auto* stream = new halyard::ole::MemoryStream();
+  {
+    StubFile out(stream);
+    WriteClassShell(out, &broken, "Gadget");
+  }
+  std::string text(stream->Bytes().begin(), stream->Bytes().end());
+  stream->Release();
+  EXPECT_EQ(text,
+            "public class Gadget extends Object\n                /*implements IGadget*/\n{\n}\n");
 }
 
 }  // namespace
