@@ -20,4 +20,12 @@ constexpr DWORD kContextTag = 0x100;
 constexpr DWORD kContextComment = 0x200;
 constexpr DWORD kContextGrayText = 0x400;
 
+// Classes of the word at the caret.
+constexpr int kWordOther = 0;              // text, a comment or component word, an unquoted value
+constexpr int kWordKnownTag = 1;           // "<" and a known tag name
+constexpr int kWordKnownAttribute = 2;     // an attribute name the keys know
+constexpr int kWordUnknownTag = 8;         // "<" and any other name
+constexpr int kWordUnknownAttribute = 16;  // an attribute name the keys do not know
+constexpr int kWordQuoted = 128;           // inside a quoted value
+
 }  // namespace glyphpad

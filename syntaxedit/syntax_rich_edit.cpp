@@ -18,6 +18,9 @@ bool EndsTagWord(char c) { return IsSpace(c) || IsQuote(c) || c == '<' || c == '
 bool EndsContextWord(char c) { return IsSpace(c) || c == '=' || c == '>'; }
 // Ends a word of plain text around the caret.
 bool EndsTextWord(char c) { return IsSpace(c) || c == '<' || c == '>'; }
+// Ends the word whose class the caret asks for: the places where tag words, attribute names and
+// values end.
+bool EndsCaretWord(char c) { return EndsTagWord(c); }
 bool IsRefChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '#';
 }
@@ -224,8 +227,14 @@ void SyntaxRichEdit::RecolourChange(LONG a, LONG b) {
   LONG hi = len;
   for (LONG k = b; k < len; ++k) {
     char c = CharAt(k);
-    if (c == '<' || c == '>') {
+    if (c == '>') {
       hi = k + 1;
+      break;
+    }
+    if (c == '<') {
+      // The tag that starts there is taken whole: its "<" alone would be coloured as that of
+      // an ordinary tag, also where it opens a comment or a component tag.
+      hi = TagSpanEnd(k + 1);
       break;
     }
   }
@@ -257,6 +266,49 @@ DWORD SyntaxRichEdit::ContextAt(LONG pos, LONG* wordStart, LONG* wordEnd) {
     return kContextTag;  // a known tag or any word that begins with "<"
   }
   return kContextOutside;
+}
+
+int SyntaxRichEdit::WordClassAtCaret(LONG* wordStart, LONG* wordEnd) {
+  CHARRANGE cr;
+  GetSel(cr);
+  LONG len = GetTextLength();
+  LONG caret = std::clamp<LONG>(cr.cpMax, 0, len);
+  LONG tagStart = -1;
+  DWORD ctx = ContextAt(caret, &tagStart);
+  LONG s = caret;
+  while (s > 0 && !EndsCaretWord(CharAt(s - 1))) --s;
+  if (s > 0 && CharAt(s - 1) == '<') --s;
+  LONG e = caret;
+  while (e < len && !EndsCaretWord(CharAt(e))) ++e;
+  if (wordStart) *wordStart = s;
+  if (wordEnd) *wordEnd = e;
+  std::string word = GetTextRange(s, e);
+  if (ctx == kContextComment || ctx == kContextGrayText) {
+    if (owner_->MatchComments(word) || owner_->MatchGrayText(word)) return kWordOther;
+  }
+  if (!word.empty() && word[0] == '<')
+    return owner_->MatchPrimary(word) ? kWordKnownTag : kWordUnknownTag;
+  if (ctx != kContextTag) return kWordOther;
+  // Within quotes: the quotes before the caret, from the tag word on, pair up or leave one open.
+  char open = 0;
+  for (LONG i = tagStart + 1; i < caret; ++i) {
+    char c = CharAt(i);
+    if (open ? c == open : IsQuote(c)) open = open ? 0 : c;
+  }
+  if (open) return kWordQuoted;
+  if (word.empty()) return kWordOther;
+  // A word right after "=" (blanks between allowed) is a value, not an attribute name, even
+  // when it reads like one ("TEXT" in TYPE=TEXT).
+  LONG v = s;
+  while (v > tagStart + 1 && IsSpace(CharAt(v - 1))) --v;
+  if (v > tagStart + 1 && CharAt(v - 1) == '=') return kWordOther;
+  return owner_->MatchSecondary(word) ? kWordKnownAttribute : kWordUnknownAttribute;
+}
+
+void SyntaxRichEdit::RecolourAttributeName(LONG a, LONG e) {
+  if (a >= e) return;
+  ColourRange(a, e, kKeyColour);
+  ColourHidden(a, e);
 }
 
 void SyntaxRichEdit::AfterTyped(LONG p, LONG n, unsigned char ch) {
@@ -301,10 +353,19 @@ void SyntaxRichEdit::AfterTyped(LONG p, LONG n, unsigned char ch) {
     return;
   }
   if (ctx == kContextTag) {
-    // A tag word, an attribute name, a value, a quote or the blanks between them changed: the
-    // tag is recoloured as a whole. That covers each keystroke case inside a tag (the tag word,
-    // the attribute, the value after "=", a closing or opening quote, a blank splitting two
-    // words) and gives the colours a full pass would.
+    // A character that went into a word: a known attribute name is all that changed, as no
+    // other word of the tag reads differently for it.
+    if (!EndsCaretWord(static_cast<char>(ch))) {
+      LONG ws = p, we = p + n;
+      if (WordClassAtCaret(&ws, &we) == kWordKnownAttribute) {
+        RecolourAttributeName(ws, we);
+        return;
+      }
+    }
+    // A known or unknown tag word, an unknown attribute name, a value, "=", a quote or the
+    // blanks between words changed: the tag is recoloured as a whole. That covers each of these
+    // keystrokes (the value after "=", a closing or opening quote, a blank splitting two words)
+    // and gives the colours a full pass would.
     RecolourTagSpan(tagStart, TagSpanEnd(tagStart + 1));
     return;
   }

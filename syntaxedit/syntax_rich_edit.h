@@ -24,6 +24,10 @@ class SyntaxRichEdit : public CRichEditCtrl {
   void FullPass(LONG start, LONG end);
   // Where pos stands: 0, or the tag, comment or component flag with the extent of the tag word.
   DWORD ContextAt(LONG pos, LONG* wordStart = nullptr, LONG* wordEnd = nullptr);
+  // The class of the word around the caret (the end of the selection), glyphpad::kWord..., with
+  // the word's extent. The word runs between blanks, quotes, "=", "<" and ">", and takes a "<"
+  // right before it (a tag word).
+  int WordClassAtCaret(LONG* wordStart = nullptr, LONG* wordEnd = nullptr);
   // Recolours [a, b) widened to the "<" or ">" on either side.
   void RecolourChange(LONG a, LONG b);
 
@@ -48,6 +52,7 @@ class SyntaxRichEdit : public CRichEditCtrl {
   LONG TagSpanEnd(LONG from) const;
   void RecolourTagSpan(LONG a, LONG e);
   void RecolourTextSpan(LONG a, LONG e);
+  void RecolourAttributeName(LONG a, LONG e);
   void ResetCaretColour();
 
   CSyntaxEdit* owner_;

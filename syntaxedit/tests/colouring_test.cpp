@@ -139,6 +139,22 @@ TEST_F(GlyphpadTest, DeletingAndUndoRecolourTheSpan) {
   EXPECT_EQ(Colours(), ColoursOf("<P ALIGN=center>"));
 }
 
+TEST_F(GlyphpadTest, AnEditRightBeforeACommentOrComponentTagLeavesItWhole) {
+  SetContent("a<!--c-->");
+  Select(0, 1);
+  Key(VK_DELETE);
+  EXPECT_EQ(Colours(), "GGGGGGGG");
+  SetContent("ab<Q-X a=1>");
+  Select(2, 2);
+  Key(VK_BACK);
+  EXPECT_EQ(Colours(), "KSSSSSSSSS");
+  SetContent("<P>x<!-- c --></P>");
+  Select(3, 4);
+  halyard::user::Clipboard::SetText("y z");
+  Inner(WM_PASTE);
+  EXPECT_EQ(Colours(), ColoursOf("<P>y z<!-- c --></P>"));
+}
+
 TEST_F(GlyphpadTest, PasteAndCutRecolourTheWidenedRange) {
   SetContent("<P>hello</P>");
   Select(3, 8);
