@@ -1,27 +1,158 @@
 #include "elem.h"
 
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <unordered_map>
+
+#include "elem_kinds.h"
+#include "elem_pool.h"
+#include "mfc/cexception.h"
 #include "mfc/cmapstringtostring.h"
 
-Elem::Elem(ElemKind kind_, Token::Type type_, const char* name_, int nameLength, DWORD flags_)
-    : kind(kind_),
-      type(type_),
-      name(name_, nameLength),
-      attrs(nullptr),
-      flags(flags_ & ~kReserved) {
-  if (kind == ElemKind::Text) textLength = static_cast<DWORD>(nameLength);
+namespace {
+
+// The packed attribute list: a count, then per pair the two lengths and the NUL-terminated
+// key and value, in one block.
+struct PackedAttrs {
+  DWORD count;
+};
+
+inline bool IsPacked(std::uintptr_t slot) { return (slot & 1u) != 0; }
+inline PackedAttrs* Packed(std::uintptr_t slot) {
+  return reinterpret_cast<PackedAttrs*>(slot & ~static_cast<std::uintptr_t>(1));
 }
+
+// Calls f(key, value) for each packed pair in order.
+template <typename F>
+void ForEachPacked(const PackedAttrs* p, F f) {
+  const char* at = reinterpret_cast<const char*>(p + 1);
+  for (DWORD i = 0; i < p->count; ++i) {
+    DWORD kl, vl;
+    std::memcpy(&kl, at, 4);
+    std::memcpy(&vl, at + 4, 4);
+    const char* key = at + 8;
+    const char* value = key + kl + 1;
+    f(key, value);
+    at = value + vl + 1;
+  }
+}
+
+}  // namespace
+
+Elem::Elem(ElemKind kind_, Token::Type type_, const char* name_, int nameLength, DWORD flags_)
+    : kind(kind_), type(type_), flags(flags_ & ~kReserved), name(name_, nameLength) {}
+
+std::uintptr_t* Elem::Slot() const {
+  if (kind == ElemKind::Text || kind == ElemKind::Comment || kind == ElemKind::Document)
+    return nullptr;
+  return &static_cast<const Tag*>(this)->attrSlot_;
+}
+
+namespace {
+
+struct LayoutStore {
+  std::mutex lock;
+  std::unordered_map<const Elem*, std::array<DWORD, 4>> words;
+};
+
+LayoutStore& Layouts() {
+  static LayoutStore* store = new LayoutStore;  // lives as long as any element may
+  return *store;
+}
+
+}  // namespace
+
+DWORD Elem::GetLayout(int i) const {
+  if (i < 0 || i > 3 || !(flags & kHasLayout)) return 0;
+  LayoutStore& s = Layouts();
+  std::lock_guard<std::mutex> guard(s.lock);
+  auto it = s.words.find(this);
+  return it == s.words.end() ? 0 : it->second[static_cast<std::size_t>(i)];
+}
+
+void Elem::SetLayout(int i, DWORD value) {
+  if (i < 0 || i > 3) return;
+  LayoutStore& s = Layouts();
+  std::lock_guard<std::mutex> guard(s.lock);
+  auto& w = s.words[this];
+  if (!(flags & kHasLayout)) w = {0, 0, 0, 0};
+  w[static_cast<std::size_t>(i)] = value;
+  flags |= kHasLayout;
+}
+
+void* Elem::operator new(std::size_t size) { return halyard::tagsmith::AllocateElem(size); }
+
+void Elem::operator delete(void* p, std::size_t size) { halyard::tagsmith::FreeElem(p, size); }
 
 Elem::~Elem() {
   if (parent) parent->Unlink(this);
   DeleteChildren();
-  if (kind != ElemKind::Text) delete attrs;
+  if (flags & kHasLayout) {
+    LayoutStore& s = Layouts();
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.words.erase(this);
+  }
+}
+
+void Elem::DropAttributes() {
+  std::uintptr_t* slot = Slot();
+  if (!slot || !*slot) return;
+  if (IsPacked(*slot))
+    std::free(Packed(*slot));
+  else
+    delete reinterpret_cast<CMapStringToString*>(*slot);
+  *slot = 0;
+}
+
+CMapStringToString* Elem::Attributes() const {
+  std::uintptr_t* slot = Slot();
+  if (!slot || !*slot) return nullptr;
+  if (IsPacked(*slot)) {
+    PackedAttrs* p = Packed(*slot);
+    auto* map = new CMapStringToString(static_cast<int>(p->count));
+    ForEachPacked(p, [map](const char* key, const char* value) { map->SetAt(key, value); });
+    std::free(p);
+    *slot = reinterpret_cast<std::uintptr_t>(map);
+  }
+  return reinterpret_cast<CMapStringToString*>(*slot);
+}
+
+void Elem::SetAttributeList(const AttrRef* attrs, int n) {
+  std::uintptr_t* slot = Slot();
+  if (!slot) return;
+  DropAttributes();
+  if (n <= 0) return;
+  std::size_t bytes = sizeof(PackedAttrs);
+  for (int i = 0; i < n; ++i)
+    bytes += 8 + static_cast<std::size_t>(attrs[i].keyLength) + 1 +
+             static_cast<std::size_t>(attrs[i].valueLength) + 1;
+  auto* p = static_cast<PackedAttrs*>(std::malloc(bytes));
+  if (!p) AfxThrowMemoryException();
+  p->count = static_cast<DWORD>(n);
+  char* at = reinterpret_cast<char*>(p + 1);
+  for (int i = 0; i < n; ++i) {
+    DWORD kl = static_cast<DWORD>(attrs[i].keyLength),
+          vl = static_cast<DWORD>(attrs[i].valueLength);
+    std::memcpy(at, &kl, 4);
+    std::memcpy(at + 4, &vl, 4);
+    at += 8;
+    std::memcpy(at, attrs[i].key, kl);
+    at[kl] = 0;
+    at += kl + 1;
+    if (vl) std::memcpy(at, attrs[i].value, vl);
+    at[vl] = 0;
+    at += vl + 1;
+  }
+  *slot = reinterpret_cast<std::uintptr_t>(p) | 1u;
 }
 
 void Elem::LayOut(LayoutContext*) {}
 
 void Elem::Measure(LONG* width, LONG* height) {
-  if (width) *width = static_cast<LONG>(layout[0]);
-  if (height) *height = static_cast<LONG>(layout[1]);
+  if (width) *width = static_cast<LONG>(GetLayout(0));
+  if (height) *height = static_cast<LONG>(GetLayout(1));
 }
 
 void Elem::LayoutStep(LayoutContext*) {}
@@ -117,18 +248,31 @@ void Elem::DeleteChildren() {
 }
 
 void Elem::SetAttributes(CMapStringToString* map) {
-  if (kind == ElemKind::Text) return void(delete map);
-  if (attrs != map) delete attrs;
-  attrs = map;
-  if (attrs && attrs->IsEmpty()) {
-    delete attrs;
-    attrs = nullptr;
+  std::uintptr_t* slot = Slot();
+  if (!slot) return void(delete map);
+  if (map && !IsPacked(*slot) && reinterpret_cast<CMapStringToString*>(*slot) == map) return;
+  DropAttributes();
+  if (map && map->IsEmpty()) {
+    delete map;
+    map = nullptr;
   }
+  *slot = reinterpret_cast<std::uintptr_t>(map);
 }
 
 bool Elem::GetAttribute(const char* upperName, CString* value) const {
-  CMapStringToString* map = Attributes();
-  if (!map) return false;
+  std::uintptr_t* slot = Slot();
+  if (!slot || !*slot) return false;
+  if (IsPacked(*slot)) {
+    // The last pair with the name is the one the map would keep.
+    const char* found = nullptr;
+    ForEachPacked(Packed(*slot), [&](const char* key, const char* v) {
+      if (std::strcmp(key, upperName) == 0) found = v;
+    });
+    if (!found) return false;
+    if (value) *value = found;
+    return true;
+  }
+  CMapStringToString* map = reinterpret_cast<CMapStringToString*>(*slot);
   CString v;
   if (!map->Lookup(upperName, v)) return false;
   if (value) *value = v;

@@ -4,6 +4,9 @@
 // or text and its attribute map. A tree belongs to one thread at a time.
 #pragma once
 
+#include <cstdint>
+
+#include "elem_name.h"
 #include "kernel/win_types.h"
 #include "mfc/cstring.h"
 #include "token.h"
@@ -38,10 +41,14 @@ class Elem {
   // flags: bit 0 is the end-tag flag of tags and the space-before flag of text; bit 3 the
   // space-after flag of text. Bit 1 is cleared at construction.
   enum : DWORD { kEndTag = 1, kSpaceBefore = 1, kReserved = 2, kSpaceAfter = 8 };
+  // Internal: the element has layout words stored (see GetLayout).
+  enum : DWORD { kHasLayout = 0x40000000 };
 
-  Elem(ElemKind kind, Token::Type type, const char* name, int nameLength, DWORD flags);
   Elem(const Elem&) = delete;
   Elem& operator=(const Elem&) = delete;
+  // Elements come from the element pool (elem_pool.h).
+  static void* operator new(std::size_t size);
+  static void operator delete(void* p, std::size_t size);
 
   // The virtual operations, in slot order.
   virtual ~Elem();
@@ -75,13 +82,38 @@ class Elem {
 
   bool IsEnd() const { return (flags & kEndTag) != 0; }
   bool IsText() const { return kind == ElemKind::Text; }
-  // The attribute map of a tag (null for text, whose slot holds the text length instead).
-  CMapStringToString* Attributes() const { return kind == ElemKind::Text ? nullptr : attrs; }
-  // Takes ownership of a map (deleting one it held); an empty map is deleted and none kept.
+  // The attribute map of a tag, null when it has none (and for text, whose slot holds the
+  // text length instead). The tokenizers store attributes packed, in the order they were read;
+  // the map is built from them on the first call, by adding the pairs in that order, so it is
+  // the very map (entries and iteration order) that adding them at once would have given.
+  CMapStringToString* Attributes() const;
+  bool HasAttributes() const {
+    const std::uintptr_t* slot = Slot();
+    return slot && *slot != 0;
+  }
+  // Takes ownership of a map (dropping what it held); an empty map is deleted and none kept.
   void SetAttributes(CMapStringToString* map);
+  // One attribute as the tokenizers hand it over.
+  struct AttrRef {
+    const char* key;
+    int keyLength;
+    const char* value;
+    int valueLength;
+  };
+  // Stores attributes packed, to be added to the map in this order (a later pair with the same
+  // name replaces an earlier one). n of 0 leaves the element without attributes.
+  void SetAttributeList(const AttrRef* attrs, int n);
+  DWORD TextLength() const {
+    return kind == ElemKind::Text ? static_cast<DWORD>(name.GetLength()) : 0;
+  }
   // Looks an upper-case attribute name up; false when the element has no such attribute.
   bool GetAttribute(const char* upperName, CString* value) const;
   int ChildCount() const;
+
+  // The four words the page layout keeps for the element, 0 until set. Few elements ever get
+  // them, so they are kept aside rather than in every element.
+  DWORD GetLayout(int i) const;
+  void SetLayout(int i, DWORD value);
 
   Elem* parent = nullptr;
   Elem* firstChild = nullptr;
@@ -89,13 +121,17 @@ class Elem {
   Elem* cursor = nullptr;
   Elem* nextSibling = nullptr;
   Elem* prevSibling = nullptr;
-  DWORD layout[4] = {0, 0, 0, 0};  // the page layout's words
   ElemKind kind;
   Token::Type type;
-  CString name;  // upper-case tag name, the word of text, or the comment text
-  union {
-    CMapStringToString* attrs;  // tags: owned, may be null
-    DWORD textLength;           // text elements
-  };
   DWORD flags;
+  ElemName name;  // upper-case tag name, the word of text, or the comment text
+
+ protected:
+  Elem(ElemKind kind, Token::Type type, const char* name, int nameLength, DWORD flags);
+  // Tags drop their attributes when they go.
+  void DropAttributes();
+
+ private:
+  // The attribute slot: tags only (every kind but text, comment and the document root).
+  std::uintptr_t* Slot() const;
 };

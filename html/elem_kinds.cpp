@@ -1,11 +1,13 @@
 #include "elem_kinds.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
 
 #include "component_table.h"
+#include "mfc/cexception.h"
 #include "mfc/cmapstringtostring.h"
 #include "selector_node.h"
 
@@ -35,7 +37,7 @@ TextElem::TextElem(const char* text, int length, DWORD flags_)
 CString TextElem::TextForm() const {
   CString s;
   if (flags & kSpaceBefore) s += ' ';
-  s += name;
+  s += name.ToCString();
   if (flags & kSpaceAfter) s += ' ';
   return s;
 }
@@ -45,7 +47,7 @@ CommentElem::CommentElem(const char* text, int length)
 
 CString CommentElem::TextForm() const {
   CString s("<!-- ");
-  s += name;
+  s += name.ToCString();
   for (Elem* c = firstChild; c; c = c->nextSibling) s += c->GetText();
   s += " -->";
   return s;
@@ -65,10 +67,34 @@ Document::Document() : Elem(ElemKind::Document, Token::UNKNOWN, "", 0, 0) {}
 Tag::Tag(Token::Type type_, const char* name_, int nameLength, bool end, ElemKind kind_)
     : Elem(kind_, type_, name_, nameLength, end ? kEndTag : 0) {}
 
+Tag::~Tag() {
+  std::free(extra_);
+  DropAttributes();
+}
+
+CString Tag::GetExtra() const {
+  if (!extra_) return CString();
+  DWORD n;
+  std::memcpy(&n, extra_, 4);
+  return CString(extra_ + 4, static_cast<int>(n));
+}
+
+void Tag::SetExtra(const char* text, int length) {
+  std::free(extra_);
+  extra_ = nullptr;
+  if (!text || length <= 0) return;
+  extra_ = static_cast<char*>(std::malloc(static_cast<std::size_t>(length) + 5));
+  if (!extra_) AfxThrowMemoryException();
+  DWORD n = static_cast<DWORD>(length);
+  std::memcpy(extra_, &n, 4);
+  std::memcpy(extra_ + 4, text, static_cast<std::size_t>(length));
+  extra_[4 + length] = 0;
+}
+
 CString Tag::TextForm() const {
   CString s('<');
   if (IsEnd()) s += '/';
-  s += name;
+  s += name.ToCString();
   if (CMapStringToString* map = Attributes()) {
     CString key, value;
     for (POSITION pos = map->GetStartPosition(); pos;) {
@@ -206,8 +232,8 @@ void ComponentTag::Measure(LONG* width, LONG* height) {
       static_cast<LONG>(static_cast<std::uint32_t>(static_cast<std::int64_t>(r.right) - r.left));
   LONG h =
       static_cast<LONG>(static_cast<std::uint32_t>(static_cast<std::int64_t>(r.bottom) - r.top));
-  layout[0] = static_cast<DWORD>(w);
-  layout[1] = static_cast<DWORD>(h);
+  SetLayout(0, static_cast<DWORD>(w));
+  SetLayout(1, static_cast<DWORD>(h));
   if (width) *width = w;
   if (height) *height = h;
 }

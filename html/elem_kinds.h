@@ -16,7 +16,7 @@ class TextElem : public Elem {
   TextElem(const char* text, int length, DWORD flags);
   // The word, with a blank before or after it where the flags say white space stood.
   CString TextForm() const override;
-  CString GetText() const override { return name; }
+  CString GetText() const override { return name.ToCString(); }
 };
 
 class CommentElem : public Elem {
@@ -27,7 +27,7 @@ class CommentElem : public Elem {
   // Takes the comment elements that directly follow at the root's cursor (the further lines
   // of a comment of several lines) as children.
   void Finish(Elem* root) override;
-  CString GetText() const override { return name; }
+  CString GetText() const override { return name.ToCString(); }
 };
 
 // The root that receives the tokens: kind 4, type 0, empty name.
@@ -47,7 +47,16 @@ class Tag : public Elem {
   // (CAPTION 7, 38 and HR 2, IMG 5, else 0).
   int Alignment() const;
 
-  CString extra;  // tags from Parser2: the white space that stood before the tag
+  ~Tag() override;
+  friend class Elem;
+  // Tags from Parser2: the white space that stood before the tag (empty for Parser's).
+  CString GetExtra() const;
+  void SetExtra(const char* text, int length);
+
+ private:
+  char* extra_ = nullptr;  // a DWORD length, then the NUL-terminated text; null when empty
+  // 0, an owned CMapStringToString*, or (low bit set) an owned packed attribute list.
+  mutable std::uintptr_t attrSlot_ = 0;
 };
 
 class ImageTag : public Tag {
@@ -140,7 +149,7 @@ class ComponentTag : public Tag {
   // A start tag takes the top-level elements from the root's cursor onward as its children,
   // each getting its own end-of-input call, up to and including the next component end tag.
   void Finish(Elem* root) override;
-  // The POS rectangle, normalised: width and height, also kept in layout[0] and layout[1].
+  // The POS rectangle, normalised: width and height, also kept as layout words 0 and 1.
   void Measure(LONG* width, LONG* height) override;
 
   int number;

@@ -522,17 +522,11 @@ Elem* Parser::ParseTag() {
   if (g_logOn) Log("tag: %d '%s'\n", static_cast<int>(type), name);
   Elem* e = CreateElem(type, name, nameLen, end);
   if (!attrs_.empty()) {
-    for (const AttrSpan& a : attrs_) {
-      b[a.name + a.nameLen] = 0;
-      if (a.hasValue) b[a.value + a.valueLen] = 0;
-    }
-    auto* map = new CMapStringToString(static_cast<int>(attrs_.size()));
-    for (const AttrSpan& a : attrs_) {
-      const char* key = b + a.name;
-      const char* value = a.hasValue ? b + a.value : "";
-      map->SetAt(key, value);
-    }
-    e->SetAttributes(map);
+    refs_.clear();
+    for (const AttrSpan& a : attrs_)
+      refs_.push_back({b + a.name, static_cast<int>(a.nameLen), a.hasValue ? b + a.value : "",
+                       a.hasValue ? static_cast<int>(a.valueLen) : 0});
+    e->SetAttributeList(refs_.data(), static_cast<int>(refs_.size()));
   }
   root_->Append(e);
   return e;

@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "elem.h"
 #include "kernel/export.h"
 #include "kernel/win_types.h"
 #include "token.h"
 
-class Elem;
 class ScriptScanner;
 class SelectorNode;
 
@@ -121,6 +121,7 @@ class HALYARD_EXPORT Parser {
     bool hasValue;
   };
   std::vector<AttrSpan> attrs_;
+  std::vector<Elem::AttrRef> refs_;
 };
 
 namespace halyard::tagsmith {

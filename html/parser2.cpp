@@ -1,6 +1,7 @@
 #include "parser2.h"
 
 #include <string>
+#include <vector>
 
 #include "elem_kinds.h"
 #include "mfc/cmemfile.h"
@@ -21,6 +22,8 @@ void Parser2::Parse(const char* bytes, int length) {
   TokenReader reader(&file);
   TagToken tag;
   std::string upper;
+  std::vector<CString> keys;
+  std::vector<Elem::AttrRef> refs;
   for (;;) {
     int kind = reader.NextToken();
     if (kind == TokenReader::kEnd) break;
@@ -40,12 +43,22 @@ void Parser2::Parse(const char* bytes, int length) {
           if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
         Elem* e = CreateElem(tag.type, upper.data(), static_cast<int>(upper.size()), tag.end);
         if (!tag.attributes.IsEmpty()) {
-          auto* map = new CMapStringToString(tag.attributes.GetCount());
-          halyard::tagsmith::CopyMap(tag.attributes, *map);
-          e->SetAttributes(map);
+          // The element's map is a copy of the token's: its pairs added in the token map's
+          // iteration order.
+          keys.clear();
+          refs.clear();
+          CString key, value;
+          for (POSITION pos = tag.attributes.GetStartPosition(); pos;) {
+            tag.attributes.GetNextAssoc(pos, key, value);
+            keys.push_back(key);
+            keys.push_back(value);
+          }
+          for (std::size_t i = 0; i < keys.size(); i += 2)
+            refs.push_back({keys[i], keys[i].GetLength(), keys[i + 1], keys[i + 1].GetLength()});
+          e->SetAttributeList(refs.data(), static_cast<int>(refs.size()));
         }
-        static_cast<Tag*>(e)->extra =
-            CString(reader.Space().data(), static_cast<int>(reader.Space().size()));
+        static_cast<Tag*>(e)->SetExtra(reader.Space().data(),
+                                       static_cast<int>(reader.Space().size()));
         root_->Append(e);
         break;
       }

@@ -59,6 +59,27 @@ int TokenReader::TakeTag(int kind) {
 int TokenReader::NextToken() {
   token_.clear();
   for (;;) {
+    // Runs of ordinary characters are taken from the read buffer at once.
+    if (pos_ < lim_ && (state_ == kTextState || state_ == kTagState || state_ == kQuoteState)) {
+      const char* b = buf_ + pos_;
+      const char* e = buf_ + lim_;
+      const char* q = b;
+      if (state_ == kTextState) {
+        while (q < e && !IsWhite(*q) && *q != '<') ++q;
+        if (q > b && word_.empty()) StartToken();
+      } else if (state_ == kTagState) {
+        while (q < e && *q != '>' && *q != '<' && *q != '"' && *q != '\'' && *q != '-' &&
+               *q != '\n')
+          ++q;
+      } else {
+        while (q < e && *q != quote_ && *q != '>' && *q != '\n') ++q;
+      }
+      if (q > b) {
+        word_.append(b, static_cast<std::size_t>(q - b));
+        pos_ += static_cast<std::size_t>(q - b);
+        continue;
+      }
+    }
     int ch = Get();
     if (ch < 0) {
       if (state_ == kTextState && !word_.empty()) return TakeWord();
@@ -149,6 +170,7 @@ int TokenReader::NextToken() {
 }
 
 void TokenReader::DecodeEntities(std::string& s) {
+  if (s.find('&') == std::string::npos) return;
   const std::size_t n = s.size();
   std::size_t out = 0, i = 0;
   while (i < n) {

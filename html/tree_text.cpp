@@ -31,7 +31,7 @@ void DumpOne(const Elem* e, int depth, std::string& out) {
   out += ' ';
   out += std::to_string(static_cast<int>(e->type));
   out += ' ';
-  AppendCString(out, e->name);
+  AppendQuoted(out, e->name.data(), static_cast<std::size_t>(e->name.GetLength()));
   if (e->kind == ElemKind::Component) {
     out += " #";
     out += std::to_string(static_cast<const ComponentTag*>(e)->number);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "elem_kinds.h"
 #include "mfc/cmapstringtostring.h"
@@ -105,13 +106,13 @@ TEST(ElemFactory, BuildsTheClassForEachType) {
     EXPECT_EQ(e->name, c.name) << c.name;  // lists keep their own names
     EXPECT_TRUE(e->IsEnd());
     EXPECT_EQ(e->flags & Elem::kReserved, 0u);
-    for (DWORD w : e->layout) EXPECT_EQ(w, 0u);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(e->GetLayout(i), 0u);
   }
   std::unique_ptr<Elem> mark(CreateElem(Token::LFCHAR, "_LFCHAR", 7, false));
   EXPECT_EQ(mark->kind, ElemKind::Tag);
   std::unique_ptr<Elem> text(CreateElem(Token::TEXT, "word", 4, false));
   EXPECT_EQ(text->kind, ElemKind::Text);
-  EXPECT_EQ(text->textLength, 4u);
+  EXPECT_EQ(text->TextLength(), 4u);
   EXPECT_EQ(text->Attributes(), nullptr);
 }
 
@@ -186,7 +187,9 @@ TEST(Components, GatherTheirContentAndMeasureTheirPosition) {
   comp->Measure(&w, &h);
   EXPECT_EQ(w, 100);
   EXPECT_EQ(h, 50);
-  EXPECT_EQ(comp->layout[0], 100u);
+  EXPECT_EQ(comp->GetLayout(0), 100u);
+  EXPECT_EQ(comp->GetLayout(1), 50u);
+  EXPECT_EQ(comp->GetLayout(2), 0u);
 
   // Normalised, and 0 by 0 without POS; an unknown name has number 0.
   doc = Read("<Q-LINE POS=110,70,10,20></Q-LINE><Q-BOGUS>");
@@ -251,6 +254,74 @@ TEST(TextForms, TagsAndCommentsAreWrittenBack) {
   // Values are written as stored, nothing escaped.
   doc = Read("<img alt='say \"hi\"' src=a&amp;b>");
   EXPECT_EQ(doc->firstChild->TextForm(), "<IMG SRC=\"a&b\" ALT=\"say \"hi\"\">");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ElemAttributes, PackedListGivesTheSameMapAsAddingThePairsInOrder) {
+  const char* pairs[][2] = {{"HREF", "a"}, {"NAME", "n"}, {"TITLE", "t"}, {"HREF", "b"},
+                            {"CLASS", ""}, {"ID", "i"},   {"STYLE", "s"}, {"ALT", "x"}};
+  std::vector<Elem::AttrRef> refs;
+  CMapStringToString direct;
+  for (auto& p : pairs) {
+    refs.push_back(
+        {p[0], static_cast<int>(std::strlen(p[0])), p[1], static_cast<int>(std::strlen(p[1]))});
+    direct.SetAt(p[0], p[1]);
+  }
+  Tag tag(Token::A, "A", 1, false);
+  tag.SetAttributeList(refs.data(), static_cast<int>(refs.size()));
+  CString v;
+  ASSERT_TRUE(tag.GetAttribute("HREF", &v));  // read before the map is built
+  EXPECT_EQ(v, "b");
+  EXPECT_FALSE(tag.GetAttribute("SRC", &v));
+  CMapStringToString* map = tag.Attributes();
+  ASSERT_NE(map, nullptr);
+  EXPECT_EQ(map, tag.Attributes());
+  ASSERT_EQ(map->GetCount(), direct.GetCount());
+  POSITION a = map->GetStartPosition(), b = direct.GetStartPosition();
+  CString ka, va, kb, vb;
+  while (a && b) {
+    map->GetNextAssoc(a, ka, va);
+    direct.GetNextAssoc(b, kb, vb);
+    EXPECT_EQ(ka, kb);
+    EXPECT_EQ(va, vb);
+  }
+  EXPECT_EQ(a, b);
+  ASSERT_TRUE(tag.GetAttribute("HREF", &v));
+  EXPECT_EQ(v, "b");
+  tag.SetAttributeList(nullptr, 0);
+  EXPECT_EQ(tag.Attributes(), nullptr);
+  EXPECT_FALSE(tag.HasAttributes());
+}
+
+TEST(ElemName, ShortAndLongTextsKeepEveryByte) {
+  std::string longText(300, 'x');
+  longText[100] = '\0';
+  ElemName shortName("ab\0c", 4), longName(longText.data(), 300), copy(longName);
+  EXPECT_EQ(shortName.GetLength(), 4);
+  EXPECT_EQ(std::string(shortName.data(), 4), std::string("ab\0c", 4));
+  EXPECT_EQ(copy.GetLength(), 300);
+  EXPECT_EQ(std::string(copy.data(), 300), longText);
+  copy = shortName;
+  EXPECT_EQ(copy.GetLength(), 4);
+  copy = "fourteen chars";
+  EXPECT_EQ(copy, "fourteen chars");
+  copy = "fifteen chars!!";
+  EXPECT_EQ(copy, "fifteen chars!!");
+  EXPECT_EQ(copy.ToCString().GetLength(), 15);
+  EXPECT_EQ(copy.data()[15], '\0');
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ElemSize, ElementsStaySmall) {
+  // A page has about one element per ten bytes; the tree must stay within twelve times the page.
+  EXPECT_LE(sizeof(TextElem), 80u);
+  EXPECT_LE(sizeof(Tag), 96u);
 }
 
 }  // namespace

@@ -125,8 +125,8 @@ TEST(Parser2, BuildsTheTreeWithSpaceBeforeTags) {
             "  component 119 \"Q-TEXT\" #6 end\n"
             "tag 8 \"B\"\n");
   Elem* li = doc.firstChild->nextSibling;
-  EXPECT_EQ(static_cast<Tag*>(li)->extra, "  ");
-  EXPECT_EQ(static_cast<Tag*>(doc.firstChild)->extra, "");
+  EXPECT_EQ(static_cast<Tag*>(li)->GetExtra(), "  ");
+  EXPECT_EQ(static_cast<Tag*>(doc.firstChild)->GetExtra(), "");
 }
 
 // Parser and Parser2 build the same elements where both read the page the same way: no

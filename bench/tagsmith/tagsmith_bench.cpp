@@ -1,0 +1,225 @@
+// Parser and Parser2 on whole documents with the tree built, against `tidy -q` on the same
+// files. The corpus is every *.html file below the folder named by TAGSMITH_BENCH_CORPUS (the
+// HTML documentation that Debian packages install will do); without it, the test page of the
+// library's own tests. Memory: the heap the tree of each document holds, against its size.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "elem_kinds.h"
+#include "parser.h"
+#include "parser2.h"
+
+namespace {
+
+struct Page {
+  std::string path;
+  std::string text;
+};
+
+const std::vector<Page>& Corpus() {
+  static const std::vector<Page> pages = [] {
+    std::vector<Page> out;
+    const char* dir = std::getenv("TAGSMITH_BENCH_CORPUS");
+    std::vector<std::string> files;
+    if (dir && *dir) {
+      std::error_code ec;
+      for (auto it = std::filesystem::recursive_directory_iterator(dir, ec);
+           it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        if (ec) break;
+        if (it->is_regular_file(ec) && it->path().extension() == ".html")
+          files.push_back(it->path().string());
+      }
+      std::sort(files.begin(), files.end());
+    } else {
+      files.push_back(std::string(HALYARD_SOURCE_DIR) + "/html/tests/data/sample.html");
+    }
+    for (const std::string& f : files) {
+      std::ifstream in(f, std::ios::binary);
+      std::stringstream ss;
+      ss << in.rdbuf();
+      if (!ss.str().empty()) out.push_back({f, ss.str()});
+    }
+    return out;
+  }();
+  return pages;
+}
+
+std::size_t CorpusBytes() {
+  std::size_t n = 0;
+  for (const Page& p : Corpus()) n += p.text.size();
+  return n;
+}
+
+template <typename P>
+void ParseWhole(const std::string& text, Document& doc) {
+  P parser;
+  parser.SetDocument(&doc);
+  parser.Parse(text.data(), static_cast<int>(text.size()));
+  parser.End();
+}
+
+// Every page tokenized with its tree built; the trees are deleted outside the timing.
+template <typename P>
+void BM_Tokenize(benchmark::State& state) {
+  const auto& pages = Corpus();
+  std::vector<std::unique_ptr<Document>> trees;
+  trees.reserve(pages.size());
+  for (auto _ : state) {
+    for (const Page& p : pages) {
+      trees.push_back(std::make_unique<Document>());
+      ParseWhole<P>(p.text, *trees.back());
+    }
+    state.PauseTiming();
+    trees.clear();
+    state.ResumeTiming();
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * CorpusBytes()));
+  state.counters["files"] = static_cast<double>(pages.size());
+}
+BENCHMARK_TEMPLATE(BM_Tokenize, Parser)
+    ->Name("Parser/whole_documents")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_Tokenize, Parser2)
+    ->Name("Parser2/whole_documents")
+    ->Unit(benchmark::kMillisecond);
+
+// Parser fed in pieces of 4096 bytes, as a caller reading a file would.
+void BM_ParserPieces(benchmark::State& state) {
+  const auto& pages = Corpus();
+  std::vector<std::unique_ptr<Document>> trees;
+  for (auto _ : state) {
+    for (const Page& p : pages) {
+      trees.push_back(std::make_unique<Document>());
+      Parser parser;
+      parser.SetDocument(trees.back().get());
+      for (std::size_t at = 0; at < p.text.size(); at += 4096)
+        parser.Parse(p.text.data() + at,
+                     static_cast<int>(std::min<std::size_t>(4096, p.text.size() - at)));
+      parser.End();
+    }
+    state.PauseTiming();
+    trees.clear();
+    state.ResumeTiming();
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * CorpusBytes()));
+}
+BENCHMARK(BM_ParserPieces)->Name("Parser/pieces_of_4096")->Unit(benchmark::kMillisecond);
+
+std::size_t HeapInUse() {
+  struct mallinfo2 mi = mallinfo2();
+  return mi.uordblks + mi.hblkhd;
+}
+
+long PeakRssKb() {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+  return 0;
+}
+
+// Run in a fresh process (this program with --tagsmith-measure): tokenizes one page and prints
+// the heap its tree holds and how much the peak resident size grew, in bytes.
+int MeasureOne(const char* path, bool reader) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  std::string text = ss.str();
+  long rssBefore = PeakRssKb();
+  std::size_t before = HeapInUse();
+  Document doc;
+  if (reader)
+    ParseWhole<Parser2>(text, doc);
+  else
+    ParseWhole<Parser>(text, doc);
+  std::size_t heap = HeapInUse() - before;
+  long rss = (PeakRssKb() - rssBefore) * 1024;
+  std::printf("%zu %ld\n", heap, rss);
+  return 0;
+}
+
+// The memory a page's tree takes against the page's size, each page measured in a process of
+// its own: the largest ratio over the pages of at least 64 KB (heap and peak resident size),
+// and the ratio over those pages together.
+template <bool kReader>
+void BM_TreeMemory(benchmark::State& state) {
+  const auto& pages = Corpus();
+  double worstHeap = 0, worstRss = 0, heapTotal = 0, bytes = 0;
+  for (auto _ : state) {
+    for (const Page& p : pages) {
+      if (p.text.size() < 65536) continue;
+      std::string cmd = "/proc/" + std::to_string(getpid()) + "/exe --tagsmith-measure '" + p.path +
+                        "' " + (kReader ? "reader" : "parser");
+      FILE* f = popen(cmd.c_str(), "r");
+      if (!f) continue;
+      double heap = 0, rss = 0;
+      if (std::fscanf(f, "%lf %lf", &heap, &rss) != 2) heap = rss = 0;
+      pclose(f);
+      double size = static_cast<double>(p.text.size());
+      worstHeap = std::max(worstHeap, heap / size);
+      worstRss = std::max(worstRss, rss / size);
+      heapTotal += heap;
+      bytes += size;
+    }
+  }
+  state.counters["worst_heap_ratio"] = worstHeap;
+  state.counters["worst_peak_rss_ratio"] = worstRss;
+  state.counters["heap_ratio_64k_pages"] = bytes ? heapTotal / bytes : 0;
+}
+BENCHMARK_TEMPLATE(BM_TreeMemory, false)
+    ->Name("Parser/tree_memory")
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_TreeMemory, true)
+    ->Name("Parser2/tree_memory")
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// tidy -q on every page of the corpus, one process per page as it is used; its output and
+// messages are discarded.
+void BM_Tidy(benchmark::State& state) {
+  const auto& pages = Corpus();
+  for (auto _ : state) {
+    auto start = std::chrono::steady_clock::now();
+    for (const Page& p : pages) {
+      std::string cmd = "tidy -q '" + p.path + "' >/dev/null 2>&1";
+      int rc = std::system(cmd.c_str());
+      if (rc == -1 || (WIFEXITED(rc) && WEXITSTATUS(rc) == 127)) {
+        state.SkipWithError("tidy is not installed");
+        return;
+      }
+    }
+    auto end = std::chrono::steady_clock::now();
+    state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * CorpusBytes()));
+}
+BENCHMARK(BM_Tidy)
+    ->Name("tidy_q/whole_documents")
+    ->UseManualTime()
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--tagsmith-measure")
+    return MeasureOne(argv[2], std::string(argv[3]) == "reader");
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

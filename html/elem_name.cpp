@@ -1,0 +1,24 @@
+#include "elem_name.h"
+
+#include <cstdlib>
+#include <new>
+#include <ostream>
+
+void ElemName::InitHeap(const char* p, int n) {
+  char* q = static_cast<char*>(std::malloc(static_cast<std::size_t>(n) + 1));
+  if (!q) throw std::bad_alloc();
+  std::memcpy(q, p, static_cast<std::size_t>(n));
+  q[n] = 0;
+  u_.heap.ptr = q;
+  u_.heap.len = static_cast<DWORD>(n);
+  std::memset(u_.heap.pad, 0, sizeof u_.heap.pad);
+}
+
+void ElemName::Release() {
+  if (!IsInline()) std::free(u_.heap.ptr);
+  SetInline(0);
+}
+
+std::ostream& operator<<(std::ostream& os, const ElemName& n) {
+  return os.write(n.data(), n.GetLength());
+}
