@@ -42,9 +42,18 @@ void ForEachInterface(ITypeInfo* info, Each each) {
   }
 }
 
-void WriteMemberBodies(StubFile& out, ITypeInfo* info) {
-  PropertyList props;
-  CollectProperties(info, &props);
+const MemberCache::Members& Collect(ITypeInfo* info, MemberCache* cache,
+                                    MemberCache::Members* local) {
+  if (cache) return cache->Get(info);
+  CollectProperties(info, &local->props);
+  CollectMethods(info, true, &local->methods);
+  return *local;
+}
+
+void WriteMemberBodies(StubFile& out, ITypeInfo* info, MemberCache* cache) {
+  MemberCache::Members local;
+  const MemberCache::Members& members = Collect(info, cache, &local);
+  const PropertyList& props = members.props;
   out.Printf("   // properties\n");
   for (const PropertyInfo& p : props.properties) {
     std::string type = JavaPropertyType(p.type, p.flags, props.interfaces);
@@ -55,9 +64,7 @@ void WriteMemberBodies(StubFile& out, ITypeInfo* info) {
       out.Printf("    public void set%s(%s %s) {}\n", p.name.c_str(), type.c_str(), p.name.c_str());
   }
   out.Printf("   // methods\n");
-  std::vector<MethodInfo> methods;
-  CollectMethods(info, true, &methods);
-  for (const MethodInfo& m : methods) {
+  for (const MethodInfo& m : members.methods) {
     out.Printf("    public %s %s(", JavaMemberType(m.result).c_str(), m.name.c_str());
     WriteParams(out, m);
     const char* value = JavaDefaultValue(m.result);
@@ -66,10 +73,11 @@ void WriteMemberBodies(StubFile& out, ITypeInfo* info) {
   }
 }
 
-using TypeWriter = HRESULT (*)(StubFile&, ITypeInfo*, const std::string&);
+using TypeWriter = HRESULT (*)(StubFile&, ITypeInfo*, const std::string&, MemberCache*);
 
 HRESULT Walk(ITypeLib* lib, IStream* stream, TypeWriter classWriter) {
   StubFile out(stream);
+  MemberCache cache;
   UINT count = lib->GetTypeInfoCount();
   for (UINT i = 0; i < count; ++i) {
     TYPEKIND kind;
@@ -86,10 +94,10 @@ HRESULT Walk(ITypeLib* lib, IStream* stream, TypeWriter classWriter) {
         break;
       case TKIND_INTERFACE:
       case TKIND_DISPATCH:
-        WriteAbstractInterface(out, info.Get(), name);
+        WriteAbstractInterface(out, info.Get(), name, &cache);
         break;
       case TKIND_COCLASS:
-        classWriter(out, info.Get(), name);
+        classWriter(out, info.Get(), name, &cache);
         break;
       default:
         break;
@@ -155,10 +163,12 @@ HRESULT WriteEnumInterface(StubFile& out, ITypeInfo* info, const std::string& na
   return S_OK;
 }
 
-HRESULT WriteAbstractInterface(StubFile& out, ITypeInfo* info, const std::string& name) {
+HRESULT WriteAbstractInterface(StubFile& out, ITypeInfo* info, const std::string& name,
+                               MemberCache* cache) {
   out.Printf("public interface %s \n{\n", name.c_str());
-  PropertyList props;
-  CollectProperties(info, &props);
+  MemberCache::Members local;
+  const MemberCache::Members& members = Collect(info, cache, &local);
+  const PropertyList& props = members.props;
   out.Printf("   // properties\n");
   for (const PropertyInfo& p : props.properties) {
     std::string type = JavaPropertyType(p.type, p.flags, props.interfaces);
@@ -169,8 +179,7 @@ HRESULT WriteAbstractInterface(StubFile& out, ITypeInfo* info, const std::string
                  p.name.c_str());
   }
   out.Printf("   // methods\n");
-  std::vector<MethodInfo> methods;
-  CollectMethods(info, true, &methods);
+  const std::vector<MethodInfo>& methods = members.methods;
   for (const MethodInfo& m : methods) {
     out.Printf("    public abstract %s %s(", JavaMemberType(m.result).c_str(), m.name.c_str());
     WriteParams(out, m);
@@ -181,7 +190,7 @@ HRESULT WriteAbstractInterface(StubFile& out, ITypeInfo* info, const std::string
 }
 
 // A class whose interface list cannot be read to its end still gets its closing lines.
-HRESULT WriteClassShell(StubFile& out, ITypeInfo* info, const std::string& name) {
+HRESULT WriteClassShell(StubFile& out, ITypeInfo* info, const std::string& name, MemberCache*) {
   out.Printf("public class %s extends Object\n", name.c_str());
   ForEachInterface(info, [&](ITypeInfo*, const std::string& iface) {
     out.Printf("                /*implements %s*/\n", iface.c_str());
@@ -190,15 +199,39 @@ HRESULT WriteClassShell(StubFile& out, ITypeInfo* info, const std::string& name)
   return S_OK;
 }
 
-HRESULT WriteImplementationClass(StubFile& out, ITypeInfo* info, const std::string& name) {
+HRESULT WriteImplementationClass(StubFile& out, ITypeInfo* info, const std::string& name,
+                                 MemberCache* cache) {
   out.Printf("class %s extends Object\n", name.c_str());
   out.Printf("{\n");
   ForEachInterface(info, [&](ITypeInfo* iface, const std::string& ifaceName) {
     out.Printf("                /*implements %s*/\n", ifaceName.c_str());
-    WriteMemberBodies(out, iface);
+    WriteMemberBodies(out, iface, cache);
   });
   out.Printf("}\n\n");
   return S_OK;
+}
+
+const MemberCache::Members& MemberCache::Get(ITypeInfo* info) {
+  ComPtr<ITypeLib> lib;
+  UINT index = 0;
+  TYPEATTR* attr = nullptr;
+  int kind = -1;
+  if (SUCCEEDED(info->GetTypeAttr(&attr))) {
+    kind = attr->typekind;
+    info->ReleaseTypeAttr(attr);
+  }
+  if (kind < 0 || FAILED(info->GetContainingTypeLib(lib.Put(), &index))) {
+    CollectProperties(info, &uncached_.props);
+    CollectMethods(info, true, &uncached_.methods);
+    return uncached_;
+  }
+  auto key = std::make_tuple(lib.Get(), index, kind);
+  auto it = byType_.find(key);
+  if (it != byType_.end()) return it->second;
+  Members& m = byType_[key];
+  CollectProperties(info, &m.props);
+  CollectMethods(info, true, &m.methods);
+  return m;
 }
 
 HRESULT WriteInterfaceStubs(ITypeLib* lib, IStream* stream) {

@@ -44,10 +44,21 @@ constexpr DWORD kVtableFace = 2;
 
 // Everything one handed-out description points into, freed together on release.
 struct DescBlock {
-  std::list<TYPEDESC> types;  // lists: addresses stay put, and nothing is allocated for none
+  // Type nodes in chunks that stay put (and stay allocated when the block is reused).
+  static constexpr std::size_t kChunk = 8;
+  std::vector<std::unique_ptr<TYPEDESC[]>> typeChunks;
+  std::size_t typesUsed = 0;
+  TYPEDESC* NewType() {
+    if (typesUsed == typeChunks.size() * kChunk)
+      typeChunks.push_back(std::make_unique<TYPEDESC[]>(kChunk));
+    TYPEDESC* t = &typeChunks[typesUsed / kChunk][typesUsed % kChunk];
+    ++typesUsed;
+    *t = TYPEDESC{};
+    return t;
+  }
   std::vector<std::unique_ptr<BYTE[]>> arrays;
   std::vector<ELEMDESC> params;
-  std::list<PARAMDESCEX> defaults;
+  std::list<PARAMDESCEX> defaults;  // addresses stay put
   VARIANT value{};
   TYPEATTR attr{};
   FUNCDESC func{};
@@ -56,7 +67,7 @@ struct DescBlock {
   // Empties the block for reuse; the containers keep their memory.
   void Reset() {
     FreeValues();
-    types.clear();
+    typesUsed = 0;
     arrays.clear();
     params.clear();
     defaults.clear();
@@ -402,8 +413,7 @@ void TypeInfoImpl::FillType(int node, TYPEDESC* out, DescBlock& block, int depth
     case VT_PTR:
     case VT_SAFEARRAY:
       if (d.child < 0) break;
-      block.types.emplace_back();
-      out->lptdesc = &block.types.back();
+      out->lptdesc = block.NewType();
       FillType(d.child, out->lptdesc, block, depth + 1);
       break;
     case VT_USERDEFINED:
