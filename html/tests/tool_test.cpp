@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -14,8 +16,11 @@ struct ToolResult {
 
 // Runs the tagsmith tool with the arguments (a shell fragment), feeding input on stdin.
 ToolResult Tool(const std::string& args, const std::string& input = "") {
-  std::string dir = ::testing::TempDir();
-  std::string in = dir + "tagsmith_tool_in.html";
+  // A file of its own: CTest runs the tool tests as parallel processes.
+  std::string in = ::testing::TempDir() + "tagsmith_tool_in_XXXXXX";
+  int fd = mkstemp(in.data());
+  if (fd < 0) return {-1, ""};
+  close(fd);
   {
     std::ofstream f(in, std::ios::binary);
     f << input;
@@ -24,12 +29,16 @@ ToolResult Tool(const std::string& args, const std::string& input = "") {
       std::string(HALYARD_BINARY_DIR) + "/bin/tagsmith " + args + " < '" + in + "' 2>/dev/null";
   ToolResult r{-1, ""};
   FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
+  if (!p) {
+    std::remove(in.c_str());
+    return r;
+  }
   char buf[4096];
   std::size_t n;
   while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
   int status = pclose(p);
   r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::remove(in.c_str());
   return r;
 }
 
