@@ -550,5 +550,29 @@ TEST(TypeLibLoad, ControlFilesCarryTheirLibraryAsAResource) {
   }
 }
 
+TEST(TypeLibReader, DefaultValuesOfParameters) {
+  ComPtr<ITypeLib> lib = Load("oddities.tlb");
+  ComPtr<ITypeInfo> odd = Find(lib.Get(), "IOdd");
+  Func f(odd.Get(), 0);
+  EXPECT_EQ(MemberName(odd.Get(), f->memid), "Defaults");
+  ASSERT_EQ(f->cParams, 4);
+  const ELEMDESC* p = f->lprgelemdescParam;
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(p[i].paramdesc.wParamFlags, PARAMFLAG_FIN | PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT);
+    ASSERT_NE(p[i].paramdesc.pparamdescex, nullptr) << i;
+  }
+  const VARIANT& few = p[0].paramdesc.pparamdescex->varDefaultValue;
+  EXPECT_EQ(few.vt, VT_I4);
+  EXPECT_EQ(few.lVal, 5);
+  const VARIANT& big = p[1].paramdesc.pparamdescex->varDefaultValue;
+  EXPECT_EQ(big.vt, VT_I4);
+  EXPECT_EQ(big.lVal, -1000000000);
+  const VARIANT& text = p[2].paramdesc.pparamdescex->varDefaultValue;
+  ASSERT_EQ(text.vt, VT_BSTR);
+  EXPECT_EQ(halyard::ole::AnsiFromBstr(text.bstrVal), "hi");
+  EXPECT_EQ(p[3].paramdesc.wParamFlags, PARAMFLAG_FIN | PARAMFLAG_FOPT);
+  EXPECT_EQ(p[3].paramdesc.pparamdescex, nullptr);
+}
+
 }  // namespace
 }  // namespace quarb::test
