@@ -574,5 +574,35 @@ TEST(TypeLibReader, DefaultValuesOfParameters) {
   EXPECT_EQ(p[3].paramdesc.pparamdescex, nullptr);
 }
 
+TEST(TypeLibReader, TypeInformationKeepsItsLibraryAlive) {
+  ComPtr<ITypeInfo> caption;
+  {
+    ComPtr<ITypeLib> lib = Load("gadgets.tlb");
+    caption = Find(lib.Get(), "ICaption");
+    void* same = nullptr;
+    ASSERT_EQ(lib->QueryInterface(IID_ITypeLib, &same), S_OK);
+    EXPECT_EQ(same, lib.Get());
+    lib->Release();
+    EXPECT_EQ(lib->QueryInterface(IID_ITypeInfo, &same), E_NOINTERFACE);
+    EXPECT_EQ(same, nullptr);
+  }
+  // The caller's library reference is gone; the type information still reads.
+  EXPECT_EQ(NameOf(caption.Get()), "ICaption");
+  ComPtr<ITypeLib> owner;
+  ASSERT_EQ(caption->GetContainingTypeLib(owner.Put(), nullptr), S_OK);
+  EXPECT_EQ(owner->GetTypeInfoCount(), 13u);
+  void* unknown = nullptr;
+  ASSERT_EQ(caption->QueryInterface(IID_IUnknown, &unknown), S_OK);
+  EXPECT_EQ(unknown, static_cast<void*>(caption.Get()));
+  caption->Release();
+  // Descriptions released twice or never handed out are ignored.
+  FUNCDESC* f = nullptr;
+  ASSERT_EQ(caption->GetFuncDesc(0, &f), S_OK);
+  caption->ReleaseFuncDesc(f);
+  caption->ReleaseFuncDesc(f);
+  TYPEATTR* leftOver = nullptr;
+  ASSERT_EQ(caption->GetTypeAttr(&leftOver), S_OK);  // freed with the object
+}
+
 }  // namespace
 }  // namespace quarb::test
