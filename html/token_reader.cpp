@@ -201,9 +201,10 @@ void TokenReader::DecodeEntities(std::string& s) {
   s.resize(out);
 }
 
-int TokenReader::ParseTag(const std::string& text, TagToken& tag) {
-  tag.Clear();
-  const char* b = text.data();
+int TokenReader::ScanTag(std::string& text, ScannedTag& tag) {
+  tag.end = false;
+  tag.attrs.clear();
+  char* b = text.data();
   const std::size_t n = text.size();
   std::size_t i = 0;
   while (i < n && IsWhite(b[i])) ++i;
@@ -214,19 +215,15 @@ int TokenReader::ParseTag(const std::string& text, TagToken& tag) {
     tag.end = b[nameStart] == '/';
     ++nameStart;
   }
+  tag.name = nameStart;
+  tag.nameLength = nameEnd - nameStart;
   if (nameStart == nameEnd) return 0;
-  tag.name = CString(b + nameStart, static_cast<int>(nameEnd - nameStart));
-  std::string upper(b + nameStart, nameEnd - nameStart);
-  Upper(upper);
-  tag.type = TagTypeTable::LookupWithoutJsb(upper.data(), upper.size());
-
-  std::string spelling, key, value;
   while (i < n) {
     while (i < n && IsWhite(b[i])) ++i;
     if (i == n) break;
     std::size_t an = i;
     while (i < n && !IsWhite(b[i]) && b[i] != '=') ++i;
-    spelling.assign(b + an, i - an);
+    std::size_t anLen = i - an;
     while (i < n && IsWhite(b[i])) ++i;
     if (i == n || b[i] != '=') continue;  // a name without a value is not kept
     ++i;
@@ -234,19 +231,44 @@ int TokenReader::ParseTag(const std::string& text, TagToken& tag) {
       while (i < n && IsWhite(b[i])) ++i;
       if (i == n || (b[i] != '"' && b[i] != '\'')) continue;  // nor one whose value is missing
     }
+    std::size_t v, vLen;
     if (b[i] == '"' || b[i] == '\'') {
       char quote = b[i++];
-      std::size_t v = i;
-      while (i < n && b[i] != quote) ++i;
-      value.assign(b + v, i - v);
-      for (char& ch : value)
-        if (ch == '\r' || ch == '\n') ch = ' ';
+      v = i;
+      while (i < n && b[i] != quote) {
+        if (b[i] == '\r' || b[i] == '\n') b[i] = ' ';
+        ++i;
+      }
+      vLen = i - v;
       if (i < n) ++i;
     } else {
-      std::size_t v = i;
+      v = i;
       while (i < n && !IsWhite(b[i])) ++i;
-      value.assign(b + v, i - v);
+      vLen = i - v;
     }
+    tag.attrs.push_back({an, anLen, v, vLen});
+  }
+  return 1;
+}
+
+int TokenReader::ParseTag(const std::string& text, TagToken& tag) {
+  tag.Clear();
+  std::string copy(text);
+  ScannedTag scanned;
+  if (!ScanTag(copy, scanned)) {
+    tag.end = scanned.end;
+    return 0;
+  }
+  const char* b = copy.data();
+  tag.end = scanned.end;
+  tag.name = CString(b + scanned.name, static_cast<int>(scanned.nameLength));
+  std::string upper(b + scanned.name, scanned.nameLength);
+  Upper(upper);
+  tag.type = TagTypeTable::LookupWithoutJsb(upper.data(), upper.size());
+  std::string spelling, key, value;
+  for (const ScannedTag::Attr& a : scanned.attrs) {
+    spelling.assign(b + a.name, a.nameLength);
+    value.assign(b + a.value, a.valueLength);
     key = spelling;
     Upper(key);
     tag.attributes.SetAt(key.c_str(), value.c_str());

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "kernel/export.h"
 #include "kernel/win_types.h"
@@ -39,6 +40,18 @@ class HALYARD_EXPORT TokenReader {
   static void DecodeEntities(std::string& text);
 
   LONG GetLine() const { return line_; }
+
+  // What ParseTag reads from a tag's text, as positions in the text; ScanTag turns line ends
+  // inside quoted values into blanks in place. 0 when the tag has no name.
+  struct ScannedTag {
+    struct Attr {
+      std::size_t name, nameLength, value, valueLength;
+    };
+    bool end = false;
+    std::size_t name = 0, nameLength = 0;
+    std::vector<Attr> attrs;  // in source order, duplicates included
+  };
+  static int ScanTag(std::string& text, ScannedTag& tag);
 
  private:
   enum State { kTextState, kTagState, kQuoteState, kSpaceState, kCommentState, kEndState };

@@ -169,3 +169,45 @@ TEST(Parser2, AgreesWithParserOnPlainPages) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<std::pair<std::string, std::string>> Pairs(const CMapStringToString& m) {
+  std::vector<std::pair<std::string, std::string>> out;
+  CString k, v;
+  for (POSITION pos = m.GetStartPosition(); pos;) {
+    m.GetNextAssoc(pos, k, v);
+    out.emplace_back(static_cast<const char*>(k), static_cast<const char*>(v));
+  }
+  return out;
+}
+
+TEST(Parser2, ElementMapIsACopyOfTheTokensMap) {
+  // Many attributes, repeated names and names that share buckets: the element's map must
+  // iterate exactly as a copy of the token's map does.
+  std::mt19937 rng(99);
+  const char* names[] = {"a",     "B",     "href",  "HREF",    "name",   "id",
+                         "class", "style", "x1",    "x2",      "width",  "height",
+                         "alt",   "src",   "title", "onclick", "valign", "bgcolor"};
+  for (int round = 0; round < 200; ++round) {
+    std::string tagText = "td";
+    int n = 1 + static_cast<int>(rng() % 12);
+    for (int i = 0; i < n; ++i)
+      tagText += std::string(" ") + names[rng() % 18] + "=v" + std::to_string(rng() % 100);
+    TagToken token;
+    ASSERT_EQ(TokenReader::ParseTag(tagText, token), 1);
+    CMapStringToString copy;
+    halyard::tagsmith::CopyMap(token.attributes, copy);
+
+    std::string html = "<" + tagText + ">";
+    Document doc;
+    Parser2 p;
+    p.SetDocument(&doc);
+    p.Parse(html.data(), static_cast<int>(html.size()));
+    ASSERT_NE(doc.firstChild, nullptr);
+    ASSERT_NE(doc.firstChild->Attributes(), nullptr);
+    EXPECT_EQ(Pairs(*doc.firstChild->Attributes()), Pairs(copy)) << tagText;
+  }
+}
+
+}  // namespace
