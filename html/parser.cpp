@@ -56,6 +56,22 @@ void FinishChildren(Elem* root) {
   }
 }
 
+void EndOfInput::Run(Elem* root) {
+  if (root) {
+    if (rootHadChildren_) {
+      FinishChildren(root);
+    } else {
+      for (Elem* e : noted_) {
+        if (e->parent != root) continue;  // gathered by a component before
+        root->cursor = e->nextSibling;
+        e->Finish(root);
+      }
+      root->cursor = nullptr;
+    }
+  }
+  *this = EndOfInput();
+}
+
 }  // namespace halyard::tagsmith
 
 Parser::Parser() { halyard::tagsmith::SetLogLineSource(&line_); }
@@ -70,6 +86,7 @@ void Parser::Begin() {}
 void Parser::Parse(const char* bytes, int length) {
   if (!root_ || !bytes || length <= 0) return;
   halyard::tagsmith::SetLogLineSource(&line_);
+  endOfInput_.Begin(root_);
   std::size_t n = static_cast<std::size_t>(length);
   if (pendingCR_) {
     // The carriage return that ended the last piece: with a line feed after it, it is a CR of
@@ -134,7 +151,8 @@ void Parser::End() {
   }
   if (state_ == kStyle && styleRoot_ && !styleTail_.empty())
     styleRoot_->ParseRules(styleTail_.data(), styleTail_.size(), true);
-  halyard::tagsmith::FinishChildren(root_);
+  endOfInput_.Begin(root_);
+  endOfInput_.Run(root_);
   delete scanner_;
   scanner_ = nullptr;
   state_ = kText;
@@ -530,6 +548,7 @@ Elem* Parser::ParseTag() {
     e->SetAttributeList(refs_.data(), static_cast<int>(refs_.size()));
   }
   root_->Append(e);
+  endOfInput_.Note(e);
   return e;
 }
 
@@ -625,7 +644,9 @@ std::size_t Parser::CommentState(const char* p, std::size_t n) {
 }
 
 void Parser::EmitComment() {
-  root_->Append(new CommentElem(buf_, static_cast<int>(len_)));
+  Elem* e = new CommentElem(buf_, static_cast<int>(len_));
+  root_->Append(e);
+  endOfInput_.Note(e);
   len_ = 0;
 }
 

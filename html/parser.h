@@ -21,6 +21,36 @@
 class ScriptScanner;
 class SelectorNode;
 
+namespace halyard::tagsmith {
+
+// Gives every child of root its end-of-input call, walking through root->cursor.
+void FinishChildren(Elem* root);
+
+// The end-of-input calls of one document. Only comments and components do anything at the end
+// of input, so a tokenizer notes those it appends and End calls just them, in document order,
+// with root->cursor just past each (as the walk over every child would have it); a noted
+// element that an earlier one gathered is passed over. When the root already held children
+// before the document, every child is walked. The tree must not change between the first
+// piece and End.
+class EndOfInput {
+ public:
+  void Begin(Elem* root) {
+    if (!begun_) rootHadChildren_ = root && root->firstChild;
+    begun_ = true;
+  }
+  void Note(Elem* e) {
+    if (e->kind == ElemKind::Comment || e->kind == ElemKind::Component) noted_.push_back(e);
+  }
+  void Run(Elem* root);
+
+ private:
+  bool begun_ = false;
+  bool rootHadChildren_ = false;
+  std::vector<Elem*> noted_;
+};
+
+}  // namespace halyard::tagsmith
+
 class HALYARD_EXPORT Parser {
  public:
   enum { kBufferSize = 4096, kMaxText = kBufferSize - 1 };
@@ -40,7 +70,10 @@ class HALYARD_EXPORT Parser {
   virtual void End();
 
   // The root that receives the tokens; set before the first piece.
-  void SetDocument(Elem* root) { root_ = root; }
+  void SetDocument(Elem* root) {
+    root_ = root;
+    endOfInput_ = halyard::tagsmith::EndOfInput();
+  }
   Elem* GetDocument() const { return root_; }
 
   State GetState() const { return state_; }
@@ -89,6 +122,7 @@ class HALYARD_EXPORT Parser {
   void CountLines(const char* p, std::size_t n);
 
   Elem* root_ = nullptr;
+  halyard::tagsmith::EndOfInput endOfInput_;
   State state_ = kText;
   State entitySaved_ = kText;
   std::size_t entityPos_ = 0;
@@ -123,8 +157,3 @@ class HALYARD_EXPORT Parser {
   std::vector<AttrSpan> attrs_;
   std::vector<Elem::AttrRef> refs_;
 };
-
-namespace halyard::tagsmith {
-// Gives every child of root its end-of-input call, walking through root->cursor.
-void FinishChildren(Elem* root);
-}  // namespace halyard::tagsmith

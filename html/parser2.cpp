@@ -76,14 +76,20 @@ void AttachAttributes(Elem* e, const char* text, const TokenReader::ScannedTag& 
 
 }  // namespace
 
-Parser2::Parser2() = default;
+Parser2::Parser2() : endOfInput_(new halyard::tagsmith::EndOfInput) {}
 
-Parser2::~Parser2() = default;
+Parser2::~Parser2() { delete endOfInput_; }
+
+void Parser2::SetDocument(Elem* root) {
+  root_ = root;
+  *endOfInput_ = halyard::tagsmith::EndOfInput();
+}
 
 void Parser2::Begin() {}
 
 void Parser2::Parse(const char* bytes, int length) {
   if (!root_ || !bytes || length <= 0) return;
+  endOfInput_->Begin(root_);
   // The stream only reads the caller's bytes.
   CMemFile file(reinterpret_cast<BYTE*>(const_cast<char*>(bytes)), static_cast<UINT>(length));
   TokenReader reader(&file);
@@ -111,13 +117,18 @@ void Parser2::Parse(const char* bytes, int length) {
         static_cast<Tag*>(e)->SetExtra(reader.Space().data(),
                                        static_cast<int>(reader.Space().size()));
         root_->Append(e);
+        endOfInput_->Note(e);
         break;
       }
       case TokenReader::kComment:
         root_->Append(new CommentElem(text.data(), static_cast<int>(text.size())));
+        endOfInput_->Note(root_->lastChild);
         break;
     }
   }
 }
 
-void Parser2::End() { halyard::tagsmith::FinishChildren(root_); }
+void Parser2::End() {
+  endOfInput_->Begin(root_);
+  endOfInput_->Run(root_);
+}

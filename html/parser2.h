@@ -7,6 +7,9 @@
 #include "kernel/export.h"
 
 class Elem;
+namespace halyard::tagsmith {
+class EndOfInput;
+}
 
 class HALYARD_EXPORT Parser2 {
  public:
@@ -22,9 +25,10 @@ class HALYARD_EXPORT Parser2 {
   // Gives every top-level element its end-of-input call.
   virtual void End();
 
-  void SetDocument(Elem* root) { root_ = root; }
+  void SetDocument(Elem* root);
   Elem* GetDocument() const { return root_; }
 
  private:
   Elem* root_ = nullptr;
+  halyard::tagsmith::EndOfInput* endOfInput_;
 };

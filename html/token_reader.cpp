@@ -32,32 +32,26 @@ bool TokenReader::Refill() {
   return got > 0;
 }
 
-int TokenReader::Finish(int kind) {
-  space_.swap(nextSpace_);
-  nextSpace_.clear();
-  return kind;
-}
+int TokenReader::Finish(int kind) { return kind; }
 
 void TokenReader::StartToken() {
-  nextSpace_.swap(pendingSpace_);
+  space_.assign(pendingSpace_);
   pendingSpace_.clear();
 }
 
-int TokenReader::TakeWord() {
-  token_.swap(word_);
-  word_.clear();
-  return Finish(kText);
-}
+int TokenReader::TakeWord() { return Finish(kText); }
 
 int TokenReader::TakeTag(int kind) {
   state_ = kTextState;
-  token_.swap(word_);
-  word_.clear();
   return Finish(kind);
 }
 
 int TokenReader::NextToken() {
   token_.clear();
+  if (tagAfterWord_) {  // the tag that began straight after the last word has no space before it
+    tagAfterWord_ = false;
+    space_.clear();
+  }
   for (;;) {
     // Runs of ordinary characters are taken from the read buffer at once.
     if (pos_ < lim_ && (state_ == kTextState || state_ == kTagState || state_ == kQuoteState)) {
@@ -66,7 +60,7 @@ int TokenReader::NextToken() {
       const char* q = b;
       if (state_ == kTextState) {
         while (q < e && !IsWhite(*q) && *q != '<') ++q;
-        if (q > b && word_.empty()) StartToken();
+        if (q > b && token_.empty()) StartToken();
       } else if (state_ == kTagState) {
         while (q < e && *q != '>' && *q != '<' && *q != '"' && *q != '\'' && *q != '-' &&
                *q != '\n')
@@ -75,17 +69,17 @@ int TokenReader::NextToken() {
         while (q < e && *q != quote_ && *q != '>' && *q != '\n') ++q;
       }
       if (q > b) {
-        word_.append(b, static_cast<std::size_t>(q - b));
+        token_.append(b, static_cast<std::size_t>(q - b));
         pos_ += static_cast<std::size_t>(q - b);
         continue;
       }
     }
     int ch = Get();
     if (ch < 0) {
-      if (state_ == kTextState && !word_.empty()) return TakeWord();
+      if (state_ == kTextState && !token_.empty()) return TakeWord();
       // A tag or comment that the stream cut off is dropped.
       state_ = kEndState;
-      word_.clear();
+      token_.clear();
       space_.clear();
       return kEnd;
     }
@@ -95,7 +89,7 @@ int TokenReader::NextToken() {
       case kTextState:
         if (IsWhite(c)) {
           state_ = kSpaceState;
-          if (!word_.empty()) {
+          if (!token_.empty()) {
             int kind = TakeWord();
             pendingSpace_.assign(1, c);
             return kind;
@@ -103,15 +97,14 @@ int TokenReader::NextToken() {
           pendingSpace_ += c;
         } else if (c == '<') {
           state_ = kTagState;
-          if (!word_.empty()) {
-            int kind = TakeWord();
-            StartToken();  // straight after the word: no white space before the tag
-            return kind;
+          if (!token_.empty()) {
+            tagAfterWord_ = true;
+            return TakeWord();
           }
           StartToken();
         } else {
-          if (word_.empty()) StartToken();
-          word_ += c;
+          if (token_.empty()) StartToken();
+          token_ += c;
         }
         break;
       case kSpaceState:
@@ -123,20 +116,20 @@ int TokenReader::NextToken() {
             state_ = kTagState;
           } else {
             state_ = kTextState;
-            word_ += c;
+            token_ += c;
           }
         }
         break;
       case kTagState:
         if (c == '>') return TakeTag(kTag);
-        if (c == '<' && word_.empty()) {
+        if (c == '<' && token_.empty()) {
           state_ = kTextState;
           token_ = "<<";
           return Finish(kText);
         }
-        if (c == '-' && word_ == "!-") {
+        if (c == '-' && token_ == "!-") {
           state_ = kCommentState;
-          word_.clear();
+          token_.clear();
           dashes_ = 0;
           break;
         }
@@ -144,24 +137,24 @@ int TokenReader::NextToken() {
           quote_ = c;
           state_ = kQuoteState;
         }
-        word_ += c;
+        token_ += c;
         break;
       case kQuoteState:
         if (c == '>') return TakeTag(kTag);
         if (c == quote_) state_ = kTagState;
-        word_ += c;
+        token_ += c;
         break;
       case kCommentState:
         if (c == '>' && dashes_ >= 2) {
-          std::size_t n = word_.size();
-          if (n >= 2 && word_[n - 1] == '-' && word_[n - 2] == '-') word_.resize(n - 2);
+          std::size_t n = token_.size();
+          if (n >= 2 && token_[n - 1] == '-' && token_[n - 2] == '-') token_.resize(n - 2);
           return TakeTag(kComment);
         }
         if (c == '-')
           ++dashes_;
         else if (c != ' ' && c != '\t')
           dashes_ = 0;
-        word_ += c;
+        token_ += c;
         break;
       case kEndState:
         break;

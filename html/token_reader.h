@@ -76,9 +76,8 @@ class HALYARD_EXPORT TokenReader {
   State state_ = kTextState;
   char quote_ = 0;
   int dashes_ = 0;
-  std::string token_, space_;
-  std::string word_;          // the token being read
-  std::string nextSpace_;     // the white space before it
+  std::string token_, space_;  // the token (while it is read, too) and the white space before it
+  bool tagAfterWord_ = false;
   std::string pendingSpace_;  // white space read since the last token
   LONG line_ = 1;
 };

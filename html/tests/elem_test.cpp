@@ -325,3 +325,21 @@ TEST(ElemSize, ElementsStaySmall) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Components, ChildrenTheRootHeldBeforeTheDocumentGetTheirCallToo) {
+  Document doc;
+  doc.Append(CreateElem(Token::COMPONENT, "Q-TEXT", 6, false));
+  Parser p;
+  p.SetDocument(&doc);
+  p.Parse("x</Q-TEXT>y", 11);
+  p.End();
+  std::string out;
+  halyard::tagsmith::DumpTree(&doc, out);
+  EXPECT_EQ(out,
+            "component 119 \"Q-TEXT\" #6\n  text 118 \"x\"\n  component 119 \"Q-TEXT\" #6 end\n"
+            "text 118 \"y\"\n");
+}
+
+}  // namespace
