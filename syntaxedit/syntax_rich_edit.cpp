@@ -150,7 +150,7 @@ void SyntaxRichEdit::ColourHidden(LONG a, LONG b) {
   }
 }
 
-void SyntaxRichEdit::FullPass(LONG start, LONG end) {
+bool SyntaxRichEdit::FullPass(LONG start, LONG end) {
   LONG len = GetTextLength();
   start = std::clamp<LONG>(start, 0, len);
   end = std::clamp<LONG>(end, start, len);
@@ -180,6 +180,7 @@ void SyntaxRichEdit::FullPass(LONG start, LONG end) {
   ColourHidden(start, ended ? len : end);
   if (wasVisible) ShowWindow(SW_SHOW);
   if (focusHandle && IsWindow(focusHandle)) ::SetFocus(focusHandle);
+  return ended;
 }
 
 LONG SyntaxRichEdit::TagSpanEnd(LONG from) const {
@@ -198,7 +199,76 @@ void SyntaxRichEdit::RecolourTagSpan(LONG a, LONG e) {
   std::string t = GetTextRange(a, e);
   bool toEnd = ColourTag(t, a, a, e);
   ColourHidden(a, toEnd ? GetTextLength() : e);
+  if (!toEnd) ClearStaleRunOn(e);
   if (wasVisible) ShowWindow(SW_SHOW);
+}
+
+namespace {
+bool CommentGreen(COLORREF c) { return c == kCommentColour || c == kGrayTextColour; }
+}  // namespace
+
+bool SyntaxRichEdit::RunsOnFromTag(LONG lt) const {
+  // Green or silver right before a "<" that is no ">": a comment or component span ended at
+  // this "<", or the green was already running on.
+  for (;;) {
+    if (lt <= 0 || !CommentGreen(ColorAt(lt - 1))) return false;
+    if (CharAt(lt - 1) != '>') return true;
+    // A green ">": the end of a closed comment or component tag, which says nothing by itself,
+    // or any other ">" within run-on green.
+    LONG gt = lt - 1, open = -1;
+    for (LONG i = gt - 1; i >= 0; --i) {
+      char c = CharAt(i);
+      if (c == '>') break;
+      if (c == '<') {
+        open = i;
+        break;
+      }
+    }
+    if (open < 0) return true;  // a ">" of plain text is black unless it runs on
+    LONG w = open + 1;
+    while (w < gt && !EndsTagWord(CharAt(w))) ++w;
+    std::string word = GetTextRange(open, w);
+    if (!owner_->MatchComments(word) && !owner_->MatchGrayText(word)) return true;
+    lt = open;
+  }
+}
+
+bool SyntaxRichEdit::RunsOnAfterGt(LONG gt) const {
+  // The text after a ">" runs on exactly when the ">" does: as the one before a "<" would.
+  return gt >= 0 && CommentGreen(ColorAt(gt)) && RunsOnFromTag(gt + 1);
+}
+
+bool SyntaxRichEdit::RunsOnAt(LONG pos) const {
+  for (LONG i = pos - 1; i >= 0; --i) {
+    char c = CharAt(i);
+    if (c == '<') return RunsOnFromTag(i);
+    if (c == '>') return RunsOnAfterGt(i);
+  }
+  return false;
+}
+
+void SyntaxRichEdit::ClearStaleRunOn(LONG pos) {
+  LONG len = GetTextLength();
+  while (pos > 0 && pos < len && !RunsOnAt(pos)) {
+    if (CharAt(pos) == '<') {
+      // A comment or component tag that starts here is coloured in its own right (it may have
+      // been run-on green); the check goes on after it when a ">" closes it.
+      LONG w = pos + 1;
+      while (w < len && !EndsTagWord(CharAt(w))) ++w;
+      std::string word = GetTextRange(pos, w);
+      if (owner_->MatchComments(word) || owner_->MatchGrayText(word)) {
+        LONG e = TagSpanEnd(pos + 1);
+        std::string t = GetTextRange(pos, e);
+        bool toEnd = ColourTag(t, pos, pos, e);
+        ColourHidden(pos, toEnd ? len : e);
+        if (toEnd || CharAt(e - 1) != '>') return;
+        pos = e;
+        continue;
+      }
+    }
+    if (ColorAt(pos) == kCommentColour) FullPass(pos, len);
+    return;
+  }
 }
 
 void SyntaxRichEdit::RecolourTextSpan(LONG a, LONG e) {
@@ -213,14 +283,17 @@ void SyntaxRichEdit::RecolourChange(LONG a, LONG b) {
   a = std::clamp<LONG>(a, 0, len);
   b = std::clamp<LONG>(b, a, len);
   LONG lo = 0;
+  bool runsOn = false;  // within run-on green the edit changes only its own characters' colour
   for (LONG i = a - 1; i >= 0; --i) {
     char c = CharAt(i);
     if (c == '<') {
       lo = i;
+      runsOn = RunsOnFromTag(i);
       break;
     }
     if (c == '>') {
       lo = i + 1;  // the ">" closes the tag before; it keeps its colour
+      runsOn = RunsOnAfterGt(i);
       break;
     }
   }
@@ -238,7 +311,12 @@ void SyntaxRichEdit::RecolourChange(LONG a, LONG b) {
       break;
     }
   }
-  FullPass(lo, hi);
+  if (runsOn) {
+    ColourRange(lo, hi, kCommentColour);
+    ColourHidden(lo, hi);
+    return;
+  }
+  if (!FullPass(lo, hi)) ClearStaleRunOn(hi);
 }
 
 void SyntaxRichEdit::ResetCaretColour() {
@@ -313,6 +391,12 @@ void SyntaxRichEdit::RecolourAttributeName(LONG a, LONG e) {
 
 void SyntaxRichEdit::AfterTyped(LONG p, LONG n, unsigned char ch) {
   LONG len = GetTextLength();
+  if (RunsOnAt(p)) {
+    // Past the "<" that ended an open comment everything is green, whatever is typed.
+    ColourRange(p, p + n, kCommentColour);
+    ColourHidden(p, p + n);
+    return;
+  }
   LONG tagStart = -1, wordEnd = -1;
   DWORD ctx = ContextAt(p, &tagStart, &wordEnd);
   if (ctx == kContextComment || ctx == kContextGrayText) {
@@ -320,6 +404,10 @@ void SyntaxRichEdit::AfterTyped(LONG p, LONG n, unsigned char ch) {
       ColourRange(p, p + n, ctx == kContextComment ? kCommentColour : kGrayTextColour);
       FullPass(p + n, len);
       ResetCaretColour();
+    } else if (ch == '<' && p >= wordEnd) {
+      // The "<" ends the open comment before any ">": from it on the text is green.
+      ColourRange(p, len, kCommentColour);
+      ColourHidden(p, len);
     } else if (p < wordEnd) {
       // Still typing the opening word ("<!-" becoming "<!--"): the tag is what changed.
       RecolourTagSpan(tagStart, TagSpanEnd(tagStart + 1));

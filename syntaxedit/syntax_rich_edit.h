@@ -20,8 +20,9 @@ class SyntaxRichEdit : public CRichEditCtrl {
 
   // Selects [a, b), gives it the colour (automatic colour cleared), restores the selection.
   void ColourRange(LONG a, LONG b, COLORREF colour);
-  // The full colouring pass over [start, end).
-  void FullPass(LONG start, LONG end);
+  // The full colouring pass over [start, end); true when a comment or component tag that no
+  // ">" closed turned the rest of the text green, which ends the pass.
+  bool FullPass(LONG start, LONG end);
   // Where pos stands: 0, or the tag, comment or component flag with the extent of the tag word.
   DWORD ContextAt(LONG pos, LONG* wordStart = nullptr, LONG* wordEnd = nullptr);
   // The class of the word around the caret (the end of the selection), glyphpad::kWord..., with
@@ -53,6 +54,15 @@ class SyntaxRichEdit : public CRichEditCtrl {
   void RecolourTagSpan(LONG a, LONG e);
   void RecolourTextSpan(LONG a, LONG e);
   void RecolourAttributeName(LONG a, LONG e);
+  // Run-on comments: a comment or component tag that a "<" ends before any ">" makes the text
+  // from that "<" to the end green. These read that state back from the colours before a
+  // position, which no edit after it has touched.
+  bool RunsOnFromTag(LONG lt) const;  // the tag span at the "<" at lt lies in such green
+  bool RunsOnAfterGt(LONG gt) const;  // the text after the ">" at gt does
+  bool RunsOnAt(LONG pos) const;      // the character at pos does
+  // After a local recolouring that ended at pos outside any run-on: green that an earlier
+  // run-on left from pos on is recoloured by a pass to the end.
+  void ClearStaleRunOn(LONG pos);
   void ResetCaretColour();
 
   CSyntaxEdit* owner_;

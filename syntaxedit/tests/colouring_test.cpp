@@ -155,6 +155,32 @@ TEST_F(GlyphpadTest, AnEditRightBeforeACommentOrComponentTagLeavesItWhole) {
   EXPECT_EQ(Colours(), ColoursOf("<P>y z<!-- c --></P>"));
 }
 
+TEST_F(GlyphpadTest, GreenRunningOnFromAnOpenCommentFollowsEdits) {
+  // A "<" typed into a comment ends it there: the rest of the text is green.
+  SetContent("<!-- a b --><P>x</P>");
+  Select(6, 6);
+  Type("<");
+  EXPECT_EQ(Colours(), std::string(21, 'G'));
+  // Typing past that "<" keeps everything green, tags and references included.
+  Select(17, 17);
+  Type("<B>&amp;");
+  EXPECT_EQ(Colours(), std::string(29, 'G'));
+  // Removing the "<" lets the comment close at its ">" again.
+  Select(6, 7);
+  Key(VK_DELETE);
+  EXPECT_EQ(Text(), "<!-- a b --><P>x<B>&amp;</P>");
+  EXPECT_EQ(Colours(), ColoursOf(Text()));
+  // Breaking the opening word of a comment that ran on: what followed it is coloured again.
+  SetContent("x<!-- a <P>b</P><!--c--><Q-T>d");
+  Select(1, 2);
+  Key(VK_DELETE);
+  EXPECT_EQ(Colours(), ColoursOf("x!-- a <P>b</P><!--c--><Q-T>d"));
+  SetContent("<Q-X a<B>c");
+  Select(2, 2);
+  Key(VK_BACK);
+  EXPECT_EQ(Colours(), "BMMKMBDBK");
+}
+
 TEST_F(GlyphpadTest, PasteAndCutRecolourTheWidenedRange) {
   SetContent("<P>hello</P>");
   Select(3, 8);
@@ -238,33 +264,52 @@ TEST_F(GlyphpadTest, TypingRandomPagesAgreesWithSettingThem) {
 
 namespace {
 
-TEST_F(GlyphpadTest, EditsInsideRandomPagesAgreeWithSettingTheResult) {
-  static const char kKeys[] = "a =\"'><&;#1\n";
-  unsigned s = 99;
-  auto next = [&](unsigned n) {
-    s = s * 1103515245u + 12345u;
-    return (s >> 16) % n;
-  };
-  for (unsigned seed = 1; seed <= 300; ++seed) {
-    // Without comments: a "<" typed into one turns the rest of the text green on a full pass,
-    // while a keystroke inside a comment changes no colour.
-    std::string page = RandomPage(seed, false);
-    SetContent(page);
-    for (int k = 0; k < 4; ++k) {
-      LONG at = static_cast<LONG>(next(static_cast<unsigned>(page.size()) + 1));
-      Select(at, at);
-      char c = kKeys[next(sizeof kKeys - 1)];
-      if (next(5) == 0) {
-        Key(next(2) ? VK_BACK : VK_DELETE);
-      } else {
-        Type(std::string(1, c));
-      }
-      page = Text();
-      std::string typed = Colours();
-      ASSERT_EQ(typed, ColoursOf(page)) << "seed " << seed << " key " << k << ": " << page;
+// Random keys, deletions and backspaces at random places, each checked against a full pass of
+// the result.
+class RandomEditTest : public GlyphpadTest {
+ protected:
+  void EditRandomPages(bool comments, const char* keys, unsigned pages, unsigned salt) {
+    std::string k(keys);
+    unsigned s = salt;
+    auto next = [&](unsigned n) {
+      s = s * 1103515245u + 12345u;
+      return (s >> 16) % n;
+    };
+    for (unsigned seed = 1; seed <= pages; ++seed) {
+      std::string page = RandomPage(seed, comments);
       SetContent(page);
+      for (int key = 0; key < 4; ++key) {
+        LONG at = static_cast<LONG>(next(static_cast<unsigned>(page.size()) + 1));
+        Select(at, at);
+        std::string prev = page;
+        char c = k[next(static_cast<unsigned>(k.size()))];
+        std::string did;
+        if (next(5) == 0) {
+          bool back = next(2) != 0;
+          Key(back ? VK_BACK : VK_DELETE);
+          did = back ? "backspace" : "delete";
+        } else {
+          Type(std::string(1, c));
+          did = std::string("typed ") + c;
+        }
+        page = Text();
+        std::string typed = Colours();
+        ASSERT_EQ(typed, ColoursOf(page)) << "seed " << seed << " key " << key << ": [" << page
+                                          << "] from [" << prev << "], " << did << " at " << at;
+        SetContent(page);
+      }
     }
   }
+};
+
+TEST_F(RandomEditTest, EditsInsideRandomPagesAgreeWithSettingTheResult) {
+  EditRandomPages(false, "a =\"'><&;#1\n", 300, 99);
+}
+
+// With comments and component tags: a "<" typed into one, or a "<" or ">" removed, starts or
+// ends green that runs on to the end of the text.
+TEST_F(RandomEditTest, EditsAroundCommentsAgreeWithSettingTheResult) {
+  EditRandomPages(true, "a =\"'><&;#1\n-!", 400, 7);
 }
 
 }  // namespace
