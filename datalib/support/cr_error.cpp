@@ -82,8 +82,7 @@ CRError::CRError(eSeverity severity, LONG number, char* text) : mSeverity(severi
   }
 }
 
-CRError::CRError(eSeverity severity, LONG number, char* text1, char* text2)
-    : mSeverity(severity) {
+CRError::CRError(eSeverity severity, LONG number, char* text1, char* text2) : mSeverity(severity) {
   mSetMessage(mFormatString(number, text1, text2));
 }
 

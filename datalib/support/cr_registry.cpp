@@ -11,9 +11,12 @@ namespace {
 
 HKEY Hive(int setting) {
   switch (setting) {
-    case 0: return HKEY_LOCAL_MACHINE;
-    case 1: return HKEY_CURRENT_USER;
-    default: return nullptr;
+    case 0:
+      return HKEY_LOCAL_MACHINE;
+    case 1:
+      return HKEY_CURRENT_USER;
+    default:
+      return nullptr;
   }
 }
 

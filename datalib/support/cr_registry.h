@@ -13,7 +13,7 @@ class CPDLong;
 
 class HALYARD_EXPORT CRRegistry {
  public:
-  enum CRRegistrySetting { eLocalMachine = 0, eCurrentUser = 1 };
+  enum CRRegistrySetting : int { eLocalMachine = 0, eCurrentUser = 1 };
 
   // Creates or opens the sub-key with full access; the key stays null on failure.
   CRRegistry(CRRegistrySetting setting, const char* subKey);
@@ -38,7 +38,7 @@ class HALYARD_EXPORT CRRegistry {
 
 class HALYARD_EXPORT CRSimpleRegistry {
  public:
-  enum CRRegistrySetting { eLocalMachine = 0, eCurrentUser = 1 };
+  enum CRRegistrySetting : int { eLocalMachine = 0, eCurrentUser = 1 };
 
   // Creates or opens the sub-key with full access, else opens it for reading only.
   CRSimpleRegistry(CRRegistrySetting setting, const char* subKey);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "mfc/carchive.h"
 #include "mfc/carchiveexception.h"
@@ -25,8 +26,6 @@ size_t BlockBytes(long long slots, long long size, bool* ok) {
   *ok = slots >= 0 && size >= 0 && (size == 0 || slots <= vaultkit::kMaxLoadLength / size);
   return *ok ? static_cast<size_t>(slots * size) : 0;
 }
-
-void RangeSort(unsigned int lo, unsigned int hi);
 
 unsigned int Partition(unsigned int lo, unsigned int hi) {
   unsigned int p = (lo + hi) / 2;
@@ -53,19 +52,32 @@ unsigned int Partition(unsigned int lo, unsigned int hi) {
   }
 }
 
+// The range sort: an exchange sort for up to 11 indexes, otherwise partitions, sorting the
+// left part before going on with the right one. Pending work is kept on a heap stack in the
+// order recursion would take it, so the callbacks see the same calls while a badly split
+// input (one element split off each time) cannot exhaust the thread's stack.
 void RangeSort(unsigned int lo, unsigned int hi) {
-  if (hi - lo <= 10) {
-    for (unsigned int end = hi; end >= lo + 1; --end) {
-      for (unsigned int i = lo; i < end; ++i) {
-        if (gCompare(i, i + 1) > 0) gSwap(i, i + 1);
+  struct Frame {
+    unsigned int lo, hi;
+    bool loop;  // continuing "while lo < hi" of a range already found large
+  };
+  std::vector<Frame> pending{{lo, hi, false}};
+  while (!pending.empty()) {
+    Frame f = pending.back();
+    pending.pop_back();
+    if (!f.loop && f.hi - f.lo <= 10) {
+      for (unsigned int end = f.hi; end >= f.lo + 1; --end) {
+        for (unsigned int i = f.lo; i < end; ++i) {
+          if (gCompare(i, i + 1) > 0) gSwap(i, i + 1);
+        }
       }
+      continue;
     }
-    return;
-  }
-  while (lo < hi) {
-    unsigned int p = Partition(lo, hi);
-    RangeSort(lo, p);
-    lo = p + 1;
+    if (f.lo < f.hi) {
+      unsigned int p = Partition(f.lo, f.hi);
+      pending.push_back({p + 1, f.hi, true});
+      pending.push_back({f.lo, p, false});
+    }
   }
 }
 
@@ -84,8 +96,12 @@ CPDArray::CPDArray(LONG elementSize, short growthStep)
 }
 
 CPDArray::CPDArray(const CPDArray& other)
-    : CPDObject(), mBlock(nullptr), mGrowthStep(other.mGrowthStep), mAllocated(other.mAllocated),
-      mElementSize(other.mElementSize), mNumItems(other.mNumItems) {
+    : CPDObject(),
+      mBlock(nullptr),
+      mGrowthStep(other.mGrowthStep),
+      mAllocated(other.mAllocated),
+      mElementSize(other.mElementSize),
+      mNumItems(other.mNumItems) {
   if (other.mAllocated > 0 || other.mNumItems > 0) {
     bool ok;
     size_t bytes = BlockBytes(other.mAllocated, other.mElementSize, &ok);
@@ -134,8 +150,7 @@ CPDArray& CPDArray::operator=(CPDArray& other) {
   return *this;
 }
 
-void CPDArray::mAdopt(char* block, LONG elementSize, short growthStep, LONG allocated,
-                      LONG items) {
+void CPDArray::mAdopt(char* block, LONG elementSize, short growthStep, LONG allocated, LONG items) {
   std::free(mBlock);
   mBlock = block;
   mElementSize = elementSize;

@@ -12,12 +12,13 @@
 
 class CPDBuffer;
 
-enum SORTORDER { eSortDescending = 0, eSortAscending = 1 };
+enum SORTORDER : int { eSortDescending = 0, eSortAscending = 1 };
 
 using PDSwapCallback = void (*)(unsigned int, unsigned int);
 using PDCompareCallback = int (*)(unsigned int, unsigned int);
 
-HALYARD_EXPORT void qsortplusplus(unsigned int count, PDSwapCallback swap, PDCompareCallback compare);
+HALYARD_EXPORT void qsortplusplus(unsigned int count, PDSwapCallback swap,
+                                  PDCompareCallback compare);
 
 class HALYARD_EXPORT CPDArray : public CPDObject {
  public:

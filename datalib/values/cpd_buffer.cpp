@@ -36,7 +36,11 @@ CPDBuffer::CPDBuffer(LONG initialLength, LONG growthStep)
 }
 
 CPDBuffer::CPDBuffer(const CPDBuffer& other)
-    : CPDObject(), mData(nullptr), mLength(0), mAllocated(0), mGrowthStep(other.mGrowthStep),
+    : CPDObject(),
+      mData(nullptr),
+      mLength(0),
+      mAllocated(0),
+      mGrowthStep(other.mGrowthStep),
       mLocked(0) {
   if (other.mLength > 0) mInit(other.mData, other.mLength);
 }

@@ -47,8 +47,8 @@ CPDDate::CPDDate() : mTime(time(nullptr)) {}
 CPDDate::CPDDate(unsigned short year, unsigned short month, unsigned short day)
     : mTime(LocalInstant(year, month, day, 0, 0, 1)) {}
 
-CPDDate::CPDDate(unsigned short year, unsigned short month, unsigned short day,
-                 unsigned short hour, unsigned short minute, unsigned short second)
+CPDDate::CPDDate(unsigned short year, unsigned short month, unsigned short day, unsigned short hour,
+                 unsigned short minute, unsigned short second)
     : mTime(LocalInstant(year, month, day, hour, minute, second)) {}
 
 CPDDate::~CPDDate() = default;
@@ -186,7 +186,8 @@ int CPDDate::mWeekOf() const {
   int year = t.tm_year + 1900;
   int month = t.tm_mon + 1;
   int d = t.tm_mday;
-  for (int m = 1; m < month; ++m) d += mDaysInMonth(static_cast<unsigned short>(m), static_cast<unsigned short>(year));
+  for (int m = 1; m < month; ++m)
+    d += mDaysInMonth(static_cast<unsigned short>(m), static_cast<unsigned short>(year));
   auto monday = [](int sundayBased) { return sundayBased == 1 ? 7 : sundayBased - 1; };
   CPDDate first(static_cast<unsigned short>(year), 1, 1);
   int jan1 = first.mGetDayOfWeek();

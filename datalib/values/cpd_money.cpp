@@ -12,7 +12,9 @@
 namespace {
 
 // The 32-bit arithmetic of the original wraps; do the same without undefined behaviour.
-LONG Wrap(long long v) { return static_cast<LONG>(static_cast<ULONG>(static_cast<unsigned long long>(v))); }
+LONG Wrap(long long v) {
+  return static_cast<LONG>(static_cast<ULONG>(static_cast<unsigned long long>(v)));
+}
 LONG Add(LONG a, LONG b) { return Wrap(static_cast<long long>(a) + b); }
 LONG Sub(LONG a, LONG b) { return Wrap(static_cast<long long>(a) - b); }
 LONG Mul(LONG a, LONG b) { return Wrap(static_cast<long long>(a) * b); }

@@ -11,9 +11,9 @@ class CPDString;
 class HALYARD_EXPORT CPDMoney : public CPDObject {
  public:
   CPDMoney() : mWhole(0), mCents(0) {}
-  CPDMoney(int amount);     // NOLINT(google-explicit-constructor)
-  CPDMoney(long amount);    // NOLINT(google-explicit-constructor)
-  CPDMoney(double amount);  // NOLINT(google-explicit-constructor)
+  CPDMoney(int amount);             // NOLINT(google-explicit-constructor)
+  CPDMoney(long amount);            // NOLINT(google-explicit-constructor)
+  CPDMoney(double amount);          // NOLINT(google-explicit-constructor)
   CPDMoney(const CPDString& text);  // NOLINT(google-explicit-constructor)
   CPDMoney(const CPDMoney& other) : CPDObject(), mWhole(other.mWhole), mCents(other.mCents) {}
   ~CPDMoney() override;
@@ -49,6 +49,8 @@ class HALYARD_EXPORT CPDMoney : public CPDObject {
   CPDMoney operator*(long n) const;
   // Division by 0 gives the amount unchanged.
   CPDMoney operator/(long n) const;
+  CPDMoney operator*(int n) const { return *this * static_cast<long>(n); }
+  CPDMoney operator/(int n) const { return *this / static_cast<long>(n); }
   CPDMoney& operator+=(const CPDMoney& b) { return *this = *this + b; }
   CPDMoney& operator-=(const CPDMoney& b) { return *this = *this - b; }
   CPDMoney& operator*=(long n) { return *this = *this * n; }

@@ -35,13 +35,26 @@ CPDObject* CPDObject::mNew(std::istream& is) {
   if (!(is >> letter)) return nullptr;
   CPDObject* value = nullptr;
   switch (letter - 'T') {
-    case 0: value = new CPDString(); break;
-    case 1: value = new CPDLong(0); break;
-    case 2: value = new CPDBuffer(0, 128); break;
-    case 3: value = new CPDDate(); break;
-    case 4: value = new CPDStringArray(); break;
-    case 5: value = new CPDLongArray(); break;
-    default: return nullptr;
+    case 0:
+      value = new CPDString();
+      break;
+    case 1:
+      value = new CPDLong(0);
+      break;
+    case 2:
+      value = new CPDBuffer(0, 128);
+      break;
+    case 3:
+      value = new CPDDate();
+      break;
+    case 4:
+      value = new CPDStringArray();
+      break;
+    case 5:
+      value = new CPDLongArray();
+      break;
+    default:
+      return nullptr;
   }
   value->Serialize(is);
   return value;

@@ -10,9 +10,7 @@
 #include "mfc/carchive.h"
 #include "ole/colevariant.h"
 
-CPDString::CPDString() {
-  std::memset(mText, 0, sizeof mText);
-}
+CPDString::CPDString() { std::memset(mText, 0, sizeof mText); }
 
 CPDString::CPDString(const char* text) {
   std::memset(mText, 0, sizeof mText);
