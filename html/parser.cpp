@@ -14,7 +14,10 @@ using halyard::tagsmith::g_logOn;
 
 namespace {
 
-inline bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+inline bool IsWhite(char c) {
+  return static_cast<unsigned char>(c) <= ' ' &&
+         (c == ' ' || c == '\t' || c == '\r' || c == '\n');
+}
 inline bool IsAlnum(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -512,10 +515,11 @@ Elem* Parser::ParseTag() {
       if (b[i] == '"' || b[i] == '\'') {
         char quote = b[i++];
         v = i;
-        while (i < n && b[i] != quote) {
-          if (b[i] == '\r' || b[i] == '\n') b[i] = ' ';
-          ++i;
-        }
+        const char* close = static_cast<const char*>(std::memchr(b + i, quote, n - i));
+        std::size_t e = close ? static_cast<std::size_t>(close - b) : n;
+        for (std::size_t k = i; k < e; ++k)
+          if (b[k] == '\r' || b[k] == '\n') b[k] = ' ';
+        i = e;
         vLen = i - v;
         if (i < n) ++i;  // the closing quote; an unclosed one runs to the end
       } else {
