@@ -74,7 +74,32 @@ void BM_TypeBlankInText(benchmark::State& state) { TypeAt(state, "The new ", 3, 
 void BM_CloseCommentBackspace(benchmark::State& state) {
   TypeAt(state, "<!-- page header", 16, '>', true);
 }
+// A "<" typed into a comment ends it there: everything after it turns green.
+void BM_LtInCommentBackspace(benchmark::State& state) {
+  TypeAt(state, "<!-- page header", 10, '<', true);
+}
+// The last letter of a known attribute name taken out and typed again: the Backspace recolours
+// the tag, the letter only the name.
+void BM_BackspaceRetypeAttributeName(benchmark::State& state) {
+  std::string text = Page(static_cast<size_t>(state.range(0)));
+  Host host;
+  host.edit.SendMessage(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  size_t mid = text.find(" ALIGN=", text.size() / 2);
+  if (mid == std::string::npos) mid = text.size() / 2;
+  LONG pos = static_cast<LONG>(mid) + 6;
+  SyntaxRichEdit* inner = host.edit.GetRichEdit();
+  for (auto _ : state) {
+    inner->SetSel(pos, pos);
+    inner->SendMessage(WM_KEYDOWN, VK_BACK, 0);
+    inner->SendMessage(WM_CHAR, 'N', 0);
+  }
+}
 BENCHMARK(BM_CloseCommentBackspace)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LtInCommentBackspace)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BackspaceRetypeAttributeName)
+    ->Arg(1 << 20)
+    ->Arg(4 << 20)
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TypeInTextBackspace)
     ->Arg(64 << 10)
     ->Arg(1 << 20)
