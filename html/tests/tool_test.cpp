@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -99,6 +100,44 @@ TEST(TagsmithTool, HelpAndExitCodes) {
   EXPECT_EQ(Tool("url parse").code, 2);
   EXPECT_EQ(Tool("url absolute a").code, 2);
   EXPECT_EQ(Tool("tokens /nonexistent/page.html").code, 3);
+}
+
+}  // namespace
+
+namespace {
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(TagsmithTool, EnvironmentSwitchesTheTraceOn) {
+  std::string drive = ::testing::TempDir() + "tagsmith_drive_XXXXXX";
+  ASSERT_NE(mkdtemp(drive.data()), nullptr);
+  ASSERT_EQ(std::system(("mkdir -p '" + drive + "/temp'").c_str()), 0);
+  ToolResult r = Tool("tokens", "<b>\nx</b>");
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(Slurp(drive + "/temp/html_log.txt"), "");  // off unless switched on
+  // "1": the default file, c:\temp\html_log.txt, on drive C.
+  std::string env = "HALYARD_DRIVE_C='" + drive + "' TAGSMITH_LOG=1 ";
+  std::string input = drive + "/in.html";
+  {
+    std::ofstream f(input, std::ios::binary);
+    f << "<b>\nx</b>";
+  }
+  ASSERT_EQ(
+      std::system(
+          (env + HALYARD_BINARY_DIR + "/bin/tagsmith tokens '" + input + "' > /dev/null").c_str()),
+      0);
+  EXPECT_EQ(Slurp(drive + "/temp/html_log.txt"),
+            "[line 1] tag: 8 'B'\r\n[line 2] text: '\r\nx'\r\n[line 2] tag: 8 'B'\r\n");
+  // Any other value names the file.
+  ASSERT_EQ(std::system(("HALYARD_DRIVE_C='" + drive + "' TAGSMITH_LOG='c:\\other.txt' " +
+                         HALYARD_BINARY_DIR + "/bin/tagsmith tokens '" + input + "' > /dev/null")
+                            .c_str()),
+            0);
+  EXPECT_EQ(Slurp(drive + "/other.txt").substr(0, 20), "[line 1] tag: 8 'B'\r");
+  std::system(("rm -rf '" + drive + "'").c_str());
 }
 
 }  // namespace
