@@ -348,31 +348,30 @@ void CPDArray::mLoadArchive(CArchive& ar, LONG expectedFileElementSize,
   if (!ok) AfxThrowArchiveException(CArchiveException::badIndex);
   BlockBytes(allocated, memElementSize, &ok);
   if (!ok) AfxThrowArchiveException(CArchiveException::badIndex);
-  // Slots are read one growth at a time, so the block only grows with data actually present.
+  // The block grows with the data actually read (doubling, from at most 64 KiB), so a false
+  // count in a short archive never costs more memory than the archive holds.
+  const size_t total = static_cast<size_t>(allocated) * static_cast<size_t>(memElementSize);
+  const size_t slotBytes = static_cast<size_t>(memElementSize);
   char* block = static_cast<char*>(std::calloc(1, 1));
   if (block == nullptr) AfxThrowMemoryException();
-  LONG have = 0;
+  size_t capacity = 1;
+  size_t have = 0;
   try {
-    const LONG piece = memElementSize > 0 ? std::max<LONG>(1, 65536 / memElementSize) : allocated;
-    while (have < allocated) {
-      LONG n = std::min(piece, allocated - have);
-      size_t bytes = static_cast<size_t>(have + n) * static_cast<size_t>(memElementSize);
-      char* grown = static_cast<char*>(std::realloc(block, bytes > 0 ? bytes : 1));
-      if (grown == nullptr) AfxThrowMemoryException();
-      block = grown;
-      if (readSlot == nullptr) {
-        size_t want = static_cast<size_t>(n) * static_cast<size_t>(memElementSize);
-        if (want > 0 && ar.Read(block + static_cast<size_t>(have) * memElementSize,
-                                static_cast<UINT>(want)) != want) {
-          AfxThrowArchiveException(CArchiveException::endOfFile);
-        }
-      } else {
-        for (LONG s = 0; s < n; ++s) {
-          readSlot(ar, block + static_cast<size_t>(have + s) * memElementSize, fileElementSize);
-        }
+    while (have < total) {
+      size_t n = readSlot != nullptr ? slotBytes : std::min<size_t>(65536, total - have);
+      if (have + n > capacity) {
+        size_t grown = std::min(total, std::max(have + n, capacity * 2));
+        char* p = static_cast<char*>(std::realloc(block, grown));
+        if (p == nullptr) AfxThrowMemoryException();
+        block = p;
+        capacity = grown;
+      }
+      if (readSlot != nullptr) {
+        readSlot(ar, block + have, fileElementSize);
+      } else if (ar.Read(block + have, static_cast<UINT>(n)) != n) {
+        AfxThrowArchiveException(CArchiveException::endOfFile);
       }
       have += n;
-      if (memElementSize == 0) break;
     }
   } catch (...) {
     std::free(block);

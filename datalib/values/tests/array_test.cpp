@@ -187,6 +187,13 @@ TEST(PDLongArray, ArchivesFromElsewhereAreCheckedBeforeUse) {
   lie.resize(lie.size() + 12, 1);
   EXPECT_EQ(Load(lie, [&](CArchive& ar) { keep.Serialize(ar); }), CArchiveException::endOfFile);
   EXPECT_EQ(keep[0], 5);
+  // A plain array takes any element size, but a huge one over a short archive still only
+  // costs what the archive holds.
+  CPDArray plain(4, 16);
+  auto wide = header(0x40000000, 16, 1, 1);
+  wide.resize(wide.size() + 100, 2);
+  EXPECT_EQ(Load(wide, [&](CArchive& ar) { plain.Serialize(ar); }), CArchiveException::endOfFile);
+  EXPECT_EQ(plain.mGetElementSize(), 4);
   auto cut = Store([&](CArchive& ar) { keep.Serialize(ar); });
   cut.resize(cut.size() - 1);
   EXPECT_EQ(Load(cut, [&](CArchive& ar) { keep.Serialize(ar); }), CArchiveException::endOfFile);
