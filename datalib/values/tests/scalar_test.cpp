@@ -5,6 +5,7 @@
 #include <string>
 
 #include "mfc/cmemfile.h"
+#include "mfc/stringtable.h"
 #include "ole/safearray.h"
 #include "test_util.h"
 #include "values/cpd_buffer.h"
@@ -425,4 +426,17 @@ TEST(PDMoney, ComparisonAndVariants) {
   m.mConvertToOleVariant(&out);
   EXPECT_EQ(out.vt, VT_R8);
   EXPECT_DOUBLE_EQ(out.dblVal, 12.34);
+}
+
+TEST(PDString, LoadStringKeeps254AndLeavesTheTextOnFailure) {
+  static const std::string longText(300, 'r');
+  static const halyard::StringResource table[] = {{61001, "Loaded"}, {61002, longText.c_str()}};
+  halyard::StringTableRegistration registration(table);
+  CPDString s("before");
+  EXPECT_EQ(s.LoadStringA(61999), 0);
+  EXPECT_STREQ(static_cast<char*>(s), "before");
+  EXPECT_EQ(s.LoadStringA(61001), 1);
+  EXPECT_STREQ(static_cast<char*>(s), "Loaded");
+  EXPECT_EQ(s.LoadStringA(61002), 1);
+  EXPECT_EQ(s.getLength(), 254);
 }
