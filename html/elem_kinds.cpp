@@ -68,27 +68,35 @@ Tag::Tag(Token::Type type_, const char* name_, int nameLength, bool end, ElemKin
     : Elem(kind_, type_, name_, nameLength, end ? kEndTag : 0) {}
 
 Tag::~Tag() {
-  std::free(extra_);
+  if (extra_.heap && !(extra_.inl[0] & 1)) std::free(extra_.heap);
   DropAttributes();
 }
 
 CString Tag::GetExtra() const {
-  if (!extra_) return CString();
+  if (extra_.inl[0] & 1)
+    return CString(reinterpret_cast<const char*>(extra_.inl + 1), extra_.inl[0] >> 1);
+  if (!extra_.heap) return CString();
   DWORD n;
-  std::memcpy(&n, extra_, 4);
-  return CString(extra_ + 4, static_cast<int>(n));
+  std::memcpy(&n, extra_.heap, 4);
+  return CString(extra_.heap + 4, static_cast<int>(n));
 }
 
 void Tag::SetExtra(const char* text, int length) {
-  std::free(extra_);
-  extra_ = nullptr;
+  if (extra_.heap && !(extra_.inl[0] & 1)) std::free(extra_.heap);
+  extra_.heap = nullptr;
   if (!text || length <= 0) return;
-  extra_ = static_cast<char*>(std::malloc(static_cast<std::size_t>(length) + 5));
-  if (!extra_) AfxThrowMemoryException();
+  if (length <= 7) {  // the white space before a tag is mostly a blank or a line end
+    extra_.inl[0] = static_cast<unsigned char>(length * 2 + 1);
+    std::memcpy(extra_.inl + 1, text, static_cast<std::size_t>(length));
+    return;
+  }
+  char* block = static_cast<char*>(std::malloc(static_cast<std::size_t>(length) + 5));
+  if (!block) AfxThrowMemoryException();
   DWORD n = static_cast<DWORD>(length);
-  std::memcpy(extra_, &n, 4);
-  std::memcpy(extra_ + 4, text, static_cast<std::size_t>(length));
-  extra_[4 + length] = 0;
+  std::memcpy(block, &n, 4);
+  std::memcpy(block + 4, text, static_cast<std::size_t>(length));
+  block[4 + length] = 0;
+  extra_.heap = block;
 }
 
 CString Tag::TextForm() const {

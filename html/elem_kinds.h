@@ -54,7 +54,12 @@ class Tag : public Elem {
   void SetExtra(const char* text, int length);
 
  private:
-  char* extra_ = nullptr;  // a DWORD length, then the NUL-terminated text; null when empty
+  // Up to 7 bytes in place (first byte: length * 2 + 1), else a heap block holding a DWORD
+  // length and the text; all zero when empty.
+  union {
+    char* heap;
+    unsigned char inl[8];
+  } extra_ = {nullptr};
   // 0, an owned CMapStringToString*, or (low bit set) an owned packed attribute list.
   mutable std::uintptr_t attrSlot_ = 0;
 };

@@ -15,8 +15,7 @@ using halyard::tagsmith::g_logOn;
 namespace {
 
 inline bool IsWhite(char c) {
-  return static_cast<unsigned char>(c) <= ' ' &&
-         (c == ' ' || c == '\t' || c == '\r' || c == '\n');
+  return static_cast<unsigned char>(c) <= ' ' && (c == ' ' || c == '\t' || c == '\r' || c == '\n');
 }
 inline bool IsAlnum(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');

@@ -53,7 +53,21 @@ int TokenReader::NextToken() {
     space_.clear();
   }
   for (;;) {
-    // Runs of ordinary characters are taken from the read buffer at once.
+    // Runs of ordinary characters, and of white space, are taken from the read buffer at once.
+    if (state_ == kSpaceState && pos_ < lim_) {
+      const char* b = buf_ + pos_;
+      const char* e = buf_ + lim_;
+      const char* q = b;
+      while (q < e && IsWhite(*q)) {
+        if (*q == '\n') ++line_;
+        ++q;
+      }
+      if (q > b) {
+        pendingSpace_.append(b, static_cast<std::size_t>(q - b));
+        pos_ += static_cast<std::size_t>(q - b);
+        continue;
+      }
+    }
     if (pos_ < lim_ && (state_ == kTextState || state_ == kTagState || state_ == kQuoteState)) {
       const char* b = buf_ + pos_;
       const char* e = buf_ + lim_;

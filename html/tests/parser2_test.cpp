@@ -211,3 +211,24 @@ TEST(Parser2, ElementMapIsACopyOfTheTokensMap) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Parser2, WhiteSpaceBeforeTagsOfAnyLengthIsKept) {
+  for (std::size_t n : {0u, 1u, 6u, 7u, 8u, 40u}) {
+    std::string space;
+    for (std::size_t i = 0; i < n; ++i) space += i % 3 ? ' ' : '\n';
+    std::string html = "x" + space + "<b>";
+    Document doc;
+    Parser2 p;
+    p.SetDocument(&doc);
+    p.Parse(html.data(), static_cast<int>(html.size()));
+    ASSERT_EQ(doc.lastChild->kind, ElemKind::Tag);
+    CString extra = static_cast<Tag*>(doc.lastChild)->GetExtra();
+    EXPECT_EQ(std::string(static_cast<const char*>(extra), extra.GetLength()), space) << n;
+    static_cast<Tag*>(doc.lastChild)->SetExtra("again", 5);
+    EXPECT_EQ(static_cast<Tag*>(doc.lastChild)->GetExtra(), "again");
+  }
+}
+
+}  // namespace
