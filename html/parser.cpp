@@ -172,6 +172,12 @@ std::size_t Parser::TextState(const char* p, std::size_t n) {
   while (i < n) {
     std::size_t j = i;
     while (j < n && !IsTextSpecial(p[j])) ++j;
+    if (j > i && len_ == 0 && j < n && p[j] == '<' && j - i <= kMaxText) {
+      // The buffer would hold just this run: it is emitted straight from the piece.
+      EmitTextBytes(p + i, j - i);
+      state_ = kTag;
+      return j + 1;
+    }
     if (j > i) {
       AppendText(p + i, j - i);
       i = j;
