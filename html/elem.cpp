@@ -17,6 +17,7 @@ namespace {
 // key and value, in one block.
 struct PackedAttrs {
   DWORD count;
+  DWORD bytes;  // the whole block
 };
 
 inline bool IsPacked(std::uintptr_t slot) { return (slot & 1u) != 0; }
@@ -100,7 +101,7 @@ void Elem::DropAttributes() {
   std::uintptr_t* slot = Slot();
   if (!slot || !*slot) return;
   if (IsPacked(*slot))
-    std::free(Packed(*slot));
+    halyard::tagsmith::FreeElem(Packed(*slot), Packed(*slot)->bytes);
   else
     delete reinterpret_cast<CMapStringToString*>(*slot);
   *slot = 0;
@@ -113,7 +114,7 @@ CMapStringToString* Elem::Attributes() const {
     PackedAttrs* p = Packed(*slot);
     auto* map = new CMapStringToString(static_cast<int>(p->count));
     ForEachPacked(p, [map](const char* key, const char* value) { map->SetAt(key, value); });
-    std::free(p);
+    halyard::tagsmith::FreeElem(p, p->bytes);
     *slot = reinterpret_cast<std::uintptr_t>(map);
   }
   return reinterpret_cast<CMapStringToString*>(*slot);
@@ -128,9 +129,9 @@ void Elem::SetAttributeList(const AttrRef* attrs, int n) {
   for (int i = 0; i < n; ++i)
     bytes += 8 + static_cast<std::size_t>(attrs[i].keyLength) + 1 +
              static_cast<std::size_t>(attrs[i].valueLength) + 1;
-  auto* p = static_cast<PackedAttrs*>(std::malloc(bytes));
-  if (!p) AfxThrowMemoryException();
+  auto* p = static_cast<PackedAttrs*>(halyard::tagsmith::AllocateElem(bytes));
   p->count = static_cast<DWORD>(n);
+  p->bytes = static_cast<DWORD>(bytes);
   char* at = reinterpret_cast<char*>(p + 1);
   for (int i = 0; i < n; ++i) {
     DWORD kl = static_cast<DWORD>(attrs[i].keyLength),

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "component_table.h"
+#include "elem_pool.h"
 #include "mfc/cexception.h"
 #include "mfc/cmapstringtostring.h"
 #include "selector_node.h"
@@ -67,8 +68,18 @@ Document::Document() : Elem(ElemKind::Document, Token::UNKNOWN, "", 0, 0) {}
 Tag::Tag(Token::Type type_, const char* name_, int nameLength, bool end, ElemKind kind_)
     : Elem(kind_, type_, name_, nameLength, end ? kEndTag : 0) {}
 
+namespace {
+
+void FreeExtra(char* block) {
+  DWORD n;
+  std::memcpy(&n, block, 4);
+  halyard::tagsmith::FreeElem(block, static_cast<std::size_t>(n) + 5);
+}
+
+}  // namespace
+
 Tag::~Tag() {
-  if (extra_.heap && !(extra_.inl[0] & 1)) std::free(extra_.heap);
+  if (extra_.heap && !(extra_.inl[0] & 1)) FreeExtra(extra_.heap);
   DropAttributes();
 }
 
@@ -82,7 +93,7 @@ CString Tag::GetExtra() const {
 }
 
 void Tag::SetExtra(const char* text, int length) {
-  if (extra_.heap && !(extra_.inl[0] & 1)) std::free(extra_.heap);
+  if (extra_.heap && !(extra_.inl[0] & 1)) FreeExtra(extra_.heap);
   extra_.heap = nullptr;
   if (!text || length <= 0) return;
   if (length <= 7) {  // the white space before a tag is mostly a blank or a line end
@@ -90,8 +101,8 @@ void Tag::SetExtra(const char* text, int length) {
     std::memcpy(extra_.inl + 1, text, static_cast<std::size_t>(length));
     return;
   }
-  char* block = static_cast<char*>(std::malloc(static_cast<std::size_t>(length) + 5));
-  if (!block) AfxThrowMemoryException();
+  char* block =
+      static_cast<char*>(halyard::tagsmith::AllocateElem(static_cast<std::size_t>(length) + 5));
   DWORD n = static_cast<DWORD>(length);
   std::memcpy(block, &n, 4);
   std::memcpy(block + 4, text, static_cast<std::size_t>(length));

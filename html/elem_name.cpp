@@ -4,9 +4,10 @@
 #include <new>
 #include <ostream>
 
+#include "elem_pool.h"
+
 void ElemName::InitHeap(const char* p, int n) {
-  char* q = static_cast<char*>(std::malloc(static_cast<std::size_t>(n) + 1));
-  if (!q) throw std::bad_alloc();
+  char* q = static_cast<char*>(halyard::tagsmith::AllocateElem(static_cast<std::size_t>(n) + 1));
   std::memcpy(q, p, static_cast<std::size_t>(n));
   q[n] = 0;
   u_.heap.ptr = q;
@@ -15,7 +16,8 @@ void ElemName::InitHeap(const char* p, int n) {
 }
 
 void ElemName::Release() {
-  if (!IsInline()) std::free(u_.heap.ptr);
+  if (!IsInline())
+    halyard::tagsmith::FreeElem(u_.heap.ptr, static_cast<std::size_t>(u_.heap.len) + 1);
   SetInline(0);
 }
 
