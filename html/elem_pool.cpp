@@ -48,12 +48,15 @@ struct ThreadPool {
   FreeNode* free[kClasses] = {};
   char* cursor[kClasses] = {};
   char* limit[kClasses] = {};
+  std::size_t nextBlock[kClasses] = {};  // a class's blocks grow from 1 KB, so little is idle
 };
 thread_local ThreadPool t_pool;
 
 void* Carve(ThreadPool& pool, std::size_t cls, std::size_t size) {
   if (pool.cursor[cls] + size > pool.limit[cls]) {
-    void* block = std::malloc(kBlock);
+    std::size_t blockSize = pool.nextBlock[cls] ? pool.nextBlock[cls] : 1024;
+    pool.nextBlock[cls] = blockSize * 2 < kBlock ? blockSize * 2 : kBlock;
+    void* block = std::malloc(blockSize);
     if (!block) AfxThrowMemoryException();
     {
       std::lock_guard<std::mutex> lock(g_blocksLock);
@@ -61,7 +64,7 @@ void* Carve(ThreadPool& pool, std::size_t cls, std::size_t size) {
       g_blocks->push_back(block);
     }
     pool.cursor[cls] = static_cast<char*>(block);
-    pool.limit[cls] = pool.cursor[cls] + kBlock;
+    pool.limit[cls] = pool.cursor[cls] + blockSize;
   }
   void* p = pool.cursor[cls];
   pool.cursor[cls] += size;
