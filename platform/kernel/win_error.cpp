@@ -24,7 +24,6 @@ constexpr MessageEntry kMessages[] = {
 // Formats one insert. fmt is the printf conversion between the exclamation marks (default
 // "s"); arg carries the insert as the caller's pointer-sized value.
 void AppendInsert(std::string& out, const std::string& fmt, DWORD_PTR arg) {
-  std::string spec = "%" + fmt;
   char conv = fmt.empty() ? 's' : fmt.back();
   char buf[128];
   if (conv == 's') {
@@ -40,14 +39,14 @@ void AppendInsert(std::string& out, const std::string& fmt, DWORD_PTR arg) {
   std::string flags;
   for (char c : fmt.substr(0, fmt.size() - 1))
     if (std::strchr("-+ #0123456789.", c) != nullptr) flags += c;
-  spec = "%" + flags + "ll" + conv;
+  std::string format = "%" + flags + "ll" + conv;
   if (std::strchr("dixXuo", conv) == nullptr) {
     out += "%" + fmt;
     return;
   }
   long long v = (conv == 'd' || conv == 'i') ? static_cast<long long>(static_cast<INT>(arg))
                                              : static_cast<long long>(static_cast<DWORD>(arg));
-  std::snprintf(buf, sizeof buf, spec.c_str(), v);
+  std::snprintf(buf, sizeof buf, format.c_str(), v);
   out += buf;
 }
 
