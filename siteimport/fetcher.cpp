@@ -196,13 +196,6 @@ std::unique_ptr<WinFile> OpenTempFile(std::string* name) {
 
 }  // namespace
 
-std::string Fetcher::CreateTempFile() {
-  std::string name;
-  auto f = OpenTempFile(&name);
-  if (!f) return {};
-  f->Close();
-  return name;
-}
 
 bool Fetcher::Bypassed(const std::string& url) const {
   std::string host = HostOf(url);

@@ -61,8 +61,6 @@ class Fetcher {
 
   // The directory of temporary files (setting 1, created when missing), once per process.
   static const std::string& TempDirectory();
-  // A new temporary file "Z<n>" there, created exclusively; empty when none can be made.
-  static std::string CreateTempFile();
 
   // Whether the URL's host reaches the server without the proxy (settings 6 to 8).
   bool Bypassed(const std::string& url) const;

@@ -3,7 +3,6 @@
 #include <strings.h>
 
 #include <cstring>
-#include <vector>
 
 namespace siteglean {
 namespace {
