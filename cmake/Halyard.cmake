@@ -1,19 +1,8 @@
 # Small helpers shared by every component's CMakeLists.txt.
 
-# Adds every immediate subfolder of the current folder that has a CMakeLists.txt, in name order.
-function(halyard_add_subdirectories)
-  file(GLOB children RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
-  list(SORT children)
-  foreach(child ${children})
-    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
-      add_subdirectory(${child})
-    endif()
-  endforeach()
-endfunction()
-
 # halyard_library(NAME SOURCES ... [DEPS ...] [INCLUDE dir])
-# A static library (platform pieces, cgi/common). Its folder's parent is on the include path
-# so that users write #include "kernel/win_path.h" or "mfc/cstring.h".
+# A static library (cgi/common and the programs' cores). Its folder's parent is on the include
+# path so that users write #include "common/cgi_request.h".
 function(halyard_library name)
   cmake_parse_arguments(A "" "INCLUDE" "SOURCES;DEPS" ${ARGN})
   add_library(${name} STATIC ${A_SOURCES})
@@ -26,9 +15,49 @@ function(halyard_library name)
   endif()
 endfunction()
 
+# halyard_platform_piece(NAME SOURCES ... [DEPS ...])
+# One piece of the platform runtime (kernel, mfc, ole, ...). Its objects go into the one shared
+# runtime libhalyard_platform.so, so that process-wide state exists once per process; NAME links
+# that runtime. NAME_static is the same piece as a static library, for the CGI programs, which
+# are copied onto web servers as self-contained executables. DEPS name other pieces or outside
+# libraries. The platform is built with default visibility: everything it declares is its API.
+function(halyard_platform_piece name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name}_obj OBJECT ${A_SOURCES})
+  set_target_properties(${name}_obj PROPERTIES
+    CXX_VISIBILITY_PRESET default C_VISIBILITY_PRESET default VISIBILITY_INLINES_HIDDEN OFF)
+  target_include_directories(${name}_obj PUBLIC ${HALYARD_PLATFORM_DIR})
+  add_library(${name}_static STATIC)
+  target_link_libraries(${name}_static PUBLIC ${name}_obj)
+  add_library(${name} INTERFACE)
+  target_link_libraries(${name} INTERFACE halyard_platform)
+  foreach(dep ${A_DEPS})
+    if(dep MATCHES "^halyard_")
+      target_link_libraries(${name}_obj PUBLIC ${dep}_obj)
+      target_link_libraries(${name}_static PUBLIC ${dep}_static)
+    else()
+      target_link_libraries(${name}_obj PUBLIC ${dep})
+    endif()
+  endforeach()
+  set_property(GLOBAL APPEND PROPERTY HALYARD_PLATFORM_PIECES ${name})
+endfunction()
+
+# halyard_platform_runtime(): the shared runtime from every piece declared so far.
+function(halyard_platform_runtime)
+  get_property(pieces GLOBAL PROPERTY HALYARD_PLATFORM_PIECES)
+  add_library(halyard_platform SHARED)
+  target_include_directories(halyard_platform PUBLIC ${HALYARD_PLATFORM_DIR})
+  foreach(piece ${pieces})
+    target_link_libraries(halyard_platform PUBLIC ${piece}_obj)
+  endforeach()
+endfunction()
+
 # halyard_component(NAME SOURCES ... [DEPS ...] [INCLUDE dir])
-# A shared library deliverable (lib<NAME>.so, only exported symbols visible) and, from the same
-# objects, NAME_static for tests, fuzzers and benchmarks that reach internals.
+# A shared library deliverable (lib<NAME>.so) and, from the same objects, NAME_static for tests,
+# fuzzers and benchmarks that reach internals. The .so exports exactly what the linker version
+# script exports.map beside the CMakeLists.txt lets through of what the code marks HALYARD_EXPORT;
+# exports.txt there lists those names (demangled, sorted) and a test holds the built library to it.
+# A host test (tests/host_test.cpp) links only the .so and the platform runtime.
 function(halyard_component name)
   cmake_parse_arguments(A "" "INCLUDE" "SOURCES;DEPS" ${ARGN})
   if(NOT A_INCLUDE)
@@ -44,6 +73,29 @@ function(halyard_component name)
   target_link_libraries(${name}_static PUBLIC ${name}_obj)
   add_library(${name} SHARED)
   target_link_libraries(${name} PUBLIC ${name}_obj)
+  set(map ${CMAKE_CURRENT_SOURCE_DIR}/exports.map)
+  set(list ${CMAKE_CURRENT_SOURCE_DIR}/exports.txt)
+  if(NOT EXISTS ${map} OR NOT EXISTS ${list})
+    message(FATAL_ERROR "${name}: a deliverable needs exports.map and exports.txt beside its CMakeLists.txt")
+  endif()
+  target_link_options(${name} PRIVATE -Wl,--version-script=${map} -Wl,--no-undefined)
+  set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${map})
+  if(HALYARD_TESTS)
+    add_test(NAME ${name}_exports
+      COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-exports $<TARGET_FILE:${name}> ${list})
+    set_tests_properties(${name}_exports PROPERTIES LABELS "host")
+  endif()
+endfunction()
+
+# halyard_host_test(NAME COMPONENT lib SOURCES ...)
+# A program that uses a deliverable as the design tool does: it links only the deliverable's .so
+# and the platform runtime, never a static twin.
+function(halyard_host_test name)
+  cmake_parse_arguments(A "" "COMPONENT" "SOURCES;DEPS" ${ARGN})
+  if(NOT HALYARD_TESTS)
+    return()
+  endif()
+  halyard_test(${name} LABEL host SOURCES ${A_SOURCES} DEPS ${A_COMPONENT} halyard_platform ${A_DEPS})
 endfunction()
 
 # halyard_test(NAME LABEL label SOURCES ... [DEPS ...])

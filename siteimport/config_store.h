@@ -4,6 +4,8 @@
 // Any thread may read settings.
 #pragma once
 
+#include "kernel/export.h"
+
 #include <string>
 #include <vector>
 
@@ -29,7 +31,7 @@ enum SettingId : int {
   kSettingCount = 16,
 };
 
-class ConfigStore {
+class HALYARD_EXPORT ConfigStore {
  public:
   static constexpr const char* kFileName = "kvproxy.ini";
 

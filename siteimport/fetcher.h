@@ -6,6 +6,8 @@
 // A Fetcher is used by one exploring thread; it owns its fetch thread.
 #pragma once
 
+#include "kernel/export.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -33,7 +35,7 @@ struct FetchRequest {
   int result = 0;
 };
 
-class Fetcher {
+class HALYARD_EXPORT Fetcher {
  public:
   // Answers true to stop the fetch that is running.
   using AbortHook = std::function<bool()>;

@@ -5,6 +5,8 @@
 // replacement is done.
 #pragma once
 
+#include "kernel/export.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,7 +21,7 @@ struct MimeRow {
   std::string mime;
 };
 
-class MimeTable {
+class HALYARD_EXPORT MimeTable {
  public:
   // The process's table.
   static MimeTable& Instance();
@@ -51,9 +53,9 @@ class MimeTable {
 };
 
 // The category of a link target from the scheme and type code (0: no object).
-Category CategoryOf(SchemeCode scheme, TypeCode code);
+HALYARD_EXPORT Category CategoryOf(SchemeCode scheme, TypeCode code);
 
 // A word for a category, for tools and traces ("page", "image", "mailto", ...).
-const char* CategoryName(Category c);
+HALYARD_EXPORT const char* CategoryName(Category c);
 
 }  // namespace siteglean

@@ -4,6 +4,8 @@
 // lives on the worker thread of its exploration.
 #pragma once
 
+#include "kernel/export.h"
+
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -101,7 +103,7 @@ struct ServerInfo {
 };
 
 // Storage and bookkeeping shared by the link pass, the fetching and the crawler.
-class WebSite {
+class HALYARD_EXPORT WebSite {
  public:
   WebSite() = default;
   WebSite(const WebSite&) = delete;

@@ -1,7 +1,7 @@
 # COM basics and OLE Automation values: HRESULT, GUID, IUnknown, IStream, BSTR, the code page,
 # VARIANT with its conversions, SAFEARRAY, OLE dates, and the class library's COleVariant,
 # COleCurrency and COleDateTime.
-halyard_library(halyard_ole
+halyard_platform_piece(halyard_ole
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/bstr.cpp
     ${CMAKE_CURRENT_LIST_DIR}/code_page.cpp
@@ -34,7 +34,7 @@ halyard_test(ole_tests LABEL platform
 
 # Class activation over the registry: CoCreateInstance, ProgIDs, in-process servers and the
 # registration of control classes.
-halyard_library(halyard_com
+halyard_platform_piece(halyard_com
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/com_runtime.cpp ${CMAKE_CURRENT_LIST_DIR}/control_registration.cpp
   DEPS halyard_ole halyard_registry ${CMAKE_DL_LIBS})
 

@@ -1,5 +1,5 @@
 # The type library reader: LoadTypeLib, ITypeLib and ITypeInfo over MSFT files.
-halyard_library(halyard_typelib
+halyard_platform_piece(halyard_typelib
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/typelib_msft.cpp
     ${CMAKE_CURRENT_LIST_DIR}/typelib_pe.cpp

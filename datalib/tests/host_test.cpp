@@ -1,0 +1,81 @@
+// The data access library as the design tool uses it: through libvaultkit.so and the platform
+// runtime only. Values cross the library boundary by their stream and archive forms, and the
+// library sees the process-wide state the host set up in the platform.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "mfc/carchive.h"
+#include "mfc/cmemfile.h"
+#include "mfc/stringtable.h"
+#include "support/cr_error.h"
+#include "values/cpd_long.h"
+#include "values/cpd_long_array.h"
+#include "values/cpd_string.h"
+
+TEST(VaultkitHost, ValuesTravelThroughTheirStreamFormsAndComeBackByKind) {
+  CPDLong number(42);
+  CPDString text("design");
+  CPDLongArray list;
+  LONG seven = 7, minusThree = -3;
+  list.mAdd(&seven);
+  list.mAdd(&minusThree);
+  std::ostringstream os;
+  os << number << text << list;
+
+  std::istringstream is(os.str());
+  std::unique_ptr<CPDObject> a(CPDObject::mNew(is));
+  std::unique_ptr<CPDObject> b(CPDObject::mNew(is));
+  std::unique_ptr<CPDObject> c(CPDObject::mNew(is));
+  auto* n = dynamic_cast<CPDLong*>(a.get());
+  auto* s = dynamic_cast<CPDString*>(b.get());
+  auto* l = dynamic_cast<CPDLongArray*>(c.get());
+  ASSERT_TRUE(n && s && l) << os.str();
+  EXPECT_EQ(n->mGetValue(), 42);
+  EXPECT_STREQ(static_cast<char*>(*s), "design");
+  ASSERT_EQ(l->mGetNumItems(), 2);
+  EXPECT_EQ((*l)[1], -3);
+  EXPECT_EQ(n->mCompare(&number), 0);
+  EXPECT_EQ(s->mCompare(&text), 0);
+}
+
+TEST(VaultkitHost, AnArchiveWrittenByTheLibraryReadsBackInThePlatformsFile) {
+  CMemFile file;
+  {
+    CArchive ar(&file, CArchive::store);
+    CPDString text("page title");
+    CPDLong number(-123456);
+    text.Serialize(ar);
+    number.Serialize(ar);
+    ar.Close();
+  }
+  ASSERT_GT(file.GetLength(), 10u);
+  file.SeekToBegin();
+  CArchive ar(&file, CArchive::load);
+  CPDString text;
+  CPDLong number;
+  text.Serialize(ar);
+  number.Serialize(ar);
+  EXPECT_STREQ(static_cast<char*>(text), "page title");
+  EXPECT_EQ(number.mGetValue(), -123456);
+}
+
+TEST(VaultkitHost, TheLibrarySeesStringTablesTheHostRegistersInThePlatform) {
+  // One platform per process: a table registered here is the one the library looks in.
+  static const halyard::StringResource table[] = {{61001, "Registered by the host"}};
+  CPDString text;
+  EXPECT_FALSE(text.LoadStringA(61001));
+  halyard::StringTableRegistration registration(table);
+  ASSERT_TRUE(text.LoadStringA(61001));
+  EXPECT_STREQ(static_cast<char*>(text), "Registered by the host");
+}
+
+TEST(VaultkitHost, TheLastErrorIsKeptForTheHost) {
+  CRErrorHandler::mClearError();
+  CRError error(CRError::eWarning, 1, const_cast<char*>("disk"));
+  CRErrorHandler::mReportError(error);
+  ASSERT_NE(CRErrorHandler::mGetLastError(), nullptr);
+  CRErrorHandler::mClearError();
+}
