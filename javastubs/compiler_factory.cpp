@@ -48,8 +48,8 @@ BOOL CompilerFactory::UpdateRegistry(BOOL bRegister) {
   // Any address inside the library names it, so the server path is the library's own.
   static const char module = 0;
   return AfxOleRegisterControlClass(&module, CLSID_QuarbCompiler, kQuarbCompilerProgID,
-                                    IDS_QUARBCOMPILER, 0, afxRegApartmentThreading, 0,
-                                    GUID_NULL, 1, 0);
+                                    IDS_QUARBCOMPILER, 0, afxRegApartmentThreading, 0, GUID_NULL, 1,
+                                    0);
 }
 
 }  // namespace quarb

@@ -83,8 +83,7 @@ HRESULT QuarbCompiler::GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) {
   return DISP_E_BADINDEX;
 }
 
-HRESULT QuarbCompiler::GetIDsOfNames(REFIID riid, LPOLESTR*, UINT cNames, LCID,
-                                     DISPID* rgDispId) {
+HRESULT QuarbCompiler::GetIDsOfNames(REFIID riid, LPOLESTR*, UINT cNames, LCID, DISPID* rgDispId) {
   if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   if (cNames == 0) return S_OK;
   if (rgDispId == nullptr) return E_POINTER;

@@ -35,9 +35,8 @@ class QuarbCompiler : public IStubCompiler, public IDispatch {
   HRESULT GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
   HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
                         DISPID* rgDispId) override;
-  HRESULT Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
-                 DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
-                 UINT* puArgErr) override;
+  HRESULT Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
+                 VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
 
  private:
   QuarbCompiler();

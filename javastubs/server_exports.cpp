@@ -25,8 +25,8 @@ extern "C" HALYARD_EXPORT HRESULT DllCanUnloadNow() {
 // is reported rather than answered with S_OK, since the class could not be created after it.
 extern "C" HALYARD_EXPORT HRESULT DllRegisterServer() {
   if (!quarb::CompilerFactory::Instance().UpdateRegistry(TRUE)) return SELFREG_E_CLASS;
-  const std::string control = "CLSID\\" + halyard::ole::GuidToString(CLSID_QuarbCompiler) +
-                              "\\Control";
+  const std::string control =
+      "CLSID\\" + halyard::ole::GuidToString(CLSID_QuarbCompiler) + "\\Control";
   const LSTATUS st = RegDeleteKeyA(HKEY_CLASSES_ROOT, control.c_str());
   return st == ERROR_SUCCESS || st == ERROR_FILE_NOT_FOUND ? S_OK : SELFREG_E_CLASS;
 }

@@ -86,8 +86,7 @@ TEST(CompilerObject, AutomationSideHasNoMembers) {
   EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 2, 0, ids), DISP_E_UNKNOWNNAME);
   EXPECT_EQ(ids[0], DISPID_UNKNOWN);
   EXPECT_EQ(ids[1], DISPID_UNKNOWN);
-  EXPECT_EQ(dispatch->GetIDsOfNames(IID_IStubCompiler, names, 1, 0, ids),
-            DISP_E_UNKNOWNINTERFACE);
+  EXPECT_EQ(dispatch->GetIDsOfNames(IID_IStubCompiler, names, 1, 0, ids), DISP_E_UNKNOWNINTERFACE);
 
   DISPPARAMS none{nullptr, nullptr, 0, 0};
   VARIANT result;
@@ -95,9 +94,9 @@ TEST(CompilerObject, AutomationSideHasNoMembers) {
   EXPECT_EQ(dispatch->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr),
             DISP_E_MEMBERNOTFOUND);
   EXPECT_EQ(result.vt, VT_EMPTY);
-  EXPECT_EQ(dispatch->Invoke(0, IID_IDispatch, 0, DISPATCH_PROPERTYGET, &none, nullptr, nullptr,
-                             nullptr),
-            DISP_E_UNKNOWNINTERFACE);
+  EXPECT_EQ(
+      dispatch->Invoke(0, IID_IDispatch, 0, DISPATCH_PROPERTYGET, &none, nullptr, nullptr, nullptr),
+      DISP_E_UNKNOWNINTERFACE);
   dispatch->Release();
 }
 
@@ -127,9 +126,9 @@ TEST(CompilerObject, EmptyLibraryWritesNothingAndMissingArgumentsAreRefused) {
   ComPtr<ITypeLib> empty = Load("empty.tlb");
   EXPECT_EQ(Written([&](IStream* s) { return compiler->WriteInterfaceStubs(empty.Get(), s); }), "");
   EXPECT_EQ(Written([&](IStream* s) { return compiler->WriteClassStubs(empty.Get(), s); }), "");
-  EXPECT_EQ(Written([&](IStream* s) { return compiler->WriteInterfaceStubs(nullptr, s); },
-                    E_POINTER),
-            "");
+  EXPECT_EQ(
+      Written([&](IStream* s) { return compiler->WriteInterfaceStubs(nullptr, s); }, E_POINTER),
+      "");
   EXPECT_EQ(Written([&](IStream* s) { return compiler->WriteClassStubs(nullptr, s); }, E_POINTER),
             "");
   EXPECT_EQ(compiler->WriteInterfaceStubs(empty.Get(), nullptr), E_POINTER);
@@ -176,8 +175,8 @@ TEST(CompilerObject, ScanAnswersTheLoadersFailureCodeUnchanged) {
 
 TEST(CompilerObject, ScanAcceptsEveryFixtureLibrary) {
   ComPtr<IStubCompiler> compiler = NewCompiler();
-  for (const char* name : {"gadgets.tlb", "gadgets.ocx", "oddities.tlb", "empty.tlb",
-                           "stdole2.tlb"}) {
+  for (const char* name :
+       {"gadgets.tlb", "gadgets.ocx", "oddities.tlb", "empty.tlb", "stdole2.tlb"}) {
     std::u16string path = Wide(DataPath(name));
     EXPECT_EQ(compiler->ScanTypeLibraryFile(path.c_str()), S_OK) << name;
   }
@@ -226,8 +225,7 @@ class FlakyLib : public ITypeLib {
     return real_->GetTypeInfoOfGuid(guid, ppTInfo);
   }
   HRESULT GetLibAttr(TLIBATTR** attr) override { return real_->GetLibAttr(attr); }
-  HRESULT GetDocumentation(INT index, BSTR* name, BSTR* doc, DWORD* context,
-                           BSTR* file) override {
+  HRESULT GetDocumentation(INT index, BSTR* name, BSTR* doc, DWORD* context, BSTR* file) override {
     if (index >= 0 && UINT(index) == failName) return TYPE_E_ELEMENTNOTFOUND;
     return real_->GetDocumentation(index, name, doc, context, file);
   }
@@ -303,15 +301,14 @@ class ServerTest : public ::testing::Test {
 
 TEST_F(ServerTest, LibraryStaysLockedWhileObjectsOrLocksExist) {
   IClassFactory* factory = nullptr;
-  ASSERT_EQ(DllGetClassObject(CLSID_QuarbCompiler, IID_IClassFactory,
-                              reinterpret_cast<void**>(&factory)),
-            S_OK);
+  ASSERT_EQ(
+      DllGetClassObject(CLSID_QuarbCompiler, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+      S_OK);
   EXPECT_EQ(DllCanUnloadNow(), S_OK);  // holding the factory alone does not lock
 
   IUnknown* first = nullptr;
   IUnknown* second = nullptr;
-  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&first)),
-            S_OK);
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&first)), S_OK);
   ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&second)),
             S_OK);
   EXPECT_NE(first, second);
@@ -342,8 +339,7 @@ TEST_F(ServerTest, LibraryStaysLockedWhileObjectsOrLocksExist) {
 
 TEST_F(ServerTest, FactoryRefusesOtherClassesAggregationAndUnknownInterfaces) {
   void* p = &p;
-  EXPECT_EQ(DllGetClassObject(IID_IStubCompiler, IID_IClassFactory, &p),
-            CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(DllGetClassObject(IID_IStubCompiler, IID_IClassFactory, &p), CLASS_E_CLASSNOTAVAILABLE);
   EXPECT_EQ(p, nullptr);
   EXPECT_EQ(DllGetClassObject(CLSID_QuarbCompiler, IID_IClassFactory, nullptr), E_POINTER);
   p = &p;
@@ -392,8 +388,8 @@ TEST_F(ServerTest, TypeNameIsTheLibrarysOwnResourceEvenWhenAnotherTableHasItsId)
 
 TEST_F(ServerTest, UnregistrationRemovesTheClassAndProgIdKeysOnly) {
   TempRegistry registry;
-  ASSERT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, "CLSID\\{00000000-1111-2222-3333-444444444444}",
-                         REG_SZ, "Neighbour", 9),
+  ASSERT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, "CLSID\\{00000000-1111-2222-3333-444444444444}", REG_SZ,
+                         "Neighbour", 9),
             ERROR_SUCCESS);
   ASSERT_EQ(DllRegisterServer(), S_OK);
   ASSERT_TRUE(CompilerFactory::Instance().UpdateRegistry(FALSE));

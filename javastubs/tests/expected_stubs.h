@@ -88,7 +88,8 @@ inline constexpr char kPlain[] =
     "    public abstract int Poke(int a, int[] b);\n"
     "}\n";
 
-inline constexpr char kEvents[] = "public interface IEvents \n{\n   // properties\n   // methods\n\n}\n";
+inline constexpr char kEvents[] =
+    "public interface IEvents \n{\n   // properties\n   // methods\n\n}\n";
 
 inline constexpr char kGadgetShell[] =
     "public class Gadget extends Object\n"

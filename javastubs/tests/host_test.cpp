@@ -196,8 +196,8 @@ TEST_F(HostTest, LibraryUnloadsOnlyAfterTheLastReleaseAndTheLastUnlock) {
 
   // A factory lock keeps it too, without any object.
   IClassFactory* factory = nullptr;
-  ASSERT_EQ(CoGetClassObject(CLSID_QuarbCompiler, CLSCTX_INPROC_SERVER, nullptr,
-                             IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+  ASSERT_EQ(CoGetClassObject(CLSID_QuarbCompiler, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                             reinterpret_cast<void**>(&factory)),
             S_OK);
   EXPECT_EQ(CanUnloadNow(), S_OK);
   ASSERT_EQ(factory->LockServer(TRUE), S_OK);
@@ -205,8 +205,8 @@ TEST_F(HostTest, LibraryUnloadsOnlyAfterTheLastReleaseAndTheLastUnlock) {
   EXPECT_EQ(CanUnloadNow(), S_FALSE);
   CoFreeUnusedLibraries();
   ASSERT_TRUE(LibraryLoaded());
-  ASSERT_EQ(CoGetClassObject(CLSID_QuarbCompiler, CLSCTX_INPROC_SERVER, nullptr,
-                             IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+  ASSERT_EQ(CoGetClassObject(CLSID_QuarbCompiler, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                             reinterpret_cast<void**>(&factory)),
             S_OK);
   ASSERT_EQ(factory->LockServer(FALSE), S_OK);
   factory->Release();
