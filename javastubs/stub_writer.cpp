@@ -4,6 +4,7 @@
 
 #include "java_types.h"
 #include "property_info.h"
+#include "type_walk.h"
 
 namespace quarb {
 namespace {
@@ -78,31 +79,22 @@ using TypeWriter = HRESULT (*)(StubFile&, ITypeInfo*, const std::string&, Member
 HRESULT Walk(ITypeLib* lib, IStream* stream, TypeWriter classWriter) {
   StubFile out(stream);
   MemberCache cache;
-  UINT count = lib->GetTypeInfoCount();
-  for (UINT i = 0; i < count; ++i) {
-    TYPEKIND kind;
-    BSTR bstr = nullptr;
-    if (FAILED(lib->GetTypeInfoType(i, &kind)) ||
-        FAILED(lib->GetDocumentation(INT(i), &bstr, nullptr, nullptr, nullptr)))
-      continue;
-    std::string name = TakeAnsi(bstr);
-    ComPtr<ITypeInfo> info;
-    if (FAILED(lib->GetTypeInfo(i, info.Put()))) continue;
+  WalkTypeLibrary(lib, [&](TYPEKIND kind, const std::string& name, ITypeInfo* info) {
     switch (kind) {
       case TKIND_ENUM:
-        WriteEnumInterface(out, info.Get(), name);
+        WriteEnumInterface(out, info, name);
         break;
       case TKIND_INTERFACE:
       case TKIND_DISPATCH:
-        WriteAbstractInterface(out, info.Get(), name, &cache);
+        WriteAbstractInterface(out, info, name, &cache);
         break;
       case TKIND_COCLASS:
-        classWriter(out, info.Get(), name, &cache);
+        classWriter(out, info, name, &cache);
         break;
       default:
         break;
     }
-  }
+  });
   out.Flush();
   return S_OK;
 }

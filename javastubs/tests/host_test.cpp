@@ -1,0 +1,234 @@
+// The compiler as the design tool meets it: the built shared library, registered into a
+// temporary registry and created through COM by ProgID and by class identifier, then driven
+// through IStubCompiler. Nothing of the library is linked in; the program sees only its three
+// exported entry points and the interface header.
+#include <dlfcn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "expected_stubs.h"
+#include "ole/code_page.h"
+#include "ole/com_runtime.h"
+#include "ole/memory_stream.h"
+#include "registry_support.h"
+#include "stub_compiler.h"
+
+namespace quarb::test {
+namespace {
+
+using halyard::ole::ComPtr;
+
+const std::string kLibrary = QUARB_LIBRARY;
+
+std::string Fixture(const std::string& name) {
+  return std::string(HALYARD_SOURCE_DIR) + "/javastubs/tests/data/" + name;
+}
+
+ComPtr<ITypeLib> Load(const std::string& name) {
+  ITypeLib* lib = nullptr;
+  std::u16string path = halyard::ole::AnsiToWide(Fixture(name));
+  EXPECT_EQ(LoadTypeLib(path.c_str(), &lib), S_OK) << name;
+  return ComPtr<ITypeLib>::Attach(lib);
+}
+
+bool LibraryLoaded() {
+  void* handle = dlopen(kLibrary.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  if (handle == nullptr) return false;
+  dlclose(handle);
+  return true;
+}
+
+// DllCanUnloadNow of the loaded library, asked as the COM library asks it.
+HRESULT CanUnloadNow() {
+  void* handle = dlopen(kLibrary.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  if (handle == nullptr) return E_UNEXPECTED;
+  auto fn = reinterpret_cast<HRESULT (*)()>(dlsym(handle, "DllCanUnloadNow"));
+  HRESULT hr = fn ? fn() : E_UNEXPECTED;
+  dlclose(handle);
+  return hr;
+}
+
+// Registers the library the way an installer does: in a process of its own that loads it,
+// calls DllRegisterServer and ends. The answer is the child's exit status (0 for S_OK).
+int RegisterInAnotherProcess() {
+  std::fflush(nullptr);
+  pid_t child = fork();
+  if (child == 0) {
+    void* handle = dlopen(kLibrary.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) _exit(3);
+    auto reg = reinterpret_cast<HRESULT (*)()>(dlsym(handle, "DllRegisterServer"));
+    _exit(reg == nullptr ? 4 : reg() == S_OK ? 0 : 5);
+  }
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+template <typename Op>
+std::string Written(Op op) {
+  auto* stream = new halyard::ole::MemoryStream();
+  EXPECT_EQ(op(stream), S_OK);
+  std::string text(stream->Bytes().begin(), stream->Bytes().end());
+  stream->Release();
+  return text;
+}
+
+class HostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(LibraryLoaded()) << "an earlier test left the library loaded";
+    ASSERT_EQ(RegisterInAnotherProcess(), 0);
+  }
+  void TearDown() override { CoFreeUnusedLibraries(); }
+
+  ComPtr<IStubCompiler> Create(REFCLSID clsid) {
+    IStubCompiler* p = nullptr;
+    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IStubCompiler,
+                               reinterpret_cast<void**>(&p)),
+              S_OK);
+    return ComPtr<IStubCompiler>::Attach(p);
+  }
+
+  TempRegistry registry_;
+};
+
+TEST(HostLibrary, ExportsExactlyTheThreeEntryPoints) {
+  std::set<std::string> exported;
+  FILE* pipe = popen(("nm -D --defined-only --format=posix '" + kLibrary + "'").c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  char line[4096];
+  while (std::fgets(line, sizeof line, pipe)) {
+    std::istringstream fields(line);
+    std::string name;
+    fields >> name;
+    exported.insert(name);
+  }
+  ASSERT_EQ(pclose(pipe), 0) << "nm could not read the library";
+  EXPECT_EQ(exported,
+            (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer"}));
+}
+
+TEST_F(HostTest, RegisteredElsewhereThenCreatedByProgIdAndByClassId) {
+  ExpectRegistration(std::filesystem::canonical(kLibrary).string());
+  EXPECT_FALSE(LibraryLoaded());
+
+  CLSID clsid{};
+  ASSERT_EQ(CLSIDFromProgID(u"QuarbCompiler.Compiler.1", &clsid), S_OK);
+  EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_QuarbCompiler));
+  ComPtr<IStubCompiler> byProgId = Create(clsid);
+  ASSERT_TRUE(byProgId);
+  EXPECT_TRUE(LibraryLoaded());
+  ComPtr<ITypeLib> lib = Load("gadgets.tlb");
+  EXPECT_EQ(Written([&](IStream* s) { return byProgId->WriteInterfaceStubs(lib.Get(), s); }),
+            Expected(false));
+  EXPECT_EQ(Written([&](IStream* s) { return byProgId->WriteClassStubs(lib.Get(), s); }),
+            Expected(true));
+
+  // By class identifier, asking for the automation side first (held by its IUnknown part).
+  IUnknown* dispatch = nullptr;
+  ASSERT_EQ(CoCreateInstance(CLSID_QuarbCompiler, nullptr, CLSCTX_ALL, IID_IDispatch,
+                             reinterpret_cast<void**>(&dispatch)),
+            S_OK);
+  IUnknown* byDispatchId = nullptr;
+  ASSERT_EQ(dispatch->QueryInterface(CLSID_QuarbCompiler, reinterpret_cast<void**>(&byDispatchId)),
+            S_OK);
+  EXPECT_EQ(byDispatchId, dispatch);
+  byDispatchId->Release();
+  ComPtr<IStubCompiler> byClassId;
+  ASSERT_EQ(dispatch->QueryInterface(IID_IStubCompiler, reinterpret_cast<void**>(byClassId.Put())),
+            S_OK);
+  dispatch->Release();
+  ComPtr<ITypeLib> empty = Load("empty.tlb");
+  EXPECT_EQ(Written([&](IStream* s) { return byClassId->WriteInterfaceStubs(empty.Get(), s); }),
+            "");
+  EXPECT_EQ(Written([&](IStream* s) { return byClassId->WriteClassStubs(empty.Get(), s); }), "");
+  EXPECT_EQ(Written([&](IStream* s) { return byClassId->WriteClassStubs(lib.Get(), s); }),
+            Expected(true));
+}
+
+TEST_F(HostTest, CallersBindingBySlotReachTheFourOperationsInOrder) {
+  ComPtr<IStubCompiler> compiler = Create(CLSID_QuarbCompiler);
+  ASSERT_TRUE(compiler);
+  // A caller compiled against nothing but the slot numbers: 0 to 2 are IUnknown's, then
+  // WriteInterfaceStubs, CreateRunTimeClasses, ScanTypeLibraryFile, WriteClassStubs.
+  IStubCompiler* object = compiler.Get();
+  void* const* slots = *reinterpret_cast<void* const* const*>(object);
+  using WriteFn = HRESULT (*)(IStubCompiler*, ITypeLib*, IStream*);
+  using CreateFn = HRESULT (*)(IStubCompiler*, ITypeLib*, void**);
+  using ScanFn = HRESULT (*)(IStubCompiler*, LPCOLESTR);
+  ComPtr<ITypeLib> lib = Load("gadgets.tlb");
+  EXPECT_EQ(Written([&](IStream* s) {
+              return reinterpret_cast<WriteFn>(slots[3])(object, lib.Get(), s);
+            }),
+            Expected(false));
+  void* collection = &collection;
+  EXPECT_EQ(reinterpret_cast<CreateFn>(slots[4])(object, lib.Get(), &collection), E_NOTIMPL);
+  EXPECT_EQ(collection, nullptr);
+  std::u16string missing = halyard::ole::AnsiToWide(registry_.Dir() + "/none.tlb");
+  EXPECT_EQ(reinterpret_cast<ScanFn>(slots[5])(object, missing.c_str()), TYPE_E_CANTLOADLIBRARY);
+  std::u16string present = halyard::ole::AnsiToWide(Fixture("gadgets.ocx"));
+  EXPECT_EQ(reinterpret_cast<ScanFn>(slots[5])(object, present.c_str()), S_OK);
+  EXPECT_EQ(Written([&](IStream* s) {
+              return reinterpret_cast<WriteFn>(slots[6])(object, lib.Get(), s);
+            }),
+            Expected(true));
+}
+
+TEST_F(HostTest, LibraryUnloadsOnlyAfterTheLastReleaseAndTheLastUnlock) {
+  ComPtr<IStubCompiler> compiler = Create(CLSID_QuarbCompiler);
+  ASSERT_TRUE(compiler);
+  EXPECT_EQ(CanUnloadNow(), S_FALSE);
+  CoFreeUnusedLibraries();
+  ASSERT_TRUE(LibraryLoaded());
+  ComPtr<ITypeLib> lib = Load("gadgets.tlb");
+  EXPECT_EQ(Written([&](IStream* s) { return compiler->WriteInterfaceStubs(lib.Get(), s); }),
+            Expected(false));
+  compiler.Reset();
+  EXPECT_EQ(CanUnloadNow(), S_OK);
+  CoFreeUnusedLibraries();
+  EXPECT_FALSE(LibraryLoaded());
+
+  // A factory lock keeps it too, without any object.
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(CoGetClassObject(CLSID_QuarbCompiler, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                             reinterpret_cast<void**>(&factory)),
+            S_OK);
+  EXPECT_EQ(CanUnloadNow(), S_OK);
+  ASSERT_EQ(factory->LockServer(TRUE), S_OK);
+  factory->Release();
+  EXPECT_EQ(CanUnloadNow(), S_FALSE);
+  CoFreeUnusedLibraries();
+  ASSERT_TRUE(LibraryLoaded());
+  ASSERT_EQ(CoGetClassObject(CLSID_QuarbCompiler, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                             reinterpret_cast<void**>(&factory)),
+            S_OK);
+  ASSERT_EQ(factory->LockServer(FALSE), S_OK);
+  factory->Release();
+  EXPECT_EQ(CanUnloadNow(), S_OK);
+  CoFreeUnusedLibraries();
+  EXPECT_FALSE(LibraryLoaded());
+}
+
+TEST_F(HostTest, ScanAnswersThroughTheBuiltLibrary) {
+  ComPtr<IStubCompiler> compiler = Create(CLSID_QuarbCompiler);
+  ASSERT_TRUE(compiler);
+  // A file that is there but is no type library: the loader's code comes back as it is.
+  const std::string text = registry_.Dir() + "/notes.tlb";
+  { std::ofstream(text) << "not a type library\n"; }
+  std::u16string path = halyard::ole::AnsiToWide(text);
+  ITypeLib* none = nullptr;
+  const HRESULT loader = LoadTypeLib(path.c_str(), &none);
+  ASSERT_TRUE(FAILED(loader));
+  EXPECT_EQ(compiler->ScanTypeLibraryFile(path.c_str()), loader);
+  std::u16string empty = halyard::ole::AnsiToWide(Fixture("empty.tlb"));
+  EXPECT_EQ(compiler->ScanTypeLibraryFile(empty.c_str()), S_OK);
+}
+
+}  // namespace
+}  // namespace quarb::test
