@@ -10,6 +10,12 @@
 
 namespace halyard::cgi {
 
+std::string TempNameFor(const std::string& path, long pid) {
+  std::size_t slash = path.rfind('/');
+  std::size_t name = slash == std::string::npos ? 0 : slash + 1;
+  return path.substr(0, name) + "." + path.substr(name) + "." + std::to_string(pid) + ".tmp";
+}
+
 AtomicFile::AtomicFile(std::string_view winPath) : target_(MapWinPath(winPath)) {}
 
 AtomicFile::~AtomicFile() { Abandon(); }
@@ -18,7 +24,7 @@ bool AtomicFile::Begin() {
   Abandon();
   failed_ = false;
   if (target_.empty()) return false;
-  temp_ = target_ + "." + std::to_string(::getpid()) + ".tmp";
+  temp_ = TempNameFor(target_, ::getpid());
   for (int attempt = 0; attempt < 2 && fd_ < 0; ++attempt) {
     fd_ = ::open(temp_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     // A name left behind by a dead process of the same id: nobody else can be using it.
@@ -65,7 +71,13 @@ bool AtomicFile::WriteBytes(const char* bytes, std::size_t count) {
   return true;
 }
 
+bool AtomicFile::Close() {
+  closed_ = Finish();
+  return closed_;
+}
+
 bool AtomicFile::Finish() {
+  if (closed_) return true;
   if (fd_ < 0) return false;
   bool ok = !failed_ && text_->Flush() && binary_->Flush() && !text_->Error() && !binary_->Error();
   text_.reset();
@@ -116,6 +128,7 @@ bool AtomicFile::CreateIfAbsent(bool* existed) {
 }
 
 void AtomicFile::Abandon() {
+  closed_ = false;
   if (fd_ >= 0) {
     text_.reset();
     binary_.reset();

@@ -12,6 +12,11 @@
 
 namespace halyard::cgi {
 
+// The name of the temporary file that stands beside path while a new version is written:
+// ".name.<pid>.tmp" in the same folder. A web server configured to deny names of that shape
+// (a leading dot, ".tmp" at the end) never serves a half-written page or counter.
+std::string TempNameFor(const std::string& path, long pid);
+
 class AtomicFile {
  public:
   explicit AtomicFile(std::string_view winPath);
@@ -29,6 +34,10 @@ class AtomicFile {
   // Writes bytes unchanged straight to the file, after whatever Text or Binary hold; for large
   // blocks that need no buffering. False on a write error.
   bool WriteBytes(const char* bytes, std::size_t count);
+  // Writes out and closes the temporary file, so that Replace has only the rename left: a
+  // caller that updates two files checks both writes before it puts either in place. False on
+  // a write error; Replace then fails too.
+  bool Close();
   // Puts the written file in place of the target. False on any write error or when the rename
   // fails; the target is then unchanged.
   bool Replace();
@@ -47,6 +56,7 @@ class AtomicFile {
   std::unique_ptr<WinFile> text_, binary_;
   WinFile* last_ = nullptr;
   bool failed_ = false;
+  bool closed_ = false;  // Close succeeded: only the rename is left
 };
 
 }  // namespace halyard::cgi

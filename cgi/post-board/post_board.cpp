@@ -110,11 +110,12 @@ bool WriteMessagePage(const BoardFiles& files, const BoardConfig& config, const 
   return false;
 }
 
-bool WriteCounter(const std::string& counterFile, long long next) {
-  AtomicFile file(counterFile);
+// Writes the counter's next value into a new version of the counter file, written out but not
+// yet in place: the caller puts it there once the message is listed.
+bool PrepareCounter(AtomicFile& file, long long next) {
   if (!file.Begin()) return false;
   file.Text().Write(std::to_string(next) + "\n");
-  return file.Replace();
+  return file.Close();
 }
 
 // The bytes of a file, mapped for reading: the index of a big board is scanned on every post
@@ -167,16 +168,25 @@ bool InsertIndexLine(const std::string& indexFile, const std::string& line) {
   return file.Replace();
 }
 
-// Stores the message under the board lock: page, counter, index line. True only when all
-// three were written.
+// Stores the message under the board lock: page, then index line, then counter. The index is
+// the commit: until its new version is in place nothing is listed, so any failure up to there
+// removes the page again and leaves the counter as it was, and the visitor told "error" leaves
+// nothing behind. True when the message is listed.
 bool StoreMessage(const BoardFiles& files, const BoardConfig& config, const Message& m) {
   cgi::FileLock lock;
   if (!lock.Acquire(files.lockFile)) return false;
   long long n = ReadCounter(files.counterFile);
   if (n < 0) n = NumberAfterExistingPages(files.messageFolder);
   if (!WriteMessagePage(files, config, m, &n)) return false;
-  if (!WriteCounter(files.counterFile, n + 1)) return false;
-  return InsertIndexLine(files.indexFile, IndexLineText(m, n));
+  AtomicFile counter(files.counterFile);
+  if (!PrepareCounter(counter, n + 1) || !InsertIndexLine(files.indexFile, IndexLineText(m, n))) {
+    WinRemoveFile(files.messageFolder + std::to_string(n) + ".html");
+    return false;
+  }
+  // Only the rename is left, and should even that fail the message is stored and listed: the
+  // next post finds this page taken and numbers itself above it.
+  counter.Replace();
+  return true;
 }
 
 }  // namespace

@@ -273,6 +273,28 @@ TEST_F(InTempDir, AtomicReplaceLeavesTheOldFileUntilCommittedAndKeepsItsMode) {
   EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
+TEST_F(InTempDir, TheNewVersionIsWrittenUnderAHiddenTmpNameBesideTheTarget) {
+  // A server that denies names beginning with a dot and ending in ".tmp" never serves it.
+  halyard::cgitest::MakeDirs("sub");
+  WriteFile("sub/page.html", "old");
+  halyard::cgi::AtomicFile f("sub\\page.html");
+  ASSERT_TRUE(f.Begin());
+  std::string temp = ".page.html." + std::to_string(::getpid()) + ".tmp";
+  EXPECT_EQ(halyard::cgitest::ListDir("sub"), (std::vector<std::string>{temp, "page.html"}));
+  // Written out and closed, the old file still stands until the rename.
+  f.Text().Write("new\n");
+  ASSERT_TRUE(f.Close());
+  EXPECT_EQ(ReadFile("sub/page.html"), "old");
+  EXPECT_EQ(ReadFile("sub/" + temp), "new\r\n");
+  ASSERT_TRUE(f.Replace());
+  EXPECT_EQ(ReadFile("sub/page.html"), "new\r\n");
+  EXPECT_EQ(halyard::cgitest::ListDir("sub"), std::vector<std::string>{"page.html"});
+
+  using halyard::cgi::TempNameFor;
+  EXPECT_EQ(TempNameFor("/a/b/counter", 42), "/a/b/.counter.42.tmp");
+  EXPECT_EQ(TempNameFor("counter", 7), ".counter.7.tmp");
+}
+
 TEST_F(InTempDir, CreateIfAbsentNeverTouchesAnExistingFile) {
   WriteFile("index", "old");
   halyard::cgi::AtomicFile f("index");

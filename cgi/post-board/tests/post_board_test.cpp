@@ -211,12 +211,17 @@ TEST_F(PostTest, AnIndexTooLargeToRewriteIsKeptWholeAndTheFailureReported) {
   // A full disk, as the file size limit makes it: the new index cannot be written completely.
   std::string big = kTemplateHead + std::string(20000, ' ') + "\r\n" + kMarker + kTail;
   WriteFile(messageDir() + "/bbs-data.html", big);
+  auto before = Snapshot();
   CgiRun run = PostRun(PostForm{}.Encode());
   run.fileSizeLimit = static_cast<long>(big.size()) + 10;
   EXPECT_EQ(Checked(RunCgi(run)).out, kErrorReply);
-  EXPECT_EQ(Message("bbs-data.html"), big);
-  for (const std::string& name : ListDir(messageDir()))
-    EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+  // The page written before the index is taken back, the counter keeps its number, and no
+  // temporary file stays behind.
+  EXPECT_EQ(Snapshot(), before);
+  // With room again, the same number is taken.
+  EXPECT_EQ(Post(PostForm{}.Encode()).out, kSuccessReply);
+  EXPECT_TRUE(FileExists(messageDir() + "/0.html"));
+  EXPECT_EQ(Message("counter"), "1\r\n");
 }
 
 TEST_F(PostTest, APageThatCannotBeWrittenIsReportedAndNothingIsStored) {
@@ -230,10 +235,19 @@ TEST_F(PostTest, APageThatCannotBeWrittenIsReportedAndNothingIsStored) {
   EXPECT_EQ(after, before);
 }
 
-TEST_F(PostTest, AnIndexWithoutMarkerIsLeftAsItIsAndTheErrorPageAnswers) {
+TEST_F(PostTest, AnIndexThatCannotTakeTheLineLeavesNoPageAndTheCounterAsItWas) {
+  // No marker line, and then no index at all: the message cannot be listed, so nothing of it
+  // stays.
+  EXPECT_EQ(Post(PostForm{}.Encode()).out, kSuccessReply);
   WriteFile(messageDir() + "/bbs-data.html", "no marker here\r\n");
-  EXPECT_EQ(Post(PostForm{}.Encode()).out, kErrorReply);
-  EXPECT_EQ(Message("bbs-data.html"), "no marker here\r\n");
+  ExpectRefusedUntouched(PostForm{}.Encode());
+  ::unlink((messageDir() + "/bbs-data.html").c_str());
+  ExpectRefusedUntouched(PostForm{}.Encode());
+  EXPECT_EQ(Message("counter"), "1\r\n");
+  EXPECT_FALSE(FileExists(messageDir() + "/1.html"));
+  // An index that is a folder cannot be rewritten either.
+  MakeDirs(messageDir() + "/bbs-data.html");
+  ExpectRefusedUntouched(PostForm{}.Encode());
 }
 
 TEST_F(PostTest, ABoardThatDoesNotExistGetsTheErrorPage) {
