@@ -5,6 +5,7 @@
 #include "board-form/form_pieces.h"
 #include "common/atomic_file.h"
 #include "common/board_config.h"
+#include "common/board_refresh.h"
 #include "common/cgi_request.h"
 #include "common/file_lock.h"
 #include "common/text_escape.h"
@@ -59,7 +60,8 @@ void SetUpBoard(const FormFiles& files) {
   }
 }
 
-// Takes the next thread number from the thread counter (1 when it holds none).
+// Takes the next thread number from the thread counter (1 when it holds none), or -1 when
+// the counter cannot be advanced: a number that is not stored would be handed out again.
 long long TakeThreadNumber(const FormFiles& files) {
   cgi::FileLock lock;
   lock.Acquire(files.lockFile);  // Without the lock the counter is still served, as it was.
@@ -69,11 +71,9 @@ long long TakeThreadNumber(const FormFiles& files) {
     if (file->ReadLong(&n) && n >= 0 && n <= kMaxThreadNumber) t = n;
   }
   AtomicFile file(files.threadCounter);
-  if (file.Begin()) {
-    file.Text().Write(std::to_string(t + 1) + "\n");
-    file.Replace();
-  }
-  return t;
+  if (!file.Begin()) return -1;
+  file.Text().Write(std::to_string(t + 1) + "\n");
+  return file.Replace() ? t : -1;
 }
 
 }  // namespace
@@ -90,6 +90,14 @@ int HandleForm(CgiRequest& request) {
   std::string query = buffer;
   bool reply = !query.empty();
 
+  // The thread number is taken before anything of the page is written, so that a board that
+  // cannot store it answers with its error page instead.
+  long long threadNumber = reply ? 0 : TakeThreadNumber(files);
+  if (threadNumber < 0) {
+    cgi::AnswerBoardError(request, config);
+    return 0;
+  }
+
   for (const char* piece : kPageHead) request.WriteText(piece);
 
   std::string thread;
@@ -99,7 +107,7 @@ int HandleForm(CgiRequest& request) {
     request.WriteText(thread.c_str());
     request.WriteText(kHeadingClose);
   } else {
-    thread = std::to_string(TakeThreadNumber(files));
+    thread = std::to_string(threadNumber);
     request.WriteText(kHeadingNew);
     request.WriteText(thread.c_str());
     request.WriteText(kHeadingClose);

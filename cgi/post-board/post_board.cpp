@@ -11,6 +11,7 @@
 
 #include "common/atomic_file.h"
 #include "common/board_config.h"
+#include "common/board_refresh.h"
 #include "common/cgi_request.h"
 #include "common/file_lock.h"
 #include "common/form_field.h"
@@ -35,33 +36,16 @@ const std::vector<std::string_view> kFieldNames = {"time", "parent", "thread",  
                                                    "name", "email",  "subject", "body"};
 
 struct BoardFiles {
-  std::string errorUrl, successUrl, messageFolder, indexFile, counterFile, lockFile;
+  std::string messageFolder, indexFile, counterFile, lockFile;
 };
 
 BoardFiles NamesFor(const BoardConfig& config) {
   BoardFiles f;
-  f.errorUrl = config.boardUrlBase + "/html/error.html";
-  f.successUrl = config.boardUrlBase + "/html/success.html";
   f.messageFolder = config.boardDirectory + "\\message\\";
   f.indexFile = config.boardDirectory + "\\message\\bbs-data.html";
   f.counterFile = config.boardDirectory + "\\message\\counter";
   f.lockFile = f.messageFolder + "board.lock";
   return f;
-}
-
-void AnswerSuccess(CgiRequest& request, const BoardFiles& files) {
-  request.WriteText(kSuccessOpen);
-  request.WriteText(kRefreshMeta);
-  request.WriteText(files.successUrl.c_str());
-  request.WriteText(kSuccessUrlEnd);
-  request.WriteText(kSuccessClose);
-}
-
-void AnswerError(CgiRequest& request, const BoardFiles& files) {
-  request.WriteText(kErrorOpen);
-  request.WriteText(kRefreshMeta);
-  request.WriteText((files.errorUrl + "\"").c_str());
-  request.WriteText(kErrorClose);
 }
 
 // The number in the counter file, or -1 when it is missing or holds no usable number.
@@ -197,7 +181,7 @@ int HandlePost(CgiRequest& request) {
 
   DWORD length = request.ContentLength();
   if (length > kMaxFormData) {
-    AnswerError(request, files);
+    cgi::AnswerBoardError(request, config);
     return 0;
   }
   std::vector<char> data(static_cast<std::size_t>(length) + 1, '\0');
@@ -207,7 +191,7 @@ int HandlePost(CgiRequest& request) {
 
   cgi::FieldWalk walk = cgi::WalkFields(fields, kFieldNames);
   if (walk.matchCount != kFieldCount) {
-    AnswerError(request, files);
+    cgi::AnswerBoardError(request, config);
     return 0;
   }
   auto value = [&](Field f) -> std::string& { return fields[walk.positions[f]].value; };
@@ -220,10 +204,10 @@ int HandlePost(CgiRequest& request) {
   bool numbersOk = IsDigits(m.thread) && (m.parent.empty() || IsDigits(m.parent)) &&
                    (m.time.empty() || IsDigits(m.time));
   if (!numbersOk || !StoreMessage(files, config, m)) {
-    AnswerError(request, files);
+    cgi::AnswerBoardError(request, config);
     return 0;
   }
-  AnswerSuccess(request, files);
+  cgi::AnswerBoardSuccess(request, config);
   return 0;
 }
 
