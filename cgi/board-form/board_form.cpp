@@ -3,21 +3,21 @@
 #include <string>
 
 #include "board-form/form_pieces.h"
-#include "common/atomic_file.h"
 #include "common/board_config.h"
 #include "common/board_refresh.h"
 #include "common/cgi_request.h"
-#include "common/file_lock.h"
+#include "common/cgi_string.h"
 #include "common/text_escape.h"
+#include "kernel/file_system.h"
 #include "kernel/win_file.h"
 #include "kernel/win_path.h"
 
 namespace halyard::board {
 namespace {
 
-using cgi::AtomicFile;
-
 constexpr long long kMaxThreadNumber = 2147483646;
+// As post-board: renamed into place without waiting for the disk.
+constexpr bool kSyncBoardFiles = false;
 
 struct FormFiles {
   std::string threadCounter, counter, index, original, lockFile;
@@ -34,13 +34,12 @@ FormFiles NamesFor(const BoardConfig& config) {
   return f;
 }
 
-// Creates the file with the given text only when no file of that name exists; an existing
-// file is never opened. The file appears whole or not at all.
+// Creates the file with the given text (written as text) only when no file of that name
+// exists; an existing file is never opened. The file appears whole or not at all.
 void CreateIfAbsent(const std::string& winPath, const std::string& text) {
-  AtomicFile file(winPath);
-  if (!file.Begin()) return;
-  file.Text().Write(text);
-  file.CreateIfAbsent();
+  ReplacementFile file(MapWinPath(winPath));
+  if (file.Begin() != 0 || file.Write(cgi::TextModeBytes(text)) != 0) return;
+  file.CommitIfAbsent(kSyncBoardFiles);
 }
 
 void SetUpBoard(const FormFiles& files) {
@@ -63,17 +62,16 @@ void SetUpBoard(const FormFiles& files) {
 // Takes the next thread number from the thread counter (1 when it holds none), or -1 when
 // the counter cannot be advanced: a number that is not stored would be handed out again.
 long long TakeThreadNumber(const FormFiles& files) {
-  cgi::FileLock lock;
-  lock.Acquire(files.lockFile);  // Without the lock the counter is still served, as it was.
+  FileLock lock;
+  lock.Acquire(MapWinPath(files.lockFile));  // Without the lock the counter is still served.
   long long t = 1;
   if (auto file = WinFile::Open(files.threadCounter, "r")) {
     long long n;
     if (file->ReadLong(&n) && n >= 0 && n <= kMaxThreadNumber) t = n;
   }
-  AtomicFile file(files.threadCounter);
-  if (!file.Begin()) return -1;
-  file.Text().Write(std::to_string(t + 1) + "\n");
-  return file.Replace() ? t : -1;
+  ReplacementFile file(MapWinPath(files.threadCounter));
+  if (file.Begin() != 0 || file.Write(std::to_string(t + 1) + "\r\n") != 0) return -1;
+  return file.Commit(kSyncBoardFiles) == 0 ? t : -1;
 }
 
 }  // namespace

@@ -8,12 +8,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "common/atomic_file.h"
 #include "common/cgi_request.h"
 #include "common/cgi_string.h"
-#include "common/file_lock.h"
 #include "common/text_escape.h"
 #include "form-catcher/catcher_pieces.h"
+#include "kernel/file_system.h"
 #include "kernel/win_file.h"
 #include "kernel/win_path.h"
 
@@ -50,7 +49,7 @@ bool AppendToExisting(const std::string& dataFile, const std::string& line, bool
     return false;
   }
   struct stat st;
-  bool ok = cgi::LockDescriptor(fd) && ::fstat(fd, &st) == 0;
+  bool ok = LockDescriptor(fd) == 0 && ::fstat(fd, &st) == 0;
   if (ok) {
     WinFile file(fd, true, false);
     ok = file.Write(line) && file.Flush();
@@ -72,12 +71,11 @@ bool AppendLine(const std::string& dataFile, const std::string& line) {
     bool missing = false;
     if (AppendToExisting(dataFile, line, &missing)) return true;
     if (!missing) return false;
-    cgi::AtomicFile first(dataFile);
-    if (!first.Begin()) return false;
-    first.Text().Write(line);
-    bool existed = false;
-    if (first.CreateIfAbsent(&existed)) return true;
-    if (!existed) return false;
+    ReplacementFile first(MapWinPath(dataFile));
+    if (first.Begin() != 0 || first.Write(cgi::TextModeBytes(line)) != 0) return false;
+    int err = first.CommitIfAbsent(false);
+    if (err == 0) return true;
+    if (err != EEXIST) return false;
     // Another submission created the file meanwhile: append to it.
   }
   return false;

@@ -93,7 +93,9 @@ CgiChild StartCgi(const CgiRun& run, int goPipe, int goWrite) {
       struct rlimit limit = {static_cast<rlim_t>(run.fileSizeLimit),
                              static_cast<rlim_t>(run.fileSizeLimit)};
       ::setrlimit(RLIMIT_FSIZE, &limit);
-      ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead of killing
+      // A write past the limit fails instead of killing, unless the run asks for the kill (a
+      // program stopped half-way through an update).
+      ::signal(SIGXFSZ, run.killAtFileSizeLimit ? SIG_DFL : SIG_IGN);
     }
     ::execve(argv[0], argv, envp.data());
     ::_exit(127);

@@ -19,6 +19,7 @@ struct CgiRun {
   std::vector<std::string> env;  // "NAME=value"; sanitizer settings are passed on as well
   std::string input;             // standard input
   long fileSizeLimit = -1;       // bytes a file may grow to (RLIMIT_FSIZE), -1 for none
+  bool killAtFileSizeLimit = false;  // a write past the limit kills the program (SIGXFSZ)
 };
 
 struct CgiResult {

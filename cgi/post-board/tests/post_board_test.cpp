@@ -1,3 +1,4 @@
+#include <csignal>
 #include <set>
 #include <string>
 #include <vector>
@@ -222,6 +223,34 @@ TEST_F(PostTest, AnIndexTooLargeToRewriteIsKeptWholeAndTheFailureReported) {
   EXPECT_EQ(Post(PostForm{}.Encode()).out, kSuccessReply);
   EXPECT_TRUE(FileExists(messageDir() + "/0.html"));
   EXPECT_EQ(Message("counter"), "1\r\n");
+}
+
+TEST_F(PostTest, AnUpdateCutShortLeavesTheIndexWholeAndOnlyAHiddenTmpFile) {
+  // Killed while it writes the new index: the old index stands, and what is left over has a
+  // name the published site's server refuses (a leading dot, ".tmp" at the end).
+  std::string big = kTemplateHead + std::string(20000, ' ') + "\r\n" + kMarker + kTail;
+  WriteFile(messageDir() + "/bbs-data.html", big);
+  auto before = Snapshot();
+  CgiRun run = PostRun(PostForm{}.Encode());
+  run.fileSizeLimit = static_cast<long>(big.size()) + 10;
+  run.killAtFileSizeLimit = true;
+  CgiResult r = RunCgi(run);
+  EXPECT_EQ(r.status, 128 + SIGXFSZ);
+  EXPECT_EQ(Message("bbs-data.html"), big);
+  EXPECT_EQ(Message("counter"), "0\r\n");
+  std::vector<std::string> left;
+  for (const auto& [name, bytes] : Snapshot())
+    if (before.count(name) == 0) left.push_back(name);
+  // The message's page, written before the index, the new counter waiting for the index,
+  // and the cut-off new index.
+  ASSERT_EQ(left.size(), 3u);
+  EXPECT_EQ(left[0].rfind(".bbs-data.html.", 0), 0u) << left[0];
+  EXPECT_EQ(left[1].rfind(".counter.", 0), 0u) << left[1];
+  EXPECT_EQ(left[2], "0.html");
+  for (const std::string& temp : {left[0], left[1]}) EXPECT_TRUE(temp.ends_with(".tmp")) << temp;
+  // The board goes on: the next post takes the next free number and is listed.
+  EXPECT_EQ(Post(PostForm{}.Encode()).out, kSuccessReply);
+  EXPECT_NE(Message("bbs-data.html").find("\"message/1.html\",\"1\",\"1\")"), std::string::npos);
 }
 
 TEST_F(PostTest, APageThatCannotBeWrittenIsReportedAndNothingIsStored) {
