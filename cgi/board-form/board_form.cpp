@@ -3,20 +3,21 @@
 #include <string>
 
 #include "board-form/form_pieces.h"
-#include "common/atomic_file.h"
 #include "common/board_config.h"
+#include "common/board_refresh.h"
 #include "common/cgi_request.h"
-#include "common/file_lock.h"
+#include "common/cgi_string.h"
 #include "common/text_escape.h"
+#include "kernel/file_system.h"
 #include "kernel/win_file.h"
 #include "kernel/win_path.h"
 
 namespace halyard::board {
 namespace {
 
-using cgi::AtomicFile;
-
 constexpr long long kMaxThreadNumber = 2147483646;
+// As post-board: renamed into place without waiting for the disk.
+constexpr bool kSyncBoardFiles = false;
 
 struct FormFiles {
   std::string threadCounter, counter, index, original, lockFile;
@@ -33,13 +34,12 @@ FormFiles NamesFor(const BoardConfig& config) {
   return f;
 }
 
-// Creates the file with the given text only when no file of that name exists; an existing
-// file is never opened. The file appears whole or not at all.
+// Creates the file with the given text (written as text) only when no file of that name
+// exists; an existing file is never opened. The file appears whole or not at all.
 void CreateIfAbsent(const std::string& winPath, const std::string& text) {
-  AtomicFile file(winPath);
-  if (!file.Begin()) return;
-  file.Text().Write(text);
-  file.CreateIfAbsent();
+  ReplacementFile file(MapWinPath(winPath));
+  if (file.Begin() != 0 || file.Write(cgi::TextModeBytes(text)) != 0) return;
+  file.CommitIfAbsent(kSyncBoardFiles);
 }
 
 void SetUpBoard(const FormFiles& files) {
@@ -59,21 +59,19 @@ void SetUpBoard(const FormFiles& files) {
   }
 }
 
-// Takes the next thread number from the thread counter (1 when it holds none).
+// Takes the next thread number from the thread counter (1 when it holds none), or -1 when
+// the counter cannot be advanced: a number that is not stored would be handed out again.
 long long TakeThreadNumber(const FormFiles& files) {
-  cgi::FileLock lock;
-  lock.Acquire(files.lockFile);  // Without the lock the counter is still served, as it was.
+  FileLock lock;
+  lock.Acquire(MapWinPath(files.lockFile));  // Without the lock the counter is still served.
   long long t = 1;
   if (auto file = WinFile::Open(files.threadCounter, "r")) {
     long long n;
     if (file->ReadLong(&n) && n >= 0 && n <= kMaxThreadNumber) t = n;
   }
-  AtomicFile file(files.threadCounter);
-  if (file.Begin()) {
-    file.Text().Write(std::to_string(t + 1) + "\n");
-    file.Replace();
-  }
-  return t;
+  ReplacementFile file(MapWinPath(files.threadCounter));
+  if (file.Begin() != 0 || file.Write(std::to_string(t + 1) + "\r\n") != 0) return -1;
+  return file.Commit(kSyncBoardFiles) == 0 ? t : -1;
 }
 
 }  // namespace
@@ -90,6 +88,14 @@ int HandleForm(CgiRequest& request) {
   std::string query = buffer;
   bool reply = !query.empty();
 
+  // The thread number is taken before anything of the page is written, so that a board that
+  // cannot store it answers with its error page instead.
+  long long threadNumber = reply ? 0 : TakeThreadNumber(files);
+  if (threadNumber < 0) {
+    cgi::AnswerBoardError(request, config);
+    return 0;
+  }
+
   for (const char* piece : kPageHead) request.WriteText(piece);
 
   std::string thread;
@@ -99,7 +105,7 @@ int HandleForm(CgiRequest& request) {
     request.WriteText(thread.c_str());
     request.WriteText(kHeadingClose);
   } else {
-    thread = std::to_string(TakeThreadNumber(files));
+    thread = std::to_string(threadNumber);
     request.WriteText(kHeadingNew);
     request.WriteText(thread.c_str());
     request.WriteText(kHeadingClose);

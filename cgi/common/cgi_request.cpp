@@ -1,10 +1,9 @@
 #include "common/cgi_request.h"
 
-#include <strings.h>
-
 #include <cstdlib>
 #include <cstring>
 
+#include "kernel/text.h"
 #include "kernel/win_file.h"
 
 namespace halyard::cgi {
@@ -12,7 +11,7 @@ namespace halyard::cgi {
 LONG ParseLeadingLong(const char* text) {
   if (text == nullptr) return 0;
   const char* p = text;
-  while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f') ++p;
+  while (IsCLocaleSpace(*p)) ++p;
   bool negative = false;
   if (*p == '+' || *p == '-') negative = *p++ == '-';
   long long v = 0;
@@ -29,7 +28,7 @@ LONG ParseLeadingLong(const char* text) {
 
 bool CgiRequest::IsPost() {
   const char* method = RequestMethod();
-  return method != nullptr && ::strcasecmp(method, "POST") == 0;
+  return method != nullptr && halyard::EqualsNoCaseAscii(method, "POST");
 }
 
 StdCgiRequest::StdCgiRequest() {

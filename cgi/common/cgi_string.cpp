@@ -88,6 +88,16 @@ int ReadConfigText(const char* fileName, char* buffer, std::size_t bufferSize) {
 
 namespace halyard::cgi {
 
+std::string TextModeBytes(std::string_view text) {
+  std::string bytes;
+  bytes.reserve(text.size() + text.size() / 16);
+  for (char c : text) {
+    if (c == '\n') bytes += '\r';
+    bytes += c;
+  }
+  return bytes;
+}
+
 std::string DecodeUrlText(std::string_view text) {
   std::string out(text);
   out.resize(DecodeInPlace(out.data(), out.size()));

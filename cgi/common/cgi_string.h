@@ -31,6 +31,10 @@ int ReadConfigText(const char* fileName, char* buffer, std::size_t bufferSize);
 
 namespace halyard::cgi {
 
+// The bytes a text takes on disk when written in text mode: every line feed as CR LF, every
+// other byte (a lone CR included) unchanged.
+std::string TextModeBytes(std::string_view text);
+
 // DecodeUrl over a text that need not end in NUL. The result ends at the first NUL that the
 // decoding produced, as the decoded text does for every routine that reads it afterwards.
 std::string DecodeUrlText(std::string_view text);

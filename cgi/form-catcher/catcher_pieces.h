@@ -12,12 +12,24 @@ inline constexpr const char* kUsagePage[] = {
     "</body>\n",
 };
 
-// Not exactly one each of the three hidden fields, or a file name outside the data folder.
+// Not exactly one each of the three hidden fields.
 inline constexpr const char* kMisconfigurationPage[] = {
     "<html>\n",
     "form-catcher misconfiguration, one or more of the 3 require fields is missing<br>\n",
     "The require fields are: success, error, filename\n<br>",
     "</html>",
+};
+
+// The form's file name would leave the data folder (a drive, a leading separator, "..").
+inline constexpr const char* kFileNameRefusedPage[] = {
+    "<html>\n",
+    "<title>form-catcher refused the file name</title> \n",
+    "<body><B>form-catcher.cgi</B> does not allow the file name in the form's filename field: "
+    "it must name a file inside the data folder.<br>\n",
+    "Give a plain file name, without a drive, a leading slash or \"..\", in your Components "
+    "box.<br>",
+    "</body>\n",
+    "</html>\n",
 };
 
 // The data file could not be written: the visitor learns that nothing was kept.

@@ -1,16 +1,18 @@
 #include "form-catcher/form_catcher.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <string>
 
 #include "common/cgi_request.h"
 #include "common/cgi_string.h"
-#include "common/file_lock.h"
 #include "common/text_escape.h"
 #include "form-catcher/catcher_pieces.h"
+#include "kernel/file_system.h"
 #include "kernel/win_file.h"
 #include "kernel/win_path.h"
 
@@ -36,22 +38,47 @@ void AnswerRefresh(CgiRequest& request, const std::string& url, const char* urlE
   Answer(request, kRefreshClose);
 }
 
-// Appends the line with one write while holding an exclusive lock on the data file, so lines
-// of submissions at the same moment never mix. A write that fails part-way (a full disk) is cut
-// back off the file before the lock goes.
-bool AppendLine(const std::string& dataFile, const std::string& line) {
-  cgi::FileLock lock;
-  if (!lock.Acquire(dataFile)) return false;  // creates the file when missing
-  struct stat st;
-  if (::fstat(lock.Fd(), &st) != 0) return false;
-  auto file = WinFile::Open(dataFile, "a");
-  if (!file) return false;
-  bool ok = file->Write(line) && file->Flush();
-  ok = file->Close() && ok;
-  if (!ok && ::ftruncate(lock.Fd(), st.st_size) != 0) {
-    // Nothing more can be done about it; the failure is reported all the same.
+// Appends the line with one write to an existing data file, holding an exclusive lock on it so
+// that lines of submissions at the same moment never mix. A write that fails part-way (a full
+// disk) is cut back off the file before the lock goes. *missing tells that there was no file.
+bool AppendToExisting(const std::string& dataFile, const std::string& line, bool* missing) {
+  *missing = false;
+  int fd = ::open(MapWinPath(dataFile).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (fd < 0) {
+    *missing = errno == ENOENT;
+    return false;
   }
+  struct stat st;
+  bool ok = LockDescriptor(fd) == 0 && ::fstat(fd, &st) == 0;
+  if (ok) {
+    WinFile file(fd, true, false);
+    ok = file.Write(line) && file.Flush();
+    // Closed before the cut, so that nothing still buffered can follow it.
+    ok = file.Close() && ok;
+    if (!ok && ::ftruncate(fd, st.st_size) != 0) {
+      // Nothing more can be done about it; the failure is reported all the same.
+    }
+  }
+  ::close(fd);  // drops the lock
   return ok;
+}
+
+// Stores the line: appended to the data file, or, when there is none yet, as the whole first
+// version of it, which appears with its line or not at all. A store that fails never leaves
+// an empty data file behind.
+bool AppendLine(const std::string& dataFile, const std::string& line) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    bool missing = false;
+    if (AppendToExisting(dataFile, line, &missing)) return true;
+    if (!missing) return false;
+    ReplacementFile first(MapWinPath(dataFile));
+    if (first.Begin() != 0 || first.Write(cgi::TextModeBytes(line)) != 0) return false;
+    int err = first.CommitIfAbsent(false);
+    if (err == 0) return true;
+    if (err != EEXIST) return false;
+    // Another submission created the file meanwhile: append to it.
+  }
+  return false;
 }
 
 }  // namespace
@@ -108,7 +135,7 @@ int HandleSubmission(CgiRequest& request) {
   }
   const std::string& fileName = fields[walk.positions[kFileName]].value;
   if (!IsSafeFileName(fileName)) {
-    Answer(request, kMisconfigurationPage);
+    Answer(request, kFileNameRefusedPage);
     return 0;
   }
   if (walk.stopped) {

@@ -43,11 +43,4 @@ std::string InsertionText(std::string_view indexLine) {
   return text;
 }
 
-std::size_t DiskLength(std::string_view text) {
-  std::size_t n = text.size();
-  for (char c : text)
-    if (c == '\n') ++n;
-  return n;
-}
-
 }  // namespace halyard::board

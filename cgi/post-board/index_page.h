@@ -18,7 +18,4 @@ std::size_t FindInsertionPoint(std::string_view disk);
 // each followed by a line feed (text, not yet translated to CR LF).
 std::string InsertionText(std::string_view indexLine);
 
-// The length of a text once written in text mode (every line feed stored as CR LF).
-std::size_t DiskLength(std::string_view text);
-
 }  // namespace halyard::board

@@ -1,6 +1,6 @@
 // The fixed texts of post-board's output, in the order they are written: the message page
-// pieces around the field values, the index page's marker and tail, and the two refresh
-// replies. \n is a line feed (stored as CR LF, since every file is written as text).
+// pieces around the field values, and the index page's marker and tail. \n is a line feed
+// (stored as CR LF, since every file is written as text).
 #pragma once
 
 namespace halyard::board {
@@ -58,13 +58,5 @@ inline constexpr const char* kIndexTail[12] = {
     "</BODY>",
     "</html>",
 };
-
-// Refresh replies.
-inline constexpr const char* kRefreshMeta = "<meta http-equiv=\"Refresh\" content=\"0; URL=";
-inline constexpr const char* kSuccessOpen = "<html>";
-inline constexpr const char* kSuccessUrlEnd = "\">";
-inline constexpr const char* kSuccessClose = "</html>";
-inline constexpr const char* kErrorOpen = "<html>\n";
-inline constexpr const char* kErrorClose = "> \n</html>";
 
 }  // namespace halyard::board

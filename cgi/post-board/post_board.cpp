@@ -1,6 +1,5 @@
 #include "post-board/post_board.h"
 
-#include <dirent.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,11 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "common/atomic_file.h"
 #include "common/board_config.h"
+#include "common/board_refresh.h"
 #include "common/cgi_request.h"
-#include "common/file_lock.h"
+#include "common/cgi_string.h"
 #include "common/form_field.h"
+#include "kernel/file_system.h"
 #include "kernel/win_file.h"
 #include "kernel/win_path.h"
 #include "post-board/index_page.h"
@@ -23,45 +23,30 @@
 namespace halyard::board {
 namespace {
 
-using cgi::AtomicFile;
-
 // No board message comes near this; a larger CONTENT_LENGTH is refused, not allocated.
 constexpr DWORD kMaxFormData = 1u << 20;
 // Message numbers stay within a 32-bit LONG, as the counter always was.
 constexpr long long kMaxMessageNumber = 2147483646;
+// The board's files are renamed into place without waiting for the disk: a post answers as
+// quickly as it always has, and the rename alone keeps readers and a program killed half-way
+// from ever seeing part of a file.
+constexpr bool kSyncBoardFiles = false;
 
 enum Field { kTime, kParent, kThread, kRealTime, kName, kEmail, kSubject, kBody, kFieldCount };
 const std::vector<std::string_view> kFieldNames = {"time", "parent", "thread",  "RealTime",
                                                    "name", "email",  "subject", "body"};
 
 struct BoardFiles {
-  std::string errorUrl, successUrl, messageFolder, indexFile, counterFile, lockFile;
+  std::string messageFolder, indexFile, counterFile, lockFile;
 };
 
 BoardFiles NamesFor(const BoardConfig& config) {
   BoardFiles f;
-  f.errorUrl = config.boardUrlBase + "/html/error.html";
-  f.successUrl = config.boardUrlBase + "/html/success.html";
   f.messageFolder = config.boardDirectory + "\\message\\";
   f.indexFile = config.boardDirectory + "\\message\\bbs-data.html";
   f.counterFile = config.boardDirectory + "\\message\\counter";
   f.lockFile = f.messageFolder + "board.lock";
   return f;
-}
-
-void AnswerSuccess(CgiRequest& request, const BoardFiles& files) {
-  request.WriteText(kSuccessOpen);
-  request.WriteText(kRefreshMeta);
-  request.WriteText(files.successUrl.c_str());
-  request.WriteText(kSuccessUrlEnd);
-  request.WriteText(kSuccessClose);
-}
-
-void AnswerError(CgiRequest& request, const BoardFiles& files) {
-  request.WriteText(kErrorOpen);
-  request.WriteText(kRefreshMeta);
-  request.WriteText((files.errorUrl + "\"").c_str());
-  request.WriteText(kErrorClose);
 }
 
 // The number in the counter file, or -1 when it is missing or holds no usable number.
@@ -76,17 +61,16 @@ long long ReadCounter(const std::string& counterFile) {
 // was lost: numbering restarts above every page that exists.
 long long NumberAfterExistingPages(const std::string& messageFolder) {
   long long next = 0;
-  DIR* dir = ::opendir(MapWinPath(messageFolder).c_str());
-  if (dir == nullptr) return 0;
-  while (const dirent* entry = ::readdir(dir)) {
-    std::string name = entry->d_name;
+  std::vector<FolderEntry> entries;
+  if (ListFolder(MapWinPath(messageFolder), &entries) != 0) return 0;
+  for (const FolderEntry& entry : entries) {
+    const std::string& name = entry.name;
     if (name.size() <= 5 || name.compare(name.size() - 5, 5, ".html") != 0) continue;
     std::string digits = name.substr(0, name.size() - 5);
     if (!IsDigits(digits) || digits.size() > 10) continue;
     long long n = std::stoll(digits);
     if (n >= next && n <= kMaxMessageNumber) next = n + 1;
   }
-  ::closedir(dir);
   return next;
 }
 
@@ -110,11 +94,10 @@ bool WriteMessagePage(const BoardFiles& files, const BoardConfig& config, const 
   return false;
 }
 
-bool WriteCounter(const std::string& counterFile, long long next) {
-  AtomicFile file(counterFile);
-  if (!file.Begin()) return false;
-  file.Text().Write(std::to_string(next) + "\n");
-  return file.Replace();
+// Writes the counter's next value into a new version of the counter file, not yet in place:
+// the caller puts it there once the message is listed.
+bool PrepareCounter(ReplacementFile& file, long long next) {
+  return file.Begin() == 0 && file.Write(std::to_string(next) + "\r\n") == 0;
 }
 
 // The bytes of a file, mapped for reading: the index of a big board is scanned on every post
@@ -158,25 +141,34 @@ bool InsertIndexLine(const std::string& indexFile, const std::string& line) {
   std::string_view disk = index.bytes();
   std::size_t at = FindInsertionPoint(disk);
   if (at == std::string::npos) return false;
-  std::string text = InsertionText(line);
-  std::size_t end = at + DiskLength(text);
-  AtomicFile file(indexFile);
-  if (!file.Begin() || !file.WriteBytes(disk.data(), at)) return false;
-  file.Text().Write(text);
-  if (end < disk.size() && !file.WriteBytes(disk.data() + end, disk.size() - end)) return false;
-  return file.Replace();
+  std::string text = cgi::TextModeBytes(InsertionText(line));
+  std::size_t end = at + text.size();
+  ReplacementFile file(MapWinPath(indexFile));
+  if (file.Begin() != 0 || file.Write(disk.substr(0, at)) != 0 || file.Write(text) != 0)
+    return false;
+  if (end < disk.size() && file.Write(disk.substr(end)) != 0) return false;
+  return file.Commit(kSyncBoardFiles) == 0;
 }
 
-// Stores the message under the board lock: page, counter, index line. True only when all
-// three were written.
+// Stores the message under the board lock: page, then index line, then counter. The index is
+// the commit: until its new version is in place nothing is listed, so any failure up to there
+// removes the page again and leaves the counter as it was, and the visitor told "error" leaves
+// nothing behind. True when the message is listed.
 bool StoreMessage(const BoardFiles& files, const BoardConfig& config, const Message& m) {
-  cgi::FileLock lock;
-  if (!lock.Acquire(files.lockFile)) return false;
+  FileLock lock;
+  if (lock.Acquire(MapWinPath(files.lockFile)) != 0) return false;
   long long n = ReadCounter(files.counterFile);
   if (n < 0) n = NumberAfterExistingPages(files.messageFolder);
   if (!WriteMessagePage(files, config, m, &n)) return false;
-  if (!WriteCounter(files.counterFile, n + 1)) return false;
-  return InsertIndexLine(files.indexFile, IndexLineText(m, n));
+  ReplacementFile counter(MapWinPath(files.counterFile));
+  if (!PrepareCounter(counter, n + 1) || !InsertIndexLine(files.indexFile, IndexLineText(m, n))) {
+    WinRemoveFile(files.messageFolder + std::to_string(n) + ".html");
+    return false;
+  }
+  // Only the rename is left, and should even that fail the message is stored and listed: the
+  // next post finds this page taken and numbers itself above it.
+  counter.Commit(kSyncBoardFiles);
+  return true;
 }
 
 }  // namespace
@@ -187,7 +179,7 @@ int HandlePost(CgiRequest& request) {
 
   DWORD length = request.ContentLength();
   if (length > kMaxFormData) {
-    AnswerError(request, files);
+    cgi::AnswerBoardError(request, config);
     return 0;
   }
   std::vector<char> data(static_cast<std::size_t>(length) + 1, '\0');
@@ -197,7 +189,7 @@ int HandlePost(CgiRequest& request) {
 
   cgi::FieldWalk walk = cgi::WalkFields(fields, kFieldNames);
   if (walk.matchCount != kFieldCount) {
-    AnswerError(request, files);
+    cgi::AnswerBoardError(request, config);
     return 0;
   }
   auto value = [&](Field f) -> std::string& { return fields[walk.positions[f]].value; };
@@ -210,10 +202,10 @@ int HandlePost(CgiRequest& request) {
   bool numbersOk = IsDigits(m.thread) && (m.parent.empty() || IsDigits(m.parent)) &&
                    (m.time.empty() || IsDigits(m.time));
   if (!numbersOk || !StoreMessage(files, config, m)) {
-    AnswerError(request, files);
+    cgi::AnswerBoardError(request, config);
     return 0;
   }
-  AnswerSuccess(request, files);
+  cgi::AnswerBoardSuccess(request, config);
   return 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "kernel/text.h"
 #include "registry/name_case.h"
 
 namespace halyard::registry {
@@ -11,23 +12,11 @@ constexpr DWORD kRegSz = 1;
 constexpr DWORD kRegBinary = 3;
 constexpr DWORD kRegDword = 4;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && (IsBlank(s.front()) || s.front() == '\r')) s.remove_prefix(1);
-  while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
-  return s;
-}
-
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
-}
-
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-  return s.size() >= prefix.size() && NamesEqual(s.substr(0, prefix.size()), prefix);
 }
 
 // Splits the text into lines without their CR LF or LF.
@@ -76,7 +65,7 @@ bool ReadHexBytes(std::string_view text, std::string* out) {
   out->clear();
   std::size_t i = 0;
   for (;;) {
-    while (i < text.size() && IsBlank(text[i])) ++i;
+    while (i < text.size() && IsSpaceOrTab(text[i])) ++i;
     if (i == text.size()) return true;
     int hi = HexDigit(text[i]);
     if (hi < 0) return false;
@@ -87,7 +76,7 @@ bool ReadHexBytes(std::string_view text, std::string* out) {
       ++i;
     }
     out->push_back(static_cast<char>(value));
-    while (i < text.size() && IsBlank(text[i])) ++i;
+    while (i < text.size() && IsSpaceOrTab(text[i])) ++i;
     if (i == text.size()) return true;
     if (text[i] != ',') return false;
     ++i;
@@ -98,7 +87,7 @@ bool ReadHexBytes(std::string_view text, std::string* out) {
 // lines[*next...] and *next is advanced past them.
 bool ReadData(std::string_view data, const std::vector<std::string_view>& lines, std::size_t* next,
               RegEntry* entry) {
-  data = TrimBlanks(data);
+  data = TrimSpaceTabCrLf(data);
   if (data == "-") {
     entry->remove = true;
     return true;
@@ -112,8 +101,8 @@ bool ReadData(std::string_view data, const std::vector<std::string_view>& lines,
     entry->data.push_back('\0');
     return true;
   }
-  if (StartsWithNoCase(data, "dword:")) {
-    std::string_view digits = TrimBlanks(data.substr(6));
+  if (StartsWithNoCaseAscii(data, "dword:")) {
+    std::string_view digits = TrimSpaceTabCrLf(data.substr(6));
     if (digits.empty() || digits.size() > 8) return false;
     DWORD v = 0;
     for (char c : digits) {
@@ -126,7 +115,7 @@ bool ReadData(std::string_view data, const std::vector<std::string_view>& lines,
     for (int i = 0; i < 4; ++i) entry->data[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
     return true;
   }
-  if (!StartsWithNoCase(data, "hex")) return false;
+  if (!StartsWithNoCaseAscii(data, "hex")) return false;
   std::size_t i = 3;
   DWORD type = kRegBinary;
   if (i < data.size() && data[i] == '(') {
@@ -144,11 +133,11 @@ bool ReadData(std::string_view data, const std::vector<std::string_view>& lines,
   std::string joined(data.substr(i + 1));
   // A backslash at the end of the line continues the bytes on the next line.
   for (;;) {
-    std::string_view t = TrimBlanks(joined);
+    std::string_view t = TrimSpaceTabCrLf(joined);
     if (t.empty() || t.back() != '\\') break;
     joined.resize(static_cast<std::size_t>(t.data() - joined.data()) + t.size() - 1);
     if (*next >= lines.size()) break;
-    joined += TrimBlanks(lines[(*next)++]);
+    joined += TrimSpaceTabCrLf(lines[(*next)++]);
   }
   entry->type = type;
   return ReadHexBytes(joined, &entry->data);
@@ -322,8 +311,8 @@ bool ParseRegText(std::string_view text, std::vector<RegSection>* sections, std:
   if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   std::vector<std::string_view> lines = Lines(text);
   std::size_t next = 0;
-  while (next < lines.size() && TrimBlanks(lines[next]).empty()) ++next;
-  if (next == lines.size() || TrimBlanks(lines[next]) != "REGEDIT4") {
+  while (next < lines.size() && TrimSpaceTabCrLf(lines[next]).empty()) ++next;
+  if (next == lines.size() || TrimSpaceTabCrLf(lines[next]) != "REGEDIT4") {
     if (error) *error = "not a REGEDIT4 file";
     return false;
   }
@@ -332,7 +321,7 @@ bool ParseRegText(std::string_view text, std::vector<RegSection>* sections, std:
   while (next < lines.size()) {
     std::string_view line = lines[next++];
     std::size_t i = 0;
-    while (i < line.size() && IsBlank(line[i])) ++i;
+    while (i < line.size() && IsSpaceOrTab(line[i])) ++i;
     if (i == line.size() || line[i] == ';') continue;
     if (line[i] == '[') {
       RegSection section;
@@ -352,7 +341,7 @@ bool ParseRegText(std::string_view text, std::vector<RegSection>* sections, std:
       ++i;
       if (!ReadQuoted(line, &i, &entry.name) || entry.name.size() > kMaxValueName) continue;
     }
-    while (i < line.size() && IsBlank(line[i])) ++i;
+    while (i < line.size() && IsSpaceOrTab(line[i])) ++i;
     if (i == line.size() || line[i] != '=') continue;
     if (!ReadData(line.substr(i + 1), lines, &next, &entry)) continue;
     if (current != nullptr) current->entries.push_back(std::move(entry));

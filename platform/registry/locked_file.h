@@ -1,10 +1,10 @@
 // Whole-file reads and locked, atomic rewrites of the small text files the registry and the
-// profile functions keep. A rewrite takes an exclusive flock on "<file>.lock" beside the file,
-// reads the current contents, lets the caller change them, writes the result to "<file>.tmp"
-// (flushed to disk first when HALYARD_REGISTRY_SYNC=1) and renames it over the file. Readers
-// therefore see either the old or the new file, never a part of one; writers from any number of
-// processes are serialised, and a writer that dies at any moment leaves the old file (and at worst
-// a stale .tmp that the next writer replaces). Functions may be called from any thread.
+// profile functions keep. A rewrite takes an exclusive lock on "<file>.lock" beside the file,
+// reads the current contents, lets the caller change them, writes the result to a temporary
+// file beside it (flushed to disk first when HALYARD_REGISTRY_SYNC=1) and renames it over the
+// file. Readers therefore see either the old or the new file, never a part of one; writers from
+// any number of processes are serialised, and a writer that dies at any moment leaves the old
+// file (and at worst a stale hidden ".tmp" file). Functions may be called from any thread.
 #pragma once
 
 #include <sys/stat.h>
@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 
+#include "kernel/file_system.h"
 #include "kernel/win_types.h"
 
 namespace halyard::registry {
@@ -32,31 +33,17 @@ FileStamp StampOf(const struct stat& st);
 // system error code.
 DWORD ReadWholeFile(const std::string& path, std::string* out, FileStamp* stamp = nullptr);
 
-// Creates a folder and its missing parents; false with errno set when that fails.
-bool MakeFolders(const std::string& path);
-
-// An exclusive lock on "<path>.lock", held until destruction.
-class FileLock {
- public:
-  FileLock() = default;
-  ~FileLock();
-  FileLock(const FileLock&) = delete;
-  FileLock& operator=(const FileLock&) = delete;
-  // Creates missing folders and waits for the lock. Returns 0 or a system error code
-  // (ERROR_ACCESS_DENIED when the place cannot be written).
-  DWORD Acquire(const std::string& path);
-
- private:
-  int fd_ = -1;
-};
+// Creates missing folders and waits for the exclusive lock on "<path>.lock" beside the file.
+// Returns 0 or a system error code (ERROR_ACCESS_DENIED when the place cannot be written).
+DWORD LockBeside(const std::string& path, FileLock* lock);
 
 // Called after the new contents are complete in the temporary file and before the rename;
 // tests use it to stop a writer at the worst moment.
 using BeforeReplaceHook = void (*)(const std::string& tempPath);
 void SetBeforeReplaceHookForTesting(BeforeReplaceHook hook);
 
-// Writes contents to "<path>.tmp" and renames it over path. The caller holds the
-// lock. Returns 0 or a system error code; *stamp receives the new file's identity.
+// Writes contents to a temporary file beside path and renames it over path. The caller holds
+// the lock. Returns 0 or a system error code; *stamp receives the new file's identity.
 DWORD ReplaceFile(const std::string& path, const std::string& contents, FileStamp* stamp);
 
 }  // namespace halyard::registry

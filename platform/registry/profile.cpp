@@ -1,6 +1,5 @@
 #include "registry/profile.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -8,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "kernel/file_system.h"
+#include "kernel/text.h"
 #include "kernel/win_error.h"
 #include "kernel/win_path.h"
 #include "registry/locked_file.h"
@@ -15,14 +16,6 @@
 
 namespace halyard::registry {
 namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 // One line of a profile file and what it is.
 struct Line {
@@ -51,18 +44,18 @@ std::vector<Line> ParseProfile(std::string_view text) {
       line.text.pop_back();
       if (!line.eol.empty()) line.eol = "\r\n";
     }
-    std::string_view t = Trim(line.text);
+    std::string_view t = TrimSpaceOrTab(line.text);
     if (!t.empty() && t[0] == '[') {
       std::size_t close = t.find(']');
       line.kind = Line::kSection;
       line.name =
-          Trim(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+          TrimSpaceOrTab(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
     } else if (!t.empty() && t[0] != ';') {
       std::size_t eq = t.find('=');
       if (eq != std::string_view::npos) {
         line.kind = Line::kKey;
-        line.name = Trim(t.substr(0, eq));
-        line.value = Trim(t.substr(eq + 1));
+        line.name = TrimSpaceOrTab(t.substr(0, eq));
+        line.value = TrimSpaceOrTab(t.substr(eq + 1));
       }
     }
     lines.push_back(std::move(line));
@@ -155,9 +148,9 @@ DWORD CopyList(const std::vector<std::string>& names, LPSTR out, DWORD size) {
 bool LookUp(LPCSTR app, LPCSTR key, LPCSTR fileName, std::string* value) {
   std::vector<Line> lines;
   if (!LoadProfile(fileName, &lines)) return false;
-  std::size_t s = FindSection(lines, Trim(app));
+  std::size_t s = FindSection(lines, TrimSpaceOrTab(app));
   if (s == std::string::npos) return false;
-  std::size_t k = FindKey(lines, s, Trim(key));
+  std::size_t k = FindKey(lines, s, TrimSpaceOrTab(key));
   if (k == std::string::npos) return false;
   *value = Unquote(lines[k].value);
   return true;
@@ -192,16 +185,10 @@ std::string ProfilePath(const char* fileName) {
   struct stat st;
   if (::stat(exact.c_str(), &st) == 0) return exact;
   // The Windows folder is not case-sensitive; find "KVPROXY.INI" for "kvproxy.ini".
-  if (DIR* d = ::opendir(dir.c_str())) {
-    std::string found;
-    while (struct dirent* e = ::readdir(d)) {
-      if (NamesEqual(e->d_name, name)) {
-        found = dir + "/" + e->d_name;
-        break;
-      }
-    }
-    ::closedir(d);
-    if (!found.empty()) return found;
+  std::vector<FolderEntry> entries;
+  if (ListFolder(dir, &entries) == 0) {
+    for (const FolderEntry& e : entries)
+      if (NamesEqual(e.name, name)) return dir + "/" + e.name;
   }
   return exact;
 }
@@ -209,6 +196,9 @@ std::string ProfilePath(const char* fileName) {
 }  // namespace halyard::registry
 
 using namespace halyard::registry;
+using halyard::FileLock;
+using halyard::IsSpaceOrTab;
+using halyard::TrimSpaceOrTab;
 
 DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
                                LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName) {
@@ -225,7 +215,7 @@ DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefa
           if (!seen) names.push_back(l.name);
         }
       } else {
-        std::size_t s = FindSection(lines, Trim(lpAppName));
+        std::size_t s = FindSection(lines, TrimSpaceOrTab(lpAppName));
         if (s != std::string::npos) {
           std::size_t end = SectionEnd(lines, s);
           for (std::size_t i = s + 1; i < end; ++i) {
@@ -242,7 +232,7 @@ DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefa
   std::string value;
   if (!LookUp(lpAppName, lpKeyName, lpFileName, &value)) {
     std::string def = lpDefault != nullptr ? lpDefault : "";
-    while (!def.empty() && IsBlank(def.back())) def.pop_back();
+    while (!def.empty() && IsSpaceOrTab(def.back())) def.pop_back();
     return CopyValue(def, lpReturnedString, nSize);
   }
   return CopyValue(value, lpReturnedString, nSize);
@@ -290,7 +280,7 @@ DWORD GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD 
   std::vector<Line> lines;
   std::vector<std::string> entries;
   if (lpAppName != nullptr && LoadProfile(lpFileName, &lines)) {
-    std::size_t s = FindSection(lines, Trim(lpAppName));
+    std::size_t s = FindSection(lines, TrimSpaceOrTab(lpAppName));
     if (s != std::string::npos) {
       std::size_t end = SectionEnd(lines, s);
       for (std::size_t i = s + 1; i < end; ++i)
@@ -320,7 +310,7 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
     }
   }
   FileLock lock;
-  DWORD r = lock.Acquire(path);
+  DWORD r = LockBeside(path, &lock);
   if (r != ERROR_SUCCESS) {
     SetLastError(r);
     return FALSE;
@@ -332,14 +322,14 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
     return FALSE;
   }
   std::vector<Line> lines = ParseProfile(text);
-  std::string app(Trim(lpAppName));
+  std::string app(TrimSpaceOrTab(lpAppName));
   std::size_t s = FindSection(lines, app);
   if (lpKeyName == nullptr) {
     if (s == std::string::npos) return TRUE;
     lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(s),
                 lines.begin() + static_cast<std::ptrdiff_t>(SectionEnd(lines, s)));
   } else {
-    std::string key(Trim(lpKeyName));
+    std::string key(TrimSpaceOrTab(lpKeyName));
     std::size_t k = s == std::string::npos ? std::string::npos : FindKey(lines, s, key);
     if (lpString == nullptr) {
       if (k == std::string::npos) return TRUE;
@@ -362,7 +352,7 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
       } else {
         // After the section's last line that is not blank.
         std::size_t at = SectionEnd(lines, s);
-        while (at > s + 1 && Trim(lines[at - 1].text).empty()) --at;
+        while (at > s + 1 && TrimSpaceOrTab(lines[at - 1].text).empty()) --at;
         if (lines[at - 1].eol.empty()) lines[at - 1].eol = "\r\n";
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), entry);
       }

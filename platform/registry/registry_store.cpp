@@ -134,7 +134,7 @@ LONG ChangeHive(Root root, const std::function<LONG(KeyNode&, bool*)>& fn) {
   std::lock_guard<std::mutex> lock(StoreMutex());
   std::string path = HivePath(root);
   FileLock fileLock;
-  DWORD r = fileLock.Acquire(path);
+  DWORD r = LockBeside(path, &fileLock);
   if (r != ERROR_SUCCESS) return static_cast<LONG>(r);
   CachedHive* c = nullptr;
   LONG lr = Load(root, path, &c);
@@ -163,7 +163,7 @@ LONG ChangeHive(Root root, const std::function<LONG(KeyNode&, bool*)>& fn) {
 LONG CheckHiveWritable(Root root) {
   std::lock_guard<std::mutex> lock(StoreMutex());
   FileLock fileLock;
-  return static_cast<LONG>(fileLock.Acquire(HivePath(root)));
+  return static_cast<LONG>(LockBeside(HivePath(root), &fileLock));
 }
 
 const KeyNode* FindKey(const KeyNode& tree, const std::vector<std::string>& path) {

@@ -290,11 +290,29 @@ TEST_F(BoardTest, AnUnreadableThreadCounterGivesThreadOne) {
   EXPECT_EQ(Message("thread_counter"), "2\r\n");
 }
 
-TEST_F(BoardTest, ABoardThatDoesNotExistStillGetsItsPage) {
+TEST_F(BoardTest, AThreadNumberThatCannotBeStoredIsNotHandedOut) {
+  // No board where the configuration points: the reply form needs no file and is served, a
+  // new message gets the board's error page instead of a number it would get again.
   WriteFile(cgiDir() + "/bbs_NT.cfg", "..\\nowhere\n");
-  EXPECT_EQ(Form("").out, NewForm(1));
+  EXPECT_EQ(Form("").out, kHeader +
+                              "<html>\r\n<meta http-equiv=\"Refresh\" content=\"0; "
+                              "URL=../nowhere/html/error.html\"> \r\n</html>");
+  EXPECT_EQ(Form("4").out, ReplyForm("4", "4", "4"));
   EXPECT_FALSE(FileExists(dir_ / "nowhere"));
-  ::unlink((cgiDir() + "/bbs_NT.cfg").c_str());  // the current drive's message folder
+
+  // A thread counter that cannot be replaced: nothing of the board changes.
+  WriteFile(cgiDir() + "/bbs_NT.cfg", "..\\board\nhttp://host/cgi-bin/");
+  Form("");
+  ::unlink((messageDir() + "/thread_counter").c_str());
+  MakeDirs(messageDir() + "/thread_counter");
+  auto before = Snapshot();
+  EXPECT_EQ(Form("").out, kErrorReply);
+  EXPECT_EQ(Snapshot(), before);
+  for (const std::string& name : ListDir(messageDir()))
+    EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+
+  // The current drive's message folder when the configuration is missing.
+  ::unlink((cgiDir() + "/bbs_NT.cfg").c_str());
   MakeDirs(dir_ / "c/message");
   EXPECT_EQ(Form("").out, NewForm(2));
   EXPECT_EQ(ReadFile(dir_ / "c/message/thread_counter"), "3\r\n");

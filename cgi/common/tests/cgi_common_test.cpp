@@ -1,8 +1,5 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -10,11 +7,9 @@
 #include <string>
 
 #include "cgi_process.h"
-#include "common/atomic_file.h"
 #include "common/board_config.h"
 #include "common/cgi_request.h"
 #include "common/cgi_string.h"
-#include "common/file_lock.h"
 #include "common/form_field.h"
 #include "common/text_escape.h"
 
@@ -248,66 +243,11 @@ TEST(CgiRequestTest, ContentLengthAndMethodComeFromTheEnvironment) {
   EXPECT_EQ(ParseLeadingLong("-99999999999999999999"), -2147483647 - 1);
 }
 
-TEST_F(InTempDir, AtomicReplaceLeavesTheOldFileUntilCommittedAndKeepsItsMode) {
-  WriteFile("counter", "5\r\n");
-  ::chmod("counter", 0640);
-  {
-    halyard::cgi::AtomicFile f("counter");
-    ASSERT_TRUE(f.Begin());
-    f.Text().Write("6\n");
-    EXPECT_EQ(ReadFile("counter"), "5\r\n");
-    // Abandoned: the old file stays and no temporary file is left.
-  }
-  EXPECT_EQ(ReadFile("counter"), "5\r\n");
-  EXPECT_EQ(halyard::cgitest::ListDir("."), std::vector<std::string>{"counter"});
-
-  halyard::cgi::AtomicFile f("counter");
-  ASSERT_TRUE(f.Begin());
-  f.Binary().Write("a\n");
-  f.Text().Write("b\n");
-  f.Binary().Write("c\n");
-  ASSERT_TRUE(f.Replace());
-  EXPECT_EQ(ReadFile("counter"), "a\nb\r\nc\n");
-  struct stat st;
-  ASSERT_EQ(::stat("counter", &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0640u);
-}
-
-TEST_F(InTempDir, CreateIfAbsentNeverTouchesAnExistingFile) {
-  WriteFile("index", "old");
-  halyard::cgi::AtomicFile f("index");
-  ASSERT_TRUE(f.Begin());
-  f.Text().Write("new\n");
-  bool existed = false;
-  EXPECT_FALSE(f.CreateIfAbsent(&existed));
-  EXPECT_TRUE(existed);
-  EXPECT_EQ(ReadFile("index"), "old");
-
-  halyard::cgi::AtomicFile g("fresh");
-  ASSERT_TRUE(g.Begin());
-  g.Text().Write("new\n");
-  EXPECT_TRUE(g.CreateIfAbsent(&existed));
-  EXPECT_EQ(ReadFile("fresh"), "new\r\n");
-  EXPECT_EQ(halyard::cgitest::ListDir("."), (std::vector<std::string>{"fresh", "index"}));
-}
-
-TEST_F(InTempDir, FileLockExcludesOtherProcessesUntilReleased) {
-  halyard::cgi::FileLock lock;
-  ASSERT_TRUE(lock.Acquire("board.lock"));
-  auto otherCanLock = [] {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-      int fd = ::open("board.lock", O_RDWR);
-      ::_exit(fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  };
-  EXPECT_FALSE(otherCanLock());
-  lock.Release();
-  EXPECT_TRUE(otherCanLock());
-  EXPECT_FALSE(lock.Acquire("missing-folder/board.lock"));
+TEST(TextModeBytes, EveryLineFeedBecomesCrLfAndNothingElseChanges) {
+  using halyard::cgi::TextModeBytes;
+  EXPECT_EQ(TextModeBytes("a\nb\r\nc\rd\n\n"), "a\r\nb\r\r\nc\rd\r\n\r\n");
+  EXPECT_EQ(TextModeBytes(std::string("x\0\n", 3)), std::string("x\0\r\n", 4));
+  EXPECT_EQ(TextModeBytes(""), "");
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "cgi_process.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -16,34 +15,12 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "kernel/file_system.h"
+
 namespace halyard::cgitest {
-namespace {
-
-std::string MakeTemp(const char* prefix) {
-  const char* base = std::getenv("TMPDIR");
-  std::string tmpl = std::string(base && *base ? base : "/tmp") + "/" + prefix + "XXXXXX";
-  std::vector<char> buf(tmpl.begin(), tmpl.end());
-  buf.push_back('\0');
-  if (::mkdtemp(buf.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  return buf.data();
-}
-
-void RemoveTree(const std::string& path) {
-  struct stat st;
-  if (::lstat(path.c_str(), &st) != 0) return;
-  if (S_ISDIR(st.st_mode)) {
-    for (const std::string& name : ListDir(path)) RemoveTree(path + "/" + name);
-    ::rmdir(path.c_str());
-  } else {
-    ::unlink(path.c_str());
-  }
-}
-
-}  // namespace
 
 CgiChild::CgiChild(CgiChild&& o) noexcept : pid_(o.pid_), scratch_(std::move(o.scratch_)) {
   o.pid_ = -1;
-  o.scratch_.clear();
 }
 
 CgiChild& CgiChild::operator=(CgiChild&& o) noexcept {
@@ -54,13 +31,13 @@ CgiChild& CgiChild::operator=(CgiChild&& o) noexcept {
 
 CgiChild::~CgiChild() {
   if (pid_ > 0) Wait();
-  if (!scratch_.empty()) RemoveTree(scratch_);
 }
 
 CgiChild StartCgi(const CgiRun& run, int goPipe, int goWrite) {
   CgiChild child;
-  child.scratch_ = MakeTemp("cgi-run-");
-  WriteFile(child.scratch_ + "/in", run.input);
+  child.scratch_ = std::make_unique<halyard::testing::ScratchDir>("cgi-run");
+  const std::string& scratch = child.scratch_->path();
+  WriteFile(scratch + "/in", run.input);
   std::vector<std::string> env = run.env;
   for (const char* pass : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "TMPDIR"}) {
     if (const char* v = std::getenv(pass)) env.push_back(std::string(pass) + "=" + v);
@@ -70,8 +47,7 @@ CgiChild StartCgi(const CgiRun& run, int goPipe, int goWrite) {
   envp.push_back(nullptr);
   std::string program = run.program;
   char* argv[] = {program.data(), nullptr};
-  std::string in = child.scratch_ + "/in", out = child.scratch_ + "/out",
-              err = child.scratch_ + "/err";
+  std::string in = scratch + "/in", out = scratch + "/out", err = scratch + "/err";
 
   pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
@@ -93,7 +69,9 @@ CgiChild StartCgi(const CgiRun& run, int goPipe, int goWrite) {
       struct rlimit limit = {static_cast<rlim_t>(run.fileSizeLimit),
                              static_cast<rlim_t>(run.fileSizeLimit)};
       ::setrlimit(RLIMIT_FSIZE, &limit);
-      ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead of killing
+      // A write past the limit fails instead of killing, unless the run asks for the kill (a
+      // program stopped half-way through an update).
+      ::signal(SIGXFSZ, run.killAtFileSizeLimit ? SIG_DFL : SIG_IGN);
     }
     ::execve(argv[0], argv, envp.data());
     ::_exit(127);
@@ -110,8 +88,8 @@ CgiResult CgiChild::Wait() {
   }
   pid_ = -1;
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  result.out = ReadFile(scratch_ + "/out");
-  result.err = ReadFile(scratch_ + "/err");
+  result.out = ReadFile(scratch_->path() + "/out");
+  result.err = ReadFile(scratch_->path() + "/err");
   return result;
 }
 
@@ -128,9 +106,6 @@ std::vector<CgiResult> RunCgiTogether(const std::vector<CgiRun>& runs) {
   for (CgiChild& child : children) results.push_back(child.Wait());
   return results;
 }
-
-TempDir::TempDir() : path_(MakeTemp("cgi-test-")) {}
-TempDir::~TempDir() { RemoveTree(path_); }
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -151,9 +126,8 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 void MakeDirs(const std::string& path) {
-  for (std::size_t at = 1; at <= path.size(); ++at) {
-    if (at == path.size() || path[at] == '/') ::mkdir(path.substr(0, at).c_str(), 0777);
-  }
+  if (int err = MakeFolders(path))
+    throw std::runtime_error("cannot make " + path + ": " + std::strerror(err));
 }
 
 std::string Crlf(const std::string& text) {
@@ -166,15 +140,10 @@ std::string Crlf(const std::string& text) {
 }
 
 std::vector<std::string> ListDir(const std::string& path) {
+  std::vector<FolderEntry> entries;
   std::vector<std::string> names;
-  if (DIR* dir = ::opendir(path.c_str())) {
-    while (const dirent* e = ::readdir(dir)) {
-      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-        names.push_back(e->d_name);
-    }
-    ::closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
+  if (ListFolder(path, &entries) == 0)
+    for (FolderEntry& e : entries) names.push_back(std::move(e.name));
   return names;
 }
 

@@ -5,8 +5,11 @@
 
 #include <sys/types.h>
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "kernel/testing/scratch_dir.h"
 
 namespace halyard::cgitest {
 
@@ -19,6 +22,7 @@ struct CgiRun {
   std::vector<std::string> env;  // "NAME=value"; sanitizer settings are passed on as well
   std::string input;             // standard input
   long fileSizeLimit = -1;       // bytes a file may grow to (RLIMIT_FSIZE), -1 for none
+  bool killAtFileSizeLimit = false;  // a write past the limit kills the program (SIGXFSZ)
 };
 
 struct CgiResult {
@@ -46,7 +50,7 @@ class CgiChild {
  private:
   friend CgiChild StartCgi(const CgiRun& run, int goPipe, int goWrite);
   pid_t pid_ = -1;
-  std::string scratch_;  // folder of the child's input and output files
+  std::unique_ptr<halyard::testing::ScratchDir> scratch_;  // the child's input and output files
 };
 
 CgiResult RunCgi(const CgiRun& run);
@@ -54,18 +58,14 @@ CgiResult RunCgi(const CgiRun& run);
 // Runs all at once and returns their results in order.
 std::vector<CgiResult> RunCgiTogether(const std::vector<CgiRun>& runs);
 
-// A temporary folder, removed with everything in it when the object goes.
+// A temporary folder under $TMPDIR, removed with everything in it when the object goes.
 class TempDir {
  public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  const std::string& path() const { return dir_.path(); }
+  std::string operator/(const std::string& name) const { return dir_.Join(name); }
 
  private:
-  std::string path_;
+  halyard::testing::ScratchDir dir_{"cgi-test"};
 };
 
 std::string ReadFile(const std::string& path);  // empty when missing

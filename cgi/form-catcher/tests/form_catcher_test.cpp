@@ -26,6 +26,12 @@ const std::string kNotStored =
     "<html>\r\n<title>form-catcher could not store the data</title> \r\n<body><B>form-catcher.cgi"
     "</B> could not store the submitted data.<br>\r\nPlease try again later.<br></body>\r\n"
     "</html>\r\n";
+const std::string kFileNameRefused =
+    kHeader +
+    "<html>\r\n<title>form-catcher refused the file name</title> \r\n<body><B>form-catcher.cgi"
+    "</B> does not allow the file name in the form's filename field: it must name a file inside "
+    "the data folder.<br>\r\nGive a plain file name, without a drive, a leading slash or \"..\", "
+    "in your Components box.<br></body>\r\n</html>\r\n";
 const std::string kHidden = "success=/ok.html&error=/bad.html&filename=guest.txt";
 
 std::string SuccessTo(const std::string& url) {
@@ -114,10 +120,12 @@ TEST_F(CatcherTest, FileNamesThatLeaveTheDataFolderAreRefused) {
        {"..%5Cescape.txt", "../escape.txt", "%2Fetc%2Fescape", "%5Cescape", "C%3A%5Cescape.txt",
         "sub%5C..%5C..%5Cescape", "a/../../escape", "..", "x:y"}) {
     EXPECT_EQ(Submit(std::string("success=/ok.html&error=/bad.html&filename=") + name + "&1=x").out,
-              kMisconfiguration)
+              kFileNameRefused)
         << name;
   }
   EXPECT_FALSE(AnythingStored());
+  // Refused whatever else the form holds: an empty required field does not hide it.
+  EXPECT_EQ(Submit("success=s&error=e&filename=..%2Fx&1a=TRUE&1=").out, kFileNameRefused);
   EXPECT_EQ(ListDir(dir_.path()), (std::vector<std::string>{"c", "cgi-bin"}));
   // A name inside a subfolder, or with dots that are no segment of their own, is fine.
   MakeDirs(dir_ / "c/webdata/sub");
@@ -128,16 +136,24 @@ TEST_F(CatcherTest, FileNamesThatLeaveTheDataFolderAreRefused) {
 
 TEST_F(CatcherTest, DataThatCannotBeStoredIsReportedAsSuch) {
   EXPECT_EQ(Submit("success=/ok.html&error=/bad.html&filename=nosuch%5Cx.txt&1=x").out, kNotStored);
-  // A full disk, as the file size limit makes it: the partial line is taken back.
-  MakeDirs(dir_ / "c/webdata");
-  WriteFile(dir_ / "c/webdata/guest.txt", "old line\r\n");
-  // The limit holds for every file the program writes, its standard output here included.
+  EXPECT_EQ(ListDir(dir_ / "c/webdata"), std::vector<std::string>{});
+  // A full disk, as the file size limit makes it. The limit holds for every file the program
+  // writes, its standard output here included.
   std::string data = kHidden;
   for (int f = 1; f <= 8; ++f) data += "&" + std::to_string(f) + "=" + std::string(200, 'v');
   CgiRun run = PostRun(data);
   run.fileSizeLimit = 1000;
+  // No data file yet: none is left behind, empty or cut, nor any temporary file.
+  EXPECT_EQ(Checked(RunCgi(run)).out, kNotStored);
+  EXPECT_EQ(ListDir(dir_ / "c/webdata"), std::vector<std::string>{});
+  // A data file already there: the partial line is taken back.
+  WriteFile(dir_ / "c/webdata/guest.txt", "old line\r\n");
   EXPECT_EQ(Checked(RunCgi(run)).out, kNotStored);
   EXPECT_EQ(Stored(), "old line\r\n");
+  EXPECT_EQ(ListDir(dir_ / "c/webdata"), std::vector<std::string>{"guest.txt"});
+  // A file name that names the folder itself stores nothing either.
+  EXPECT_EQ(Submit("success=/ok.html&error=/bad.html&filename=&1=x").out, kNotStored);
+  EXPECT_EQ(ListDir(dir_ / "c/webdata"), std::vector<std::string>{"guest.txt"});
 }
 
 TEST_F(CatcherTest, RefreshUrlsAreEscapedForTheirAttribute) {

@@ -1,3 +1,4 @@
+#include <csignal>
 #include <set>
 #include <string>
 #include <vector>
@@ -211,12 +212,45 @@ TEST_F(PostTest, AnIndexTooLargeToRewriteIsKeptWholeAndTheFailureReported) {
   // A full disk, as the file size limit makes it: the new index cannot be written completely.
   std::string big = kTemplateHead + std::string(20000, ' ') + "\r\n" + kMarker + kTail;
   WriteFile(messageDir() + "/bbs-data.html", big);
+  auto before = Snapshot();
   CgiRun run = PostRun(PostForm{}.Encode());
   run.fileSizeLimit = static_cast<long>(big.size()) + 10;
   EXPECT_EQ(Checked(RunCgi(run)).out, kErrorReply);
+  // The page written before the index is taken back, the counter keeps its number, and no
+  // temporary file stays behind.
+  EXPECT_EQ(Snapshot(), before);
+  // With room again, the same number is taken.
+  EXPECT_EQ(Post(PostForm{}.Encode()).out, kSuccessReply);
+  EXPECT_TRUE(FileExists(messageDir() + "/0.html"));
+  EXPECT_EQ(Message("counter"), "1\r\n");
+}
+
+TEST_F(PostTest, AnUpdateCutShortLeavesTheIndexWholeAndOnlyAHiddenTmpFile) {
+  // Killed while it writes the new index: the old index stands, and what is left over has a
+  // name the published site's server refuses (a leading dot, ".tmp" at the end).
+  std::string big = kTemplateHead + std::string(20000, ' ') + "\r\n" + kMarker + kTail;
+  WriteFile(messageDir() + "/bbs-data.html", big);
+  auto before = Snapshot();
+  CgiRun run = PostRun(PostForm{}.Encode());
+  run.fileSizeLimit = static_cast<long>(big.size()) + 10;
+  run.killAtFileSizeLimit = true;
+  CgiResult r = RunCgi(run);
+  EXPECT_EQ(r.status, 128 + SIGXFSZ);
   EXPECT_EQ(Message("bbs-data.html"), big);
-  for (const std::string& name : ListDir(messageDir()))
-    EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+  EXPECT_EQ(Message("counter"), "0\r\n");
+  std::vector<std::string> left;
+  for (const auto& [name, bytes] : Snapshot())
+    if (before.count(name) == 0) left.push_back(name);
+  // The message's page, written before the index, the new counter waiting for the index,
+  // and the cut-off new index.
+  ASSERT_EQ(left.size(), 3u);
+  EXPECT_EQ(left[0].rfind(".bbs-data.html.", 0), 0u) << left[0];
+  EXPECT_EQ(left[1].rfind(".counter.", 0), 0u) << left[1];
+  EXPECT_EQ(left[2], "0.html");
+  for (const std::string& temp : {left[0], left[1]}) EXPECT_TRUE(temp.ends_with(".tmp")) << temp;
+  // The board goes on: the next post takes the next free number and is listed.
+  EXPECT_EQ(Post(PostForm{}.Encode()).out, kSuccessReply);
+  EXPECT_NE(Message("bbs-data.html").find("\"message/1.html\",\"1\",\"1\")"), std::string::npos);
 }
 
 TEST_F(PostTest, APageThatCannotBeWrittenIsReportedAndNothingIsStored) {
@@ -230,10 +264,19 @@ TEST_F(PostTest, APageThatCannotBeWrittenIsReportedAndNothingIsStored) {
   EXPECT_EQ(after, before);
 }
 
-TEST_F(PostTest, AnIndexWithoutMarkerIsLeftAsItIsAndTheErrorPageAnswers) {
+TEST_F(PostTest, AnIndexThatCannotTakeTheLineLeavesNoPageAndTheCounterAsItWas) {
+  // No marker line, and then no index at all: the message cannot be listed, so nothing of it
+  // stays.
+  EXPECT_EQ(Post(PostForm{}.Encode()).out, kSuccessReply);
   WriteFile(messageDir() + "/bbs-data.html", "no marker here\r\n");
-  EXPECT_EQ(Post(PostForm{}.Encode()).out, kErrorReply);
-  EXPECT_EQ(Message("bbs-data.html"), "no marker here\r\n");
+  ExpectRefusedUntouched(PostForm{}.Encode());
+  ::unlink((messageDir() + "/bbs-data.html").c_str());
+  ExpectRefusedUntouched(PostForm{}.Encode());
+  EXPECT_EQ(Message("counter"), "1\r\n");
+  EXPECT_FALSE(FileExists(messageDir() + "/1.html"));
+  // An index that is a folder cannot be rewritten either.
+  MakeDirs(messageDir() + "/bbs-data.html");
+  ExpectRefusedUntouched(PostForm{}.Encode());
 }
 
 TEST_F(PostTest, ABoardThatDoesNotExistGetsTheErrorPage) {

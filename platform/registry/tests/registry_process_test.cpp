@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "kernel/file_system.h"
 #include "registry/hive.h"
 #include "registry/locked_file.h"
 #include "registry/profile.h"
@@ -114,7 +115,15 @@ TEST(RegistryProcesses, AWriterKilledBeforeTheRenameLeavesTheOldHive) {
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   ASSERT_TRUE(WIFSIGNALED(status));
   EXPECT_EQ(ScratchDir::Read(hive), old);
-  EXPECT_NE(ScratchDir::Read(hive + ".tmp").find("\"during\""), std::string::npos);
+  // The dead writer's whole new hive is in a hidden temporary file beside the old one.
+  std::vector<halyard::FolderEntry> entries;
+  ASSERT_EQ(halyard::ListFolder(dir.path() + "/registry", &entries), 0);
+  std::string leftover;
+  for (const auto& e : entries)
+    if (halyard::IsTemporaryName(e.name)) leftover = dir.path() + "/registry/" + e.name;
+  ASSERT_FALSE(leftover.empty());
+  EXPECT_EQ(leftover.find("/.HKEY_CURRENT_USER.reg."), dir.path().size() + 9);
+  EXPECT_NE(ScratchDir::Read(leftover).find("\"during\""), std::string::npos);
   // The dead writer's lock went with it; the next change goes through.
   EXPECT_EQ(RegQueryValueExA(h, "during", nullptr, nullptr, nullptr, nullptr),
             ERROR_FILE_NOT_FOUND);
