@@ -69,12 +69,12 @@ TEST(QuarbStubsTool, HelpUsageAndLoadFailuresHaveTheirExitCodes) {
   ToolRun help = Tool("--help");
   EXPECT_EQ(help.code, 0);
   EXPECT_EQ(help.out.rfind("usage: quarb-stubs interfaces FILE [-o OUT]\n", 0), 0u);
-  EXPECT_EQ(Tool("").code, 1);
-  EXPECT_EQ(Tool("compile " + DataPath("gadgets.tlb")).code, 1);
-  EXPECT_EQ(Tool("dump " + DataPath("gadgets.tlb") + " -o x").code, 1);
-  EXPECT_EQ(Tool("interfaces " + DataPath("gadgets.tlb") + " -o").code, 1);
-  EXPECT_EQ(Tool("interfaces " + DataPath("missing.tlb")).code, 2);
-  EXPECT_EQ(Tool("dump " + DataPath("gadgets.idl")).code, 2);
+  EXPECT_EQ(Tool("").code, 2);
+  EXPECT_EQ(Tool("compile " + DataPath("gadgets.tlb")).code, 2);
+  EXPECT_EQ(Tool("dump " + DataPath("gadgets.tlb") + " -o x").code, 2);
+  EXPECT_EQ(Tool("interfaces " + DataPath("gadgets.tlb") + " -o").code, 2);
+  EXPECT_EQ(Tool("interfaces " + DataPath("missing.tlb")).code, 3);
+  EXPECT_EQ(Tool("dump " + DataPath("gadgets.idl")).code, 1);
 }
 
 }  // namespace
