@@ -121,7 +121,7 @@ TEST_F(HalyardRegTool, ImportAppliesDeletionsAndRefusesOtherFiles) {
   std::ofstream(file, std::ios::binary | std::ios::trunc) << "not a registry file\r\n";
   EXPECT_EQ(Run("import '" + file + "'", &out), 1);
   EXPECT_NE(out.find("not a REGEDIT4 file"), std::string::npos);
-  EXPECT_EQ(Run("import '" + dir_ + "/missing.reg'"), 1);
+  EXPECT_EQ(Run("import '" + dir_ + "/missing.reg'"), 3);
 }
 
 TEST_F(HalyardRegTool, WrongUsageExitsWithTwo) {
