@@ -14,7 +14,28 @@ struct ToolRun {
   std::string err;
 };
 
-// stdoutPath empty: standard output is caught into out.
+// A tool started and not yet waited for, so that a test can act on it while it runs. The
+// process starts with the default action for SIGINT, even when the test runs with it ignored.
+class ToolProcess {
+ public:
+  // stdoutPath empty: standard output is caught into the run's out.
+  ToolProcess(const std::string& program, const std::vector<std::string>& args,
+              const std::string& stdoutPath = "");
+  ~ToolProcess();  // waits, if Wait was not called
+  ToolProcess(const ToolProcess&) = delete;
+  ToolProcess& operator=(const ToolProcess&) = delete;
+
+  bool Started() const { return pid_ > 0; }
+  void Signal(int signal);
+  ToolRun Wait();
+
+ private:
+  int pid_ = -1;
+  std::string outPath_, errPath_;
+  bool catchOut_ = false;
+  std::string scratch_;
+};
+
 ToolRun RunTool(const std::string& program, const std::vector<std::string>& args,
                 const std::string& stdoutPath = "");
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tool_run.h"
+#include "tools/common/tests/tool_run.h"
 
 namespace halyard::tool::test {
 namespace {
