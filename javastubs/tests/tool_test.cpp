@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 #include "test_support.h"
 
@@ -63,6 +64,20 @@ TEST(QuarbStubsTool, DumpListsTypesMembersAndTypeCodes) {
            "  property ForeColor: flags 0x15, memid -513, type 0x1003 int\n",
        })
     EXPECT_NE(dump.out.find(line), std::string::npos) << line;
+}
+
+TEST(QuarbStubsTool, StubsThatCannotBeWrittenAreAnErrorAndAFailedLoadKeepsOut) {
+  const std::string tlb = DataPath("gadgets.tlb");
+  EXPECT_EQ(Tool("interfaces " + tlb + " > /dev/full").code, 3);
+  EXPECT_EQ(Tool("classes " + tlb + " -o /dev/full").code, 3);
+  EXPECT_EQ(Tool("dump " + tlb + " > /dev/full").code, 3);
+  char tmpl[] = "/tmp/quarb-tool-XXXXXX";
+  std::string dir = mkdtemp(tmpl);
+  std::ofstream(dir + "/Stubs.txt") << "kept";
+  EXPECT_EQ(Tool("classes " + DataPath("gadgets.idl") + " -o " + dir + "/Stubs.txt").code, 1);
+  std::vector<BYTE> kept = ReadFile(dir + "/Stubs.txt");
+  EXPECT_EQ(std::string(kept.begin(), kept.end()), "kept");
+  std::filesystem::remove_all(dir);
 }
 
 TEST(QuarbStubsTool, HelpUsageAndLoadFailuresHaveTheirExitCodes) {
