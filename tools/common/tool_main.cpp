@@ -54,8 +54,8 @@ std::string_view Synopsis(const char* help) {
 int OutputLost(int err) {
   if (!gOutputLostReported) {
     gOutputLostReported = true;
-    std::string text = std::string(Name()) + ": cannot write the output: " +
-                       std::strerror(err != 0 ? err : EIO) + "\n";
+    std::string text = std::string(Name()) +
+                       ": cannot write the output: " + std::strerror(err != 0 ? err : EIO) + "\n";
     std::fputs(text.c_str(), stderr);
   }
   return kExitFile;

@@ -505,11 +505,8 @@ int RunVerb(int argc, char** argv) {
 }
 
 const Command kCommands[] = {
-    {"add", RunVerb<DoAdd>},
-    {"query", RunVerb<DoQuery>},
-    {"delete", RunVerb<DoDelete>},
-    {"export", RunVerb<DoExport>},
-    {"import", RunVerb<DoImport>},
+    {"add", RunVerb<DoAdd>},       {"query", RunVerb<DoQuery>},   {"delete", RunVerb<DoDelete>},
+    {"export", RunVerb<DoExport>}, {"import", RunVerb<DoImport>},
 };
 
 }  // namespace

@@ -81,7 +81,8 @@ int ParseOptions(int argc, char** argv, int first, bool tokens, Input& in) {
       char* end = nullptr;
       errno = 0;
       in.pieces = std::strtol(argv[++i], &end, 10);
-      if (errno || !end || *end || in.pieces <= 0) return UsageError("--pieces needs a number above 0");
+      if (errno || !end || *end || in.pieces <= 0)
+        return UsageError("--pieces needs a number above 0");
     } else if (a[0] == '-' && a[1] != 0) {
       return UsageError("unknown option " + Quote(a, '\''));
     } else if (in.file) {
@@ -186,6 +187,4 @@ const Command kCommands[] = {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  return Main({"tagsmith", kHelp, kCommands}, argc, argv);
-}
+int main(int argc, char** argv) { return Main({"tagsmith", kHelp, kCommands}, argc, argv); }

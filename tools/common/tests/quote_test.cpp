@@ -1,11 +1,12 @@
 // The quoting every tool's output shares: exact for every byte, plain ASCII, and the same as
 // the HTML library's tree dump that the tagsmith tool prints.
+#include "tools/common/quote.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
-#include "tools/common/quote.h"
 #include "tree_text.h"
 
 namespace halyard::tool {
@@ -56,7 +57,10 @@ TEST(Quote, EscapesWhatAReaderCouldMistake) {
   EXPECT_EQ(Quote("say \"hi\"\\now"), "\"say \\\"hi\\\"\\\\now\"");
   EXPECT_EQ(Quote("a\tb\r\nc"), "\"a\\tb\\r\\nc\"");
   // Octal always takes three digits, so a digit after it stays a digit.
-  EXPECT_EQ(Quote(std::string("\0" "12", 3)), "\"\\00012\"");
+  EXPECT_EQ(Quote(std::string("\0"
+                              "12",
+                              3)),
+            "\"\\00012\"");
   EXPECT_EQ(Quote("\x1b[2J\x7f"), "\"\\033[2J\\177\"");
   // Windows-1252 letters are bytes like any other: shown, not passed to the terminal raw.
   EXPECT_EQ(Quote("caf\xe9"), "\"caf\\351\"");

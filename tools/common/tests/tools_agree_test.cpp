@@ -16,34 +16,52 @@ namespace {
 using Args = std::vector<std::string>;
 
 struct ToolCase {
-  const char* id;       // the test name's suffix
-  const char* name;     // as the tool calls itself
-  const char* program;  // the built program
-  Args work;            // a command that succeeds and writes to standard output
-  Args missingFile;     // a command whose input file does not exist (empty: none reads files)
-  Args missingArgument; // a known command without an argument it needs
+  const char* id;        // the test name's suffix
+  const char* name;      // as the tool calls itself
+  const char* program;   // the built program
+  Args work;             // a command that succeeds and writes to standard output
+  Args missingFile;      // a command whose input file does not exist (empty: none reads files)
+  Args missingArgument;  // a known command without an argument it needs
 };
 
 const std::string kSource = HALYARD_SOURCE_DIR;
 const std::string kMissing = "/nonexistent/halyard-tools-input";
 
 const ToolCase kTools[] = {
-    {"glyphpad", "glyphpad", GLYPHPAD_TOOL,
+    {"glyphpad",
+     "glyphpad",
+     GLYPHPAD_TOOL,
      {"colour", kSource + "/tools/glyphpad/tests/align.html"},
      {"colour", kMissing},
      {"type"}},
-    {"halyard_ole", "halyard-ole", HALYARD_OLE_TOOL, {"convert", "I4", "42"}, {}, {"convert", "I4"}},
-    {"halyard_reg", "halyard-reg", HALYARD_REG_TOOL, {"query", "HKCU"}, {"import", kMissing}, {"add"}},
+    {"halyard_ole",
+     "halyard-ole",
+     HALYARD_OLE_TOOL,
+     {"convert", "I4", "42"},
+     {},
+     {"convert", "I4"}},
+    {"halyard_reg",
+     "halyard-reg",
+     HALYARD_REG_TOOL,
+     {"query", "HKCU"},
+     {"import", kMissing},
+     {"add"}},
     {"quarb_stubs", "quarb-stubs", QUARB_STUBS_TOOL, {}, {"dump", kMissing}, {"dump"}},
-    {"siteglean", "siteglean", SITEGLEAN_TOOL,
+    {"siteglean",
+     "siteglean",
+     SITEGLEAN_TOOL,
      {"classify", "PHOTO.JPG"},
      {"links", kMissing, "http://h.example/"},
      {"links", "page.html"}},
-    {"tagsmith", "tagsmith", TAGSMITH_TOOL,
+    {"tagsmith",
+     "tagsmith",
+     TAGSMITH_TOOL,
      {"url", "parse", "http://h.example/a.htm"},
      {"tokens", kMissing},
      {"url", "parse"}},
-    {"vaultkit", "vaultkit", VAULTKIT_TOOL,
+    {"vaultkit",
+     "vaultkit",
+     VAULTKIT_TOOL,
      {"decode-stream", kSource + "/tools/vaultkit/tests/data/values.txt"},
      {"roundtrip", kMissing},
      {"roundtrip", "a", "b"}},
@@ -131,8 +149,7 @@ TEST_P(ToolAgreement, OutputThatCannotBeWrittenIsAnErrorNeverSuccess) {
     ToolRun full = Run(args, "/dev/full");
     EXPECT_EQ(full.code, 3) << args[0];
     // One message, however many writes failed.
-    EXPECT_EQ(full.err, Name() + ": cannot write the output: No space left on device\n")
-        << args[0];
+    EXPECT_EQ(full.err, Name() + ": cannot write the output: No space left on device\n") << args[0];
   }
 }
 

@@ -3,8 +3,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <utility>
 #include <string>
+#include <utility>
 
 namespace {
 
