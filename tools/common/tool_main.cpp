@@ -100,6 +100,9 @@ int Main(const Tool& tool, int argc, char** argv) {
     rc = Fail(kExitFailed, "out of memory");
   } catch (const std::exception& e) {
     rc = Fail(kExitFailed, e.what());
+  } catch (...) {
+    // The class library throws exception objects of its own; none may end a tool in abort().
+    rc = Fail(kExitFailed, "the job stopped on an unexpected error");
   }
   return FinishOutput(rc);
 }
