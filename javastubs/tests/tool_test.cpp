@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 #include "test_support.h"
 
@@ -65,16 +66,30 @@ TEST(QuarbStubsTool, DumpListsTypesMembersAndTypeCodes) {
     EXPECT_NE(dump.out.find(line), std::string::npos) << line;
 }
 
+TEST(QuarbStubsTool, StubsThatCannotBeWrittenAreAnErrorAndAFailedLoadKeepsOut) {
+  const std::string tlb = DataPath("gadgets.tlb");
+  EXPECT_EQ(Tool("interfaces " + tlb + " > /dev/full").code, 3);
+  EXPECT_EQ(Tool("classes " + tlb + " -o /dev/full").code, 3);
+  EXPECT_EQ(Tool("dump " + tlb + " > /dev/full").code, 3);
+  char tmpl[] = "/tmp/quarb-tool-XXXXXX";
+  std::string dir = mkdtemp(tmpl);
+  std::ofstream(dir + "/Stubs.txt") << "kept";
+  EXPECT_EQ(Tool("classes " + DataPath("gadgets.idl") + " -o " + dir + "/Stubs.txt").code, 1);
+  std::vector<BYTE> kept = ReadFile(dir + "/Stubs.txt");
+  EXPECT_EQ(std::string(kept.begin(), kept.end()), "kept");
+  std::filesystem::remove_all(dir);
+}
+
 TEST(QuarbStubsTool, HelpUsageAndLoadFailuresHaveTheirExitCodes) {
   ToolRun help = Tool("--help");
   EXPECT_EQ(help.code, 0);
   EXPECT_EQ(help.out.rfind("usage: quarb-stubs interfaces FILE [-o OUT]\n", 0), 0u);
-  EXPECT_EQ(Tool("").code, 1);
-  EXPECT_EQ(Tool("compile " + DataPath("gadgets.tlb")).code, 1);
-  EXPECT_EQ(Tool("dump " + DataPath("gadgets.tlb") + " -o x").code, 1);
-  EXPECT_EQ(Tool("interfaces " + DataPath("gadgets.tlb") + " -o").code, 1);
-  EXPECT_EQ(Tool("interfaces " + DataPath("missing.tlb")).code, 2);
-  EXPECT_EQ(Tool("dump " + DataPath("gadgets.idl")).code, 2);
+  EXPECT_EQ(Tool("").code, 2);
+  EXPECT_EQ(Tool("compile " + DataPath("gadgets.tlb")).code, 2);
+  EXPECT_EQ(Tool("dump " + DataPath("gadgets.tlb") + " -o x").code, 2);
+  EXPECT_EQ(Tool("interfaces " + DataPath("gadgets.tlb") + " -o").code, 2);
+  EXPECT_EQ(Tool("interfaces " + DataPath("missing.tlb")).code, 3);
+  EXPECT_EQ(Tool("dump " + DataPath("gadgets.idl")).code, 1);
 }
 
 }  // namespace

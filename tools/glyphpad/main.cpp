@@ -13,17 +13,19 @@
 
 #include "syntax_edit.h"
 #include "syntax_rich_edit.h"
+#include "tools/common/quote.h"
+#include "tools/common/tool_main.h"
 #include "user/desktop.h"
 
 namespace {
 
-enum Exit { kOk = 0, kUsage = 1, kInput = 2, kRange = 3 };
+using namespace halyard::tool;
 
 const char kUsageText[] =
     "usage: glyphpad colour [FILE]\n"
     "       glyphpad type TEXT\n"
     "       glyphpad regions [FILE] --protect START-END[,START-END...]\n"
-    "       glyphpad --help\n"
+    "       glyphpad --help | --version\n"
     "\n"
     "colour   sets the text of FILE (standard input without one) as the control's content,\n"
     "         which colours it, and prints the colour runs, one a line: START END 0xBBGGRR\n"
@@ -33,10 +35,12 @@ const char kUsageText[] =
     "         the same way.\n"
     "regions  sets the text, protects the given ranges (character positions, END exclusive)\n"
     "         and prints each region: its number, \"protected\" or \"editable\", and its text\n"
-    "         in double quotes with \\r, \\n, \\t, \\\\, \\\" and \\xHH escapes.\n"
+    "         in double quotes with \\r, \\n, \\t, \\\\ and \\\" escapes, and any other byte\n"
+    "         outside printable ASCII as three octal digits (\\033).\n"
     "\n"
-    "exit status: 0 done, 1 bad usage, 2 the input cannot be read,\n"
-    "             3 a protect range is malformed, outside the text or overlaps another.\n";
+    "exit status: 0 done, 1 a protect range lies outside the text or overlaps another,\n"
+    "             2 bad usage (a malformed protect range too), 3 the input cannot be read or\n"
+    "             the output cannot be written.\n";
 
 // The control in a headless frame window.
 struct Host {
@@ -75,38 +79,6 @@ void PrintRuns(Host& host) {
   });
 }
 
-std::string Quote(const std::string& s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    switch (c) {
-      case '\r':
-        out += "\\r";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '"':
-        out += "\\\"";
-        break;
-      default:
-        if (c < 0x20 || c == 0x7F) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\x%02X", c);
-          out += buf;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
-}
-
 bool ParseNumber(const std::string& s, long& v) {
   if (s.empty() || s.size() > 10) return false;
   for (char c : s)
@@ -129,30 +101,29 @@ bool ParseRanges(const std::string& list, std::vector<std::pair<long, long>>& ou
   return !out.empty() && list.back() != ',';
 }
 
+int NoControl() { return Fail(kExitFailed, "the control cannot be created"); }
+
 int Colour(int argc, char** argv) {
-  if (argc > 3) return kUsage;
+  if (argc > 3) return UsageError("colour takes one FILE");
   std::string text;
-  if (!ReadInput(argc == 3 ? argv[2] : nullptr, text)) {
-    std::fprintf(stderr, "glyphpad: cannot read %s: %s\n", argc == 3 ? argv[2] : "standard input",
-                 std::strerror(errno));
-    return kInput;
-  }
+  if (!ReadInput(argc == 3 ? argv[2] : nullptr, text))
+    return CannotRead(argc == 3 ? argv[2] : "standard input", errno);
   Host host;
-  if (!host.ok) return kInput;
+  if (!host.ok) return NoControl();
   SetContent(host, text);
   PrintRuns(host);
-  return kOk;
+  return kExitOk;
 }
 
 int Type(int argc, char** argv) {
-  if (argc != 3) return kUsage;
+  if (argc != 3) return UsageError("type takes one TEXT");
   Host host;
-  if (!host.ok) return kInput;
+  if (!host.ok) return NoControl();
   CWnd* inner = host.edit.GetRichEdit();
   for (const char* p = argv[2]; *p; ++p)
     inner->SendMessage(WM_CHAR, static_cast<unsigned char>(*p), 0);
   PrintRuns(host);
-  return kOk;
+  return kExitOk;
 }
 
 int Regions(int argc, char** argv) {
@@ -166,36 +137,28 @@ int Regions(int argc, char** argv) {
     else if (!file && (argv[i][0] != '-' || std::strcmp(argv[i], "-") == 0))
       file = argv[i];
     else
-      return kUsage;
+      return UsageError("unexpected argument " + Quote(argv[i], '\''));
   }
-  if (!protect) return kUsage;
+  if (!protect) return UsageError("regions needs --protect");
   std::vector<std::pair<long, long>> ranges;
-  if (!ParseRanges(protect, ranges)) {
-    std::fprintf(stderr, "glyphpad: bad protect ranges: %s\n", protect);
-    return kRange;
-  }
+  if (!ParseRanges(protect, ranges))
+    return UsageError("bad protect ranges " + Quote(protect, '\''));
   std::string text;
-  if (!ReadInput(file, text)) {
-    std::fprintf(stderr, "glyphpad: cannot read %s: %s\n", file ? file : "standard input",
-                 std::strerror(errno));
-    return kInput;
-  }
+  if (!ReadInput(file, text)) return CannotRead(file ? file : "standard input", errno);
   Host host;
-  if (!host.ok) return kInput;
+  if (!host.ok) return NoControl();
   SetContent(host, text);
   long len = host.edit.SendMessage(WM_GETTEXTLENGTH);
   for (auto [a, b] : ranges) {
     int before = host.edit.GetProtectRangeCount();
+    const std::string range = std::to_string(a) + "-" + std::to_string(b);
     if (b > len) {
-      std::fprintf(stderr, "glyphpad: range %ld-%ld lies beyond the text (%ld characters)\n", a, b,
-                   len);
-      return kRange;
+      return Fail(kExitFailed, "range " + range + " lies beyond the text (" + std::to_string(len) +
+                                   " characters)");
     }
     host.edit.AddProtectRange(static_cast<int>(a), static_cast<int>(b));
-    if (host.edit.GetProtectRangeCount() == before) {
-      std::fprintf(stderr, "glyphpad: range %ld-%ld overlaps another\n", a, b);
-      return kRange;
-    }
+    if (host.edit.GetProtectRangeCount() == before)
+      return Fail(kExitFailed, "range " + range + " overlaps another");
   }
   for (int i = 0; i < host.edit.GetRegionCount(); ++i) {
     CString region;
@@ -204,23 +167,16 @@ int Regions(int argc, char** argv) {
     std::string text(static_cast<LPCSTR>(region), static_cast<size_t>(region.GetLength()));
     std::printf("%d %s %s\n", i, isProtected ? "protected" : "editable", Quote(text).c_str());
   }
-  return kOk;
+  return kExitOk;
 }
+
+const Command kCommands[] = {
+    {"colour", Colour},
+    {"color", Colour},
+    {"type", Type},
+    {"regions", Regions},
+};
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::fputs(kUsageText, stdout);
-    return kOk;
-  }
-  int rc = kUsage;
-  if (argc >= 2 && (std::strcmp(argv[1], "colour") == 0 || std::strcmp(argv[1], "color") == 0))
-    rc = Colour(argc, argv);
-  else if (argc >= 2 && std::strcmp(argv[1], "type") == 0)
-    rc = Type(argc, argv);
-  else if (argc >= 2 && std::strcmp(argv[1], "regions") == 0)
-    rc = Regions(argc, argv);
-  if (rc == kUsage) std::fputs(kUsageText, stderr);
-  return rc;
-}
+int main(int argc, char** argv) { return Main({"glyphpad", kUsageText, kCommands}, argc, argv); }

@@ -1,25 +1,31 @@
 // halyard-ole: the automation value conversions from the command line, as the components
 // meet them: a text converted to a variant type and written back as automation writes it, a
 // time_t as the OLE date of its local time, and GUIDs checked or made.
-// Exit codes: 0 done, 1 the value does not convert (or is no GUID), 2 wrong usage.
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
+#include "ole/coledatetime.h"
 #include "ole/colevariant.h"
 #include "ole/guid.h"
+#include "tools/common/quote.h"
+#include "tools/common/tool_main.h"
 
 namespace {
 
-constexpr int kOk = 0;
-constexpr int kFailed = 1;
-constexpr int kUsage = 2;
+using namespace halyard::tool;
 
 const char kHelp[] =
-    "Usage: halyard-ole VERB ARGUMENTS\n"
+    "usage: halyard-ole convert TYPE TEXT\n"
+    "       halyard-ole date SECONDS\n"
+    "       halyard-ole guid [TEXT]\n"
+    "       halyard-ole --help | --version\n"
+    "\n"
     "Converts OLE Automation values the way the Halyard components do.\n"
     "\n"
     "  halyard-ole convert TYPE TEXT\n"
@@ -27,12 +33,13 @@ const char kHelp[] =
     "      UINT, R4, R8, CY, DATE, BOOL) and prints the result as text again.\n"
     "  halyard-ole date SECONDS\n"
     "      Prints the OLE date (days since 30 December 1899) of a time_t in local time\n"
-    "      (TZ applies) and its text.\n"
+    "      (TZ applies), in the fewest digits that still tell it from every other date,\n"
+    "      and its text.\n"
     "  halyard-ole guid [TEXT]\n"
     "      Checks a braced GUID and prints it in upper case, or prints a new one.\n"
-    "  halyard-ole --help\n"
     "\n"
-    "Exit codes: 0 done, 1 the value does not convert, 2 wrong usage.\n"
+    "Exit codes: 0 done, 1 the value does not convert (or has no OLE date, or is no GUID),\n"
+    "2 wrong usage, 3 the output cannot be written.\n"
     "Example: halyard-ole convert CY \"$1,234.5\"   prints 1234.5\n";
 
 struct TypeName {
@@ -58,86 +65,80 @@ bool TypeOf(const char* name, VARTYPE* vt) {
   return false;
 }
 
-void PrintFailure(HRESULT hr) {
+int PrintFailure(HRESULT hr) {
   const char* what = hr == DISP_E_TYPEMISMATCH ? "the text is no value of that type"
                      : hr == DISP_E_OVERFLOW   ? "the value is out of the type's range"
                                                : "the conversion failed";
-  std::fprintf(stderr, "halyard-ole: %s (0x%08X)\n", what, static_cast<unsigned>(hr));
+  char code[16];
+  std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
+  return Fail(kExitFailed, std::string(what) + " (" + code + ")");
 }
 
-int Convert(const char* type, const char* text) {
+int Convert(int argc, char** argv) {
+  if (argc != 4) return UsageError("convert needs TYPE and TEXT");
+  const char* type = argv[2];
+  const char* text = argv[3];
   VARTYPE vt;
-  if (!TypeOf(type, &vt)) {
-    std::fprintf(stderr, "halyard-ole: unknown type %s\n", type);
-    return kUsage;
-  }
+  if (!TypeOf(type, &vt)) return UsageError("unknown type " + Quote(type, '\''));
   COleVariant src(text);
   VARIANT value;
   VariantInit(&value);
   HRESULT hr = VariantChangeType(&value, &src, 0, vt);
-  if (FAILED(hr)) {
-    PrintFailure(hr);
-    return kFailed;
-  }
+  if (FAILED(hr)) return PrintFailure(hr);
   VARIANT back;
   VariantInit(&back);
   hr = VariantChangeType(&back, &value, VARIANT_ALPHABOOL, VT_BSTR);
   VariantClear(&value);
-  if (FAILED(hr)) {
-    PrintFailure(hr);
-    return kFailed;
-  }
+  if (FAILED(hr)) return PrintFailure(hr);
   std::printf("%s\n", halyard::ole::AnsiFromBstr(back.bstrVal).c_str());
   VariantClear(&back);
-  return kOk;
+  return kExitOk;
 }
 
-int Date(const char* seconds) {
+// The shortest decimal form that reads back as the same double: two dates a second apart stay
+// two numbers even near the year 9999, where the day count already takes seven digits.
+std::string ExactNumber(double value) {
+  char buf[64];
+  const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, value);
+  return std::string(buf, r.ptr);
+}
+
+int Date(int argc, char** argv) {
+  if (argc != 3) return UsageError("date needs SECONDS");
+  const char* seconds = argv[2];
   errno = 0;
   char* end = nullptr;
   const long long t = std::strtoll(seconds, &end, 10);
-  if (errno != 0 || end == seconds || *end != '\0') {
-    std::fprintf(stderr, "halyard-ole: %s is no number of seconds\n", seconds);
-    return kUsage;
-  }
-  COleVariant v(static_cast<long>(t), VT_DATE);
-  const COleDateTime d(static_cast<const VARIANT&>(v));
-  if (d.GetStatus() != COleDateTime::valid || v.date == 0) {
-    std::fprintf(stderr, "halyard-ole: %s has no OLE date\n", seconds);
-    return kFailed;
-  }
-  std::printf("%.10g %s\n", v.date, static_cast<LPCTSTR>(d.Format()));
-  return kOk;
+  if (errno != 0 || end == seconds || *end != '\0')
+    return UsageError(Quote(seconds, '\'') + " is no number of seconds");
+  // The date straight from the time, with its status: 30 December 1899 at midnight is date 0
+  // and as valid as any other day (the variant form cannot tell it from a failure).
+  const COleDateTime d(static_cast<time_t>(t));
+  if (d.GetStatus() != COleDateTime::valid)
+    return Fail(kExitFailed, std::string(seconds) + " has no OLE date");
+  std::printf("%s %s\n", ExactNumber(d.m_dt).c_str(), static_cast<LPCTSTR>(d.Format()));
+  return kExitOk;
 }
 
-int Guid(const char* text) {
+int Guid(int argc, char** argv) {
+  if (argc > 3) return UsageError("guid takes one TEXT");
+  const char* text = argc == 3 ? argv[2] : nullptr;
   GUID g;
   if (text == nullptr) {
-    if (FAILED(CoCreateGuid(&g))) {
-      std::fprintf(stderr, "halyard-ole: no random source\n");
-      return kFailed;
-    }
+    if (FAILED(CoCreateGuid(&g))) return Fail(kExitFailed, "no random source");
   } else if (!halyard::ole::ParseGuid(text, &g)) {
-    std::fprintf(stderr, "halyard-ole: %s is no braced GUID\n", text);
-    return kFailed;
+    return Fail(kExitFailed, Quote(text, '\'') + " is no braced GUID");
   }
   std::printf("%s\n", halyard::ole::GuidToString(g).c_str());
-  return kOk;
+  return kExitOk;
 }
+
+const Command kCommands[] = {
+    {"convert", Convert},
+    {"date", Date},
+    {"guid", Guid},
+};
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
-                    std::strcmp(argv[1], "/?") == 0)) {
-    std::fputs(kHelp, stdout);
-    return kOk;
-  }
-  if (argc == 4 && std::strcmp(argv[1], "convert") == 0) return Convert(argv[2], argv[3]);
-  if (argc == 3 && std::strcmp(argv[1], "date") == 0) return Date(argv[2]);
-  if ((argc == 2 || argc == 3) && std::strcmp(argv[1], "guid") == 0) {
-    return Guid(argc == 3 ? argv[2] : nullptr);
-  }
-  std::fputs(kHelp, stderr);
-  return kUsage;
-}
+int main(int argc, char** argv) { return Main({"halyard-ole", kHelp, kCommands}, argc, argv); }

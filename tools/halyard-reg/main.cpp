@@ -1,6 +1,5 @@
-// halyard-reg: reads and edits the registry hives with the verbs of Windows' reg command.
-// Exit codes: 0 done, 1 the operation failed (missing key or value, access denied, file
-// error, cancelled), 2 wrong usage.
+// halyard-reg: reads and edits the registry hives with the verbs of Windows' reg command, and
+// answers in that command's words.
 
 #include <unistd.h>
 
@@ -17,17 +16,20 @@
 #include "registry/name_case.h"
 #include "registry/registry_store.h"
 #include "registry/win_reg.h"
+#include "tools/common/quote.h"
+#include "tools/common/tool_main.h"
 
 namespace {
 
 using halyard::registry::Root;
-
-constexpr int kOk = 0;
-constexpr int kFailed = 1;
-constexpr int kUsage = 2;
+using namespace halyard::tool;
 
 const char kHelp[] =
-    "Usage: halyard-reg VERB ARGUMENTS\n"
+    "usage: halyard-reg add|query|delete KEY [OPTIONS]\n"
+    "       halyard-reg export KEY FILE [/y]\n"
+    "       halyard-reg import FILE\n"
+    "       halyard-reg --help | --version\n"
+    "\n"
     "Reads and edits the registry hives of the Halyard components.\n"
     "\n"
     "  halyard-reg add KEY [/v NAME | /ve] [/t TYPE] [/d DATA] [/f]\n"
@@ -46,17 +48,16 @@ const char kHelp[] =
     "      Applies a REGEDIT4 file (with its [-KEY] and \"name\"=- deletions).\n"
     "\n"
     "KEY starts with HKCU, HKLM, HKCR or the full names HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE,\n"
-    "HKEY_CLASSES_ROOT, as in HKCU\\Software\\Quillmarks. Options may start with / or -.\n"
+    "HKEY_CLASSES_ROOT, as in HKCU\\Software\\Quillmarks. Verbs and options may be written in\n"
+    "any case; options may start with / or -.\n"
     "The hives live in $HALYARD_REGISTRY (default $XDG_CONFIG_HOME/halyard/registry).\n"
     "\n"
-    "Exit codes: 0 done, 1 the operation failed or was cancelled, 2 wrong usage.\n";
+    "Exit codes: 0 done, 1 the operation failed or was cancelled, 2 wrong usage, 3 a hive,\n"
+    "FILE or the output cannot be read or written.\n";
 
-int Usage(const char* verb, const std::string& why) {
-  std::fprintf(stderr, "ERROR: %s\nType \"halyard-reg %s--help\" for usage.\n", why.c_str(),
-               verb != nullptr ? (std::string(verb) + " ").c_str() : "");
-  return kUsage;
-}
-
+// The registry's own failure, in the reg command's words. A hive file that cannot be read or
+// written is a file failure; everything else (no such key, access denied, a damaged hive) is
+// the operation failing.
 int Fail(LONG code) {
   if (code == ERROR_FILE_NOT_FOUND) {
     std::fprintf(stderr,
@@ -65,7 +66,9 @@ int Fail(LONG code) {
     const char* text = halyard::SystemMessageText(static_cast<DWORD>(code));
     std::fprintf(stderr, "ERROR: %s\n", text != nullptr ? text : "The operation failed.");
   }
-  return kFailed;
+  const bool fileFailed =
+      code == ERROR_CANTREAD || code == ERROR_CANTWRITE || code == ERROR_DISK_FULL;
+  return fileFailed ? kExitFile : kExitFailed;
 }
 
 struct KeyName {
@@ -148,7 +151,7 @@ bool ParseOptions(const std::vector<std::string>& args, std::size_t from, const 
     } else if (IsOption(a, "y") && allows('y')) {
       o->force = true;
     } else {
-      *why = "Invalid syntax: unexpected \"" + a + "\".";
+      *why = "Invalid syntax: unexpected " + halyard::tool::Quote(a, '\'') + ".";
       return false;
     }
   }
@@ -173,12 +176,12 @@ bool Confirm(const std::string& question) {
 
 int Cancelled() {
   std::fprintf(stdout, "The operation was cancelled by the user.\n");
-  return kFailed;
+  return kExitFailed;
 }
 
 int Done() {
   std::fprintf(stdout, "The operation completed successfully.\n");
-  return kOk;
+  return kExitOk;
 }
 
 const char* TypeName(DWORD type) {
@@ -345,12 +348,12 @@ void QueryTree(HKEY key, const std::string& display, bool recurse) {
 }
 
 int DoQuery(const std::vector<std::string>& args) {
-  if (args.size() < 2) return Usage("query", "Invalid syntax: KEY is missing.");
+  if (args.size() < 2) return UsageError("Invalid syntax: KEY is missing.");
   KeyName key;
-  if (!ParseKey(args[1], &key)) return Usage("query", "Invalid key name.");
+  if (!ParseKey(args[1], &key)) return UsageError("Invalid key name.");
   Options o;
   std::string why;
-  if (!ParseOptions(args, 2, "ves", &o, &why)) return Usage("query", why);
+  if (!ParseOptions(args, 2, "ves", &o, &why)) return UsageError(why);
   HKEY h = nullptr;
   LONG r = RegOpenKeyExA(key.rootKey, key.sub.c_str(), 0, KEY_READ, &h);
   if (r != ERROR_SUCCESS) return Fail(r);
@@ -367,25 +370,25 @@ int DoQuery(const std::vector<std::string>& args) {
     std::printf("\n%s\n", key.display.c_str());
     PrintValue(o.name, type, data);
     std::printf("\n");
-    return kOk;
+    return kExitOk;
   }
   std::printf("\n");
   QueryTree(h, key.display, o.recurse);
   RegCloseKey(h);
-  return kOk;
+  return kExitOk;
 }
 
 int DoAdd(const std::vector<std::string>& args) {
-  if (args.size() < 2) return Usage("add", "Invalid syntax: KEY is missing.");
+  if (args.size() < 2) return UsageError("Invalid syntax: KEY is missing.");
   KeyName key;
-  if (!ParseKey(args[1], &key) || key.sub.empty()) return Usage("add", "Invalid key name.");
+  if (!ParseKey(args[1], &key) || key.sub.empty()) return UsageError("Invalid key name.");
   Options o;
   std::string why;
-  if (!ParseOptions(args, 2, "vetdf", &o, &why)) return Usage("add", why);
+  if (!ParseOptions(args, 2, "vetdf", &o, &why)) return UsageError(why);
   DWORD type = REG_SZ;
   std::string bytes;
-  if (o.haveName && !EncodeData(o, &type, &bytes, &why)) return Usage("add", why);
-  if (!o.haveName && o.haveData) return Usage("add", "Invalid syntax: /d needs /v or /ve.");
+  if (o.haveName && !EncodeData(o, &type, &bytes, &why)) return UsageError(why);
+  if (!o.haveName && o.haveData) return UsageError("Invalid syntax: /d needs /v or /ve.");
   HKEY h = nullptr;
   LONG r = RegCreateKeyExA(key.rootKey, key.sub.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                            KEY_ALL_ACCESS, nullptr, &h, nullptr);
@@ -408,14 +411,14 @@ int DoAdd(const std::vector<std::string>& args) {
 }
 
 int DoDelete(const std::vector<std::string>& args) {
-  if (args.size() < 2) return Usage("delete", "Invalid syntax: KEY is missing.");
+  if (args.size() < 2) return UsageError("Invalid syntax: KEY is missing.");
   KeyName key;
-  if (!ParseKey(args[1], &key)) return Usage("delete", "Invalid key name.");
+  if (!ParseKey(args[1], &key)) return UsageError("Invalid key name.");
   Options o;
   std::string why;
-  if (!ParseOptions(args, 2, "veaf", &o, &why)) return Usage("delete", why);
+  if (!ParseOptions(args, 2, "veaf", &o, &why)) return UsageError(why);
   if (!o.haveName && !o.allValues && key.sub.empty())
-    return Usage("delete", "A root key cannot be deleted.");
+    return UsageError("A root key cannot be deleted.");
   HKEY h = nullptr;
   LONG r = RegOpenKeyExA(key.rootKey, key.sub.c_str(), 0, KEY_ALL_ACCESS, &h);
   if (r != ERROR_SUCCESS) return Fail(r);
@@ -450,12 +453,12 @@ int DoDelete(const std::vector<std::string>& args) {
 }
 
 int DoExport(const std::vector<std::string>& args) {
-  if (args.size() < 3) return Usage("export", "Invalid syntax: KEY and FILE are needed.");
+  if (args.size() < 3) return UsageError("Invalid syntax: KEY and FILE are needed.");
   KeyName key;
-  if (!ParseKey(args[1], &key)) return Usage("export", "Invalid key name.");
+  if (!ParseKey(args[1], &key)) return UsageError("Invalid key name.");
   Options o;
   std::string why;
-  if (!ParseOptions(args, 3, "y", &o, &why)) return Usage("export", why);
+  if (!ParseOptions(args, 3, "y", &o, &why)) return UsageError(why);
   std::string text;
   LONG r = halyard::registry::ExportKey(key.root, SplitPath(key.sub), &text);
   if (r != ERROR_SUCCESS) return Fail(r);
@@ -464,52 +467,50 @@ int DoExport(const std::vector<std::string>& args) {
       !Confirm("File " + file + " already exists. Overwrite")) {
     return Cancelled();
   }
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out << text;
-  out.close();
-  if (!out) {
-    std::fprintf(stderr, "ERROR: Cannot write %s: %s\n", file.c_str(), std::strerror(errno));
-    return kFailed;
+  std::FILE* out = std::fopen(file.c_str(), "wb");
+  if (out == nullptr) return CannotWrite(file, errno);
+  errno = 0;
+  bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+  written = std::fflush(out) == 0 && written;
+  int err = errno;
+  if (std::fclose(out) != 0 && written) {
+    written = false;
+    err = errno;
   }
+  if (!written) return CannotWrite(file, err != 0 ? err : EIO);
   return Done();
 }
 
 int DoImport(const std::vector<std::string>& args) {
-  if (args.size() != 2) return Usage("import", "Invalid syntax: FILE is needed.");
+  if (args.size() != 2) return UsageError("Invalid syntax: FILE is needed.");
   std::ifstream in(args[1], std::ios::binary);
-  if (!in) {
-    std::fprintf(stderr, "ERROR: Cannot read %s: %s\n", args[1].c_str(), std::strerror(errno));
-    return kFailed;
-  }
+  if (!in) return CannotRead(args[1], errno);
   std::stringstream ss;
   ss << in.rdbuf();
+  if (in.bad()) return CannotRead(args[1], EIO);
   std::string why;
   LONG r = halyard::registry::ImportRegText(ss.str(), &why);
   if (r == ERROR_BADDB) {
     std::fprintf(stderr, "ERROR: %s is %s.\n", args[1].c_str(), why.c_str());
-    return kFailed;
+    return kExitFailed;
   }
   if (r != ERROR_SUCCESS) return Fail(r);
   return Done();
 }
 
+// Each verb gets its arguments from the verb on, as the reg command counts them.
+template <int (*Verb)(const std::vector<std::string>&)>
+int RunVerb(int argc, char** argv) {
+  return Verb(std::vector<std::string>(argv + 1, argv + argc));
+}
+
+const Command kCommands[] = {
+    {"add", RunVerb<DoAdd>},       {"query", RunVerb<DoQuery>},   {"delete", RunVerb<DoDelete>},
+    {"export", RunVerb<DoExport>}, {"import", RunVerb<DoImport>},
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty()) return Usage(nullptr, "Invalid syntax: a verb is needed.");
-  for (const std::string& a : args) {
-    if (a == "--help" || a == "-h" || a == "/?" || a == "-?") {
-      std::fputs(kHelp, stdout);
-      return kOk;
-    }
-  }
-  std::string verb = args[0];
-  for (char& c : verb) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (verb == "add") return DoAdd(args);
-  if (verb == "query") return DoQuery(args);
-  if (verb == "delete") return DoDelete(args);
-  if (verb == "export") return DoExport(args);
-  if (verb == "import") return DoImport(args);
-  return Usage(nullptr, "Invalid syntax: unknown verb \"" + args[0] + "\".");
+  return Main({"halyard-reg", kHelp, kCommands, /*anyCase=*/true}, argc, argv);
 }

@@ -1,29 +1,33 @@
 // quarb-stubs: the command-line front end of the Java stub compiler. It loads a type
 // library file and writes its interface stubs or class stubs, or lists its types and
 // members with the type codes the stubs are made from.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "java_types.h"
+#include "kernel/win_path.h"
 #include "ole/code_page.h"
-#include "ole/file_stream.h"
 #include "ole/memory_stream.h"
 #include "ole/typelib.h"
 #include "property_info.h"
 #include "stub_writer.h"
+#include "tools/common/quote.h"
+#include "tools/common/tool_main.h"
 
 namespace {
 
 using halyard::ole::ComPtr;
-
-enum Exit { kOk = 0, kUsage = 1, kLoadFailed = 2, kWriteFailed = 3 };
+using namespace halyard::tool;
 
 const char kHelp[] =
     "usage: quarb-stubs interfaces FILE [-o OUT]\n"
     "       quarb-stubs classes FILE [-o OUT]\n"
     "       quarb-stubs dump FILE\n"
+    "       quarb-stubs --help | --version\n"
     "\n"
     "Reads the type library FILE (a .tlb file, or an .ocx or .dll that carries one; FILE\\N\n"
     "takes its TYPELIB resource N) and writes Java source stubs for it.\n"
@@ -36,8 +40,11 @@ const char kHelp[] =
     "Imported libraries (such as stdole2.tlb) are looked for beside FILE and in the\n"
     "folders of HALYARD_TYPELIB_PATH (separated by ':').\n"
     "\n"
-    "Exit codes: 0 done, 1 bad usage, 2 FILE is no readable type library,\n"
-    "3 the output cannot be written.\n";
+    "Texts in the dump are in double quotes, with C escapes and three octal digits for other\n"
+    "bytes outside printable ASCII.\n"
+    "\n"
+    "Exit codes: 0 done, 1 FILE holds no type library the stubs can be made from, 2 bad usage,\n"
+    "3 FILE cannot be read or the output cannot be written.\n";
 
 const char* KindName(TYPEKIND k) {
   static const char* const names[] = {"enum",     "record",  "module", "interface",
@@ -92,7 +99,7 @@ std::string ValueText(const VARIANT* v) {
       std::snprintf(buf, sizeof buf, "%g", v->dblVal);
       break;
     case VT_BSTR:
-      return "\"" + halyard::ole::AnsiFromBstr(v->bstrVal) + "\"";
+      return Quote(halyard::ole::AnsiFromBstr(v->bstrVal));
     default:
       std::snprintf(buf, sizeof buf, "(vt %d)", v->vt);
       break;
@@ -176,76 +183,103 @@ int Dump(ITypeLib* lib) {
   lib->GetDocumentation(-1, &name, &doc, nullptr, nullptr);
   TLIBATTR* attr = nullptr;
   lib->GetLibAttr(&attr);
-  std::printf("library %s %s version %u.%u lcid 0x%X \"%s\"\n", quarb::TakeAnsi(name).c_str(),
+  std::printf("library %s %s version %u.%u lcid 0x%X %s\n", quarb::TakeAnsi(name).c_str(),
               halyard::ole::GuidToString(attr->guid).c_str(), attr->wMajorVerNum,
-              attr->wMinorVerNum, unsigned(attr->lcid), quarb::TakeAnsi(doc).c_str());
+              attr->wMinorVerNum, unsigned(attr->lcid), Quote(quarb::TakeAnsi(doc)).c_str());
   lib->ReleaseTLibAttr(attr);
   UINT count = lib->GetTypeInfoCount();
   for (UINT i = 0; i < count; ++i) DumpType(stdout, lib, i);
-  return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kOk : kWriteFailed;
+  return kExitOk;
 }
 
-}  // namespace
+// Whether FILE, or the file of "FILE\N" (a resource number after the last separator), can be
+// opened for reading; the system's reason when not. A load failure of a readable file is a
+// file that holds no usable type library.
+int ReadError(const std::string& file) {
+  const std::string host = halyard::MapWinPath(file);
+  std::ifstream whole(host, std::ios::binary);
+  if (whole) return 0;
+  const int err = errno != 0 ? errno : ENOENT;
+  const std::size_t cut = host.find_last_of('/');
+  if (cut != std::string::npos && cut + 1 < host.size() &&
+      host.find_first_not_of("0123456789", cut + 1) == std::string::npos) {
+    std::ifstream container(host.substr(0, cut), std::ios::binary);
+    if (container) return 0;
+  }
+  return err;
+}
 
-int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  for (const std::string& a : args) {
-    if (a == "--help" || a == "-h") {
-      std::fputs(kHelp, stdout);
-      return kOk;
-    }
+// Reads FILE and the options after it; the library is loaded when the command line is sound.
+int Load(int argc, char** argv, bool takesOutput, ComPtr<ITypeLib>* lib, std::string* outPath) {
+  if (argc < 3) return UsageError(std::string(argv[1]) + " needs a FILE");
+  const std::string file = argv[2];
+  for (int i = 3; i < argc; ++i) {
+    if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc && takesOutput)
+      *outPath = argv[++i];
+    else
+      return UsageError("unexpected argument " + Quote(argv[i], '\''));
   }
-  if (args.size() < 2) {
-    std::fputs(kHelp, stderr);
-    return kUsage;
-  }
-  const std::string& command = args[0];
-  const std::string& file = args[1];
-  std::string outPath;
-  for (std::size_t i = 2; i < args.size(); ++i) {
-    if (args[i] == "-o" && i + 1 < args.size() && command != "dump") {
-      outPath = args[++i];
-    } else {
-      std::fprintf(stderr, "quarb-stubs: unexpected argument '%s'\n", args[i].c_str());
-      return kUsage;
-    }
-  }
-  if (command != "interfaces" && command != "classes" && command != "dump") {
-    std::fprintf(stderr, "quarb-stubs: unknown command '%s' (try --help)\n", command.c_str());
-    return kUsage;
-  }
-
   std::u16string wide = halyard::ole::AnsiToWide(file);
   ITypeLib* raw = nullptr;
   HRESULT hr = LoadTypeLib(wide.c_str(), &raw);
   if (FAILED(hr)) {
-    std::fprintf(stderr, "quarb-stubs: cannot load type library %s (0x%08X)\n", file.c_str(),
-                 unsigned(hr));
-    return kLoadFailed;
+    if (int err = ReadError(file)) return CannotRead(file, err);
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", unsigned(hr));
+    return Fail(kExitFailed, "cannot load type library " + file + " (" + code + ")");
   }
-  ComPtr<ITypeLib> lib = ComPtr<ITypeLib>::Attach(raw);
-  if (command == "dump") return Dump(lib.Get());
-
-  ComPtr<IStream> stream;
-  if (outPath.empty()) {
-    stream = ComPtr<IStream>::Attach(new halyard::ole::MemoryStream());
-  } else if (FAILED(
-                 SHCreateStreamOnFileA(outPath.c_str(), STGM_CREATE | STGM_WRITE, stream.Put()))) {
-    std::fprintf(stderr, "quarb-stubs: cannot create %s\n", outPath.c_str());
-    return kWriteFailed;
-  }
-  if (command == "interfaces")
-    quarb::WriteInterfaceStubs(lib.Get(), stream.Get());
-  else
-    quarb::WriteClassStubs(lib.Get(), stream.Get());
-  if (outPath.empty()) {
-    auto* memory = static_cast<halyard::ole::MemoryStream*>(stream.Get());
-    const std::vector<BYTE>& bytes = memory->Bytes();
-    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
-        std::fflush(stdout) != 0)
-      return kWriteFailed;
-  } else if (FAILED(stream->Commit(0))) {
-    return kWriteFailed;
-  }
-  return kOk;
+  *lib = ComPtr<ITypeLib>::Attach(raw);
+  return kExitOk;
 }
+
+int DumpCommand(int argc, char** argv) {
+  ComPtr<ITypeLib> lib;
+  std::string outPath;
+  if (int rc = Load(argc, argv, false, &lib, &outPath)) return rc;
+  return Dump(lib.Get());
+}
+
+// The stubs are made in memory first, so that a library the writers stop on leaves OUT as it
+// was; then they go to OUT or standard output, and a write that fails is reported.
+int WriteStubs(int argc, char** argv) {
+  ComPtr<ITypeLib> lib;
+  std::string outPath;
+  if (int rc = Load(argc, argv, true, &lib, &outPath)) return rc;
+  auto* memory = new halyard::ole::MemoryStream();
+  ComPtr<IStream> stream = ComPtr<IStream>::Attach(memory);
+  HRESULT hr = std::strcmp(argv[1], "interfaces") == 0
+                   ? quarb::WriteInterfaceStubs(lib.Get(), stream.Get())
+                   : quarb::WriteClassStubs(lib.Get(), stream.Get());
+  if (FAILED(hr)) {
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", unsigned(hr));
+    return Fail(kExitFailed, std::string("the stubs cannot be made (") + code + ")");
+  }
+  const std::vector<BYTE>& bytes = memory->Bytes();
+  if (outPath.empty())
+    return WriteOutput(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  // OUT is a Windows path, mapped as every path of the components is.
+  const std::string host = halyard::MapWinPath(outPath);
+  std::FILE* out = host.empty() ? nullptr : std::fopen(host.c_str(), "wb");
+  if (out == nullptr) return CannotWrite(outPath, host.empty() ? ENOENT : errno);
+  errno = 0;
+  bool done = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+  done = std::fflush(out) == 0 && done;
+  int err = errno;
+  if (std::fclose(out) != 0 && done) {
+    done = false;
+    err = errno;
+  }
+  if (!done) return CannotWrite(outPath, err != 0 ? err : EIO);
+  return kExitOk;
+}
+
+const Command kCommands[] = {
+    {"interfaces", WriteStubs},
+    {"classes", WriteStubs},
+    {"dump", DumpCommand},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) { return Main({"quarb-stubs", kHelp, kCommands}, argc, argv); }

@@ -2,6 +2,7 @@
 // the link pass over a local page, and fetches single objects.
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -15,76 +16,46 @@
 #include "link_pass.h"
 #include "local_store.h"
 #include "mime_table.h"
+#include "tools/common/quote.h"
+#include "tools/common/tool_main.h"
 
 namespace {
 
 using namespace siteglean;
+using namespace halyard::tool;
 
-constexpr int kExitOk = 0;
-constexpr int kExitHttp = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitLocal = 3;
-constexpr int kExitNoAnswer = 4;
+const char kHelp[] =
+    "usage: siteglean classify NAME [--scheme http|file]\n"
+    "       siteglean links FILE URL\n"
+    "       siteglean fetch URL [--dir DIR] [--head]\n"
+    "       siteglean --help | --version\n"
+    "\n"
+    "  classify  type code, MIME type and category of a link target\n"
+    "  links     the link pass over a local page fetched from URL: title, headings, anchors,\n"
+    "            meta data and every link, texts in double quotes with C escapes and three\n"
+    "            octal digits for other bytes outside printable ASCII\n"
+    "  fetch     fetch one object as a server import of URL would, storing the copy under DIR\n"
+    "            (default: .); --head only checks it. On a terminal it shows a dot while it\n"
+    "            waits; Ctrl-C stops the transfer and removes what it had stored.\n"
+    "Settings come from kvproxy.ini in $HALYARD_WINDIR (proxy, credentials, 8.3 names).\n"
+    "\n"
+    "exit codes: 0 done (copy stored), 1 the server answered with an error, 2 wrong usage,\n"
+    "            3 a local file cannot be read or stored (or the output cannot be written),\n"
+    "            4 no answer from the network, 130 interrupted\n";
 
-void Usage(FILE* out) {
-  std::fputs(
-      "usage: siteglean COMMAND ...\n"
-      "  classify NAME [--scheme http|file]  type code, MIME type and category of a link target\n"
-      "  links FILE URL                      the link pass over a local page fetched from URL\n"
-      "  fetch URL [--dir DIR] [--head]      fetch one object as a server import of URL would,\n"
-      "                                      storing the copy under DIR (default: .)\n"
-      "  --help                              this text\n"
-      "Settings come from kvproxy.ini in $HALYARD_WINDIR (proxy, credentials, 8.3 names).\n"
-      "exit codes: 0 done (copy stored), 1 the server answered with an error, 2 wrong usage,\n"
-      "            3 local failure (file cannot be read or stored), 4 no answer (or aborted)\n",
-      out);
-}
-
-// Text in double quotes with C escapes, so that blanks and control bytes stay visible.
-std::string Quote(const char* s) {
-  std::string out = "\"";
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(s ? s : ""); *p; ++p) {
-    switch (*p) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (*p < 0x20 || *p == 0x7F) {
-          char b[8];
-          std::snprintf(b, sizeof b, "\\x%02x", *p);
-          out += b;
-        } else {
-          out += static_cast<char>(*p);
-        }
-    }
-  }
-  return out + "\"";
-}
+// The page data are pooled C strings, null when the page had none.
+std::string Text(const char* s) { return Quote(s ? s : ""); }
 
 int Classify(int argc, char** argv) {
-  if (argc < 1) return Usage(stderr), kExitUsage;
+  if (argc < 1) return UsageError("classify needs a NAME");
   SchemeCode scheme = kSchemeHttp;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--scheme") == 0 && i + 1 < argc) {
       scheme = SchemeCodeOf(argv[++i]);
-      if (scheme != kSchemeHttp && scheme != kSchemeFile) {
-        std::fprintf(stderr, "siteglean: --scheme takes http or file\n");
-        return kExitUsage;
-      }
+      if (scheme != kSchemeHttp && scheme != kSchemeFile)
+        return UsageError("--scheme takes http or file");
     } else {
-      return Usage(stderr), kExitUsage;
+      return UsageError("unexpected argument " + Quote(argv[i], '\''));
     }
   }
   MimeTable& table = MimeTable::Instance();
@@ -109,6 +80,7 @@ bool ReadFile(const char* path, std::string* out) {
   if (!in) return false;
   std::ostringstream ss;
   ss << in.rdbuf();
+  if (in.bad()) return false;
   *out = ss.str();
   return true;
 }
@@ -132,17 +104,13 @@ const char* KindName(std::uint16_t kind) {
 }
 
 int Links(int argc, char** argv) {
-  if (argc != 2) return Usage(stderr), kExitUsage;
+  if (argc != 2) return UsageError("links needs FILE and URL");
   std::string text;
-  if (!ReadFile(argv[0], &text)) {
-    std::fprintf(stderr, "siteglean: cannot read %s\n", argv[0]);
-    return kExitLocal;
-  }
+  errno = 0;
+  if (!ReadFile(argv[0], &text)) return CannotRead(argv[0], errno != 0 ? errno : EIO);
   UrlParts home;
-  if (!SplitUrl(argv[1], &home) || home.schemeCode == kSchemeUnknown) {
-    std::fprintf(stderr, "siteglean: %s is no URL the robot can fetch\n", argv[1]);
-    return kExitUsage;
-  }
+  if (!SplitUrl(argv[1], &home) || home.schemeCode == kSchemeUnknown)
+    return UsageError(Quote(argv[1], '\'') + " is no URL the robot can fetch");
   MimeTable::Instance().UseLowerCaseHtmlSuffixes();
   WebSite site;
   site.Server().host = home.host;
@@ -158,13 +126,13 @@ int Links(int argc, char** argv) {
   SiteLinkSink sink(site);
   RunLinkPass(site, page, text, sink);
 
-  std::printf("title %s\n", Quote(page->title).c_str());
+  std::printf("title %s\n", Text(page->title).c_str());
   for (auto* n = page->headings.First(); n; n = n->next)
-    std::printf("heading %d %s\n", n->item->level, Quote(n->item->text).c_str());
+    std::printf("heading %d %s\n", n->item->level, Text(n->item->text).c_str());
   for (auto* n = page->anchors.First(); n; n = n->next)
-    std::printf("anchor %s\n", Quote(n->item).c_str());
+    std::printf("anchor %s\n", Text(n->item).c_str());
   for (auto* n = page->metas.First(); n; n = n->next)
-    std::printf("meta %s %s\n", Quote(n->item->name).c_str(), Quote(n->item->content).c_str());
+    std::printf("meta %s %s\n", Text(n->item->name).c_str(), Text(n->item->content).c_str());
   // Every link of the page in the order the page gives them.
   std::vector<ObjectLink*> all;
   for (auto* n = site.links.First(); n; n = n->next)
@@ -173,7 +141,7 @@ int Links(int argc, char** argv) {
     const WebObj* t = l->target;
     std::printf("link %s %s 0x%04X %s %s label=%s text=%s refs=%d%s\n", KindName(l->kind),
                 CategoryName(t->category), t->category, t->url->full.c_str(),
-                t == page ? "(this page)" : "", Quote(l->label).c_str(), Quote(l->linkText).c_str(),
+                t == page ? "(this page)" : "", Text(l->label).c_str(), Text(l->linkText).c_str(),
                 l->refCount, (l->flags & kLinkFlagBroken) && l->kind == kLinkSelf ? " broken" : "");
   }
   return kExitOk;
@@ -200,7 +168,7 @@ bool PromptCredentials(const std::string& host, const std::string& realm, std::s
 }
 
 int Fetch(int argc, char** argv) {
-  if (argc < 1) return Usage(stderr), kExitUsage;
+  if (argc < 1) return UsageError("fetch needs a URL");
   std::string url = argv[0], dir = ".";
   bool head = false;
   for (int i = 1; i < argc; ++i) {
@@ -209,29 +177,29 @@ int Fetch(int argc, char** argv) {
     else if (std::strcmp(argv[i], "--head") == 0)
       head = true;
     else
-      return Usage(stderr), kExitUsage;
+      return UsageError("unexpected argument " + Quote(argv[i], '\''));
   }
   MimeTable::Instance().UseLowerCaseHtmlSuffixes();
   WebSite site;
-  if (!site.SetUpServerImport(url, dir)) {
-    std::fprintf(stderr, "siteglean: %s names no server\n", url.c_str());
-    return kExitUsage;
-  }
+  if (!site.SetUpServerImport(url, dir)) return UsageError(Quote(url, '\'') + " names no server");
   site.dosNames = ConfigStore().Int(kSetForceDosNaming) != 0;
   Fetcher fetcher;
   fetcher.SetCredentialsPrompt(PromptCredentials);
-  if (isatty(STDERR_FILENO)) {
-    fetcher.SetAbortHook([] {
-      std::fputc('.', stderr);
-      return false;
-    });
-  }
+  // The hook runs while the fetch waits: a dot of progress on a terminal, and the answer to
+  // whether Ctrl-C asked to stop (the fetcher then removes its temporary file).
+  CatchInterrupts();
+  const bool progress = isatty(STDERR_FILENO) != 0;
+  fetcher.SetAbortHook([progress] {
+    if (progress) std::fputc('.', stderr);
+    return Interrupted();
+  });
   WebObj* obj = site.home;
   int err = 0;
   std::fprintf(stderr, "fetching %s\n", obj->url->full.c_str());
   ResponseRecord rr;
   bool ok = FetchObject(site, fetcher, obj, head, true, &err, &rr);
-  if (isatty(STDERR_FILENO)) std::fputc('\n', stderr);
+  if (progress) std::fputc('\n', stderr);
+  if (Interrupted()) return Fail(kExitInterrupted, "interrupted");
   UrlNode* u = obj->url;
   std::printf("url %s\n", u->full.c_str());
   std::printf("status %u\n", u->status);
@@ -247,22 +215,24 @@ int Fetch(int argc, char** argv) {
     std::printf("copy %s\n", halyard::MapWinPath(full).c_str());
   }
   if (ok) return kExitOk;
-  if (u->status == kStatusDiskFull || u->status == kStatusNoTempFile) return kExitLocal;
-  if (err == kFetchAborted || u->status == kStatusNotFetched) return kExitNoAnswer;
-  if (u->status >= 300 && err == kFetchLoadError) return kExitHttp;
-  return err < 0 ? kExitNoAnswer : kExitLocal;
+  if (u->status == kStatusDiskFull || u->status == kStatusNoTempFile) return kExitFile;
+  if (err == kFetchAborted || u->status == kStatusNotFetched) return kExitNetwork;
+  if (u->status >= 300 && err == kFetchLoadError) return kExitFailed;
+  return err < 0 ? kExitNetwork : kExitFile;
 }
+
+// The commands take their arguments after the command word.
+template <int (*Run)(int, char**)>
+int AfterWord(int argc, char** argv) {
+  return Run(argc - 2, argv + 2);
+}
+
+const Command kCommands[] = {
+    {"classify", AfterWord<Classify>},
+    {"links", AfterWord<Links>},
+    {"fetch", AfterWord<Fetch>},
+};
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc < 2) return Usage(stderr), kExitUsage;
-  std::string cmd = argv[1];
-  if (cmd == "--help" || cmd == "-h" || cmd == "help") return Usage(stdout), kExitOk;
-  if (cmd == "classify") return Classify(argc - 2, argv + 2);
-  if (cmd == "links") return Links(argc - 2, argv + 2);
-  if (cmd == "fetch") return Fetch(argc - 2, argv + 2);
-  std::fprintf(stderr, "siteglean: unknown command %s\n", cmd.c_str());
-  Usage(stderr);
-  return kExitUsage;
-}
+int main(int argc, char** argv) { return Main({"siteglean", kHelp, kCommands}, argc, argv); }

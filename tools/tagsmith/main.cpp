@@ -11,19 +11,14 @@
 #include "mfc/cstring.h"
 #include "parser.h"
 #include "parser2.h"
+#include "tools/common/quote.h"
+#include "tools/common/tool_main.h"
 #include "tree_text.h"
 #include "url_string.h"
 
 namespace {
 
-// Exit codes.
-enum {
-  kOk = 0,
-  kNotParsed = 1,  // url parse: the URL has no known scheme or is empty
-  kUsage = 2,
-  kCannotRead = 3,
-  kCannotWrite = 4,
-};
+using namespace halyard::tool;
 
 const char kHelp[] =
     "usage: tagsmith tokens [--reader] [--pieces N] [--summary] [FILE]\n"
@@ -31,10 +26,11 @@ const char kHelp[] =
     "       tagsmith url parse URL\n"
     "       tagsmith url absolute BASE LINK\n"
     "       tagsmith url root BASE LINK\n"
+    "       tagsmith --help | --version\n"
     "\n"
     "tokens    tokenizes FILE (standard input without one) and prints the element tree, one\n"
     "          element a line, indented two blanks per level: kind, type number, name or text\n"
-    "          as a C string, #number for components, NAME=\"value\" per attribute, and the\n"
+    "          in double quotes, #number for components, NAME=\"value\" per attribute, and the\n"
     "          flags end, space-before, space-after.\n"
     "  --reader      use the stream reader tokenizer (Parser2) instead of Parser\n"
     "  --pieces N    hand the input over in pieces of N bytes\n"
@@ -45,17 +41,14 @@ const char kHelp[] =
     "url absolute    prints LINK resolved against the page BASE.\n"
     "url root        prints LINK resolved against the site root of BASE.\n"
     "\n"
+    "Texts in double quotes escape \\\", \\\\, \\t, \\r and \\n, and any other byte outside\n"
+    "printable ASCII as three octal digits (\\351).\n"
+    "\n"
     "TAGSMITH_LOG=1 writes the trace to c:\\temp\\html_log.txt (through HALYARD_DRIVE_C);\n"
     "TAGSMITH_LOG=PATH writes it to PATH.\n"
     "\n"
-    "exit codes: 0 done, 1 URL not parsed, 2 usage error, 3 input not readable,\n"
-    "4 output not writable.\n";
-
-int Usage(const char* message) {
-  if (message) std::fprintf(stderr, "tagsmith: %s\n", message);
-  std::fputs("usage: tagsmith tokens|write|url ... (tagsmith --help tells more)\n", stderr);
-  return kUsage;
-}
+    "exit codes: 0 done, 1 URL not parsed, 2 usage error, 3 a file (or the output) cannot\n"
+    "be read or written.\n";
 
 bool ReadAll(const char* path, std::string& out) {
   std::FILE* f = path ? std::fopen(path, "rb") : stdin;
@@ -68,12 +61,6 @@ bool ReadAll(const char* path, std::string& out) {
   return ok;
 }
 
-int Emit(const std::string& text) {
-  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
-    return kCannotWrite;
-  return kOk;
-}
-
 struct Input {
   bool reader = false;
   bool summary = false;
@@ -81,7 +68,7 @@ struct Input {
   const char* file = nullptr;
 };
 
-// Reads the options of tokens and write; returns kOk or an exit code.
+// Reads the options of tokens and write; returns kExitOk or an exit code.
 int ParseOptions(int argc, char** argv, int first, bool tokens, Input& in) {
   for (int i = first; i < argc; ++i) {
     const char* a = argv[i];
@@ -90,29 +77,26 @@ int ParseOptions(int argc, char** argv, int first, bool tokens, Input& in) {
     } else if (tokens && std::strcmp(a, "--summary") == 0) {
       in.summary = true;
     } else if (tokens && std::strcmp(a, "--pieces") == 0) {
-      if (i + 1 == argc) return Usage("--pieces needs a number");
+      if (i + 1 == argc) return UsageError("--pieces needs a number");
       char* end = nullptr;
       errno = 0;
       in.pieces = std::strtol(argv[++i], &end, 10);
-      if (errno || !end || *end || in.pieces <= 0) return Usage("--pieces needs a number above 0");
+      if (errno || !end || *end || in.pieces <= 0)
+        return UsageError("--pieces needs a number above 0");
     } else if (a[0] == '-' && a[1] != 0) {
-      return Usage((std::string("unknown option ") + a).c_str());
+      return UsageError("unknown option " + Quote(a, '\''));
     } else if (in.file) {
-      return Usage("only one FILE");
+      return UsageError("only one FILE");
     } else {
       in.file = a;
     }
   }
-  return kOk;
+  return kExitOk;
 }
 
 int Tokenize(const Input& in, Document& doc) {
   std::string text;
-  if (!ReadAll(in.file, text)) {
-    std::fprintf(stderr, "tagsmith: cannot read %s: %s\n", in.file ? in.file : "standard input",
-                 std::strerror(errno));
-    return kCannotRead;
-  }
+  if (!ReadAll(in.file, text)) return CannotRead(in.file ? in.file : "standard input", errno);
   std::size_t step = in.pieces > 0 ? static_cast<std::size_t>(in.pieces) : text.size();
   if (step == 0) step = 1;
   auto feed = [&](auto& parser) {
@@ -131,7 +115,7 @@ int Tokenize(const Input& in, Document& doc) {
     Parser parser;
     feed(parser);
   }
-  return kOk;
+  return kExitOk;
 }
 
 int TokensCommand(int argc, char** argv) {
@@ -144,7 +128,7 @@ int TokensCommand(int argc, char** argv) {
     halyard::tagsmith::DumpSummary(&doc, out);
   else
     halyard::tagsmith::DumpTree(&doc, out);
-  return Emit(out);
+  return WriteOutput(out);
 }
 
 int WriteCommand(int argc, char** argv) {
@@ -155,20 +139,20 @@ int WriteCommand(int argc, char** argv) {
   std::string out;
   halyard::tagsmith::WriteChildren(&doc, out);
   if (!out.empty()) out += '\n';
-  return Emit(out);
+  return WriteOutput(out);
 }
 
 void AppendQuoted(std::string& out, const CString& s) {
-  halyard::tagsmith::AppendQuoted(out, static_cast<const char*>(s),
-                                  static_cast<std::size_t>(s.GetLength()));
+  halyard::tool::AppendQuoted(
+      out, std::string_view(static_cast<const char*>(s), static_cast<std::size_t>(s.GetLength())));
 }
 
 int UrlCommand(int argc, char** argv) {
-  if (argc < 3) return Usage("url needs parse, absolute or root");
+  if (argc < 3) return UsageError("url needs parse, absolute or root");
   const char* what = argv[2];
   std::string out;
   if (std::strcmp(what, "parse") == 0) {
-    if (argc != 4) return Usage("url parse needs one URL");
+    if (argc != 4) return UsageError("url parse needs one URL");
     DWORD scheme = 0;
     CString host, path;
     WORD port = 0;
@@ -180,38 +164,27 @@ int UrlCommand(int argc, char** argv) {
     out += "\nport " + std::to_string(port) + "\npath ";
     AppendQuoted(out, path);
     out += '\n';
-    int rc = Emit(out);
-    return rc ? rc : (result ? kOk : kNotParsed);
+    int rc = WriteOutput(out);
+    return rc ? rc : (result ? kExitOk : kExitFailed);
   }
   bool absolute = std::strcmp(what, "absolute") == 0;
   if (!absolute && std::strcmp(what, "root") != 0)
-    return Usage((std::string("unknown url command ") + what).c_str());
-  if (argc != 5) return Usage("url absolute and url root need BASE and LINK");
+    return UsageError("unknown url command " + Quote(what, '\''));
+  if (argc != 5) return UsageError("url absolute and url root need BASE and LINK");
   CString r = absolute ? UrlString::Relative2Absolute(argv[3], argv[4])
                        : UrlString::Relative2Root(argv[3], argv[4]);
   out.assign(static_cast<const char*>(r), static_cast<std::size_t>(r.GetLength()));
   out += '\n';
-  return Emit(out);
+  return WriteOutput(out);
 }
+
+// The subcommands, one row each.
+const Command kCommands[] = {
+    {"tokens", TokensCommand},
+    {"write", WriteCommand},
+    {"url", UrlCommand},
+};
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc < 2) return Usage(nullptr);
-  const char* cmd = argv[1];
-  if (std::strcmp(cmd, "--help") == 0 || std::strcmp(cmd, "-h") == 0 ||
-      std::strcmp(cmd, "help") == 0) {
-    std::fputs(kHelp, stdout);
-    return kOk;
-  }
-  for (int i = 2; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0) {
-      std::fputs(kHelp, stdout);
-      return kOk;
-    }
-  }
-  if (std::strcmp(cmd, "tokens") == 0) return TokensCommand(argc, argv);
-  if (std::strcmp(cmd, "write") == 0) return WriteCommand(argc, argv);
-  if (std::strcmp(cmd, "url") == 0) return UrlCommand(argc, argv);
-  return Usage((std::string("unknown command ") + cmd).c_str());
-}
+int main(int argc, char** argv) { return Main({"tagsmith", kHelp, kCommands}, argc, argv); }

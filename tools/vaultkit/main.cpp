@@ -1,5 +1,6 @@
 // vaultkit: looks into saved Vaultkit data. decode-stream prints each value that the text
 // stream forms hold, one line each; roundtrip re-creates every value and writes it back.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -8,6 +9,8 @@
 #include <sstream>
 #include <string>
 
+#include "tools/common/quote.h"
+#include "tools/common/tool_main.h"
 #include "values/cpd_buffer.h"
 #include "values/cpd_date.h"
 #include "values/cpd_long.h"
@@ -17,19 +20,20 @@
 
 namespace {
 
-enum Exit { kOk = 0, kBadData = 1, kUsage = 2, kNoFile = 3 };
+using namespace halyard::tool;
 
 const char kHelp[] =
-    "Usage: vaultkit decode-stream [FILE]\n"
+    "usage: vaultkit decode-stream [FILE]\n"
     "       vaultkit roundtrip [FILE]\n"
-    "       vaultkit --help\n"
+    "       vaultkit --help | --version\n"
     "\n"
     "Reads the text stream forms of persistent values (numbers, texts, buffers, dates and\n"
     "arrays, each starting with its kind letter T to Y) from FILE, or from standard input\n"
     "without one.\n"
     "\n"
     "  decode-stream  prints each value on a line of its own: the class name, a blank and the\n"
-    "                 value (numbers in decimal, texts in double quotes with C escapes,\n"
+    "                 value (numbers in decimal, texts in double quotes with C escapes and\n"
+    "                 three octal digits for other bytes outside printable ASCII,\n"
     "                 buffers as their length and hex bytes, dates as YYYY-MM-DD HH:MM:SS in\n"
     "                 local time, arrays as [a, b, ...]).\n"
     "  roundtrip      re-creates every value and writes it back in its stream form; for data\n"
@@ -37,39 +41,9 @@ const char kHelp[] =
     "\n"
     "Exit codes: 0 all values read; 1 a letter that names no value, or a value whose data is\n"
     "malformed or cut short (the message gives its byte offset); 2 wrong usage; 3 the file\n"
-    "cannot be read.\n";
+    "cannot be read or the output cannot be written.\n";
 
-std::string Quoted(const char* text) {
-  std::string out = "\"";
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p != 0; ++p) {
-    switch (*p) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (*p < 0x20 || *p == 0x7F) {
-          char oct[8];
-          std::snprintf(oct, sizeof oct, "\\%03o", *p);
-          out += oct;
-        } else {
-          out += static_cast<char>(*p);
-        }
-    }
-  }
-  return out + "\"";
-}
+std::string Quoted(const char* text) { return halyard::tool::Quote(text ? text : ""); }
 
 std::string Describe(CPDObject& value, const char** className) {
   char text[64];
@@ -140,23 +114,18 @@ const char* KindName(char letter) {
 int Run(std::istream& in, bool roundtrip, const std::string& source) {
   for (;;) {
     in >> std::ws;
-    if (in.peek() == EOF) return kOk;
+    if (in.peek() == EOF) return in.bad() ? CannotRead(source, EIO) : kExitOk;
     std::streamoff offset = in.tellg();
     char letter = static_cast<char>(in.peek());
     if (KindName(letter) == nullptr) {
-      std::cout.flush();
-      std::fprintf(stderr, "vaultkit: %s, byte %lld: letter '%s' names no value\n", source.c_str(),
-                   static_cast<long long>(offset),
-                   (letter >= 0x20 && letter < 0x7F) ? std::string(1, letter).c_str() : "?");
-      return kBadData;
+      return Fail(kExitFailed, source + ", byte " + std::to_string(offset) + ": letter " +
+                                   Quote(std::string_view(&letter, 1), '\'') + " names no value");
     }
     std::unique_ptr<CPDObject> value(CPDObject::mNew(in));
     if (value == nullptr || in.fail()) {
-      std::cout.flush();
-      std::fprintf(stderr,
-                   "vaultkit: %s, byte %lld: the %s that starts here is malformed or cut short\n",
-                   source.c_str(), static_cast<long long>(offset), KindName(letter));
-      return kBadData;
+      return Fail(kExitFailed, source + ", byte " + std::to_string(offset) + ": the " +
+                                   KindName(letter) +
+                                   " that starts here is malformed or cut short");
     }
     if (roundtrip) {
       std::cout << *value;
@@ -168,34 +137,27 @@ int Run(std::istream& in, bool roundtrip, const std::string& source) {
   }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::fputs(kHelp, stdout);
-    return kOk;
-  }
-  if (argc < 2 || argc > 3 ||
-      (std::strcmp(argv[1], "decode-stream") != 0 && std::strcmp(argv[1], "roundtrip") != 0)) {
-    std::fputs(kHelp, stderr);
-    return kUsage;
-  }
-  bool roundtrip = std::strcmp(argv[1], "roundtrip") == 0;
+int Decode(int argc, char** argv) {
+  if (argc > 3) return UsageError("only one FILE");
+  const bool roundtrip = std::strcmp(argv[1], "roundtrip") == 0;
   std::ios::sync_with_stdio(false);
   if (argc == 3) {
     std::ifstream file(argv[2], std::ios::binary);
-    if (!file) {
-      std::fprintf(stderr, "vaultkit: cannot read %s: %s\n", argv[2], std::strerror(errno));
-      return kNoFile;
-    }
-    int rc = Run(file, roundtrip, argv[2]);
-    std::cout.flush();
-    return rc;
+    if (!file) return CannotRead(argv[2], errno);
+    return Run(file, roundtrip, argv[2]);
   }
   // Standard input is read whole first, so that byte offsets can be told.
   std::stringstream all;
   all << std::cin.rdbuf();
-  int rc = Run(all, roundtrip, "standard input");
-  std::cout.flush();
-  return rc;
+  if (std::cin.bad()) return CannotRead("standard input", errno);
+  return Run(all, roundtrip, "standard input");
 }
+
+const Command kCommands[] = {
+    {"decode-stream", Decode},
+    {"roundtrip", Decode},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) { return Main({"vaultkit", kHelp, kCommands}, argc, argv); }

@@ -2,7 +2,9 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -41,8 +43,38 @@ TEST(HalyardOle, ConvertsTextsAndReportsFailuresByExitCode) {
 TEST(HalyardOle, DatesFollowTheTimeZone) {
   EXPECT_EQ(Tool("date 946728000").out, "36526.5 1/1/2000 12:00:00 PM\n");
   EXPECT_EQ(Tool("date 946728000", "EST5EDT,M3.2.0,M11.1.0").out,
-            "36526.29167 1/1/2000 7:00:00 AM\n");
+            "36526.291666666664 1/1/2000 7:00:00 AM\n");
   EXPECT_EQ(Tool("date soon").code, 2);
+  EXPECT_EQ(Tool("date").code, 2);
+}
+
+TEST(HalyardOle, DateZeroIsAnInstantLikeAnyOther) {
+  // Midnight of 30 December 1899 is OLE date 0; only its time shows in the text.
+  const ToolRun zero = Tool("date -2209161600");
+  EXPECT_EQ(zero.code, 0);
+  EXPECT_EQ(zero.out, "0 12:00:00 AM\n");
+  // The same instant five hours west lies on the day before: whole part -1, time forward.
+  EXPECT_EQ(Tool("date -2209161600", "EST5").out, "-1.7916666666666665 12/29/1899 7:00:00 PM\n");
+  // Instants without an OLE date fail as such, whatever number they would have given.
+  EXPECT_EQ(Tool("date 253402300800").code, 1);  // 1 January 10000
+  EXPECT_EQ(Tool("date -59011459201").code, 1);  // the last second of the year 99
+  EXPECT_EQ(Tool("date -99999999999999").code, 1);
+}
+
+TEST(HalyardOle, DatesOneSecondApartPrintApartUpToTheLastYear) {
+  // 31 December 9999: 18:59:59, 19:00:00 and the last second of the range.
+  const ToolRun a = Tool("date 253402282799");
+  const ToolRun b = Tool("date 253402282800");
+  const ToolRun last = Tool("date 253402300799");
+  EXPECT_EQ(a.out, "2958465.7916550925 12/31/9999 6:59:59 PM\n");
+  EXPECT_EQ(b.out, "2958465.7916666665 12/31/9999 7:00:00 PM\n");
+  EXPECT_EQ(last.code, 0);
+  EXPECT_EQ(last.out.substr(last.out.find(' ')), " 12/31/9999 11:59:59 PM\n");
+  // Each number reads back within a fraction of a second of its instant.
+  for (const auto& [run, seconds] : {std::pair{a, 68399}, {b, 68400}, {last, 86399}}) {
+    const double date = std::strtod(run.out.c_str(), nullptr);
+    EXPECT_NEAR((date - 2958465.0) * 86400.0, seconds, 1e-3) << run.out;
+  }
 }
 
 TEST(HalyardOle, GuidsAreCheckedOrMade) {

@@ -1,6 +1,7 @@
 // The halyard-reg tool as its users meet it: the built program, run with a scratch registry.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -121,7 +122,23 @@ TEST_F(HalyardRegTool, ImportAppliesDeletionsAndRefusesOtherFiles) {
   std::ofstream(file, std::ios::binary | std::ios::trunc) << "not a registry file\r\n";
   EXPECT_EQ(Run("import '" + file + "'", &out), 1);
   EXPECT_NE(out.find("not a REGEDIT4 file"), std::string::npos);
-  EXPECT_EQ(Run("import '" + dir_ + "/missing.reg'"), 1);
+  EXPECT_EQ(Run("import '" + dir_ + "/missing.reg'"), 3);
+}
+
+TEST_F(HalyardRegTool, VerbsInAnyCaseAndFilesThatCannotBeReadOrWrittenExitThree) {
+  EXPECT_EQ(Run("ADD 'HKCU\\Software\\Quillmarks' /v Size /t REG_DWORD /d 7"), 0);
+  std::string out;
+  EXPECT_EQ(Run("Query 'HKCU\\Software\\Quillmarks' /V Size", &out), 0);
+  EXPECT_NE(out.find("Size    REG_DWORD    0x7"), std::string::npos) << out;
+  // An export to a full disk fails, and says which file.
+  EXPECT_EQ(Run("export 'HKCU\\Software' /dev/full /y", &out), 3);
+  EXPECT_NE(out.find("cannot write /dev/full: No space left on device"), std::string::npos) << out;
+  // A hive that cannot be read is a file failure, not a missing key.
+  const std::string hive = dir_ + "/registry/HKEY_LOCAL_MACHINE.reg";
+  ASSERT_EQ(mkdir(hive.c_str(), 0755), 0);
+  EXPECT_EQ(Run("query 'HKLM\\SOFTWARE'", &out), 3);
+  EXPECT_NE(out.find("ERROR: "), std::string::npos) << out;
+  EXPECT_EQ(Run("add 'HKLM\\SOFTWARE\\X' /v a /d b /f"), 3);
 }
 
 TEST_F(HalyardRegTool, WrongUsageExitsWithTwo) {

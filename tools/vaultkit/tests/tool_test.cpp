@@ -96,7 +96,7 @@ TEST(VaultkitTool, StopsAtTheFirstLetterItCannotRecreate) {
 TEST(VaultkitTool, UsageHelpAndMissingFiles) {
   Result help = RunTool("--help");
   EXPECT_EQ(help.code, 0);
-  EXPECT_EQ(help.out.rfind("Usage: vaultkit decode-stream [FILE]", 0), 0u);
+  EXPECT_EQ(help.out.rfind("usage: vaultkit decode-stream [FILE]", 0), 0u);
   EXPECT_EQ(RunTool("").code, 2);
   EXPECT_EQ(RunTool("decode").code, 2);
   EXPECT_EQ(RunTool("roundtrip a b").code, 2);
