@@ -196,6 +196,8 @@ int UrlCommand(int argc, char** argv) {
 
 }  // namespace
 
+int CheckCommand(int argc, char** argv);  // check_command.cpp
+
 int main(int argc, char** argv) {
   if (argc < 2) return Usage(nullptr);
   const char* cmd = argv[1];
@@ -213,5 +215,6 @@ int main(int argc, char** argv) {
   if (std::strcmp(cmd, "tokens") == 0) return TokensCommand(argc, argv);
   if (std::strcmp(cmd, "write") == 0) return WriteCommand(argc, argv);
   if (std::strcmp(cmd, "url") == 0) return UrlCommand(argc, argv);
+  if (std::strcmp(cmd, "check") == 0) return CheckCommand(argc, argv);
   return Usage((std::string("unknown command ") + cmd).c_str());
 }
