@@ -159,7 +159,9 @@ int ContentRule(int c, int t) {
       ok = t == 80;
       break;
     case kRowOrCaption:
-      ok = t == 109 || t == 20;
+      // Row groups and column groups too: without them every table that has a TBODY would
+      // lose its end tag to the first group and its rows to the body.
+      ok = t == 109 || t == 20 || IsOneOf(t, {25, 26, 102, 105, 107});
       break;
     case kTextOnly:
       ok = t == 118;

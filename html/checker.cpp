@@ -504,7 +504,10 @@ Elem* Checker::EndAndResume(Elem* e) {
     }
     return start;
   };
-  e->parent->InsertAfter(e, resumed());
+  // Not resumed inside an element that may not hold it (a P inside a UL would cost the list its
+  // items): there it opens again only after the element's end.
+  if (!IsContainerStart(e) || ContentRule(e->type, c->type) == 1)
+    e->parent->InsertAfter(e, resumed());
   if (own) own->parent->InsertAfter(own, resumed());
   Trace("Correction : end type %d here and resume after type %d ends\n", e->type, c->type);
   return end;
