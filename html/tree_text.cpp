@@ -161,3 +161,101 @@ void WriteChildren(const Elem* root, std::string& out) {
 }
 
 }  // namespace halyard::tagsmith
+
+namespace halyard::tagsmith {
+
+namespace {
+
+bool IsRawTextType(int type) {
+  return type == Token::SCRIPT || type == Token::STYLE || type == Token::JSB_CONSTRUCTOR ||
+         type == Token::JSB_BODYTAG || type == Token::JSB_STARTBODY || type == Token::JSB_ENDBODY;
+}
+
+void AppendEntities(std::string& out, const char* p, int n, bool value) {
+  for (int i = 0; i < n; ++i) {
+    char c = p[i];
+    if (c == '&')
+      out += "&amp;";
+    else if (!value && c == '<')
+      out += "&lt;";
+    else if (!value && c == '>')
+      out += "&gt;";
+    else if (value && c == '"')
+      out += "&quot;";
+    else
+      out += c;
+  }
+}
+
+void WriteTag(const Elem* e, std::string& out) {
+  out += '<';
+  if (e->IsEnd()) out += '/';
+  out.append(e->name.data(), static_cast<std::size_t>(e->name.GetLength()));
+  if (CMapStringToString* map = e->Attributes()) {
+    CString key, value;
+    for (POSITION pos = map->GetStartPosition(); pos;) {
+      map->GetNextAssoc(pos, key, value);
+      out += ' ';
+      out.append(static_cast<const char*>(key), static_cast<std::size_t>(key.GetLength()));
+      out += "=\"";
+      AppendEntities(out, value, value.GetLength(), true);
+      out += '"';
+    }
+  }
+  out += '>';
+}
+
+}  // namespace
+
+void WriteHtml(const Elem* root, std::string& out) {
+  if (!root) return;
+  int rawType = -1;  // the type whose content is being written as it stands
+  std::vector<const Elem*> stack;
+  const Elem* e = root->firstChild;
+  while (e || !stack.empty()) {
+    if (!e) {
+      e = stack.back()->nextSibling;
+      stack.pop_back();
+      continue;
+    }
+    switch (e->kind) {
+      case ElemKind::Text:
+        if (e->flags & Elem::kSpaceBefore) out += ' ';
+        if (rawType >= 0)
+          out.append(e->name.data(), static_cast<std::size_t>(e->name.GetLength()));
+        else
+          AppendEntities(out, e->name.data(), e->name.GetLength(), false);
+        if (e->flags & Elem::kSpaceAfter) out += ' ';
+        break;
+      case ElemKind::Comment: {
+        CString text = e->TextForm();
+        out.append(static_cast<const char*>(text), static_cast<std::size_t>(text.GetLength()));
+        e = e->nextSibling;  // the further lines are in its text form
+        continue;
+      }
+      case ElemKind::Document:
+        break;
+      default:
+        if (e->type == Token::TABCHAR) {
+          out += '\t';
+        } else if (e->type == Token::LFCHAR) {
+          out += '\n';
+        } else {
+          WriteTag(e, out);
+          if (rawType < 0 && !e->IsEnd() && IsRawTextType(e->type))
+            rawType = e->type;
+          else if (rawType == e->type && e->IsEnd())
+            rawType = -1;
+        }
+        break;
+    }
+    if (e->firstChild) {
+      stack.push_back(e);
+      e = e->firstChild;
+      continue;
+    }
+    e = e->nextSibling;
+  }
+}
+
+}  // namespace halyard::tagsmith

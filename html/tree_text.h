@@ -23,5 +23,11 @@ void DumpTree(const Elem* root, std::string& out);
 void DumpSummary(const Elem* root, std::string& out);
 // The text form of each child of root in order; a component's gathered content follows it.
 void WriteChildren(const Elem* root, std::string& out);
+// The whole tree below root as an HTML page that reads back into the same tree: every element's
+// text form in document order, children after their element (a comment's further lines are in
+// its own text form); the preformatted marks as a tab and a line feed; "&", "<" and ">" in text
+// and "&" and '"' in attribute values as entities, except in the content of SCRIPT, STYLE and
+// the raw-text JSB tags, which is written as it stands.
+void WriteHtml(const Elem* root, std::string& out);
 
 }  // namespace halyard::tagsmith

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -138,6 +139,90 @@ TEST(TagsmithTool, EnvironmentSwitchesTheTraceOn) {
             0);
   EXPECT_EQ(Slurp(drive + "/other.txt").substr(0, 20), "[line 1] tag: 8 'B'\r");
   std::system(("rm -rf '" + drive + "'").c_str());
+}
+
+}  // namespace
+
+namespace {
+
+class CheckTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = ::testing::TempDir() + "tagsmith_check_XXXXXX";
+    ASSERT_NE(mkdtemp(dir_.data()), nullptr);
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+  std::string Put(const std::string& name, const std::string& text) {
+    std::string path = dir_ + "/" + name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+  }
+  std::string Get(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  std::string dir_;
+};
+
+TEST_F(CheckTool, RepairsStandardInputAndTellsByItsExitCode) {
+  ToolResult fixed = Tool("check", "hello");
+  EXPECT_EQ(fixed.code, 1);
+  EXPECT_EQ(fixed.out, "<HTML><BODY>hello</BODY></HTML>\n");
+  ToolResult clean = Tool("check", "<HTML><BODY>hello</BODY></HTML>");
+  EXPECT_EQ(clean.code, 0);
+  EXPECT_EQ(clean.out, "<HTML><BODY>hello</BODY></HTML>\n");
+}
+
+TEST_F(CheckTool, ErrorsShowsTheCheckersLinesOnly) {
+  ToolResult r = Tool("check --errors", "<HTML><BODY><TITLE>x<B>y</TITLE></BODY></HTML>");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out,
+            "CheckHtml : Error 7 BODY Content Container type 17 Can't Contain type 108\n"
+            "Correction : Move to before Body 108\n"
+            "CheckHtml : Error 5 HTML Tag type 52 Can't Contain type 108\n"
+            "Correction : Add Start Tag type 50\n"
+            "CheckHtml : Error 2 PCData Container type 108 Can't Contain type 8\n"
+            "Correction : Remove \n"
+            "CheckHtml : Error 6 HEAD Container type 50 Can't Contain type 17\n"
+            "Correction : Add End Tag type 50\n");
+}
+
+TEST_F(CheckTool, SetChangesASwitch) {
+  ToolResult on = Tool("check --set addListItem=on", "<HTML><BODY><UL>x</UL></BODY></HTML>");
+  EXPECT_EQ(on.out, "<HTML><BODY><UL><LI>x</LI></UL></BODY></HTML>\n");
+  ToolResult off = Tool("check", "<HTML><BODY><UL>x</UL></BODY></HTML>");
+  EXPECT_EQ(off.out, "<HTML><BODY><UL></UL>x</BODY></HTML>\n");
+  EXPECT_EQ(Tool("check --set bogus=on").code, 2);
+  EXPECT_EQ(Tool("check --set addOption=maybe").code, 2);
+}
+
+TEST_F(CheckTool, SeveralFilesGoToAFolderAndAnUnreadableOneDoesNotStopTheRest) {
+  std::string a = Put("a.html", "<HTML><BODY>a</BODY></HTML>");
+  std::string b = Put("b.html", "b");
+  std::string out = dir_ + "/out";
+  ASSERT_EQ(mkdir(out.c_str(), 0700), 0);
+  ToolResult r = Tool("check -o '" + out + "' '" + a + "' '" + dir_ + "/missing.html' '" + b + "'");
+  EXPECT_EQ(r.code, 3);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(Get(out + "/a.html"), "<HTML><BODY>a</BODY></HTML>\n");
+  EXPECT_EQ(Get(out + "/b.html"), "<HTML><BODY>b</BODY></HTML>\n");
+  ToolResult both = Tool("check '" + a + "' '" + b + "'");
+  EXPECT_EQ(both.code, 1);
+  EXPECT_EQ(both.out, "<HTML><BODY>a</BODY></HTML>\n<HTML><BODY>b</BODY></HTML>\n");
+}
+
+TEST_F(CheckTool, CorrectionLimitIsReportedAndTheNextFileGoesOn) {
+  std::string strays = "<HTML><BODY>";
+  for (int i = 0; i < 4200; ++i) strays += "</B>";
+  std::string a = Put("many.html", strays);
+  std::string b = Put("fine.html", "<HTML><BODY>ok</BODY></HTML>");
+  ToolResult r = Tool("check --errors '" + a + "' '" + b + "'");
+  EXPECT_EQ(r.code, 1);
+  // 4096 corrections traced for the first page, nothing for the second.
+  std::size_t deletes = 0;
+  for (std::size_t at = 0; (at = r.out.find("Correction : Delete.\n", at)) != std::string::npos; ++at)
+    ++deletes;
+  EXPECT_EQ(deletes, 4096u);
 }
 
 }  // namespace

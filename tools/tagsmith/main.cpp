@@ -16,6 +16,8 @@
 #include "tree_text.h"
 #include "url_string.h"
 
+int CheckCommand(int argc, char** argv);  // check_command.cpp
+
 namespace {
 
 using namespace halyard::tool;
@@ -183,6 +185,7 @@ const Command kCommands[] = {
     {"tokens", TokensCommand},
     {"write", WriteCommand},
     {"url", UrlCommand},
+    {"check", CheckCommand},
 };
 
 }  // namespace

@@ -1,0 +1,188 @@
+// tagsmith check: tokenizes pages, runs the checker over each and writes the repaired page, or
+// only what the checker found and did. Each file gets a checker of its own, as when a user tidies
+// a folder; a file that cannot be read or that passes the correction limit is reported and the
+// others go on.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "checker.h"
+#include "elem_kinds.h"
+#include "parser.h"
+#include "tree_text.h"
+
+namespace {
+
+enum {
+  kNothingCorrected = 0,
+  kCorrected = 1,  // also: a page passed the correction limit
+  kUsage = 2,
+  kCannotRead = 3,  // or the output could not be written
+};
+
+const char kCheckUsage[] =
+    "usage: tagsmith check [--errors] [--set NAME=on|off]... [-o DIR] [FILE]...\n"
+    "  checks and repairs each FILE (standard input without one) and writes the repaired page\n"
+    "  --errors          write only the checker's trace lines, one a line\n"
+    "  --set NAME=on|off change a correction switch: closeImplied, moveIllegalAfter,\n"
+    "                    endAndResume, addListItem, addOption, addRowOrCell, removeIllegal\n"
+    "  -o DIR            write each repaired page to DIR under its own name\n"
+    "  exit codes: 0 nothing corrected, 1 corrections made (or the limit passed), 2 usage,\n"
+    "  3 a file could not be read or written\n";
+
+int CheckUsage(const std::string& message) {
+  std::fprintf(stderr, "tagsmith check: %s\n%s", message.c_str(), kCheckUsage);
+  return kUsage;
+}
+
+struct Switch {
+  const char* name;
+  DWORD Checker::*field;
+};
+
+const Switch kSwitches[] = {
+    {"closeImplied", &Checker::closeImplied},   {"moveIllegalAfter", &Checker::moveIllegalAfter},
+    {"endAndResume", &Checker::endAndResume},   {"addListItem", &Checker::addListItem},
+    {"addOption", &Checker::addOption},         {"addRowOrCell", &Checker::addRowOrCell},
+    {"removeIllegal", &Checker::removeIllegal},
+};
+
+struct Options {
+  bool errors = false;
+  std::vector<std::pair<DWORD Checker::*, DWORD>> sets;
+  const char* outDir = nullptr;
+  std::vector<const char*> files;
+};
+
+int ParseCheckOptions(int argc, char** argv, Options& o) {
+  for (int i = 2; i < argc; ++i) {
+    const char* a = argv[i];
+    if (std::strcmp(a, "--errors") == 0) {
+      o.errors = true;
+    } else if (std::strcmp(a, "--set") == 0) {
+      if (i + 1 == argc) return CheckUsage("--set needs NAME=on|off");
+      std::string spec = argv[++i];
+      std::size_t eq = spec.find('=');
+      std::string name = spec.substr(0, eq), value = eq == std::string::npos ? "" : spec.substr(eq + 1);
+      if (value != "on" && value != "off") return CheckUsage("--set needs NAME=on|off: " + spec);
+      const Switch* found = nullptr;
+      for (const Switch& s : kSwitches)
+        if (name == s.name) found = &s;
+      if (!found) return CheckUsage("unknown switch " + name);
+      o.sets.emplace_back(found->field, value == "on" ? 1u : 0u);
+    } else if (std::strcmp(a, "-o") == 0) {
+      if (i + 1 == argc) return CheckUsage("-o needs a folder");
+      o.outDir = argv[++i];
+    } else if (a[0] == '-' && a[1] != 0) {
+      return CheckUsage(std::string("unknown option ") + a);
+    } else {
+      o.files.push_back(a);
+    }
+  }
+  if (o.outDir && o.files.empty()) return CheckUsage("-o needs at least one FILE");
+  return kNothingCorrected;
+}
+
+bool ReadFile(const char* path, std::string& out) {
+  std::FILE* f = path ? std::fopen(path, "rb") : stdin;
+  if (!f) return false;
+  char chunk[65536];
+  std::size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) out.append(chunk, got);
+  bool ok = !std::ferror(f);
+  if (path) std::fclose(f);
+  return ok;
+}
+
+bool WriteFile(const std::string& path, const std::string& text) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+std::string BaseName(const char* path) {
+  std::string p = path;
+  std::size_t slash = p.find_last_of('/');
+  return slash == std::string::npos ? p : p.substr(slash + 1);
+}
+
+// Checks one page; returns its exit code and appends to out what goes to standard output.
+int CheckOne(const char* file, const Options& o, std::string& out) {
+  const char* shown = file ? file : "standard input";
+  std::string text;
+  if (!ReadFile(file, text)) {
+    std::fprintf(stderr, "tagsmith check: cannot read %s: %s\n", shown, std::strerror(errno));
+    return kCannotRead;
+  }
+  Document doc;
+  {
+    Parser parser;
+    parser.SetDocument(&doc);
+    parser.Begin();
+    // Pieces the size of the length argument; a page over 2 GB goes in several.
+    for (std::size_t at = 0; at < text.size();) {
+      std::size_t n = text.size() - at;
+      if (n > 0x40000000) n = 0x40000000;
+      parser.Parse(text.data() + at, static_cast<int>(n));
+      at += n;
+    }
+    parser.End();
+  }
+  Checker checker;
+  for (const auto& s : o.sets) checker.*(s.first) = s.second;
+  checker.AddCheckHandler();
+  std::vector<std::string> lines;
+  checker.SetTraceSink(&lines);
+  int rc = kNothingCorrected;
+  try {
+    checker.CheckHtml(&doc);
+  } catch (int) {
+    std::fprintf(stderr, "tagsmith check: %s: more than %d corrections, the check stopped there\n",
+                 shown, static_cast<int>(Checker::kCorrectionLimit));
+    rc = kCorrected;
+  }
+  if (checker.GetCorrectionCount() > 0 || checker.GetClosedAtEndCount() > 0) rc = kCorrected;
+  std::string page;
+  halyard::tagsmith::WriteHtml(&doc, page);
+  if (!page.empty()) page += '\n';
+  if (o.errors) {
+    for (const std::string& l : lines) {
+      out += l;
+      if (l.empty() || l.back() != '\n') out += '\n';
+    }
+  }
+  if (o.outDir) {
+    std::string path = std::string(o.outDir) + "/" + BaseName(file);
+    if (!WriteFile(path, page)) {
+      std::fprintf(stderr, "tagsmith check: cannot write %s: %s\n", path.c_str(),
+                   std::strerror(errno));
+      return kCannotRead;
+    }
+  } else if (!o.errors) {
+    out += page;
+  }
+  return rc;
+}
+
+}  // namespace
+
+int CheckCommand(int argc, char** argv) {
+  Options o;
+  if (int rc = ParseCheckOptions(argc, argv, o)) return rc;
+  if (o.files.empty()) o.files.push_back(nullptr);
+  int worst = kNothingCorrected;
+  for (const char* file : o.files) {
+    std::string out;
+    int rc = CheckOne(file, o, out);
+    if (!out.empty() &&
+        (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0)) {
+      std::fprintf(stderr, "tagsmith check: cannot write the output\n");
+      return kCannotRead;
+    }
+    if (rc == kCannotRead || (rc == kCorrected && worst == kNothingCorrected)) worst = rc;
+  }
+  return worst;
+}
