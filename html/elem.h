@@ -4,6 +4,8 @@
 // or text and its attribute map. A tree belongs to one thread at a time.
 #pragma once
 
+#include "kernel/export.h"
+
 #include <cstdint>
 
 #include "elem_name.h"
@@ -36,7 +38,7 @@ enum class ElemKind : WORD {
   Component = 17,
 };
 
-class Elem {
+class HALYARD_EXPORT Elem {
  public:
   // flags: bit 0 is the end-tag flag of tags and the space-before flag of text; bit 3 the
   // space-after flag of text. Bit 1 is cleared at construction.

@@ -4,13 +4,15 @@
 // pseudo-tags). CreateElem is the factory that picks the class for a tag type.
 #pragma once
 
+#include "kernel/export.h"
+
 #include <memory>
 
 #include "elem.h"
 
 class SelectorNode;
 
-class TextElem : public Elem {
+class HALYARD_EXPORT TextElem : public Elem {
  public:
   // flags: kSpaceBefore / kSpaceAfter.
   TextElem(const char* text, int length, DWORD flags);
@@ -19,7 +21,7 @@ class TextElem : public Elem {
   CString GetText() const override { return name.ToCString(); }
 };
 
-class CommentElem : public Elem {
+class HALYARD_EXPORT CommentElem : public Elem {
  public:
   CommentElem(const char* text, int length);
   // "<!-- ", the text, the texts of the gathered further lines, " -->".
@@ -31,12 +33,12 @@ class CommentElem : public Elem {
 };
 
 // The root that receives the tokens: kind 4, type 0, empty name.
-class Document : public Elem {
+class HALYARD_EXPORT Document : public Elem {
  public:
   Document();
 };
 
-class Tag : public Elem {
+class HALYARD_EXPORT Tag : public Elem {
  public:
   Tag(Token::Type type, const char* name, int nameLength, bool end, ElemKind kind = ElemKind::Tag);
   // "<", "/" for an end tag, the name, then ` NAME="value"` per attribute in map order, ">".
@@ -64,18 +66,18 @@ class Tag : public Elem {
   mutable std::uintptr_t attrSlot_ = 0;
 };
 
-class ImageTag : public Tag {
+class HALYARD_EXPORT ImageTag : public Tag {
  public:
   ImageTag(const char* name, int nameLength, bool end);
 };
 
-class TableTag : public Tag {
+class HALYARD_EXPORT TableTag : public Tag {
  public:
   TableTag(const char* name, int nameLength, bool end);
 };
 
 // INPUT, SELECT and TEXTAREA.
-class FormControlTag : public Tag {
+class HALYARD_EXPORT FormControlTag : public Tag {
  public:
   enum InputKind {
     kCheckbox = 1,
@@ -97,48 +99,48 @@ class FormControlTag : public Tag {
 };
 
 // DIR, MENU, OL and UL: all of type 112, keeping their own names.
-class ListTag : public Tag {
+class HALYARD_EXPORT ListTag : public Tag {
  public:
   ListTag(const char* name, int nameLength, bool end);
 };
 
-class RuleTag : public Tag {
+class HALYARD_EXPORT RuleTag : public Tag {
  public:
   RuleTag(const char* name, int nameLength, bool end);
 };
 
 // APPLET, EMBED and OBJECT.
-class EmbeddedObjectTag : public Tag {
+class HALYARD_EXPORT EmbeddedObjectTag : public Tag {
  public:
   EmbeddedObjectTag(Token::Type type, const char* name, int nameLength, bool end);
 };
 
-class AnchorTag : public Tag {
+class HALYARD_EXPORT AnchorTag : public Tag {
  public:
   AnchorTag(const char* name, int nameLength, bool end);
 };
 
-class ScriptTag : public Tag {
+class HALYARD_EXPORT ScriptTag : public Tag {
  public:
   ScriptTag(const char* name, int nameLength, bool end);
 };
 
-class ParagraphTag : public Tag {
+class HALYARD_EXPORT ParagraphTag : public Tag {
  public:
   ParagraphTag(const char* name, int nameLength, bool end);
 };
 
-class FontTag : public Tag {
+class HALYARD_EXPORT FontTag : public Tag {
  public:
   FontTag(const char* name, int nameLength, bool end);
 };
 
-class TitleTag : public Tag {
+class HALYARD_EXPORT TitleTag : public Tag {
  public:
   TitleTag(const char* name, int nameLength, bool end);
 };
 
-class StyleTag : public Tag {
+class HALYARD_EXPORT StyleTag : public Tag {
  public:
   StyleTag(const char* name, int nameLength, bool end);
   // The style rules of the document, handed to the STYLE end tag by the tokenizer; shared with
@@ -148,7 +150,7 @@ class StyleTag : public Tag {
 
 // A "Q-" pseudo-tag of the design tool: kind 17, type 119, with its component number (0 when
 // the name is not in the component table). Start and end tags are both components.
-class ComponentTag : public Tag {
+class HALYARD_EXPORT ComponentTag : public Tag {
  public:
   ComponentTag(const char* name, int nameLength, bool end);
   // A start tag takes the top-level elements from the root's cursor onward as its children,
