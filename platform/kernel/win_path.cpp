@@ -6,13 +6,16 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
+
+#include "kernel/text.h"
 
 namespace halyard {
 namespace {
 
 std::string DriveRoot(char letter) {
   char name[] = "HALYARD_DRIVE_X";
-  name[sizeof(name) - 2] = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+  name[sizeof(name) - 2] = AsciiUpper(letter);
   const char* root = std::getenv(name);
   if (root == nullptr || *root == '\0') return "/";
   return root;
@@ -26,11 +29,29 @@ char CurrentDrive() {
 
 bool IsSep(char c) { return c == '\\' || c == '/'; }
 
-// Joins a drive root and the rest of a path with exactly one slash between them.
+// Joins a drive root and the rest of a rooted path. "." and ".." are resolved by name, as the
+// system resolves a full path, and ".." at the root stays there: "C:\\..\\etc" is "C:\\etc", so
+// no rooted path leads out of its drive's folder. A trailing separator is kept.
 std::string JoinRoot(std::string root, std::string_view rest) {
-  while (!rest.empty() && IsSep(rest.front())) rest.remove_prefix(1);
   if (root.empty() || root.back() != '/') root += '/';
-  for (char c : rest) root += (c == '\\') ? '/' : c;
+  std::vector<std::string_view> parts;
+  std::size_t i = 0;
+  while (i < rest.size()) {
+    std::size_t j = i;
+    while (j < rest.size() && !IsSep(rest[j])) ++j;
+    std::string_view part = rest.substr(i, j - i);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    i = j + 1;
+  }
+  for (std::size_t k = 0; k < parts.size(); ++k) {
+    if (k > 0) root += '/';
+    root += parts[k];
+  }
+  if (!parts.empty() && IsSep(rest.back())) root += '/';
   return root;
 }
 
