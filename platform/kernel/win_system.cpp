@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "kernel/text.h"
 #include "kernel/win_error.h"
 #include "kernel/win_path.h"
 #include "kernel/win_thread.h"
@@ -30,7 +31,7 @@ std::string DriveRootOf(char letter) {
 std::string WinNameOfHostFolder(const std::string& host) {
   const char* cur = std::getenv("HALYARD_DRIVE");
   char current = (cur != nullptr && std::isalpha(static_cast<unsigned char>(cur[0])))
-                     ? static_cast<char>(std::toupper(static_cast<unsigned char>(cur[0])))
+                     ? halyard::AsciiUpper(cur[0])
                      : 'C';
   std::string order(1, current);
   for (char c = 'A'; c <= 'Z'; ++c)
@@ -152,7 +153,7 @@ BOOL GetComputerNameA(LPSTR lpBuffer, LPDWORD nSize) {
     if (dot != std::string::npos) name.resize(dot);
   }
   if (name.size() > MAX_COMPUTERNAME_LENGTH) name.resize(MAX_COMPUTERNAME_LENGTH);
-  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  halyard::MakeAsciiUpper(name);
   if (name.empty()) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return FALSE;

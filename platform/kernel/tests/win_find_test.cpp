@@ -53,12 +53,29 @@ TEST_F(WinFindTest, ListsInUpperCaseOrderWithTheDotsFirst) {
 
 TEST_F(WinFindTest, WildcardsMatchWithoutRegardToCase) {
   EXPECT_EQ(List("C:\\site\\*.htm"), (std::vector<std::string>{"B.HTM", "index.htm"}));
-  EXPECT_EQ(List("C:\\site\\?.*"), (std::vector<std::string>{"..", "a.gif", "B.HTM"}));
+  // '?' may also stand for no character before a dot, so "." matches as well as "..".
+  EXPECT_EQ(List("C:\\site\\?.*"), (std::vector<std::string>{".", "..", "a.gif", "B.HTM"}));
   EXPECT_EQ(List("C:\\site\\INDEX.HTM"), (std::vector<std::string>{"index.htm"}));
   EXPECT_EQ(List("C:\\site\\*."), (std::vector<std::string>{".", "..", "Images", "readme"}));
   EXPECT_EQ(List("C:\\site\\*.txt*"), (std::vector<std::string>{"notes.txt.bak"}));
   EXPECT_TRUE(halyard::WildcardMatch("a*b*c", "aXXbYYc"));
   EXPECT_FALSE(halyard::WildcardMatch("a*b*c", "aXXbYY"));
+}
+
+TEST_F(WinFindTest, QuestionMarkMatchesNothingBeforeADotOrAtTheEnd) {
+  for (const char* f : {"file.txt", "file1.txt", "file12.txt", "page", "page7", "page789"})
+    std::ofstream(dir_ + "/site/" + f) << "x";
+  EXPECT_EQ(List("C:\\site\\file?.txt"), (std::vector<std::string>{"file.txt", "file1.txt"}));
+  EXPECT_EQ(List("C:\\site\\file??.txt"),
+            (std::vector<std::string>{"file.txt", "file1.txt", "file12.txt"}));
+  EXPECT_EQ(List("C:\\site\\page??"), (std::vector<std::string>{"page", "page7"}));
+  // Inside a name '?' still takes exactly one character.
+  EXPECT_FALSE(halyard::WildcardMatch("fi?e.txt", "fie.txt"));
+  EXPECT_TRUE(halyard::WildcardMatch("fi?e.txt", "file.txt"));
+  EXPECT_TRUE(halyard::WildcardMatch("a?.b?", "a.b"));
+  EXPECT_TRUE(halyard::WildcardMatch("*?.txt", "x.txt"));
+  EXPECT_TRUE(halyard::WildcardMatch("*a*a*a*a*a*b", std::string(200, 'a') + "b"));
+  EXPECT_FALSE(halyard::WildcardMatch("*a*a*a*a*a*b", std::string(250, 'a')));
 }
 
 TEST_F(WinFindTest, FindDataCarriesAttributesSizesAndTimes) {
