@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "kernel/text.h"
 #include "mfc/cmemoryexception.h"
 #include "mfc/stringtable.h"
 
@@ -17,9 +18,9 @@ char g_empty[1] = {'\0'};
 
 constexpr std::size_t kMaxLength = INT_MAX - 1;
 
-bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c; }
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c; }
+using halyard::AsciiLower;
+using halyard::AsciiUpper;
+using halyard::IsCLocaleSpace;
 
 std::size_t SafeLen(const char* p) { return p ? std::strlen(p) : 0; }
 
@@ -351,7 +352,7 @@ void CString::MakeReverse() {
 
 void CString::TrimLeft() {
   int n = 0;
-  while (n < len_ && IsCSpace(p_[n])) ++n;
+  while (n < len_ && IsCLocaleSpace(p_[n])) ++n;
   if (n > 0) Splice(0, n, nullptr, 0);
 }
 
@@ -370,7 +371,7 @@ void CString::TrimLeft(LPCSTR pszTargets) {
 
 void CString::TrimRight() {
   int n = len_;
-  while (n > 0 && IsCSpace(p_[n - 1])) --n;
+  while (n > 0 && IsCLocaleSpace(p_[n - 1])) --n;
   if (n < len_) SetLength(n);
 }
 
