@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cctype>
-#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -87,10 +86,6 @@ bool WinMakeDirectory(std::string_view winPath) {
 
 bool WinRemoveFile(std::string_view winPath) {
   return ::unlink(MapWinPath(winPath).c_str()) == 0;
-}
-
-bool WinRenameFile(std::string_view from, std::string_view to) {
-  return std::rename(MapWinPath(from).c_str(), MapWinPath(to).c_str()) == 0;
 }
 
 }  // namespace halyard

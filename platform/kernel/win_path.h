@@ -22,7 +22,4 @@ bool WinMakeDirectory(std::string_view winPath);
 // Removes a file; false when it fails.
 bool WinRemoveFile(std::string_view winPath);
 
-// Renames (replacing an existing target atomically); false when it fails.
-bool WinRenameFile(std::string_view from, std::string_view to);
-
 }  // namespace halyard
