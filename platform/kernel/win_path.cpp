@@ -56,6 +56,50 @@ std::string JoinRoot(std::string root, std::string_view rest) {
 
 }  // namespace
 
+std::string WinNameOfHostPath(const std::string& host) {
+  const char* cur = std::getenv("HALYARD_DRIVE");
+  char current = (cur != nullptr && std::isalpha(static_cast<unsigned char>(cur[0])) != 0)
+                     ? AsciiUpper(cur[0])
+                     : 'C';
+  std::string order(1, current);
+  for (char c = 'A'; c <= 'Z'; ++c)
+    if (c != current) order += c;
+  // The most specific root wins; among equal ones the current drive comes first.
+  std::size_t bestLen = 0;
+  char best = 0;
+  std::string bestRest;
+  for (char letter : order) {
+    std::string root = DriveRoot(letter);
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    std::string rest;
+    if (root == "/") {
+      if (host.empty() || host[0] != '/') continue;
+      rest = host.substr(1);
+    } else if (host == root) {
+      rest.clear();
+    } else if (host.compare(0, root.size(), root) == 0 && host.size() > root.size() &&
+               host[root.size()] == '/') {
+      rest = host.substr(root.size() + 1);
+    } else {
+      continue;
+    }
+    if (best == 0 || root.size() > bestLen) {
+      best = letter;
+      bestLen = root.size();
+      bestRest = rest;
+    }
+  }
+  if (best != 0) {
+    std::string out = std::string(1, best) + ":\\";
+    for (char c : bestRest) out += c == '/' ? '\\' : c;
+    return out;
+  }
+  std::string out = host;
+  for (char& c : out)
+    if (c == '/') c = '\\';
+  return out;
+}
+
 std::string MapWinPath(std::string_view p) {
   if (p.size() >= 2 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':') {
     // "C:dir" (drive-relative) is taken as rooted on that drive: there is no per-drive
