@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "kernel/testing/scratch_dir.h"
 #include "kernel/win_error.h"
 
 namespace {
@@ -16,8 +17,7 @@ namespace {
 class WinFindTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/winfind-XXXXXX";
-    dir_ = mkdtemp(tmpl);
+    dir_ = scratch_.path();
     setenv("HALYARD_DRIVE_C", dir_.c_str(), 1);
     mkdir((dir_ + "/site").c_str(), 0777);
     mkdir((dir_ + "/site/Images").c_str(), 0777);
@@ -26,8 +26,6 @@ class WinFindTest : public ::testing::Test {
   }
   void TearDown() override {
     unsetenv("HALYARD_DRIVE_C");
-    std::string cmd = "rm -rf '" + dir_ + "'";
-    (void)std::system(cmd.c_str());
   }
   std::vector<std::string> List(const char* pattern) {
     std::vector<std::string> out;
@@ -40,6 +38,7 @@ class WinFindTest : public ::testing::Test {
     EXPECT_TRUE(FindClose(h));
     return out;
   }
+  halyard::testing::ScratchDir scratch_{"winfind"};
   std::string dir_;
 };
 

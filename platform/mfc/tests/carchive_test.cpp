@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "kernel/testing/scratch_dir.h"
 #include "mfc/carchiveexception.h"
 #include "mfc/cfile.h"
 #include "mfc/cmemfile.h"
@@ -557,8 +558,8 @@ TEST(CArchiveTest, StringLinesAndRunTimeClassLookup) {
 namespace {
 
 TEST(CArchiveTest, ArchiveOnADiskFileRoundTrips) {
-  char tmpl[] = "/tmp/mfc-archive-XXXXXX";
-  std::string dir = mkdtemp(tmpl);
+  halyard::testing::ScratchDir scratch("mfc-archive");
+  const std::string& dir = scratch.path();
   setenv("HALYARD_DRIVE_C", dir.c_str(), 1);
   CTestItem a(5);
   a.link = &a;  // refers to itself
@@ -583,7 +584,7 @@ TEST(CArchiveTest, ArchiveOnADiskFileRoundTrips) {
   ar.Close();
   f.Close();
   CFile::Remove("C:\\saved.dat");
-  rmdir(dir.c_str());
+  unsetenv("HALYARD_DRIVE_C");
 }
 
 }  // namespace
