@@ -30,7 +30,7 @@ struct HalyardOrdinalExport {
 #define HALYARD_ORDINAL_EXPORTS \
   extern "C" HALYARD_EXPORT const HalyardOrdinalExport halyard_ordinal_exports[]
 #define HALYARD_ORDINAL(number, function) \
-  HalyardOrdinalExport { number, #function, reinterpret_cast<FARPROC>(&function) }
+  HalyardOrdinalExport { number, #function, ::halyard::AsFarProc(&function) }
 #define HALYARD_ORDINAL_NAMED(number, exportName) \
   HalyardOrdinalExport { number, exportName, nullptr }
 #define HALYARD_ORDINAL_END \

@@ -44,3 +44,18 @@ BOOL FreeLibrary(HMODULE hLibModule);
 // the length copied without the NUL; when the buffer is too small the name is cut to nSize - 1
 // characters, nSize is returned and the last error is ERROR_INSUFFICIENT_BUFFER.
 DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
+
+namespace halyard {
+
+// Function pointers to and from FARPROC. The cast goes through void (*)(), which compilers
+// take as the type that stands for any function, so that no warning hides a real mistake.
+template <typename Fn>
+FARPROC AsFarProc(Fn* function) {
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
+}
+template <typename Fn>
+Fn ProcAs(FARPROC proc) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(proc));
+}
+
+}  // namespace halyard

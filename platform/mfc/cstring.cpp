@@ -461,8 +461,8 @@ void CString::FormatV(LPCSTR pszFormat, va_list args) {
   va_list probe;
   va_copy(probe, args);
   char small[256];
-#pragma clang diagnostic push
-#pragma clang diagnostic ignored "-Wformat-nonliteral"
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
   int n = std::vsnprintf(small, sizeof(small), fmt.c_str(), probe);
   va_end(probe);
   if (n < 0) {
@@ -475,7 +475,7 @@ void CString::FormatV(LPCSTR pszFormat, va_list args) {
   }
   std::string big((std::size_t)n + 1, '\0');
   std::vsnprintf(big.data(), big.size(), fmt.c_str(), args);
-#pragma clang diagnostic pop
+#pragma GCC diagnostic pop
   Assign(big.data(), n);
 }
 

@@ -40,7 +40,7 @@ class WinModuleTest : public ::testing::Test {
 TEST_F(WinModuleTest, AWindowsNameFindsTheLibraryBesideTheProgram) {
   HMODULE module = LoadLibraryA("Ordinal_Fixture.dll");
   ASSERT_NE(module, nullptr) << GetLastError();
-  auto add = reinterpret_cast<AddFn>(GetProcAddress(module, "FixtureAdd"));
+  auto add = halyard::ProcAs<AddFn>(GetProcAddress(module, "FixtureAdd"));
   ASSERT_NE(add, nullptr);
   EXPECT_EQ(add(40, 2), 42);
   // Without an extension ".dll" is understood; the host's own file name works too.
@@ -82,15 +82,15 @@ TEST_F(WinModuleTest, MissingOrBrokenLibrariesSetTheirErrors) {
 TEST_F(WinModuleTest, OrdinalsComeFromTheModulesTable) {
   HMODULE module = LoadLibraryA("Ordinal_Fixture.dll");
   ASSERT_NE(module, nullptr);
-  auto add = reinterpret_cast<AddFn>(GetProcAddress(module, MAKEINTRESOURCEA(101)));
+  auto add = halyard::ProcAs<AddFn>(GetProcAddress(module, MAKEINTRESOURCEA(101)));
   ASSERT_NE(add, nullptr);
   EXPECT_EQ(add(2, 3), 5);  // the first row of 101, not the later duplicate
-  auto name = reinterpret_cast<NameFn>(GetProcAddress(module, MAKEINTRESOURCEA(102)));
+  auto name = halyard::ProcAs<NameFn>(GetProcAddress(module, MAKEINTRESOURCEA(102)));
   ASSERT_NE(name, nullptr);
   EXPECT_STREQ(name(), "ordinal fixture");
   EXPECT_EQ(reinterpret_cast<void*>(name),
             reinterpret_cast<void*>(GetProcAddress(module, "FixtureName")));
-  auto secret = reinterpret_cast<SecretFn>(GetProcAddress(module, MAKEINTRESOURCEA(140)));
+  auto secret = halyard::ProcAs<SecretFn>(GetProcAddress(module, MAKEINTRESOURCEA(140)));
   ASSERT_NE(secret, nullptr);
   EXPECT_EQ(secret(), 4242);
   EXPECT_EQ(GetProcAddress(module, "FixtureSecret"), nullptr);  // it has no exported name

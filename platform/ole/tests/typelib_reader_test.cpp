@@ -401,7 +401,9 @@ TEST(TypeLibLoad, EveryTruncatedCopyIsRefused) {
     std::vector<BYTE> cut(full.begin(), full.begin() + std::ptrdiff_t(n));
     ComPtr<ITypeLib> lib;
     HRESULT hr = LoadBytes(cut, &lib);
-    if (n < 0x54) EXPECT_NE(hr, S_OK) << n;
+    if (n < 0x54) {
+      EXPECT_NE(hr, S_OK) << n;
+    }
     if (lib) WalkAll(lib.Get());
   }
 }
