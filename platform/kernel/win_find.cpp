@@ -121,8 +121,8 @@ HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA out) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
-  std::string dirHost = dirWin.empty() ? "." : halyard::MapWinPath(dirWin);
-  if (dirHost.empty()) dirHost = ".";
+  // ListFolder reads an empty path as the current folder.
+  std::string dirHost = dirWin.empty() ? std::string() : halyard::MapWinPath(dirWin);
   std::vector<halyard::FolderEntry> listed;
   if (halyard::ListFolder(dirHost, &listed) != 0) {
     SetLastError(ERROR_PATH_NOT_FOUND);
@@ -136,7 +136,7 @@ HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA out) {
   for (auto& e : listed) names.push_back(std::move(e.name));
   auto object = std::make_shared<halyard::FindObject>();
   std::string prefix = dirHost;
-  if (prefix.back() != '/') prefix += '/';
+  if (!prefix.empty() && prefix.back() != '/') prefix += '/';
   for (std::string& name : names) {
     if (name.size() >= MAX_PATH) continue;
     if (!halyard::WildcardMatch(pattern, name)) continue;
