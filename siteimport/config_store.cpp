@@ -1,7 +1,6 @@
 #include "config_store.h"
 
-#include <strings.h>
-
+#include "kernel/text.h"
 #include "kernel/win_system.h"
 #include "registry/profile.h"
 
@@ -62,7 +61,7 @@ std::string ConfigStore::String(SettingId id) const {
   if (id < 0 || id >= kSettingCount || kSettings[id].kind != kString) return {};
   const Setting& s = kSettings[id];
   std::string v = Read(s.section, s.key, s.textDefault);
-  if (strcasecmp(v.c_str(), "%TEMPDIR%") == 0) return TempDir();
+  if (halyard::EqualsNoCaseAscii(v, "%TEMPDIR%")) return TempDir();
   return v;
 }
 

@@ -3,16 +3,16 @@
 #include <arpa/inet.h>
 #include <curl/curl.h>
 #include <netdb.h>
-#include <strings.h>
 #include <sys/socket.h>
 
-#include <cctype>
 #include <chrono>
 #include <cstring>
 #include <ctime>
 #include <mutex>
 #include <random>
 
+#include "kernel/file_system.h"
+#include "kernel/text.h"
 #include "kernel/win_file.h"
 #include "kernel/win_path.h"
 #include "user_agent.h"
@@ -21,7 +21,6 @@ namespace siteglean {
 
 using halyard::MapWinPath;
 using halyard::WinFile;
-using halyard::WinMakeDirectory;
 using halyard::WinRemoveFile;
 namespace {
 
@@ -36,10 +35,6 @@ std::atomic<unsigned> gTempCounter{[] {
   std::minstd_rand r(static_cast<unsigned>(std::time(nullptr)));
   return static_cast<unsigned>(r() % 100000);
 }()};
-
-bool StartsWithNoCase(std::string_view s, std::string_view p) {
-  return s.size() >= p.size() && strncasecmp(s.data(), p.data(), p.size()) == 0;
-}
 
 // The host of a URL: the text after "//" up to ":" or "/".
 std::string HostOf(const std::string& url) {
@@ -84,7 +79,7 @@ std::string ReverseLookup(const std::string& addr) {
 std::string RealmOf(const std::string& head) {
   std::size_t at = std::string::npos;
   for (std::size_t i = 0; i + 6 <= head.size(); ++i)
-    if (strncasecmp(head.data() + i, "realm=", 6) == 0) {
+    if (halyard::StartsWithNoCaseAscii(std::string_view(head).substr(i), "realm=")) {
       at = i + 6;
       break;
     }
@@ -135,7 +130,7 @@ Fetcher::Fetcher() {
     std::vector<std::string> proxies = config_.List(kSetProxyList);
     if (!proxies.empty() && !proxies[0].empty()) {
       proxy_ = proxies[0];
-      if (!StartsWithNoCase(proxy_, "http://")) proxy_ = "http://" + proxy_;
+      if (!halyard::StartsWithNoCaseAscii(proxy_, "http://")) proxy_ = "http://" + proxy_;
     }
   }
   if (config_.Int(kSetBypassEnabled) != 0) {
@@ -149,22 +144,20 @@ Fetcher::Fetcher() {
     }
   }
   if (threaded_) {
-    try {
-      thread_ = std::thread(&Fetcher::ThreadMain, this);
-    } catch (...) {
-      threaded_ = false;
-    }
+    thread_ = CreateThread(nullptr, 0, &Fetcher::ThreadStart, this, 0, nullptr);
+    if (thread_ == nullptr) threaded_ = false;
   }
 }
 
 Fetcher::~Fetcher() {
-  if (thread_.joinable()) {
+  if (thread_ != nullptr) {
     {
       std::lock_guard<std::mutex> lock(mu_);
       quit_ = true;
     }
     cv_.notify_all();
-    thread_.join();
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
   }
   if (curl_ != nullptr) curl_easy_cleanup(static_cast<CURL*>(curl_));
 }
@@ -172,7 +165,7 @@ Fetcher::~Fetcher() {
 const std::string& Fetcher::TempDirectory() {
   static std::string dir = [] {
     std::string d = ConfigStore().String(kSetCacheDirectory);
-    WinMakeDirectory(d);
+    halyard::MakeFolders(MapWinPath(d));
     return d;
   }();
   return dir;
@@ -202,7 +195,7 @@ bool Fetcher::Bypassed(const std::string& url) const {
   if (host.empty()) return false;
   for (const std::string& entry : bypass_) {
     // Compared over the host's length, without regard to case.
-    if (entry.size() >= host.size() && strncasecmp(entry.c_str(), host.c_str(), host.size()) == 0)
+    if (halyard::StartsWithNoCaseAscii(entry, host))
       return true;
   }
   return false;
@@ -214,7 +207,7 @@ bool Fetcher::FindCredentials(const std::string& host, const std::string& realm,
   for (const std::string& e : config_.List(kSetServerRealm)) {
     std::size_t slash = e.find('/');
     if (slash == std::string::npos) continue;
-    if (slash == host.size() && strncasecmp(e.c_str(), host.c_str(), host.size()) == 0 &&
+    if (slash == host.size() && halyard::StartsWithNoCaseAscii(e, host) &&
         e.compare(slash + 1, std::string::npos, realm) == 0) {
       known = true;
       break;
@@ -305,7 +298,7 @@ void Fetcher::RunTransfer(Transfer& t) {
     break;
   }
 
-  bool http = StartsWithNoCase(r.url, "http://") || StartsWithNoCase(r.url, "https://");
+  bool http = halyard::StartsWithNoCaseAscii(r.url, "http://") || halyard::StartsWithNoCaseAscii(r.url, "https://");
   if (!http) {
     // Other access gives no head: size and time come from the transfer.
     r.response.Reset();
@@ -325,6 +318,11 @@ void Fetcher::RunTransfer(Transfer& t) {
     t.result = kFetchLoaded;
   }
   curl_slist_free_all(headers);
+}
+
+DWORD Fetcher::ThreadStart(LPVOID fetcher) {
+  static_cast<Fetcher*>(fetcher)->ThreadMain();
+  return 0;
 }
 
 void Fetcher::ThreadMain() {
@@ -361,7 +359,7 @@ int Fetcher::Fetch(FetchRequest& r) {
     RunTransfer(t);
   } else {
     std::unique_lock<std::mutex> lock(mu_);
-    if (!thread_.joinable()) {
+    if (thread_ == nullptr) {
       out->Close();
       WinRemoveFile(temp);
       return r.result = kFetchThreadLost;

@@ -15,9 +15,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 
 #include "config_store.h"
+#include "kernel/win_thread.h"
 #include "response_head.h"
 
 namespace siteglean {
@@ -74,6 +74,7 @@ class HALYARD_EXPORT Fetcher {
   struct Transfer;
   void RunTransfer(Transfer& t);
   void ThreadMain();
+  static DWORD ThreadStart(LPVOID fetcher);
 
   ConfigStore config_;
   void* curl_ = nullptr;  // one easy handle for every transfer: it keeps the host name cache
@@ -86,7 +87,7 @@ class HALYARD_EXPORT Fetcher {
   CredentialsPrompt prompt_;
 
   // The fetch thread and its one job slot.
-  std::thread thread_;
+  HANDLE thread_ = nullptr;
   std::mutex mu_;
   std::condition_variable cv_;
   Transfer* job_ = nullptr;

@@ -1,8 +1,8 @@
 #include "link_tokenizer.h"
 
-#include <strings.h>
-
 #include <cstring>
+
+#include "kernel/text.h"
 
 namespace siteglean {
 namespace {
@@ -26,11 +26,7 @@ constexpr EntityRow kEntities[] = {
 #include "link_entities.inc"
 };
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
-
-bool SameName(std::string_view a, const char* b) {
-  return a.size() == std::strlen(b) && strncasecmp(a.data(), b, a.size()) == 0;
-}
+bool SameName(std::string_view a, const char* b) { return halyard::EqualsNoCaseAscii(a, b); }
 
 int ElementCodeOf(std::string_view name) {
   for (const ElementRow& r : kElements)
@@ -73,7 +69,7 @@ std::string_view Restarted(std::string_view w) {
 }  // namespace
 
 bool LinkTokenizer::NextWord(std::string_view* word) {
-  while (pos_ < page_.size() && IsBlank(page_[pos_])) ++pos_;
+  while (pos_ < page_.size() && halyard::IsAsciiWhiteSpace(page_[pos_])) ++pos_;
   if (pos_ >= page_.size()) return false;
   char c = page_[pos_];
   if (c == '>') {
@@ -95,7 +91,7 @@ bool LinkTokenizer::NextWord(std::string_view* word) {
   std::size_t start = pos_;
   while (pos_ < page_.size()) {
     char d = page_[pos_];
-    if (d == '>' || d == '=' || IsBlank(d)) break;
+    if (d == '>' || d == '=' || halyard::IsAsciiWhiteSpace(d)) break;
     ++pos_;
   }
   *word = Restarted(page_.substr(start, pos_ - start));
@@ -244,7 +240,7 @@ std::string LinkTokenizer::TextUntil(std::uint16_t endCode) {
       continue;
     }
     ++pos_;
-    if (IsBlank(c)) {
+    if (halyard::IsAsciiWhiteSpace(c)) {
       if (lastBlank) continue;
       c = ' ';
       lastBlank = true;

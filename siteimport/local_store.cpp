@@ -1,16 +1,13 @@
 #include "local_store.h"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstdio>
 #include <vector>
 
+#include "kernel/file_system.h"
 #include "kernel/win_file.h"
 #include "kernel/win_path.h"
 #include "mime_table.h"
@@ -19,64 +16,10 @@ namespace siteglean {
 
 using halyard::MapWinPath;
 using halyard::WinFile;
-using halyard::WinMakeDirectory;
 using halyard::WinRemoveFile;
 namespace {
 
 bool IsSep(char c) { return c == '/' || c == '\\'; }
-
-// Creates every missing folder above the file.
-bool MakeParents(const std::string& hostPath) {
-  for (std::size_t i = 1; i < hostPath.size(); ++i) {
-    if (hostPath[i] != '/') continue;
-    std::string dir = hostPath.substr(0, i);
-    if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) return false;
-  }
-  return true;
-}
-
-// Moves a file, copying it when the two names are on different file systems.
-int MoveFile(const std::string& from, const std::string& to) {
-  if (std::rename(from.c_str(), to.c_str()) == 0) return 0;
-  if (errno != EXDEV) return errno;
-  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return errno;
-  int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (out < 0) {
-    int e = errno;
-    ::close(in);
-    return e;
-  }
-  char buf[64 * 1024];
-  int err = 0;
-  for (;;) {
-    ssize_t n = ::read(in, buf, sizeof buf);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      err = errno;
-      break;
-    }
-    for (ssize_t off = 0; off < n;) {
-      ssize_t w = ::write(out, buf + off, static_cast<std::size_t>(n - off));
-      if (w < 0) {
-        if (errno == EINTR) continue;
-        err = errno;
-        break;
-      }
-      off += w;
-    }
-    if (err) break;
-  }
-  ::close(in);
-  if (::close(out) != 0 && err == 0) err = errno;
-  if (err) {
-    ::unlink(to.c_str());
-    return err;
-  }
-  ::unlink(from.c_str());
-  return 0;
-}
 
 std::string JoinRoot(const std::string& root, const std::string& relative) {
   std::string full = root;
@@ -184,11 +127,8 @@ bool StoreFetched(WebSite& site, WebObj* obj, const std::string& tempName) {
   if (target != tempName) {
     std::string hostTarget = MapWinPath(target);
     std::string hostTemp = MapWinPath(tempName);
-    int err = MakeParents(hostTarget) ? 0 : errno;
-    if (err == 0) {
-      ::unlink(hostTarget.c_str());
-      err = MoveFile(hostTemp, hostTarget);
-    }
+    int err = halyard::MakeParentFolders(hostTarget);
+    if (err == 0) err = halyard::MoveFile(hostTemp, hostTarget);
     if (err != 0) {
       if (err == ENOSPC) url->status = kStatusDiskFull;
       ::unlink(hostTemp.c_str());
@@ -282,10 +222,7 @@ bool FetchObject(WebSite& site, Fetcher& fetcher, WebObj* obj, bool checkOnly, b
       std::string path = obj->flags & kObjOnSite
                              ? MapWinPath(JoinRoot(site.LocalRoot(), obj->localPath))
                              : MapWinPath(obj->localPath);
-      struct timespec times[2];
-      times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(rr.lastModified);
-      times[0].tv_nsec = times[1].tv_nsec = 0;
-      ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+      halyard::SetFileTimes(path, static_cast<std::time_t>(rr.lastModified));
     }
   }
   obj->flags |= kObjFetched;
@@ -305,18 +242,11 @@ bool WriteDirectoryIndex(WebSite& site, WebObj* obj) {
   out->Write("<HTML><HEAD><TITLE>Index of " + title + "</TITLE></HEAD><BODY>");
   out->Write("<H1>Index of " + title + "</H1>\n");
   std::string hostDir = MapWinPath(JoinRoot(site.LocalRoot(), dir));
-  if (DIR* d = ::opendir(hostDir.c_str())) {
-    std::vector<std::pair<std::string, bool>> entries;
-    while (dirent* e = ::readdir(d)) {
-      std::string name = e->d_name;
-      if (name == "." || name == "..") continue;
-      struct stat st;
-      bool isDir = ::stat((hostDir + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-      entries.emplace_back(name, isDir);
-    }
-    ::closedir(d);
-    std::sort(entries.begin(), entries.end());
-    for (const auto& [name, isDir] : entries) {
+  std::vector<halyard::FolderEntry> entries;
+  if (halyard::ListFolder(hostDir, &entries) == 0) {
+    for (const halyard::FolderEntry& entry : entries) {
+      const std::string& name = entry.name;
+      bool isDir = entry.kind == halyard::FolderEntry::Kind::kFolder;
       std::string line = "<P><A HREF=\"";
       line += titled ? dir : name;
       if (titled) line += name;

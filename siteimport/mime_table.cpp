@@ -1,6 +1,6 @@
 #include "mime_table.h"
 
-#include <strings.h>
+#include "kernel/text.h"
 
 namespace siteglean {
 namespace {
@@ -36,8 +36,7 @@ TypeCode MimeTable::CodeOfName(std::string_view name, TypeCode defaultCode) cons
   if (dot == std::string_view::npos || dot + 1 == name.size()) return defaultCode;
   std::string_view suffix = name.substr(dot + 1);
   for (const MimeRow& r : rows_) {
-    if (r.suffix.size() == suffix.size() &&
-        strncasecmp(r.suffix.data(), suffix.data(), suffix.size()) == 0)
+    if (halyard::EqualsNoCaseAscii(r.suffix, suffix))
       return r.code;
   }
   return kTypeUnknown;

@@ -1,23 +1,19 @@
 #include "response_head.h"
 
-#include <strings.h>
-
 #include <cctype>
 #include <cstring>
 #include <ctime>
 
+#include "kernel/text.h"
+
 namespace siteglean {
 namespace {
-
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-  return s.size() >= prefix.size() && strncasecmp(s.data(), prefix.data(), prefix.size()) == 0;
-}
 
 // Finds a field name anywhere in the head without regard to case, as the robot does; a name
 // at the very start of the head (inside the status line) is not taken.
 bool FindField(std::string_view head, std::string_view name, std::string_view* value) {
   for (std::size_t i = 1; i + name.size() <= head.size(); ++i) {
-    if (strncasecmp(head.data() + i, name.data(), name.size()) != 0) continue;
+    if (!halyard::EqualsNoCaseAscii(head.substr(i, name.size()), name)) continue;
     std::size_t v = i + name.size();
     while (v < head.size() && head[v] == ' ') ++v;
     std::size_t e = v;
@@ -47,7 +43,7 @@ int MonthOf(std::string_view m) {
   static const char* kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
                                   "jul", "aug", "sep", "oct", "nov", "dec"};
   for (int i = 0; i < 12; ++i)
-    if (m.size() >= 3 && strncasecmp(m.data(), kMonths[i], 3) == 0) return i;
+    if (halyard::StartsWithNoCaseAscii(m, kMonths[i])) return i;
   return -1;
 }
 
@@ -111,7 +107,7 @@ std::int64_t ParseHttpDate(std::string_view text) {
 
 void ResponseRecord::Feed(std::string_view data) {
   if (headComplete) return;
-  if (head.empty() && !StartsWithNoCase(data, "HTTP")) return;
+  if (head.empty() && !halyard::StartsWithNoCaseAscii(data, "HTTP")) return;
   for (char c : data) {
     if (head.size() >= kHeadMax) break;
     head.push_back(c);

@@ -1,9 +1,9 @@
 #include "url_node.h"
 
-#include <strings.h>
-
 #include <cctype>
 #include <vector>
+
+#include "kernel/text.h"
 
 namespace siteglean {
 namespace {
@@ -90,8 +90,7 @@ UrlNode* UrlNode::Final() {
 
 SchemeCode SchemeCodeOf(std::string_view scheme) {
   for (const SchemeName& s : kSchemes)
-    if (scheme.size() == std::char_traits<char>::length(s.name) &&
-        strncasecmp(scheme.data(), s.name, scheme.size()) == 0)
+    if (halyard::EqualsNoCaseAscii(scheme, s.name))
       return s.code;
   return kSchemeUnknown;
 }
@@ -141,8 +140,7 @@ bool SplitUrl(std::string_view text, UrlParts* out) {
     for (std::size_t i = 0; i < colon && ok; ++i) ok = IsSchemeChar(rest[i], i == 0);
     if (ok) {
       out->scheme = std::string(rest.substr(0, colon));
-      for (char& c : out->scheme)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      halyard::MakeAsciiLower(out->scheme);
       out->schemeCode = SchemeCodeOf(out->scheme);
       rest = rest.substr(colon + 1);
     }

@@ -1,13 +1,12 @@
 #include "url_table.h"
 
-#include <strings.h>
 
-#include <cctype>
+#include "kernel/text.h"
 
 namespace siteglean {
 namespace {
 
-unsigned Fold(unsigned char c, bool ci) { return ci ? static_cast<unsigned>(std::tolower(c)) : c; }
+unsigned Fold(unsigned char c, bool ci) { return ci ? halyard::AsciiLower(c) : c; }
 
 unsigned HashFrom(std::string_view dir, std::string_view file, bool ci) {
   unsigned s = 0;
@@ -36,7 +35,7 @@ unsigned UrlTable::Bucket(const UrlParts& p, std::string_view defaultPage) const
 bool UrlTable::SameText(std::string_view a, std::string_view b) const {
   if (a.size() != b.size()) return false;
   if (!caseInsensitive_) return a == b;
-  return strncasecmp(a.data(), b.data(), a.size()) == 0;
+  return halyard::EqualsNoCaseAscii(a, b);
 }
 
 UrlNode* UrlTable::FindExact(unsigned h, const std::string& full) const {

@@ -1,10 +1,10 @@
 #include "user_agent.h"
 
-#include <cctype>
 #include <cstdio>
 #include <mutex>
 
 #include "config_store.h"
+#include "kernel/text.h"
 #include "kernel/win_system.h"
 
 namespace siteglean {
@@ -15,7 +15,7 @@ std::string LowerComputerName() {
   DWORD size = sizeof name;
   if (!GetComputerNameA(name, &size)) return {};
   std::string out(name, size);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  halyard::MakeAsciiLower(out);
   return out;
 }
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "big_library.h"
 #include "ole/memory_stream.h"
+#include "ole/testing/big_type_library.h"
 #include "ole/typelib.h"
 #include "stub_writer.h"
 
@@ -15,7 +15,7 @@ namespace {
 using halyard::ole::ComPtr;
 
 const std::vector<BYTE>& Library() {
-  static const std::vector<BYTE> bytes = quarb::bench::BuildBigLibrary(1000);
+  static const std::vector<BYTE> bytes = halyard::ole::testing::BuildBigLibrary(1000);
   return bytes;
 }
 

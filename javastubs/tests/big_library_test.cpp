@@ -1,6 +1,6 @@
 // The benchmark's generated library is a real MSFT file: it loads, and its stubs are what
 // its layout describes.
-#include "../../bench/quarb/big_library.h"
+#include "ole/testing/big_type_library.h"
 
 #include "test_support.h"
 
@@ -8,7 +8,7 @@ namespace quarb::test {
 namespace {
 
 TEST(BigLibrary, GeneratedLibraryLoadsAndGivesTheStubsItDescribes) {
-  std::vector<BYTE> bytes = bench::BuildBigLibrary(20);
+  std::vector<BYTE> bytes = halyard::ole::testing::BuildBigLibrary(20);
   ITypeLib* raw = nullptr;
   ASSERT_EQ(halyard::ole::LoadTypeLibFromMemory(bytes.data(), bytes.size(), "", &raw), S_OK);
   ComPtr<ITypeLib> lib = ComPtr<ITypeLib>::Attach(raw);

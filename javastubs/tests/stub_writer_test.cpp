@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <random>
 
 #include "expected_stubs.h"
 #include "java_types.h"
@@ -263,6 +264,44 @@ TEST(StubWriter, ClassWhoseInterfaceListBreaksOffIsStillClosed) {
   stream->Release();
   EXPECT_EQ(text,
             "public class Gadget extends Object\n                /*implements IGadget*/\n{\n}\n");
+}
+
+TEST(StubWriter, RandomlyDamagedLibrariesNeverCrashTheWriters) {
+  const std::vector<BYTE> good = ReadFile(DataPath("gadgets.tlb"));
+  std::mt19937 rng(20261208);
+  int written = 0;
+  for (int round = 0; round < 1500; ++round) {
+    std::vector<BYTE> b = good;
+    int edits = 1 + int(rng() % 8);
+    for (int e = 0; e < edits; ++e) {
+      std::size_t at = rng() % b.size();
+      if (rng() % 2) {
+        b[at] = BYTE(rng());
+      } else if (at + 4 <= b.size()) {
+        LONG v = LONG(rng() % 2 ? rng() : rng() % 0x2000);
+        std::memcpy(&b[at], &v, 4);
+      }
+    }
+    ITypeLib* raw = nullptr;
+    if (FAILED(halyard::ole::LoadTypeLibFromMemory(b.data(), b.size(), DataPath(""), &raw)))
+      continue;
+    ComPtr<ITypeLib> lib = ComPtr<ITypeLib>::Attach(raw);
+    ++written;
+    Generate(lib.Get(), WriteInterfaceStubs);
+    Generate(lib.Get(), WriteClassStubs);
+  }
+  EXPECT_GT(written, 0);  // some damage leaves a readable library
+}
+
+TEST(StubWriter, AControlFileGivesTheStubsOfItsLibrary) {
+  std::u16string ocx = halyard::ole::AnsiToWide(DataPath("gadgets.ocx"));
+  ITypeLib* raw = nullptr;
+  ASSERT_EQ(LoadTypeLib(ocx.c_str(), &raw), S_OK);
+  ComPtr<ITypeLib> fromOcx = ComPtr<ITypeLib>::Attach(raw);
+  ComPtr<ITypeLib> fromTlb = Load("gadgets.tlb");
+  EXPECT_EQ(Generate(fromOcx.Get(), WriteClassStubs), Generate(fromTlb.Get(), WriteClassStubs));
+  EXPECT_EQ(Generate(fromOcx.Get(), WriteInterfaceStubs),
+            Generate(fromTlb.Get(), WriteInterfaceStubs));
 }
 
 }  // namespace

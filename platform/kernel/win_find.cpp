@@ -1,42 +1,46 @@
 #include "kernel/win_find.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "kernel/file_system.h"
+#include "kernel/text.h"
 #include "kernel/win_error.h"
 #include "kernel/win_path.h"
 
 namespace halyard {
 namespace {
 
-char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
-
+// Whether pattern matches name, case-blind for ASCII letters. '*' matches any run of
+// characters; '?' matches one character, or none where the name has a dot or has ended, so
+// that "file?.txt" finds "file.txt" and "page??" finds "page". Worked as a table over the
+// pattern and name positions: names and patterns are short.
 bool MatchFrom(std::string_view p, std::string_view n) {
-  // Iterative match with one back-tracking point for the last star.
-  std::size_t pi = 0, ni = 0, star = std::string_view::npos, mark = 0;
-  while (ni < n.size()) {
-    if (pi < p.size() && (p[pi] == '?' || Upper(p[pi]) == Upper(n[ni]))) {
-      ++pi;
-      ++ni;
-    } else if (pi < p.size() && p[pi] == '*') {
-      star = pi++;
-      mark = ni;
-    } else if (star != std::string_view::npos) {
-      pi = star + 1;
-      ni = ++mark;
-    } else {
-      return false;
+  const std::size_t width = n.size() + 1;
+  // at[i * width + j]: p[i..] matches n[j..].
+  std::vector<char> at((p.size() + 1) * width, 0);
+  at[p.size() * width + n.size()] = 1;
+  for (std::size_t i = p.size(); i-- > 0;) {
+    for (std::size_t j = n.size() + 1; j-- > 0;) {
+      bool more = j < n.size();
+      bool m;
+      if (p[i] == '*') {
+        m = at[(i + 1) * width + j] || (more && at[i * width + j + 1]);
+      } else if (p[i] == '?') {
+        m = (more && at[(i + 1) * width + j + 1]) ||
+            ((!more || n[j] == '.') && at[(i + 1) * width + j]);
+      } else {
+        m = more && AsciiUpper(p[i]) == AsciiUpper(n[j]) && at[(i + 1) * width + j + 1];
+      }
+      at[i * width + j] = m ? 1 : 0;
     }
   }
-  while (pi < p.size() && p[pi] == '*') ++pi;
-  return pi == p.size();
+  return at[0] != 0;
 }
 
 DWORD AttributesOf(const struct stat& st, const std::string& name) {
@@ -77,11 +81,6 @@ class FindObject : public KernelObject {
   std::size_t next = 0;
 };
 
-std::string UpperName(const std::string& s) {
-  std::string u = s;
-  for (char& c : u) c = Upper(c);
-  return u;
-}
 
 }  // namespace
 
@@ -122,37 +121,36 @@ HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA out) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
-  std::string dirHost = dirWin.empty() ? "." : halyard::MapWinPath(dirWin);
-  if (dirHost.empty()) dirHost = ".";
-  DIR* dir = ::opendir(dirHost.c_str());
-  if (dir == nullptr) {
+  // ListFolder reads an empty path as the current folder.
+  std::string dirHost = dirWin.empty() ? std::string() : halyard::MapWinPath(dirWin);
+  std::vector<halyard::FolderEntry> listed;
+  if (halyard::ListFolder(dirHost, &listed) != 0) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
-  // A drive root lists no "." and "..", as on the system.
+  // A drive root lists no "." and "..", as on the system; other folders do.
   bool isRoot = dirWin == "\\" || dirWin == "/" ||
                 (dirWin.size() == 3 && dirWin[1] == ':' && (dirWin[2] == '\\' || dirWin[2] == '/'));
+  std::vector<std::string> names;
+  if (!isRoot) names = {".", ".."};
+  for (auto& e : listed) names.push_back(std::move(e.name));
   auto object = std::make_shared<halyard::FindObject>();
   std::string prefix = dirHost;
-  if (prefix.back() != '/') prefix += '/';
-  while (struct dirent* de = ::readdir(dir)) {
-    std::string name = de->d_name;
+  if (!prefix.empty() && prefix.back() != '/') prefix += '/';
+  for (std::string& name : names) {
     if (name.size() >= MAX_PATH) continue;
-    bool dots = name == "." || name == "..";
-    if (dots && isRoot) continue;
     if (!halyard::WildcardMatch(pattern, name)) continue;
     halyard::Entry e;
-    e.name = name;
-    if (::stat((prefix + name).c_str(), &e.st) != 0 && ::lstat((prefix + name).c_str(), &e.st) != 0)
+    e.name = std::move(name);
+    if (::stat((prefix + e.name).c_str(), &e.st) != 0 && ::lstat((prefix + e.name).c_str(), &e.st) != 0)
       continue;
     object->entries.push_back(std::move(e));
   }
-  ::closedir(dir);
   std::sort(object->entries.begin(), object->entries.end(),
             [](const halyard::Entry& a, const halyard::Entry& b) {
               bool ad = a.name == "." || a.name == "..", bd = b.name == "." || b.name == "..";
               if (ad != bd) return ad;
-              std::string ua = halyard::UpperName(a.name), ub = halyard::UpperName(b.name);
+              std::string ua = halyard::AsciiUpperCopy(a.name), ub = halyard::AsciiUpperCopy(b.name);
               return ua != ub ? ua < ub : a.name < b.name;
             });
   if (object->entries.empty()) {

@@ -13,6 +13,11 @@ namespace halyard {
 // The host path for a Windows path. An empty path maps to an empty path.
 std::string MapWinPath(std::string_view winPath);
 
+// The Windows name of a host path, "X:\\rest" through the drive whose root holds it most
+// closely (the current drive first among equals); a path under no drive root keeps its
+// host name with backslashes.
+std::string WinNameOfHostPath(const std::string& hostPath);
+
 // True when the Windows path names an existing file or folder.
 bool WinPathExists(std::string_view winPath);
 
@@ -21,8 +26,5 @@ bool WinMakeDirectory(std::string_view winPath);
 
 // Removes a file; false when it fails.
 bool WinRemoveFile(std::string_view winPath);
-
-// Renames (replacing an existing target atomically); false when it fails.
-bool WinRenameFile(std::string_view from, std::string_view to);
 
 }  // namespace halyard

@@ -11,64 +11,12 @@
 #include <cstring>
 #include <string>
 
+#include "kernel/text.h"
 #include "kernel/win_error.h"
 #include "kernel/win_path.h"
 #include "kernel/win_thread.h"
 
 namespace {
-
-std::string DriveRootOf(char letter) {
-  char name[] = "HALYARD_DRIVE_X";
-  name[sizeof(name) - 2] = letter;
-  const char* root = std::getenv(name);
-  std::string r = (root == nullptr || *root == '\0') ? "/" : root;
-  while (r.size() > 1 && r.back() == '/') r.pop_back();
-  return r;
-}
-
-// The Windows name of a host folder: "X:\rest" through the first drive whose root holds it.
-std::string WinNameOfHostFolder(const std::string& host) {
-  const char* cur = std::getenv("HALYARD_DRIVE");
-  char current = (cur != nullptr && std::isalpha(static_cast<unsigned char>(cur[0])))
-                     ? static_cast<char>(std::toupper(static_cast<unsigned char>(cur[0])))
-                     : 'C';
-  std::string order(1, current);
-  for (char c = 'A'; c <= 'Z'; ++c)
-    if (c != current) order += c;
-  // The most specific root wins; among equal ones the current drive comes first.
-  std::size_t bestLen = 0;
-  char best = 0;
-  std::string bestRest;
-  for (char letter : order) {
-    std::string root = DriveRootOf(letter);
-    std::string rest;
-    if (root == "/") {
-      if (host.empty() || host[0] != '/') continue;
-      rest = host.substr(1);
-    } else if (host == root) {
-      rest.clear();
-    } else if (host.compare(0, root.size(), root) == 0 && host.size() > root.size() &&
-               host[root.size()] == '/') {
-      rest = host.substr(root.size() + 1);
-    } else {
-      continue;
-    }
-    if (best == 0 || root.size() > bestLen) {
-      best = letter;
-      bestLen = root.size();
-      bestRest = rest;
-    }
-  }
-  if (best != 0) {
-    std::string out = std::string(1, best) + ":\\";
-    for (char c : bestRest) out += c == '/' ? '\\' : c;
-    return out;
-  }
-  std::string out = host;
-  for (char& c : out)
-    if (c == '/') c = '\\';
-  return out;
-}
 
 DWORD CopyOut(const std::string& text, DWORD size, LPSTR buffer) {
   if (buffer == nullptr || text.size() + 1 > size) return static_cast<DWORD>(text.size() + 1);
@@ -86,7 +34,7 @@ DWORD GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer) {
   const char* tmp = std::getenv("TMPDIR");
   std::string host = (tmp != nullptr && *tmp != '\0') ? tmp : "/tmp";
   while (host.size() > 1 && host.back() == '/') host.pop_back();
-  std::string win = WinNameOfHostFolder(host);
+  std::string win = halyard::WinNameOfHostPath(host);
   if (win.empty() || win.back() != '\\') win += '\\';
   return CopyOut(win, nBufferLength, lpBuffer);
 }
@@ -152,7 +100,7 @@ BOOL GetComputerNameA(LPSTR lpBuffer, LPDWORD nSize) {
     if (dot != std::string::npos) name.resize(dot);
   }
   if (name.size() > MAX_COMPUTERNAME_LENGTH) name.resize(MAX_COMPUTERNAME_LENGTH);
-  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  halyard::MakeAsciiUpper(name);
   if (name.empty()) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return FALSE;

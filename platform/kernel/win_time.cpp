@@ -1,11 +1,11 @@
 #include "kernel/win_time.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <string>
 
+#include "kernel/file_system.h"
 #include "kernel/win_error.h"
 #include "kernel/win_path.h"
 
@@ -117,13 +117,11 @@ BOOL SetPathFileTime(LPCSTR winPath, const FILETIME*, const FILETIME* lastAccess
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  struct timespec times[2];
-  times[0].tv_nsec = UTIME_OMIT;
-  times[1].tv_nsec = UTIME_OMIT;
-  if (lastAccess) times[0] = FileTimeToTimespec(*lastAccess);
-  if (lastWrite) times[1] = FileTimeToTimespec(*lastWrite);
+  struct timespec access = {}, write = {};
+  if (lastAccess) access = FileTimeToTimespec(*lastAccess);
+  if (lastWrite) write = FileTimeToTimespec(*lastWrite);
   std::string host = MapWinPath(winPath);
-  if (::utimensat(AT_FDCWD, host.c_str(), times, 0) != 0) {
+  if (SetFileTimes(host, lastAccess ? &access : nullptr, lastWrite ? &write : nullptr) != 0) {
     SetLastErrorForPath(host.c_str());
     return FALSE;
   }

@@ -32,6 +32,8 @@ using HLOCAL = void*;
 // addresses and never leave the process.
 using ULONG_PTR = std::uintptr_t;
 using LONG_PTR = std::intptr_t;
+using INT_PTR = std::intptr_t;
+using UINT_PTR = std::uintptr_t;
 using DWORD_PTR = std::uintptr_t;
 using SIZE_T = std::size_t;
 using DWORDLONG = std::uint64_t;

@@ -344,12 +344,14 @@ void CArchive::CheckCount() const {
 
 void CArchive::MapObject(const CObject* pOb) {
   InitMaps();
+  // Null takes no number on either side. Every other call takes the next number, even for an
+  // object that has one already (later references then use the new one), so that a loading
+  // archive making the same calls counts the same numbers.
+  if (pOb == nullptr) return;
+  CheckCount();
   if (IsStoring()) {
-    if (pOb == nullptr || m_storeMap.count(pOb)) return;
-    CheckCount();
     m_storeMap[pOb] = m_nMapCount++;
   } else {
-    CheckCount();
     m_loadArray.push_back({const_cast<CObject*>(pOb), false, false, 0});
     m_nMapCount++;
   }

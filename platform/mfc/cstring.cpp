@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "kernel/text.h"
 #include "mfc/cmemoryexception.h"
 #include "mfc/stringtable.h"
 
@@ -17,9 +18,9 @@ char g_empty[1] = {'\0'};
 
 constexpr std::size_t kMaxLength = INT_MAX - 1;
 
-bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c; }
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c; }
+using halyard::AsciiLower;
+using halyard::AsciiUpper;
+using halyard::IsCLocaleSpace;
 
 std::size_t SafeLen(const char* p) { return p ? std::strlen(p) : 0; }
 
@@ -351,7 +352,7 @@ void CString::MakeReverse() {
 
 void CString::TrimLeft() {
   int n = 0;
-  while (n < len_ && IsCSpace(p_[n])) ++n;
+  while (n < len_ && IsCLocaleSpace(p_[n])) ++n;
   if (n > 0) Splice(0, n, nullptr, 0);
 }
 
@@ -370,7 +371,7 @@ void CString::TrimLeft(LPCSTR pszTargets) {
 
 void CString::TrimRight() {
   int n = len_;
-  while (n > 0 && IsCSpace(p_[n - 1])) --n;
+  while (n > 0 && IsCLocaleSpace(p_[n - 1])) --n;
   if (n < len_) SetLength(n);
 }
 
@@ -460,8 +461,8 @@ void CString::FormatV(LPCSTR pszFormat, va_list args) {
   va_list probe;
   va_copy(probe, args);
   char small[256];
-#pragma clang diagnostic push
-#pragma clang diagnostic ignored "-Wformat-nonliteral"
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
   int n = std::vsnprintf(small, sizeof(small), fmt.c_str(), probe);
   va_end(probe);
   if (n < 0) {
@@ -474,7 +475,7 @@ void CString::FormatV(LPCSTR pszFormat, va_list args) {
   }
   std::string big((std::size_t)n + 1, '\0');
   std::vsnprintf(big.data(), big.size(), fmt.c_str(), args);
-#pragma clang diagnostic pop
+#pragma GCC diagnostic pop
   Assign(big.data(), n);
 }
 

@@ -317,47 +317,87 @@ bool ParseRegText(std::string_view text, std::vector<RegSection>* sections, std:
     return false;
   }
   ++next;
-  RegSection* current = nullptr;  // null while values have no valid section to go to
+  constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  // Indexes, not pointers: the vector grows as sections are found.
+  std::size_t current = kNone;  // the section values go to; none under an unreadable header
+  std::size_t holder = kNone;   // the section lines that are not understood go to
+  auto keep = [&](std::size_t from, std::size_t to) {
+    if (holder == kNone) {
+      RegSection orphan;
+      orphan.orphan = true;
+      sections->push_back(std::move(orphan));
+      holder = sections->size() - 1;
+    }
+    for (std::size_t k = from; k < to; ++k) {
+      (*sections)[holder].verbatim.emplace_back(lines[k]);
+      if (current != kNone) (*sections)[current].raw.emplace_back(lines[k]);
+    }
+  };
   while (next < lines.size()) {
+    std::size_t lineIndex = next;
     std::string_view line = lines[next++];
     std::size_t i = 0;
     while (i < line.size() && IsSpaceOrTab(line[i])) ++i;
-    if (i == line.size() || line[i] == ';') continue;
+    if (i == line.size()) continue;
     if (line[i] == '[') {
       RegSection section;
       if (ParseHeader(line.substr(i), &section)) {
+        section.raw.emplace_back(line);
         sections->push_back(std::move(section));
-        current = &sections->back();
+        current = holder = sections->size() - 1;
       } else {
-        current = nullptr;
+        current = holder = kNone;
+        keep(lineIndex, next);  // starts an orphan section
       }
       continue;
     }
-    if (line[i] != '"' && line[i] != '@') continue;
     RegEntry entry;
-    if (line[i] == '@') {
+    bool understood = false;
+    if (line[i] == '"' || line[i] == '@') {
+      bool named = line[i] == '"';
       ++i;
-    } else {
-      ++i;
-      if (!ReadQuoted(line, &i, &entry.name) || entry.name.size() > kMaxValueName) continue;
+      if (!named || (ReadQuoted(line, &i, &entry.name) && entry.name.size() <= kMaxValueName)) {
+        while (i < line.size() && IsSpaceOrTab(line[i])) ++i;
+        understood = i < line.size() && line[i] == '=' &&
+                     ReadData(line.substr(i + 1), lines, &next, &entry);
+      }
     }
-    while (i < line.size() && IsSpaceOrTab(line[i])) ++i;
-    if (i == line.size() || line[i] != '=') continue;
-    if (!ReadData(line.substr(i + 1), lines, &next, &entry)) continue;
-    if (current != nullptr) current->entries.push_back(std::move(entry));
+    if (understood && current != kNone) {
+      (*sections)[current].entries.push_back(std::move(entry));
+      for (std::size_t k = lineIndex; k < next; ++k)
+        (*sections)[current].raw.emplace_back(lines[k]);
+    } else {
+      keep(lineIndex, next);  // with any continuation lines it took
+    }
   }
   return true;
 }
 
-void ApplySections(const std::vector<RegSection>& sections, Root root, KeyNode* tree) {
+void ApplySections(const std::vector<RegSection>& sections, Root root, KeyNode* tree,
+                   bool keepVerbatim) {
+  KeyNode* last = tree;  // the key whose lines came last: kept lines go under it
+  auto keepOn = [&](KeyNode* key, const std::vector<std::string>& lines) {
+    if (keepVerbatim)
+      for (const std::string& l : lines) key->AddVerbatim(l);
+  };
   for (const RegSection& s : sections) {
-    if (s.root != root) continue;
+    if (s.orphan) {
+      keepOn(last, s.verbatim);
+      continue;
+    }
+    if (s.root != root) {
+      keepOn(last, s.raw);
+      continue;
+    }
     if (s.remove) {
-      if (s.path.empty()) continue;  // A root is never removed.
-      KeyNode* parent = tree;
-      for (std::size_t k = 0; parent != nullptr && k + 1 < s.path.size(); ++k)
-        parent = parent->Child(s.path[k]);
-      if (parent != nullptr) parent->RemoveChild(s.path.back());
+      if (!s.path.empty()) {  // A root is never removed.
+        KeyNode* parent = tree;
+        for (std::size_t k = 0; parent != nullptr && k + 1 < s.path.size(); ++k)
+          parent = parent->Child(s.path[k]);
+        if (parent != nullptr) parent->RemoveChild(s.path.back());
+      }
+      last = tree;  // the key it followed may be gone
+      keepOn(last, s.verbatim);
       continue;
     }
     KeyNode* key = tree;
@@ -369,22 +409,49 @@ void ApplySections(const std::vector<RegSection>& sections, Root root, KeyNode* 
         key->SetValue(e.name, e.type, e.data);
       }
     }
+    keepOn(key, s.verbatim);
+    last = key;
   }
 }
 
-void WriteSections(const KeyNode& key, const std::string& fullPath, std::string* out) {
+namespace {
+
+// withVerbatim writes the kept lines of the key's subtree; ownVerbatim those of the key itself.
+void WriteKey(const KeyNode& key, const std::string& fullPath, bool withVerbatim, bool ownVerbatim,
+              std::string* out) {
   *out += "[";
   *out += fullPath;
   *out += "]\r\n";
   for (const RegValue& v : key.values()) AppendValue(v, out);
+  if (withVerbatim && ownVerbatim) {
+    for (const std::string& line : key.verbatim()) {
+      *out += line;
+      *out += "\r\n";
+    }
+  }
   *out += "\r\n";
   for (const auto& [sortKey, child] : key.children())
-    WriteSections(*child, fullPath + "\\" + child->name(), out);
+    WriteKey(*child, fullPath + "\\" + child->name(), withVerbatim, true, out);
+}
+
+}  // namespace
+
+void WriteSections(const KeyNode& key, const std::string& fullPath, std::string* out) {
+  WriteKey(key, fullPath, false, false, out);
 }
 
 std::string WriteHive(const KeyNode& tree) {
   std::string out = "REGEDIT4\r\n\r\n";
-  WriteSections(tree, tree.name(), &out);
+  // The root's kept lines go before its header: read again, they are again lines before the
+  // first section, and so come back to the same place.
+  if (!tree.verbatim().empty()) {
+    for (const std::string& line : tree.verbatim()) {
+      out += line;
+      out += "\r\n";
+    }
+    out += "\r\n";
+  }
+  WriteKey(tree, tree.name(), true, false, &out);
   return out;
 }
 

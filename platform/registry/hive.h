@@ -2,9 +2,10 @@
 // files and of the files that halyard-reg exports and imports. A KeyNode owns its subkeys;
 // subkeys are kept in the system's order of names and values in the order they were first
 // set, which is the order the enumeration functions and the text give them. The parser takes
-// any bytes: what is not REGEDIT4 is refused, lines it does not understand are skipped, and
-// nothing it reads can make it overrun or recurse without bound. Not thread-safe; the caller
-// guards a tree.
+// any bytes: what is not REGEDIT4 is refused, and nothing it reads can make it overrun or
+// recurse without bound. Lines it does not understand are skipped when a text is imported, but
+// a hive keeps them verbatim under the key they stood under (or before the first key), so that
+// rewriting a hive never drops anything stored in it. Not thread-safe; the caller guards a tree.
 #pragma once
 
 #include <map>
@@ -58,9 +59,15 @@ class KeyNode {
   }
   const std::vector<RegValue>& values() const { return values_; }
 
+  // Lines of the hive text under this key that are not values the parser understood, kept
+  // as they were and written back after the values.
+  const std::vector<std::string>& verbatim() const { return verbatim_; }
+  void AddVerbatim(std::string line) { verbatim_.push_back(std::move(line)); }
+
  private:
   std::string name_;
   std::vector<RegValue> values_;
+  std::vector<std::string> verbatim_;
   std::unordered_map<std::string, std::size_t> valueIndex_;   // SortKey of a name -> position
   std::map<std::string, std::unique_ptr<KeyNode>> children_;  // by SortKey
 };
@@ -76,20 +83,31 @@ struct RegSection {
   Root root = Root::kCurrentUser;
   std::vector<std::string> path;  // below the root
   bool remove = false;            // [-...]
+  // Lines without a section of their own: those before the first section, and a header the
+  // parser cannot read with the lines under it. Only verbatim is filled.
+  bool orphan = false;
   std::vector<RegEntry> entries;
+  std::vector<std::string> verbatim;  // lines of this section that were not understood
+  std::vector<std::string> raw;       // every line of a section, its header first
 };
 
 // Parses a REGEDIT4 text. False, with a reason, when it does not start with the REGEDIT4
-// line. Sections under other roots, malformed names and malformed values are skipped.
+// line. Lines it cannot read (malformed headers, names and values, stray text, comments)
+// go to the verbatim lines of the section they stand in, or of an orphan section.
 bool ParseRegText(std::string_view text, std::vector<RegSection>* sections, std::string* error);
 
-// Applies the sections of one root to that root's tree (creations, deletions, values).
-void ApplySections(const std::vector<RegSection>& sections, Root root, KeyNode* tree);
+// Applies the sections of one root to that root's tree (creations, deletions, values). With
+// keepVerbatim (reading a hive file) the lines that were not understood, and whole sections
+// of other roots, are kept on the key they followed; without it (importing) they are dropped.
+void ApplySections(const std::vector<RegSection>& sections, Root root, KeyNode* tree,
+                   bool keepVerbatim = false);
 
 // The REGEDIT4 sections of a key and its subtree; fullPath is the key's name with its root.
+// Verbatim lines are left out: this is the clean text that exports give.
 void WriteSections(const KeyNode& key, const std::string& fullPath, std::string* out);
 
-// A whole hive file: the REGEDIT4 line, a blank line, and every key of the tree.
+// A whole hive file: the REGEDIT4 line, a blank line, the root's verbatim lines (then a blank
+// line), and every key of the tree with its verbatim lines after its values.
 std::string WriteHive(const KeyNode& tree);
 
 }  // namespace halyard::registry

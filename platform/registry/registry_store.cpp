@@ -90,7 +90,7 @@ LONG Load(Root root, const std::string& path, CachedHive** out) {
       c.loaded = false;
       return ERROR_BADDB;
     }
-    ApplySections(sections, root, tree.get());
+    ApplySections(sections, root, tree.get(), /*keepVerbatim=*/true);
   }
   c.tree = std::move(tree);
   c.present = true;

@@ -1,4 +1,5 @@
 #include "kernel/win_file.h"
+#include "kernel/testing/scratch_dir.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -13,14 +14,10 @@ namespace {
 class WinFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/winfile-XXXXXX";
-    dir_ = mkdtemp(tmpl);
+    dir_ = scratch_.path();
     path_ = dir_ + "/f.txt";
   }
-  void TearDown() override {
-    std::remove(path_.c_str());
-    rmdir(dir_.c_str());
-  }
+  halyard::testing::ScratchDir scratch_{"winfile"};
   std::string Raw() {
     std::ifstream in(path_, std::ios::binary);
     std::stringstream ss;

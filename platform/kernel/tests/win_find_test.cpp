@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "kernel/testing/scratch_dir.h"
 #include "kernel/win_error.h"
 
 namespace {
@@ -16,8 +17,7 @@ namespace {
 class WinFindTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/winfind-XXXXXX";
-    dir_ = mkdtemp(tmpl);
+    dir_ = scratch_.path();
     setenv("HALYARD_DRIVE_C", dir_.c_str(), 1);
     mkdir((dir_ + "/site").c_str(), 0777);
     mkdir((dir_ + "/site/Images").c_str(), 0777);
@@ -26,8 +26,6 @@ class WinFindTest : public ::testing::Test {
   }
   void TearDown() override {
     unsetenv("HALYARD_DRIVE_C");
-    std::string cmd = "rm -rf '" + dir_ + "'";
-    (void)std::system(cmd.c_str());
   }
   std::vector<std::string> List(const char* pattern) {
     std::vector<std::string> out;
@@ -40,6 +38,7 @@ class WinFindTest : public ::testing::Test {
     EXPECT_TRUE(FindClose(h));
     return out;
   }
+  halyard::testing::ScratchDir scratch_{"winfind"};
   std::string dir_;
 };
 
@@ -53,12 +52,29 @@ TEST_F(WinFindTest, ListsInUpperCaseOrderWithTheDotsFirst) {
 
 TEST_F(WinFindTest, WildcardsMatchWithoutRegardToCase) {
   EXPECT_EQ(List("C:\\site\\*.htm"), (std::vector<std::string>{"B.HTM", "index.htm"}));
-  EXPECT_EQ(List("C:\\site\\?.*"), (std::vector<std::string>{"..", "a.gif", "B.HTM"}));
+  // '?' may also stand for no character before a dot, so "." matches as well as "..".
+  EXPECT_EQ(List("C:\\site\\?.*"), (std::vector<std::string>{".", "..", "a.gif", "B.HTM"}));
   EXPECT_EQ(List("C:\\site\\INDEX.HTM"), (std::vector<std::string>{"index.htm"}));
   EXPECT_EQ(List("C:\\site\\*."), (std::vector<std::string>{".", "..", "Images", "readme"}));
   EXPECT_EQ(List("C:\\site\\*.txt*"), (std::vector<std::string>{"notes.txt.bak"}));
   EXPECT_TRUE(halyard::WildcardMatch("a*b*c", "aXXbYYc"));
   EXPECT_FALSE(halyard::WildcardMatch("a*b*c", "aXXbYY"));
+}
+
+TEST_F(WinFindTest, QuestionMarkMatchesNothingBeforeADotOrAtTheEnd) {
+  for (const char* f : {"file.txt", "file1.txt", "file12.txt", "page", "page7", "page789"})
+    std::ofstream(dir_ + "/site/" + f) << "x";
+  EXPECT_EQ(List("C:\\site\\file?.txt"), (std::vector<std::string>{"file.txt", "file1.txt"}));
+  EXPECT_EQ(List("C:\\site\\file??.txt"),
+            (std::vector<std::string>{"file.txt", "file1.txt", "file12.txt"}));
+  EXPECT_EQ(List("C:\\site\\page??"), (std::vector<std::string>{"page", "page7"}));
+  // Inside a name '?' still takes exactly one character.
+  EXPECT_FALSE(halyard::WildcardMatch("fi?e.txt", "fie.txt"));
+  EXPECT_TRUE(halyard::WildcardMatch("fi?e.txt", "file.txt"));
+  EXPECT_TRUE(halyard::WildcardMatch("a?.b?", "a.b"));
+  EXPECT_TRUE(halyard::WildcardMatch("*?.txt", "x.txt"));
+  EXPECT_TRUE(halyard::WildcardMatch("*a*a*a*a*a*b", std::string(200, 'a') + "b"));
+  EXPECT_FALSE(halyard::WildcardMatch("*a*a*a*a*a*b", std::string(250, 'a')));
 }
 
 TEST_F(WinFindTest, FindDataCarriesAttributesSizesAndTimes) {

@@ -34,4 +34,27 @@ TEST(WinPath, RootedPathsWithoutDriveAreOnTheCurrentDrive) {
   unsetenv("HALYARD_DRIVE_C");
 }
 
+TEST(WinPath, DotDotAboveTheRootStaysAtTheRoot) {
+  setenv("HALYARD_DRIVE_C", "/tmp/cdrive", 1);
+  EXPECT_EQ(halyard::MapWinPath("C:\\..\\..\\etc"), "/tmp/cdrive/etc");
+  EXPECT_EQ(halyard::MapWinPath("C:\\..\\..\\etc\\passwd"), "/tmp/cdrive/etc/passwd");
+  EXPECT_EQ(halyard::MapWinPath("C:..\\etc"), "/tmp/cdrive/etc");
+  EXPECT_EQ(halyard::MapWinPath("\\..\\etc"), "/tmp/cdrive/etc");
+  EXPECT_EQ(halyard::MapWinPath("\\\\server\\..\\..\\etc"), "/tmp/cdrive/etc");
+  EXPECT_EQ(halyard::MapWinPath("C:\\site\\..\\..\\..\\x\\"), "/tmp/cdrive/x/");
+  EXPECT_EQ(halyard::MapWinPath("C:\\.."), "/tmp/cdrive/");
+  unsetenv("HALYARD_DRIVE_C");
+}
+
+TEST(WinPath, DotAndDotDotInsideARootedPathResolveByName) {
+  setenv("HALYARD_DRIVE_C", "/tmp/cdrive", 1);
+  EXPECT_EQ(halyard::MapWinPath("C:\\site\\.\\pages\\..\\index.htm"), "/tmp/cdrive/site/index.htm");
+  EXPECT_EQ(halyard::MapWinPath("C:\\site\\\\a\\."), "/tmp/cdrive/site/a");
+  EXPECT_EQ(halyard::MapWinPath("C:\\site\\...\\x"), "/tmp/cdrive/site/.../x");
+  EXPECT_EQ(halyard::MapWinPath("C:"), "/tmp/cdrive/");
+  // Relative paths are left to the host, which resolves them against the current folder.
+  EXPECT_EQ(halyard::MapWinPath("a\\..\\..\\b"), "a/../../b");
+  unsetenv("HALYARD_DRIVE_C");
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "kernel/testing/scratch_dir.h"
 #include "kernel/win_error.h"
 #include "kernel/win_path.h"
 
@@ -18,18 +19,21 @@ namespace {
 class WinSystemTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/winsys-XXXXXX";
-    dir_ = mkdtemp(tmpl);
+    saved_ = getenv("TMPDIR") ? getenv("TMPDIR") : "";
+    dir_ = scratch_.path();
     setenv("TMPDIR", dir_.c_str(), 1);
   }
   void TearDown() override {
-    unsetenv("TMPDIR");
+    if (saved_.empty())
+      unsetenv("TMPDIR");
+    else
+      setenv("TMPDIR", saved_.c_str(), 1);
     unsetenv("HALYARD_DRIVE_C");
     unsetenv("HALYARD_DRIVE_T");
     unsetenv("HALYARD_COMPUTERNAME");
-    std::string cmd = "rm -rf '" + dir_ + "'";
-    (void)std::system(cmd.c_str());
   }
+  halyard::testing::ScratchDir scratch_{"winsys"};
+  std::string saved_;
   std::string dir_;
 };
 

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <string>
 
+#include "kernel/testing/scratch_dir.h"
+
 namespace {
 
 TEST(WinTime, UnixAndFileTimesConvertBothWays) {
@@ -77,8 +79,8 @@ TEST(WinTime, LocalTimesFollowTheTimeZoneAcrossDaylightSaving) {
 }
 
 TEST(WinTime, FileTimesOfAPathCanBeReadAndSet) {
-  char tmpl[] = "/tmp/wintime-XXXXXX";
-  std::string dir = mkdtemp(tmpl);
+  halyard::testing::ScratchDir scratch("wintime");
+  const std::string& dir = scratch.path();
   setenv("HALYARD_DRIVE_C", dir.c_str(), 1);
   std::ofstream(dir + "/f.txt") << "x";
   FILETIME when = halyard::FileTimeFromUnix(1000000000);
@@ -87,8 +89,6 @@ TEST(WinTime, FileTimesOfAPathCanBeReadAndSet) {
   ASSERT_TRUE(halyard::GetPathFileTime("C:\\f.txt", nullptr, &access, &write));
   EXPECT_EQ(halyard::FileTimeToUnix(write), 1000000000);
   EXPECT_FALSE(halyard::GetPathFileTime("C:\\missing.txt", nullptr, nullptr, &write));
-  unlink((dir + "/f.txt").c_str());
-  rmdir(dir.c_str());
   unsetenv("HALYARD_DRIVE_C");
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "kernel/testing/scratch_dir.h"
 #include "mfc/carchiveexception.h"
 #include "mfc/cfile.h"
 #include "mfc/cmemfile.h"
@@ -231,6 +232,63 @@ TEST(CArchiveTest, ObjectsClassesReferencesAndNullInThePersistentFormat) {
   delete a2;
   delete b2;
   delete back;
+}
+
+TEST(CArchiveTest, MapObjectNumbersEachStoreCallAndNoNullOnLoad) {
+  CTestItem owner(1), b(7);
+  b.link = &owner;
+  Bytes bytes = Store([&](CArchive& ar) {
+    ar.MapObject(nullptr);  // takes no number
+    ar.MapObject(&owner);   // 1
+    ar.MapObject(&owner);   // 2: every call takes one; later references use the last
+    ar << &b;               // class 3, object 4; its link refers to 2
+    ar << &owner;
+    ar << &b;
+  });
+  Bytes expected = Cat({{0xFF, 0xFF, 0x01, 0x00, 0x09, 0x00},
+                        Str("CTestItem"),
+                        {0x07, 0x00, 0x00, 0x00},
+                        {0x02, 0x00},
+                        {0x02, 0x00},
+                        {0x04, 0x00}});
+  EXPECT_EQ(bytes, expected);
+
+  CTestItem owner2;
+  CObject *first = nullptr, *second = nullptr, *third = nullptr;
+  EXPECT_EQ(Load(bytes,
+                 [&](CArchive& ar) {
+                   ar.MapObject(nullptr);
+                   ar.MapObject(&owner2);
+                   ar.MapObject(&owner2);
+                   ar >> first >> second >> third;
+                 }),
+            -1);
+  auto* b2 = dynamic_cast<CTestItem*>(first);
+  ASSERT_NE(b2, nullptr);
+  EXPECT_EQ(b2->value, 7);
+  EXPECT_EQ(b2->link, &owner2);
+  EXPECT_EQ(second, &owner2);
+  EXPECT_EQ(third, b2);
+  delete b2;
+}
+
+TEST(CArchiveTest, ObjectsWrittenAfterMapObjectOfNullReadBack) {
+  CTestItem a(5);
+  Bytes bytes = Store([&](CArchive& ar) {
+    ar.MapObject(nullptr);
+    ar << &a << &a;
+  });
+  CObject *x = nullptr, *y = nullptr;
+  EXPECT_EQ(Load(bytes,
+                 [&](CArchive& ar) {
+                   ar.MapObject(nullptr);
+                   ar >> x >> y;
+                 }),
+            -1);
+  ASSERT_NE(x, nullptr);
+  EXPECT_EQ(static_cast<CTestItem*>(x)->value, 5);
+  EXPECT_EQ(y, x);
+  delete x;
 }
 
 TEST(CArchiveTest, CyclesAndSharedObjectsRoundTripWithTheirIdentity) {
@@ -500,8 +558,8 @@ TEST(CArchiveTest, StringLinesAndRunTimeClassLookup) {
 namespace {
 
 TEST(CArchiveTest, ArchiveOnADiskFileRoundTrips) {
-  char tmpl[] = "/tmp/mfc-archive-XXXXXX";
-  std::string dir = mkdtemp(tmpl);
+  halyard::testing::ScratchDir scratch("mfc-archive");
+  const std::string& dir = scratch.path();
   setenv("HALYARD_DRIVE_C", dir.c_str(), 1);
   CTestItem a(5);
   a.link = &a;  // refers to itself
@@ -526,7 +584,7 @@ TEST(CArchiveTest, ArchiveOnADiskFileRoundTrips) {
   ar.Close();
   f.Close();
   CFile::Remove("C:\\saved.dat");
-  rmdir(dir.c_str());
+  unsetenv("HALYARD_DRIVE_C");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "kernel/testing/scratch_dir.h"
 #include "mfc/cfileexception.h"
 #include "mfc/cmemfile.h"
 #include "mfc/cmemoryexception.h"
@@ -113,11 +114,11 @@ TEST(CMemFileTest, DetachHandsOverTheOwnBlock) {
 class DiskFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/mfc-file-XXXXXX";
-    dir_ = mkdtemp(tmpl);
+    dir_ = scratch_.path();
     setenv("HALYARD_DRIVE_C", dir_.c_str(), 1);
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+  void TearDown() override { unsetenv("HALYARD_DRIVE_C"); }
+  halyard::testing::ScratchDir scratch_{"mfc-file"};
   std::string Raw(const std::string& name) {
     std::ifstream in(dir_ + "/" + name, std::ios::binary);
     std::stringstream ss;

@@ -175,10 +175,10 @@ TEST(CStringTest, FormatUsesWin32SizePrefixesAndGrowsBeyondSmallBuffers) {
   DWORD d = 4000000000u;
   s.Format("%d|%s|%5.2f|%x", 42, "txt", 3.14159, 255);
   EXPECT_STREQ(s, "42|txt| 3.14|ff");
-#pragma clang diagnostic push
-#pragma clang diagnostic ignored "-Wformat"
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat"
   s.Format("%ld %lu %I64d %%", l, d, (LONGLONG)1 << 40);
-#pragma clang diagnostic pop
+#pragma GCC diagnostic pop
   EXPECT_STREQ(s, "-5 4000000000 1099511627776 %");
   std::string longText(1000, 'q');
   s.Format("<%s>", longText.c_str());

@@ -20,7 +20,9 @@ TEST(CodePage, EveryAnsiByteRoundTripsThroughWideText) {
   for (int i = 0; i < 256; ++i) EXPECT_EQ(static_cast<unsigned char>(back[i]), i) << i;
   // Outside 0x80-0x9F the byte is the Latin-1 character of the same number.
   for (int i = 0; i < 256; ++i) {
-    if (i < 0x80 || i > 0x9F) EXPECT_EQ(wide[i], i);
+    if (i < 0x80 || i > 0x9F) {
+      EXPECT_EQ(wide[i], i);
+    }
   }
 }
 

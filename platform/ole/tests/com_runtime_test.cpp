@@ -6,9 +6,9 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
+#include "kernel/testing/scratch_dir.h"
 #include "mfc/stringtable.h"
 #include "ole/com_memory.h"
 #include "ole/control_registration.h"
@@ -31,15 +31,14 @@ DEFINE_GUID(CLSID_Missing, 0x6B1D0C30, 0x5A43, 0x4E8F, 0x9C, 0x71, 0x2F, 0x3E, 0
 class ComRuntimeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/ole_com_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
+    dir_ = scratch_.path();
     setenv("HALYARD_REGISTRY", dir_.c_str(), 1);
   }
   void TearDown() override {
     CoFreeUnusedLibraries();
-    std::filesystem::remove_all(dir_);
+    unsetenv("HALYARD_REGISTRY");
   }
+  halyard::testing::ScratchDir scratch_{"ole-com"};
   static void SetText(const std::string& key, const std::string& value) {
     ASSERT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(),
                            static_cast<DWORD>(value.size())),

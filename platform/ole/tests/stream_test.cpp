@@ -2,10 +2,10 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "kernel/testing/scratch_dir.h"
 #include "kernel/win_error.h"
 #include "ole/com_memory.h"
 #include "ole/file_stream.h"
@@ -104,12 +104,11 @@ TEST(MemoryStream, AnswersOnlyForStreamInterfaces) {
 class FileStreamTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/ole_stream_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
+    dir_ = scratch_.path();
     setenv("HALYARD_DRIVE_D", dir_.c_str(), 1);
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void TearDown() override { unsetenv("HALYARD_DRIVE_D"); }
+  halyard::testing::ScratchDir scratch_{"ole-stream"};
   std::string dir_;
 };
 
@@ -204,9 +203,8 @@ TEST(COleStreamFile, StreamFailuresBecomeFileExceptions) {
     e->Delete();
   }
   IStream* readOnly = nullptr;
-  char tmpl[] = "/tmp/ole_sf_XXXXXX";
-  ASSERT_NE(mkdtemp(tmpl), nullptr);
-  setenv("HALYARD_DRIVE_D", tmpl, 1);
+  halyard::testing::ScratchDir scratch("ole-sf");
+  setenv("HALYARD_DRIVE_D", scratch.path().c_str(), 1);
   ASSERT_EQ(SHCreateStreamOnFileA("D:\\r.txt", STGM_CREATE | STGM_WRITE, &readOnly), S_OK);
   readOnly->Release();
   ASSERT_EQ(SHCreateStreamOnFileA("D:\\r.txt", STGM_READ, &readOnly), S_OK);
@@ -220,7 +218,7 @@ TEST(COleStreamFile, StreamFailuresBecomeFileExceptions) {
   }
   reader.Close();  // Close releases the stream
   EXPECT_EQ(reader.GetStream(), nullptr);
-  std::filesystem::remove_all(tmpl);
+  unsetenv("HALYARD_DRIVE_D");
 }
 
 }  // namespace

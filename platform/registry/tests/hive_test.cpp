@@ -144,3 +144,103 @@ TEST(Hive, SubkeysSortByTheirCapitalsAsTheSystemSortsThem) {
 }
 
 }  // namespace
+
+namespace {
+
+// A hive read as the store reads it, keeping what it cannot understand.
+std::string Rewrite(const std::string& text, Root root = Root::kCurrentUser) {
+  std::vector<RegSection> sections;
+  std::string error;
+  EXPECT_TRUE(ParseRegText(text, &sections, &error)) << error;
+  KeyNode tree(halyard::registry::RootName(root));
+  ApplySections(sections, root, &tree, /*keepVerbatim=*/true);
+  return WriteHive(tree);
+}
+
+const char* const kDamagedHive =
+    "REGEDIT4\r\n"
+    "\r\n"
+    "stray before any key\r\n"
+    "[HKEY_CURRENT_USER]\r\n"
+    "\r\n"
+    "[HKEY_CURRENT_USER\\Software\\A]\r\n"
+    "\"good\"=\"1\"\r\n"
+    "\"open\"=\"no closing quote\r\n"
+    "\"bytes\"=hex:zz,01\r\n"
+    "\"wrapped\"=hex:01,02,\\\r\n"
+    "  qq\r\n"
+    "; a comment\r\n"
+    "\x01\x02\xff binary junk\r\n"
+    "\"after\"=dword:00000002\r\n"
+    "\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Broken\r\n"
+    "\"under\"=\"the broken header\"\r\n"
+    "\r\n"
+    "[HKEY_LOCAL_MACHINE\\Elsewhere]\r\n"
+    "\"other\"=\"root\"\r\n"
+    "\r\n"
+    "[HKEY_CURRENT_USER\\Software\\B]\r\n"
+    "\"b\"=\"2\"\r\n"
+    "\r\n";
+
+}  // namespace
+
+TEST(HiveKeepsWhatItCannotRead, EveryDamagedLineSurvivesARewrite) {
+  std::string once = Rewrite(kDamagedHive);
+  for (const char* line :
+       {"stray before any key", "\"open\"=\"no closing quote", "\"bytes\"=hex:zz,01",
+        "\"wrapped\"=hex:01,02,\\", "  qq", "; a comment", "\x01\x02\xff binary junk",
+        "[HKEY_CURRENT_USER\\Software\\Broken", "\"under\"=\"the broken header\"",
+        "[HKEY_LOCAL_MACHINE\\Elsewhere]", "\"other\"=\"root\""}) {
+    EXPECT_NE(once.find(std::string(line) + "\r\n"), std::string::npos) << line;
+  }
+  // The values it understood are still values.
+  KeyNode tree = Load(once);
+  const KeyNode* a = tree.Child("Software")->Child("A");
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(a->FindValue("good"), nullptr);
+  ASSERT_NE(a->FindValue("after"), nullptr);
+  EXPECT_EQ(a->FindValue("open"), nullptr);
+  EXPECT_NE(tree.Child("Software")->Child("B"), nullptr);
+  EXPECT_EQ(tree.Child("Software")->Child("Broken"), nullptr);
+  // Read and written again, the text stays as it is.
+  EXPECT_EQ(Rewrite(once), once);
+}
+
+TEST(HiveKeepsWhatItCannotRead, KeptLinesStayUnderTheKeyTheyFollowed) {
+  std::string once = Rewrite(kDamagedHive);
+  std::size_t a = once.find("[HKEY_CURRENT_USER\\Software\\A]");
+  std::size_t b = once.find("[HKEY_CURRENT_USER\\Software\\B]");
+  std::size_t root = once.find("[HKEY_CURRENT_USER]");
+  ASSERT_NE(a, std::string::npos);
+  ASSERT_NE(b, std::string::npos);
+  // Lines before the first key stay before it; A's lines, the broken section and the other
+  // root's section that followed A stay between A and B.
+  EXPECT_LT(once.find("stray before any key"), root);
+  for (const char* line : {"\"bytes\"=hex:zz", "[HKEY_CURRENT_USER\\Software\\Broken",
+                           "[HKEY_LOCAL_MACHINE\\Elsewhere]"}) {
+    std::size_t at = once.find(line);
+    EXPECT_GT(at, a) << line;
+    EXPECT_LT(at, b) << line;
+  }
+  // Good values are written before the kept lines of their key.
+  EXPECT_LT(once.find("\"after\"=dword:00000002"), once.find("\"open\"="));
+}
+
+TEST(HiveKeepsWhatItCannotRead, ImportsAndExportsStayClean) {
+  // An import applies what it understands and nothing else.
+  KeyNode tree = Load(kDamagedHive);
+  EXPECT_TRUE(tree.verbatim().empty());
+  EXPECT_TRUE(tree.Child("Software")->Child("A")->verbatim().empty());
+  std::string hive = Rewrite(kDamagedHive);
+  std::vector<RegSection> sections;
+  std::string error;
+  ASSERT_TRUE(ParseRegText(hive, &sections, &error));
+  KeyNode kept("HKEY_CURRENT_USER");
+  ApplySections(sections, Root::kCurrentUser, &kept, true);
+  std::string exported;
+  halyard::registry::WriteSections(*kept.Child("Software"), "HKEY_CURRENT_USER\\Software",
+                                   &exported);
+  EXPECT_EQ(exported.find("hex:zz"), std::string::npos);
+  EXPECT_NE(exported.find("\"good\"=\"1\""), std::string::npos);
+}

@@ -84,6 +84,28 @@ TEST_F(WinRegTest, CreatedKeysAndValuesPersistInTheHiveFile) {
   EXPECT_NE(stat(dir_.Hive("HKEY_CLASSES_ROOT").c_str(), &st), 0);
 }
 
+TEST_F(WinRegTest, ChangingADamagedHiveKeepsTheLinesItCannotRead) {
+  ::mkdir((dir_.path() + "/registry").c_str(), 0777);
+  std::string hive = dir_.Hive("HKEY_CURRENT_USER");
+  ScratchDir::Write(hive,
+                    "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Damaged]\r\n"
+                    "\"text\"=\"unterminated\r\n\"data\"=hex:zz\r\n"
+                    "[HKEY_CURRENT_USER\\Software\\NoBracket\r\n\"lost\"=\"before\"\r\n");
+  HKEY h = Create(HKEY_CURRENT_USER, "Software\\Damaged");
+  EXPECT_EQ(SetString(h, "new", "value"), ERROR_SUCCESS);
+  RegCloseKey(h);
+  std::string after = ScratchDir::Read(hive);
+  for (const char* line : {"\"text\"=\"unterminated\r\n", "\"data\"=hex:zz\r\n",
+                           "[HKEY_CURRENT_USER\\Software\\NoBracket\r\n",
+                           "\"lost\"=\"before\"\r\n", "\"new\"=\"value\"\r\n"})
+    EXPECT_NE(after.find(line), std::string::npos) << line << "\n" << after;
+  // A second change keeps them as well.
+  h = Create(HKEY_CURRENT_USER, "Software\\Other");
+  EXPECT_EQ(SetDword(h, "n", 7), ERROR_SUCCESS);
+  RegCloseKey(h);
+  EXPECT_NE(ScratchDir::Read(hive).find("\"data\"=hex:zz\r\n"), std::string::npos);
+}
+
 TEST_F(WinRegTest, QueryFollowsTheSizeRules) {
   HKEY h = Create(HKEY_CURRENT_USER, "Software\\Sizes");
   SetString(h, "Text", "hello");

@@ -5,10 +5,11 @@
 #include <filesystem>
 #include <random>
 
+#include "kernel/testing/scratch_dir.h"
 #include "ole/bstr.h"
-#include "test_support.h"
+#include "typelib_test_support.h"
 
-namespace quarb::test {
+namespace halyard::ole::testing {
 namespace {
 
 struct Attr {
@@ -319,21 +320,9 @@ TEST(TypeLibReader, ImportedTypesAreReadFromTheImportedLibrary) {
   EXPECT_EQ(pa->typekind, TKIND_DISPATCH);
 }
 
-class TempDir {
- public:
-  TempDir() {
-    char tmpl[] = "/tmp/quarb-test-XXXXXX";
-    path_ = mkdtemp(tmpl);
-  }
-  ~TempDir() { std::filesystem::remove_all(path_); }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 TEST(TypeLibReader, MissingImportFailsOnlyItsReferencesAndTheSearchPathFindsIt) {
-  TempDir dir;
+  ::halyard::testing::ScratchDir dir("typelib-test");
   std::filesystem::copy_file(DataPath("gadgets.tlb"), dir.path() + "/gadgets.tlb");
   std::u16string path = halyard::ole::AnsiToWide(dir.path() + "/gadgets.tlb");
   unsetenv("HALYARD_TYPELIB_PATH");
@@ -412,7 +401,9 @@ TEST(TypeLibLoad, EveryTruncatedCopyIsRefused) {
     std::vector<BYTE> cut(full.begin(), full.begin() + std::ptrdiff_t(n));
     ComPtr<ITypeLib> lib;
     HRESULT hr = LoadBytes(cut, &lib);
-    if (n < 0x54) EXPECT_NE(hr, S_OK) << n;
+    if (n < 0x54) {
+      EXPECT_NE(hr, S_OK) << n;
+    }
     if (lib) WalkAll(lib.Get());
   }
 }
@@ -509,8 +500,6 @@ TEST(TypeLibLoad, RandomlyDamagedCopiesNeverCrash) {
     if (SUCCEEDED(LoadBytes(b, &lib))) {
       ++loaded;
       WalkAll(lib.Get());
-      Generate(lib.Get(), WriteInterfaceStubs);
-      Generate(lib.Get(), WriteClassStubs);
     }
   }
   EXPECT_GT(loaded, 0);  // some damage leaves a readable library
@@ -522,7 +511,13 @@ TEST(TypeLibLoad, ControlFilesCarryTheirLibraryAsAResource) {
   ASSERT_EQ(LoadTypeLib(ocx.c_str(), &raw), S_OK);
   ComPtr<ITypeLib> fromOcx = ComPtr<ITypeLib>::Attach(raw);
   ComPtr<ITypeLib> fromTlb = Load("gadgets.tlb");
-  EXPECT_EQ(Generate(fromOcx.Get(), WriteClassStubs), Generate(fromTlb.Get(), WriteClassStubs));
+  ASSERT_EQ(fromOcx->GetTypeInfoCount(), fromTlb->GetTypeInfoCount());
+  for (UINT i = 0; i < fromTlb->GetTypeInfoCount(); ++i) {
+    ComPtr<ITypeInfo> a, b;
+    ASSERT_EQ(fromOcx->GetTypeInfo(i, a.Put()), S_OK);
+    ASSERT_EQ(fromTlb->GetTypeInfo(i, b.Put()), S_OK);
+    EXPECT_EQ(NameOf(a.Get()), NameOf(b.Get())) << i;
+  }
   std::u16string first = ocx + u"\\1", second = ocx + u"\\2";
   ASSERT_EQ(LoadTypeLib(first.c_str(), &raw), S_OK);
   raw->Release();
@@ -605,4 +600,4 @@ TEST(TypeLibReader, TypeInformationKeepsItsLibraryAlive) {
 }
 
 }  // namespace
-}  // namespace quarb::test
+}  // namespace halyard::ole::testing

@@ -1,10 +1,10 @@
-#include "big_library.h"
+#include "ole/testing/big_type_library.h"
 
 #include <cstring>
 #include <map>
 #include <string>
 
-namespace quarb::bench {
+namespace halyard::ole::testing {
 namespace {
 
 class Bytes {
@@ -222,4 +222,4 @@ std::vector<BYTE> BuildBigLibrary(int interfaces) {
   return std::move(file.data());
 }
 
-}  // namespace quarb::bench
+}  // namespace halyard::ole::testing
