@@ -1,15 +1,15 @@
 # Small helpers shared by every component's CMakeLists.txt.
 
-# halyard_library(NAME SOURCES ... [DEPS ...] [INCLUDE dir])
-# A static library (cgi/common and the programs' cores). Its folder's parent is on the include
-# path so that users write #include "common/cgi_request.h".
+# Every include is written from the project root ("platform/kernel/win_path.h", "html/elem.h"),
+# or by bare name inside the same folder; the root is the one include folder of every target.
+set(HALYARD_INCLUDE_DIR ${CMAKE_SOURCE_DIR})
+
+# halyard_library(NAME SOURCES ... [DEPS ...])
+# A static library (cgi/common and the programs' cores, test helpers).
 function(halyard_library name)
-  cmake_parse_arguments(A "" "INCLUDE" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
   add_library(${name} STATIC ${A_SOURCES})
-  if(NOT A_INCLUDE)
-    get_filename_component(A_INCLUDE ${CMAKE_CURRENT_SOURCE_DIR} DIRECTORY)
-  endif()
-  target_include_directories(${name} PUBLIC ${A_INCLUDE})
+  target_include_directories(${name} PUBLIC ${HALYARD_INCLUDE_DIR})
   if(A_DEPS)
     target_link_libraries(${name} PUBLIC ${A_DEPS})
   endif()
@@ -26,7 +26,7 @@ function(halyard_platform_piece name)
   add_library(${name}_obj OBJECT ${A_SOURCES})
   set_target_properties(${name}_obj PROPERTIES
     CXX_VISIBILITY_PRESET default C_VISIBILITY_PRESET default VISIBILITY_INLINES_HIDDEN OFF)
-  target_include_directories(${name}_obj PUBLIC ${HALYARD_PLATFORM_DIR})
+  target_include_directories(${name}_obj PUBLIC ${HALYARD_INCLUDE_DIR})
   add_library(${name}_static STATIC)
   target_link_libraries(${name}_static PUBLIC ${name}_obj)
   add_library(${name} INTERFACE)
@@ -46,25 +46,22 @@ endfunction()
 function(halyard_platform_runtime)
   get_property(pieces GLOBAL PROPERTY HALYARD_PLATFORM_PIECES)
   add_library(halyard_platform SHARED)
-  target_include_directories(halyard_platform PUBLIC ${HALYARD_PLATFORM_DIR})
+  target_include_directories(halyard_platform PUBLIC ${HALYARD_INCLUDE_DIR})
   foreach(piece ${pieces})
     target_link_libraries(halyard_platform PUBLIC ${piece}_obj)
   endforeach()
 endfunction()
 
-# halyard_component(NAME SOURCES ... [DEPS ...] [INCLUDE dir])
+# halyard_component(NAME SOURCES ... [DEPS ...])
 # A shared library deliverable (lib<NAME>.so) and, from the same objects, NAME_static for tests,
 # fuzzers and benchmarks that reach internals. The .so exports exactly what the linker version
 # script exports.map beside the CMakeLists.txt lets through of what the code marks HALYARD_EXPORT;
 # exports.txt there lists those names (demangled, sorted) and a test holds the built library to it.
 # A host test (tests/host_test.cpp) links only the .so and the platform runtime.
 function(halyard_component name)
-  cmake_parse_arguments(A "" "INCLUDE" "SOURCES;DEPS" ${ARGN})
-  if(NOT A_INCLUDE)
-    set(A_INCLUDE ${CMAKE_CURRENT_SOURCE_DIR})
-  endif()
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
   add_library(${name}_obj OBJECT ${A_SOURCES})
-  target_include_directories(${name}_obj PUBLIC ${A_INCLUDE})
+  target_include_directories(${name}_obj PUBLIC ${HALYARD_INCLUDE_DIR})
   if(A_DEPS)
     target_link_libraries(${name}_obj PUBLIC ${A_DEPS})
   endif()

@@ -7,7 +7,7 @@
 #include "check_rules.h"
 #include "elem_kinds.h"
 #include "log.h"
-#include "mfc/cmapstringtostring.h"
+#include "platform/mfc/cmapstringtostring.h"
 
 using halyard::tagsmith::ContentRule;
 using halyard::tagsmith::HasOmissibleEnd;

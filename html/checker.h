@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "kernel/export.h"
-#include "kernel/win_types.h"
+#include "platform/kernel/export.h"
+#include "platform/kernel/win_types.h"
 
 class Elem;
 class Tag;

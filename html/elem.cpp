@@ -8,8 +8,8 @@
 
 #include "elem_kinds.h"
 #include "elem_pool.h"
-#include "mfc/cexception.h"
-#include "mfc/cmapstringtostring.h"
+#include "platform/mfc/cexception.h"
+#include "platform/mfc/cmapstringtostring.h"
 
 namespace {
 

@@ -4,15 +4,15 @@
 // or text and its attribute map. A tree belongs to one thread at a time.
 #pragma once
 
-#include "kernel/export.h"
+#include "platform/kernel/export.h"
 
 #include <cstdint>
 
 #include "elem_name.h"
-#include "kernel/win_types.h"
-#include "mfc/cstring.h"
+#include "platform/kernel/win_types.h"
+#include "platform/mfc/cstring.h"
 #include "token.h"
-#include "user/user_types.h"
+#include "platform/user/user_types.h"
 
 class CMapStringToString;
 class LayoutContext;  // the page layout's context; opaque to the element tree

@@ -4,7 +4,7 @@
 // pseudo-tags). CreateElem is the factory that picks the class for a tag type.
 #pragma once
 
-#include "kernel/export.h"
+#include "platform/kernel/export.h"
 
 #include <memory>
 

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <iosfwd>
 
-#include "kernel/win_types.h"
-#include "mfc/cstring.h"
+#include "platform/kernel/win_types.h"
+#include "platform/mfc/cstring.h"
 
 class ElemName {
  public:

@@ -5,7 +5,7 @@
 #include <new>
 #include <vector>
 
-#include "mfc/cexception.h"
+#include "platform/mfc/cexception.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "kernel/win_file.h"
+#include "platform/kernel/win_file.h"
 
 namespace halyard::tagsmith {
 

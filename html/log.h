@@ -6,8 +6,8 @@
 // and flushes. One parser at a time per thread feeds the line number.
 #pragma once
 
-#include "kernel/export.h"
-#include "kernel/win_types.h"
+#include "platform/kernel/export.h"
+#include "platform/kernel/win_types.h"
 
 HALYARD_EXPORT void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

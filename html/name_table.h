@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "kernel/win_types.h"
+#include "platform/kernel/win_types.h"
 
 namespace halyard::tagsmith {
 

@@ -5,7 +5,7 @@
 #include "elem_kinds.h"
 #include "entity_table.h"
 #include "log.h"
-#include "mfc/cmapstringtostring.h"
+#include "platform/mfc/cmapstringtostring.h"
 #include "script_scanner.h"
 #include "selector_node.h"
 #include "tag_type_table.h"

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "elem.h"
-#include "kernel/export.h"
-#include "kernel/win_types.h"
+#include "platform/kernel/export.h"
+#include "platform/kernel/win_types.h"
 #include "token.h"
 
 class ScriptScanner;

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "elem_kinds.h"
-#include "mfc/cmapstringtostring.h"
-#include "mfc/cmemfile.h"
+#include "platform/mfc/cmapstringtostring.h"
+#include "platform/mfc/cmemfile.h"
 #include "parser.h"
 #include "tag_token.h"
 #include "tag_type_table.h"

@@ -4,7 +4,7 @@
 // or preformatted handling. The tree belongs to the root's owner; one thread at a time.
 #pragma once
 
-#include "kernel/export.h"
+#include "platform/kernel/export.h"
 
 class Elem;
 namespace halyard::tagsmith {

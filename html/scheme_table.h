@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "kernel/win_types.h"
+#include "platform/kernel/win_types.h"
 
 class SchemeTable {
  public:

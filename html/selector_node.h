@@ -8,10 +8,10 @@
 #include <cstddef>
 #include <vector>
 
-#include "kernel/export.h"
-#include "kernel/win_types.h"
-#include "mfc/cmapstringtostring.h"
-#include "mfc/cstring.h"
+#include "platform/kernel/export.h"
+#include "platform/kernel/win_types.h"
+#include "platform/mfc/cmapstringtostring.h"
+#include "platform/mfc/cstring.h"
 #include "token.h"
 
 class HALYARD_EXPORT SelectorNode {

@@ -4,9 +4,9 @@
 // each, the spelling of its name in the source. A value type; one thread at a time.
 #pragma once
 
-#include "kernel/export.h"
-#include "mfc/cmapstringtostring.h"
-#include "mfc/cstring.h"
+#include "platform/kernel/export.h"
+#include "platform/mfc/cmapstringtostring.h"
+#include "platform/mfc/cstring.h"
 #include "token.h"
 
 class HALYARD_EXPORT TagToken {

@@ -4,7 +4,7 @@
 // tags. The numbers are fixed: the checker's messages print them.
 #pragma once
 
-#include "kernel/win_types.h"
+#include "platform/kernel/win_types.h"
 
 struct Token {
   enum Type : WORD {

@@ -1,7 +1,7 @@
 #include "token_reader.h"
 
 #include "entity_table.h"
-#include "mfc/cfile.h"
+#include "platform/mfc/cfile.h"
 #include "tag_token.h"
 #include "tag_type_table.h"
 

@@ -5,7 +5,7 @@
 
 #include "elem.h"
 #include "elem_kinds.h"
-#include "mfc/cmapstringtostring.h"
+#include "platform/mfc/cmapstringtostring.h"
 
 namespace halyard::tagsmith {
 

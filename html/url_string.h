@@ -3,9 +3,9 @@
 // functions of their arguments; any thread may call them.
 #pragma once
 
-#include "kernel/export.h"
-#include "kernel/win_types.h"
-#include "mfc/cstring.h"
+#include "platform/kernel/export.h"
+#include "platform/kernel/win_types.h"
+#include "platform/mfc/cstring.h"
 
 namespace UrlString {
 

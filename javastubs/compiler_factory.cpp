@@ -1,6 +1,6 @@
 #include "compiler_factory.h"
 
-#include "ole/control_registration.h"
+#include "platform/ole/control_registration.h"
 #include "quarb_compiler.h"
 #include "resources.h"
 #include "server_lock.h"

@@ -3,7 +3,7 @@
 // loaded (LockServer does). It also writes and removes the class's registration.
 #pragma once
 
-#include "ole/class_factory.h"
+#include "platform/ole/class_factory.h"
 
 namespace quarb {
 

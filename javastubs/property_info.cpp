@@ -1,7 +1,7 @@
 // Collection of the properties and methods of an interface from its type information.
 #include "property_info.h"
 
-#include "ole/bstr.h"
+#include "platform/ole/bstr.h"
 
 namespace quarb {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ole/typelib.h"
+#include "platform/ole/typelib.h"
 #include "type_code.h"
 
 namespace quarb {

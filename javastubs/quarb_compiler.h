@@ -12,7 +12,7 @@
 // the dispatch header's definitions are taken so that the pair does not warn.
 #undef DISPID_UNKNOWN
 #undef DISPID_VALUE
-#include "ole/dispatch.h"
+#include "platform/ole/dispatch.h"
 
 class QuarbCompiler : public IStubCompiler, public IDispatch {
  public:

@@ -3,7 +3,7 @@
 // even when another library in the process registered the same ids.
 #pragma once
 
-#include "mfc/stringtable.h"
+#include "platform/mfc/stringtable.h"
 
 namespace quarb {
 

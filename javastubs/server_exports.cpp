@@ -3,9 +3,9 @@
 #include <string>
 
 #include "compiler_factory.h"
-#include "kernel/export.h"
-#include "ole/guid.h"
-#include "registry/win_reg.h"
+#include "platform/kernel/export.h"
+#include "platform/ole/guid.h"
+#include "platform/registry/win_reg.h"
 #include "server_lock.h"
 #include "stub_compiler.h"
 

@@ -6,8 +6,8 @@
 // the thread that created it.
 #pragma once
 
-#include "ole/stream.h"
-#include "ole/typelib.h"
+#include "platform/ole/stream.h"
+#include "platform/ole/typelib.h"
 
 // {3C7A51D2-6E04-4B9F-8A21-5D0E93C4B716}: the compiler class, and the dispatch identifier
 // under which the compiler object answers IDispatch.

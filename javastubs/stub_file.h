@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "ole/stream.h"
+#include "platform/ole/stream.h"
 
 namespace quarb {
 

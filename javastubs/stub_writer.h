@@ -9,8 +9,8 @@
 #include <tuple>
 #include <vector>
 
-#include "ole/stream.h"
-#include "ole/typelib.h"
+#include "platform/ole/stream.h"
+#include "platform/ole/typelib.h"
 #include "property_info.h"
 #include "stub_file.h"
 

@@ -3,7 +3,7 @@
 // of the special codes of the user-defined types that controls use for their properties.
 #pragma once
 
-#include "kernel/win_types.h"
+#include "platform/kernel/win_types.h"
 
 using TypeCode = WORD;
 

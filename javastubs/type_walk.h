@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "ole/typelib.h"
+#include "platform/ole/typelib.h"
 
 namespace quarb {
 

@@ -1,8 +1,8 @@
 #include "config_store.h"
 
-#include "kernel/text.h"
-#include "kernel/win_system.h"
-#include "registry/profile.h"
+#include "platform/kernel/text.h"
+#include "platform/kernel/win_system.h"
+#include "platform/registry/profile.h"
 
 namespace siteglean {
 namespace {

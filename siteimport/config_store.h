@@ -4,7 +4,7 @@
 // Any thread may read settings.
 #pragma once
 
-#include "kernel/export.h"
+#include "platform/kernel/export.h"
 
 #include <string>
 #include <vector>

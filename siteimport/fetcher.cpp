@@ -11,10 +11,10 @@
 #include <mutex>
 #include <random>
 
-#include "kernel/file_system.h"
-#include "kernel/text.h"
-#include "kernel/win_file.h"
-#include "kernel/win_path.h"
+#include "platform/kernel/file_system.h"
+#include "platform/kernel/text.h"
+#include "platform/kernel/win_file.h"
+#include "platform/kernel/win_path.h"
 #include "user_agent.h"
 
 namespace siteglean {

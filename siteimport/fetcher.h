@@ -6,7 +6,7 @@
 // A Fetcher is used by one exploring thread; it owns its fetch thread.
 #pragma once
 
-#include "kernel/export.h"
+#include "platform/kernel/export.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -17,7 +17,7 @@
 #include <string>
 
 #include "config_store.h"
-#include "kernel/win_thread.h"
+#include "platform/kernel/win_thread.h"
 #include "response_head.h"
 
 namespace siteglean {

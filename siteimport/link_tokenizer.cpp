@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "kernel/text.h"
+#include "platform/kernel/text.h"
 
 namespace siteglean {
 namespace {

@@ -7,9 +7,9 @@
 #include <cerrno>
 #include <vector>
 
-#include "kernel/file_system.h"
-#include "kernel/win_file.h"
-#include "kernel/win_path.h"
+#include "platform/kernel/file_system.h"
+#include "platform/kernel/win_file.h"
+#include "platform/kernel/win_path.h"
 #include "mime_table.h"
 
 namespace siteglean {

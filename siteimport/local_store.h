@@ -3,7 +3,7 @@
 // and the HTML index of a local folder that has no default page. Runs on the exploring thread.
 #pragma once
 
-#include "kernel/export.h"
+#include "platform/kernel/export.h"
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
 #include "mime_table.h"
 
-#include "kernel/text.h"
+#include "platform/kernel/text.h"
 
 namespace siteglean {
 namespace {

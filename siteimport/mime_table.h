@@ -5,7 +5,7 @@
 // replacement is done.
 #pragma once
 
-#include "kernel/export.h"
+#include "platform/kernel/export.h"
 
 #include <string>
 #include <string_view>

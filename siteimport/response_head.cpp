@@ -4,7 +4,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "kernel/text.h"
+#include "platform/kernel/text.h"
 
 namespace siteglean {
 namespace {

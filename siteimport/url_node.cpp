@@ -3,7 +3,7 @@
 #include <cctype>
 #include <vector>
 
-#include "kernel/text.h"
+#include "platform/kernel/text.h"
 
 namespace siteglean {
 namespace {

@@ -1,7 +1,7 @@
 #include "url_table.h"
 
 
-#include "kernel/text.h"
+#include "platform/kernel/text.h"
 
 namespace siteglean {
 namespace {

@@ -4,8 +4,8 @@
 #include <mutex>
 
 #include "config_store.h"
-#include "kernel/text.h"
-#include "kernel/win_system.h"
+#include "platform/kernel/text.h"
+#include "platform/kernel/win_system.h"
 
 namespace siteglean {
 namespace {

@@ -4,7 +4,7 @@
 // lives on the worker thread of its exploration.
 #pragma once
 
-#include "kernel/export.h"
+#include "platform/kernel/export.h"
 
 #include <cstdint>
 #include <deque>

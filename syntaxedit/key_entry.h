@@ -2,9 +2,9 @@
 // the colour it stands for.
 #pragma once
 
-#include "kernel/win_types.h"
-#include "mfc/cstring.h"
-#include "user/user_types.h"
+#include "platform/kernel/win_types.h"
+#include "platform/mfc/cstring.h"
+#include "platform/user/user_types.h"
 
 // flags: compare the key with case (otherwise case is ignored).
 constexpr DWORD KEY_MATCHCASE = 0x4;

@@ -3,22 +3,22 @@
 namespace glyphpad {
 
 const char* const kPrimaryKeys[] = {
-#include "keys/primary_keys.inc"
+#include "syntaxedit/keys/primary_keys.inc"
 };
 const size_t kPrimaryKeyCount = sizeof(kPrimaryKeys) / sizeof(kPrimaryKeys[0]);
 
 const char* const kSecondaryKeys[] = {
-#include "keys/secondary_keys.inc"
+#include "syntaxedit/keys/secondary_keys.inc"
 };
 const size_t kSecondaryKeyCount = sizeof(kSecondaryKeys) / sizeof(kSecondaryKeys[0]);
 
 const char* const kOutsideKeys[] = {
-#include "keys/outside_keys.inc"
+#include "syntaxedit/keys/outside_keys.inc"
 };
 const size_t kOutsideKeyCount = sizeof(kOutsideKeys) / sizeof(kOutsideKeys[0]);
 
 const char* const kNumericKeys[] = {
-#include "keys/numeric_keys.inc"
+#include "syntaxedit/keys/numeric_keys.inc"
 };
 const size_t kNumericKeyCount = sizeof(kNumericKeys) / sizeof(kNumericKeys[0]);
 

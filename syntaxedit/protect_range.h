@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "kernel/win_types.h"
+#include "platform/kernel/win_types.h"
 
 struct ProtectRange {
   LONG start;

@@ -2,7 +2,7 @@
 // flags that say where the caret stands.
 #pragma once
 
-#include "user/user_types.h"
+#include "platform/user/user_types.h"
 
 namespace glyphpad {
 

@@ -1,3 +1,4 @@
+#include "platform/kernel/text.h"
 #include "syntax_edit.h"
 
 #include <algorithm>
@@ -11,7 +12,7 @@
 #include "syntax_colours.h"
 #include "syntax_messages.h"
 #include "syntax_rich_edit.h"
-#include "user/desktop.h"
+#include "platform/user/desktop.h"
 
 namespace {
 
@@ -22,18 +23,16 @@ LONG Moved(LONG pos, LONG delta) {
   return static_cast<LONG>(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
 }
 
-bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
-
 void Trim(std::string& s) {
   size_t b = 0;
-  while (b < s.size() && IsBlank(s[b])) ++b;
+  while (b < s.size() && halyard::IsCLocaleSpace(s[b])) ++b;
   size_t e = s.size();
-  while (e > b && IsBlank(s[e - 1])) --e;
+  while (e > b && halyard::IsCLocaleSpace(s[e - 1])) --e;
   s = s.substr(b, e - b);
 }
 
 void TrimRight(std::string& s) {
-  while (!s.empty() && IsBlank(s.back())) s.pop_back();
+  while (!s.empty() && halyard::IsCLocaleSpace(s.back())) s.pop_back();
 }
 
 // Case is folded for ASCII letters only, as the Windows ANSI comparison does for the keys.

@@ -8,12 +8,12 @@
 #include <memory>
 #include <string>
 
-#include "kernel/export.h"
+#include "platform/kernel/export.h"
 #include "key_entry.h"
-#include "mfc/cstring.h"
+#include "platform/mfc/cstring.h"
 #include "protect_range.h"
-#include "user/richedit.h"
-#include "user/wnd.h"
+#include "platform/user/richedit.h"
+#include "platform/user/wnd.h"
 
 class SyntaxRichEdit;
 

@@ -2,7 +2,7 @@
 // control.
 #pragma once
 
-#include "user/user_types.h"
+#include "platform/user/user_types.h"
 
 constexpr UINT SYNTAX_RICHEDIT_ID = 1001;
 

@@ -1,23 +1,23 @@
+#include "platform/kernel/text.h"
 #include "syntax_rich_edit.h"
 
 #include <algorithm>
 
 #include "syntax_colours.h"
 #include "syntax_edit.h"
-#include "user/desktop.h"
+#include "platform/user/desktop.h"
 
 using namespace glyphpad;
 
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool IsQuote(char c) { return c == '"' || c == '\''; }
 // Ends the tag word of a tag span.
-bool EndsTagWord(char c) { return IsSpace(c) || IsQuote(c) || c == '<' || c == '=' || c == '>'; }
+bool EndsTagWord(char c) { return halyard::IsSpaceTabCrLf(c) || IsQuote(c) || c == '<' || c == '=' || c == '>'; }
 // Ends the tag word that decides the context at a position.
-bool EndsContextWord(char c) { return IsSpace(c) || c == '=' || c == '>'; }
+bool EndsContextWord(char c) { return halyard::IsSpaceTabCrLf(c) || c == '=' || c == '>'; }
 // Ends a word of plain text around the caret.
-bool EndsTextWord(char c) { return IsSpace(c) || c == '<' || c == '>'; }
+bool EndsTextWord(char c) { return halyard::IsSpaceTabCrLf(c) || c == '<' || c == '>'; }
 // Ends the word whose class the caret asks for: the places where tag words, attribute names and
 // values end.
 bool EndsCaretWord(char c) { return EndsTagWord(c); }
@@ -70,14 +70,14 @@ void SyntaxRichEdit::ColourAttributes(const std::string& t, LONG base, LONG a, L
   LONG i = a;
   while (i < b) {
     char c = at(i);
-    if (IsSpace(c) || IsQuote(c)) {
+    if (halyard::IsSpaceTabCrLf(c) || IsQuote(c)) {
       ++i;
       continue;
     }
     LONG j = i;
     while (j < b) {
       char d = at(j);
-      if (IsSpace(d) || IsQuote(d) || d == '<' || d == '>') break;
+      if (halyard::IsSpaceTabCrLf(d) || IsQuote(d) || d == '<' || d == '>') break;
       ++j;
       if (d == '=') break;
     }
@@ -378,7 +378,7 @@ int SyntaxRichEdit::WordClassAtCaret(LONG* wordStart, LONG* wordEnd) {
   // A word right after "=" (blanks between allowed) is a value, not an attribute name, even
   // when it reads like one ("TEXT" in TYPE=TEXT).
   LONG v = s;
-  while (v > tagStart + 1 && IsSpace(CharAt(v - 1))) --v;
+  while (v > tagStart + 1 && halyard::IsSpaceTabCrLf(CharAt(v - 1))) --v;
   if (v > tagStart + 1 && CharAt(v - 1) == '=') return kWordOther;
   return owner_->MatchSecondary(word) ? kWordKnownAttribute : kWordUnknownAttribute;
 }

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "user/rich_edit_ctrl.h"
+#include "platform/user/rich_edit_ctrl.h"
 
 class CSyntaxEdit;
 

@@ -5,8 +5,8 @@
 #include <iterator>
 #include <string>
 
-#include "syntax_edit.h"
-#include "syntax_rich_edit.h"
+#include "syntaxedit/syntax_edit.h"
+#include "syntaxedit/syntax_rich_edit.h"
 
 namespace {
 

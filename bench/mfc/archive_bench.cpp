@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "mfc/carchive.h"
-#include "mfc/cmemfile.h"
-#include "mfc/cobarray.h"
+#include "platform/mfc/carchive.h"
+#include "platform/mfc/cmemfile.h"
+#include "platform/mfc/cobarray.h"
 
 class CBenchItem : public CObject {
   DECLARE_SERIAL(CBenchItem)

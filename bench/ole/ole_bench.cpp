@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "ole/code_page.h"
-#include "ole/colevariant.h"
-#include "ole/memory_stream.h"
+#include "platform/ole/code_page.h"
+#include "platform/ole/colevariant.h"
+#include "platform/ole/memory_stream.h"
 
 namespace {
 

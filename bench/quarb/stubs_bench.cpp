@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "ole/memory_stream.h"
-#include "ole/testing/big_type_library.h"
-#include "ole/typelib.h"
-#include "stub_writer.h"
+#include "platform/ole/memory_stream.h"
+#include "platform/ole/testing/big_type_library.h"
+#include "platform/ole/typelib.h"
+#include "javastubs/stub_writer.h"
 
 namespace {
 

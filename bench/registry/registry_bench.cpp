@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <string>
 
-#include "registry/profile.h"
-#include "registry/registry_store.h"
-#include "registry/win_reg.h"
+#include "platform/registry/profile.h"
+#include "platform/registry/registry_store.h"
+#include "platform/registry/win_reg.h"
 
 namespace {
 

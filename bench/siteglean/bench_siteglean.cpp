@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "link_pass.h"
+#include "siteimport/link_pass.h"
 
 using namespace siteglean;
 

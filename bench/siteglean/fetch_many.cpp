@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "local_store.h"
-#include "mime_table.h"
+#include "siteimport/local_store.h"
+#include "siteimport/mime_table.h"
 
 using namespace siteglean;
 

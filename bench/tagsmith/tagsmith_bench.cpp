@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "elem_kinds.h"
-#include "parser.h"
-#include "parser2.h"
+#include "html/elem_kinds.h"
+#include "html/parser.h"
+#include "html/parser2.h"
 
 namespace {
 

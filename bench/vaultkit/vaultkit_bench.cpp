@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "values/cpd_buffer.h"
-#include "values/cpd_long_array.h"
-#include "values/cpd_string.h"
-#include "values/cpd_string_array.h"
+#include "datalib/values/cpd_buffer.h"
+#include "datalib/values/cpd_long_array.h"
+#include "datalib/values/cpd_string.h"
+#include "datalib/values/cpd_string_array.h"
 
 namespace {
 

@@ -1,16 +1,16 @@
-#include "board-form/board_form.h"
+#include "board_form.h"
 
 #include <string>
 
-#include "board-form/form_pieces.h"
-#include "common/board_config.h"
-#include "common/board_refresh.h"
-#include "common/cgi_request.h"
-#include "common/cgi_string.h"
-#include "common/text_escape.h"
-#include "kernel/file_system.h"
-#include "kernel/win_file.h"
-#include "kernel/win_path.h"
+#include "form_pieces.h"
+#include "cgi/common/board_config.h"
+#include "cgi/common/board_refresh.h"
+#include "cgi/common/cgi_request.h"
+#include "cgi/common/cgi_string.h"
+#include "cgi/common/text_escape.h"
+#include "platform/kernel/file_system.h"
+#include "platform/kernel/win_file.h"
+#include "platform/kernel/win_path.h"
 
 namespace halyard::board {
 namespace {

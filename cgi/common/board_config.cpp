@@ -1,6 +1,6 @@
-#include "common/board_config.h"
+#include "board_config.h"
 
-#include "common/cgi_string.h"
+#include "cgi_string.h"
 
 BoardConfig BoardConfig::FromText(const std::string& text) {
   BoardConfig config;

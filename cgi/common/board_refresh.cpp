@@ -1,9 +1,9 @@
-#include "common/board_refresh.h"
+#include "board_refresh.h"
 
 #include <string>
 
-#include "common/board_config.h"
-#include "common/cgi_request.h"
+#include "board_config.h"
+#include "cgi_request.h"
 
 namespace halyard::cgi {
 

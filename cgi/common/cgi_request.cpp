@@ -1,10 +1,10 @@
-#include "common/cgi_request.h"
+#include "cgi_request.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "kernel/text.h"
-#include "kernel/win_file.h"
+#include "platform/kernel/text.h"
+#include "platform/kernel/win_file.h"
 
 namespace halyard::cgi {
 

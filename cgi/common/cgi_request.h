@@ -2,7 +2,7 @@
 // standard input and writes the reply to standard output. One per process, on the main thread.
 #pragma once
 
-#include "kernel/win_types.h"
+#include "platform/kernel/win_types.h"
 
 // Base of the request object. Its own operations do nothing; the virtual slots stand in this
 // order: ContentLength, ReadContent, WriteBytes, WriteText, RequestMethod.

@@ -1,9 +1,9 @@
-#include "common/cgi_string.h"
+#include "cgi_string.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "kernel/win_file.h"
+#include "platform/kernel/win_file.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "common/form_field.h"
+#include "form_field.h"
 
 #include <unordered_set>
 
-#include "common/cgi_string.h"
+#include "cgi_string.h"
 
 namespace halyard::cgi {
 

@@ -1,4 +1,4 @@
-#include "common/text_escape.h"
+#include "text_escape.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "form-catcher/form_catcher.h"
+#include "form_catcher.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,13 +8,13 @@
 #include <cstdlib>
 #include <string>
 
-#include "common/cgi_request.h"
-#include "common/cgi_string.h"
-#include "common/text_escape.h"
-#include "form-catcher/catcher_pieces.h"
-#include "kernel/file_system.h"
-#include "kernel/win_file.h"
-#include "kernel/win_path.h"
+#include "cgi/common/cgi_request.h"
+#include "cgi/common/cgi_string.h"
+#include "cgi/common/text_escape.h"
+#include "catcher_pieces.h"
+#include "platform/kernel/file_system.h"
+#include "platform/kernel/win_file.h"
+#include "platform/kernel/win_path.h"
 
 namespace halyard::catcher {
 namespace {

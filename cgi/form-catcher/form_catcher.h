@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/form_field.h"
+#include "cgi/common/form_field.h"
 
 class CgiRequest;
 

@@ -1,8 +1,8 @@
 // form-catcher: the CGI program that keeps the data of any site form.
 #include <csignal>
 
-#include "common/cgi_request.h"
-#include "form-catcher/form_catcher.h"
+#include "cgi/common/cgi_request.h"
+#include "form_catcher.h"
 
 int main() {
   std::signal(SIGPIPE, SIG_IGN);

@@ -1,8 +1,8 @@
-#include "post-board/index_page.h"
+#include "index_page.h"
 
 #include <cstring>
 
-#include "post-board/message_pieces.h"
+#include "message_pieces.h"
 
 namespace halyard::board {
 

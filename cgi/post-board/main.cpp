@@ -1,8 +1,8 @@
 // post-board: the CGI program that stores a message of the board.
 #include <csignal>
 
-#include "common/cgi_request.h"
-#include "post-board/post_board.h"
+#include "cgi/common/cgi_request.h"
+#include "post_board.h"
 
 int main() {
   // A server that stops reading must not kill the program between its file updates.

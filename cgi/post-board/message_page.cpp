@@ -1,9 +1,9 @@
-#include "post-board/message_page.h"
+#include "message_page.h"
 
 #include <cstdlib>
 
-#include "common/text_escape.h"
-#include "post-board/message_pieces.h"
+#include "cgi/common/text_escape.h"
+#include "message_pieces.h"
 
 namespace halyard::board {
 

@@ -1,4 +1,4 @@
-#include "post-board/post_board.h"
+#include "post_board.h"
 
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -8,17 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "common/board_config.h"
-#include "common/board_refresh.h"
-#include "common/cgi_request.h"
-#include "common/cgi_string.h"
-#include "common/form_field.h"
-#include "kernel/file_system.h"
-#include "kernel/win_file.h"
-#include "kernel/win_path.h"
-#include "post-board/index_page.h"
-#include "post-board/message_page.h"
-#include "post-board/message_pieces.h"
+#include "cgi/common/board_config.h"
+#include "cgi/common/board_refresh.h"
+#include "cgi/common/cgi_request.h"
+#include "cgi/common/cgi_string.h"
+#include "cgi/common/form_field.h"
+#include "platform/kernel/file_system.h"
+#include "platform/kernel/win_file.h"
+#include "platform/kernel/win_path.h"
+#include "index_page.h"
+#include "message_page.h"
+#include "message_pieces.h"
 
 namespace halyard::board {
 namespace {

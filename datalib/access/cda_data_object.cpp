@@ -1,9 +1,9 @@
-#include "access/cda_data_object.h"
+#include "cda_data_object.h"
 
-#include "ole/colevariant.h"
-#include "values/cpd_buffer.h"
-#include "values/cpd_long.h"
-#include "values/cpd_string.h"
+#include "platform/ole/colevariant.h"
+#include "datalib/values/cpd_buffer.h"
+#include "datalib/values/cpd_long.h"
+#include "datalib/values/cpd_string.h"
 
 CDADataObject::~CDADataObject() = default;
 

@@ -6,9 +6,9 @@
 // iterator that handed them out and are used on one thread.
 #pragma once
 
-#include "kernel/export.h"
-#include "kernel/win_types.h"
-#include "mfc/cobject.h"
+#include "platform/kernel/export.h"
+#include "platform/kernel/win_types.h"
+#include "platform/mfc/cobject.h"
 
 class COleVariant;
 class CPDObject;

@@ -1,4 +1,4 @@
-#include "support/cr_error.h"
+#include "cr_error.h"
 
 #include <cstdio>
 #include <cstring>
@@ -12,7 +12,7 @@ struct MessageEntry {
 };
 
 const MessageEntry kMessages[] = {
-#include "support/cr_error_messages.inc"
+#include "cr_error_messages.inc"
 };
 
 // Large enough for every message with two arguments of a stored message's length; longer

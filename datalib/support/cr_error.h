@@ -4,8 +4,8 @@
 // logged. The last error and the formatting buffer are unguarded: use them from one thread.
 #pragma once
 
-#include "kernel/export.h"
-#include "kernel/win_types.h"
+#include "platform/kernel/export.h"
+#include "platform/kernel/win_types.h"
 
 class HALYARD_EXPORT CRError {
  public:

@@ -1,11 +1,11 @@
-#include "support/cr_registry.h"
+#include "cr_registry.h"
 
 #include <cstring>
 #include <vector>
 
-#include "kernel/win_error.h"
-#include "values/cpd_long.h"
-#include "values/cpd_string.h"
+#include "platform/kernel/win_error.h"
+#include "datalib/values/cpd_long.h"
+#include "datalib/values/cpd_string.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 // key is held from construction to destruction; every operation answers 0 without a key.
 #pragma once
 
-#include "kernel/export.h"
-#include "kernel/win_types.h"
-#include "registry/win_reg.h"
+#include "platform/kernel/export.h"
+#include "platform/kernel/win_types.h"
+#include "platform/registry/win_reg.h"
 
 class CPDString;
 class CPDLong;

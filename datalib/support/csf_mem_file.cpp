@@ -1,6 +1,6 @@
-#include "support/csf_mem_file.h"
+#include "csf_mem_file.h"
 
-#include "values/cpd_buffer.h"
+#include "datalib/values/cpd_buffer.h"
 
 CSFMemFile::CSFMemFile() : CMemFile(65536), mBuffer(nullptr) {}
 

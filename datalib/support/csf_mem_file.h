@@ -3,8 +3,8 @@
 // is not owned and must outlive the attachment. One thread at a time.
 #pragma once
 
-#include "kernel/export.h"
-#include "mfc/cmemfile.h"
+#include "platform/kernel/export.h"
+#include "platform/mfc/cmemfile.h"
 
 class CPDBuffer;
 

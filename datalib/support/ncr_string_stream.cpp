@@ -1,4 +1,4 @@
-#include "support/ncr_string_stream.h"
+#include "ncr_string_stream.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -7,8 +7,8 @@
 #include <iostream>
 #include <streambuf>
 
-#include "kernel/export.h"
-#include "kernel/win_types.h"
+#include "platform/kernel/export.h"
+#include "platform/kernel/win_types.h"
 
 class HALYARD_EXPORT NCRStringStreamBuf : public std::streambuf {
  public:

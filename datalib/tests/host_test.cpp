@@ -7,13 +7,13 @@
 #include <sstream>
 #include <string>
 
-#include "mfc/carchive.h"
-#include "mfc/cmemfile.h"
-#include "mfc/stringtable.h"
-#include "support/cr_error.h"
-#include "values/cpd_long.h"
-#include "values/cpd_long_array.h"
-#include "values/cpd_string.h"
+#include "platform/mfc/carchive.h"
+#include "platform/mfc/cmemfile.h"
+#include "platform/mfc/stringtable.h"
+#include "datalib/support/cr_error.h"
+#include "datalib/values/cpd_long.h"
+#include "datalib/values/cpd_long_array.h"
+#include "datalib/values/cpd_string.h"
 
 TEST(VaultkitHost, ValuesTravelThroughTheirStreamFormsAndComeBackByKind) {
   CPDLong number(42);

@@ -1,4 +1,4 @@
-#include "values/cpd_array.h"
+#include "cpd_array.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "mfc/carchive.h"
-#include "mfc/carchiveexception.h"
-#include "mfc/cexception.h"
-#include "support/ncr_string_stream.h"
-#include "values/cpd_buffer.h"
+#include "platform/mfc/carchive.h"
+#include "platform/mfc/carchiveexception.h"
+#include "platform/mfc/cexception.h"
+#include "datalib/support/ncr_string_stream.h"
+#include "cpd_buffer.h"
 
 namespace {
 

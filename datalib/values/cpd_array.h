@@ -8,7 +8,7 @@
 
 #include <cstddef>
 
-#include "values/cpd_object.h"
+#include "cpd_object.h"
 
 class CPDBuffer;
 

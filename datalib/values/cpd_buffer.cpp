@@ -1,4 +1,4 @@
-#include "values/cpd_buffer.h"
+#include "cpd_buffer.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "access/cda_data_object.h"
-#include "mfc/carchive.h"
-#include "mfc/carchiveexception.h"
-#include "mfc/cfile.h"
-#include "ole/colevariant.h"
-#include "ole/safearray.h"
+#include "datalib/access/cda_data_object.h"
+#include "platform/mfc/carchive.h"
+#include "platform/mfc/carchiveexception.h"
+#include "platform/mfc/cfile.h"
+#include "platform/ole/colevariant.h"
+#include "platform/ole/safearray.h"
 
 namespace {
 // Pieces in which lengths that come from outside are read, so that memory follows the data.

@@ -4,7 +4,7 @@
 // form: a count and the bytes; stream form: "V", the length, a blank, the bytes, a blank.
 #pragma once
 
-#include "values/cpd_object.h"
+#include "cpd_object.h"
 
 class CFile;
 

@@ -1,4 +1,4 @@
-#include "values/cpd_date.h"
+#include "cpd_date.h"
 
 #include <climits>
 #include <cstdio>
@@ -6,9 +6,9 @@
 #include <istream>
 #include <ostream>
 
-#include "ole/coledatetime.h"
-#include "ole/colevariant.h"
-#include "values/cpd_string.h"
+#include "platform/ole/coledatetime.h"
+#include "platform/ole/colevariant.h"
+#include "cpd_string.h"
 
 namespace {
 

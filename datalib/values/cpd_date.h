@@ -7,7 +7,7 @@
 
 #include <ctime>
 
-#include "values/cpd_object.h"
+#include "cpd_object.h"
 
 class CPDString;
 

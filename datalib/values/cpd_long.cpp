@@ -1,11 +1,11 @@
-#include "values/cpd_long.h"
+#include "cpd_long.h"
 
 #include <istream>
 #include <ostream>
 
-#include "access/cda_data_object.h"
-#include "mfc/carchive.h"
-#include "ole/colevariant.h"
+#include "datalib/access/cda_data_object.h"
+#include "platform/mfc/carchive.h"
+#include "platform/ole/colevariant.h"
 
 CPDLong::~CPDLong() = default;
 

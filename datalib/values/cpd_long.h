@@ -2,7 +2,7 @@
 // form: "U", the decimal value, one blank.
 #pragma once
 
-#include "values/cpd_object.h"
+#include "cpd_object.h"
 
 class HALYARD_EXPORT CPDLong : public CPDObject {
  public:

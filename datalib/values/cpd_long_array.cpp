@@ -1,11 +1,11 @@
-#include "values/cpd_long_array.h"
+#include "cpd_long_array.h"
 
 #include <cstring>
 #include <istream>
 #include <ostream>
 
-#include "mfc/carchive.h"
-#include "values/cpd_long.h"
+#include "platform/mfc/carchive.h"
+#include "cpd_long.h"
 
 CPDLongArray::CPDLongArray() : CPDArray(4, 16) {}
 CPDLongArray::~CPDLongArray() = default;

@@ -2,7 +2,7 @@
 // "Y", the count as a CPDLong, then each element as a CPDLong; reading appends.
 #pragma once
 
-#include "values/cpd_array.h"
+#include "cpd_array.h"
 
 class CPDLong;
 

@@ -1,13 +1,13 @@
-#include "values/cpd_money.h"
+#include "cpd_money.h"
 
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
-#include "ole/colecurrency.h"
-#include "ole/colevariant.h"
-#include "values/cpd_string.h"
+#include "platform/ole/colecurrency.h"
+#include "platform/ole/colevariant.h"
+#include "cpd_string.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // asked for through the CPDMoney type.
 #pragma once
 
-#include "values/cpd_object.h"
+#include "cpd_object.h"
 
 class CPDString;
 

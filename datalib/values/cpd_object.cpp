@@ -1,16 +1,16 @@
-#include "values/cpd_object.h"
+#include "cpd_object.h"
 
 #include <climits>
 #include <cstdio>
 #include <istream>
 #include <ostream>
 
-#include "values/cpd_buffer.h"
-#include "values/cpd_date.h"
-#include "values/cpd_long.h"
-#include "values/cpd_long_array.h"
-#include "values/cpd_string.h"
-#include "values/cpd_string_array.h"
+#include "cpd_buffer.h"
+#include "cpd_date.h"
+#include "cpd_long.h"
+#include "cpd_long_array.h"
+#include "cpd_string.h"
+#include "cpd_string_array.h"
 
 char cPDUnsupportedConversion[] = "unsupported conversion";
 

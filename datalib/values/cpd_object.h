@@ -8,8 +8,8 @@
 
 #include <iosfwd>
 
-#include "kernel/export.h"
-#include "kernel/win_types.h"
+#include "platform/kernel/export.h"
+#include "platform/kernel/win_types.h"
 
 class CArchive;
 class COleVariant;

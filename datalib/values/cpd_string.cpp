@@ -1,4 +1,4 @@
-#include "values/cpd_string.h"
+#include "cpd_string.h"
 
 #include <cctype>
 #include <cstdio>
@@ -6,9 +6,9 @@
 #include <istream>
 #include <ostream>
 
-#include "access/cda_data_object.h"
-#include "mfc/carchive.h"
-#include "ole/colevariant.h"
+#include "datalib/access/cda_data_object.h"
+#include "platform/mfc/carchive.h"
+#include "platform/ole/colevariant.h"
 
 CPDString::CPDString() { std::memset(mText, 0, sizeof mText); }
 

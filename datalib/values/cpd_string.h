@@ -7,8 +7,8 @@
 
 #include <cassert>
 
-#include "mfc/cstring.h"
-#include "values/cpd_object.h"
+#include "platform/mfc/cstring.h"
+#include "cpd_object.h"
 
 class HALYARD_EXPORT CPDString : public CPDObject {
  public:

@@ -1,14 +1,14 @@
-#include "values/cpd_string_array.h"
+#include "cpd_string_array.h"
 
 #include <cstring>
 #include <istream>
 #include <new>
 #include <ostream>
 
-#include "mfc/carchive.h"
-#include "mfc/carchiveexception.h"
-#include "values/cpd_long.h"
-#include "values/cpd_string.h"
+#include "platform/mfc/carchive.h"
+#include "platform/mfc/carchiveexception.h"
+#include "cpd_long.h"
+#include "cpd_string.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // 260, each slot a 4-byte word (written 0, ignored when read) and the 256-byte text area.
 #pragma once
 
-#include "values/cpd_array.h"
+#include "cpd_array.h"
 
 class CPDString;
 

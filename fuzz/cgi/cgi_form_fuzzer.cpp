@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "common/cgi_string.h"
-#include "common/form_field.h"
-#include "common/text_escape.h"
-#include "form-catcher/form_catcher.h"
-#include "post-board/index_page.h"
+#include "cgi/common/cgi_string.h"
+#include "cgi/common/form_field.h"
+#include "cgi/common/text_escape.h"
+#include "cgi/form-catcher/form_catcher.h"
+#include "cgi/post-board/index_page.h"
 
 namespace {
 

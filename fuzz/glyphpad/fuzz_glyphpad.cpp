@@ -8,11 +8,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "syntax_edit.h"
-#include "syntax_messages.h"
-#include "syntax_rich_edit.h"
-#include "user/clipboard.h"
-#include "user/desktop.h"
+#include "syntaxedit/syntax_edit.h"
+#include "syntaxedit/syntax_messages.h"
+#include "syntaxedit/syntax_rich_edit.h"
+#include "platform/user/clipboard.h"
+#include "platform/user/desktop.h"
 
 namespace {
 

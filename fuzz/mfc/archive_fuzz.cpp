@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "mfc/carchive.h"
-#include "mfc/carchiveexception.h"
-#include "mfc/cmapstringtostring.h"
-#include "mfc/cmemfile.h"
-#include "mfc/cobarray.h"
+#include "platform/mfc/carchive.h"
+#include "platform/mfc/carchiveexception.h"
+#include "platform/mfc/cmapstringtostring.h"
+#include "platform/mfc/cmemfile.h"
+#include "platform/mfc/cobarray.h"
 
 // An object with data of every kind and a link, as the loaders of the libraries meet them.
 class CFuzzItem : public CObject {

@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "mfc/carchive.h"
-#include "mfc/carchiveexception.h"
-#include "mfc/cmemfile.h"
-#include "mfc/cmemoryexception.h"
-#include "ole/code_page.h"
-#include "ole/coleexception.h"
-#include "ole/colevariant.h"
-#include "ole/guid.h"
+#include "platform/mfc/carchive.h"
+#include "platform/mfc/carchiveexception.h"
+#include "platform/mfc/cmemfile.h"
+#include "platform/mfc/cmemoryexception.h"
+#include "platform/ole/code_page.h"
+#include "platform/ole/coleexception.h"
+#include "platform/ole/colevariant.h"
+#include "platform/ole/guid.h"
 
 namespace {
 

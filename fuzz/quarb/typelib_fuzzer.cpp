@@ -4,10 +4,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "ole/bstr.h"
-#include "ole/memory_stream.h"
-#include "ole/typelib.h"
-#include "stub_writer.h"
+#include "platform/ole/bstr.h"
+#include "platform/ole/memory_stream.h"
+#include "platform/ole/typelib.h"
+#include "javastubs/stub_writer.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "registry/hive.h"
+#include "platform/registry/hive.h"
 
 using namespace halyard::registry;
 

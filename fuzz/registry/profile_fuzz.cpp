@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "registry/profile.h"
+#include "platform/registry/profile.h"
 
 namespace {
 

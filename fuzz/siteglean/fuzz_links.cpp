@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "link_pass.h"
+#include "siteimport/link_pass.h"
 
 using namespace siteglean;
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "response_head.h"
+#include "siteimport/response_head.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view all(reinterpret_cast<const char*>(data), size);

@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <string>
 
-#include "checker.h"
-#include "elem_kinds.h"
-#include "parser.h"
-#include "tree_text.h"
+#include "html/checker.h"
+#include "html/elem_kinds.h"
+#include "html/parser.h"
+#include "html/tree_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;

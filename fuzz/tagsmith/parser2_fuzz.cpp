@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "elem_kinds.h"
-#include "parser2.h"
-#include "tree_text.h"
+#include "html/elem_kinds.h"
+#include "html/parser2.h"
+#include "html/tree_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Document doc;

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "elem_kinds.h"
-#include "parser.h"
-#include "tree_text.h"
+#include "html/elem_kinds.h"
+#include "html/parser.h"
+#include "html/tree_text.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "url_string.h"
+#include "html/url_string.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string in(reinterpret_cast<const char*>(data), size);

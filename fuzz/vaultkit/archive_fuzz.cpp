@@ -3,15 +3,15 @@
 #include <cstdint>
 #include <memory>
 
-#include "mfc/carchive.h"
-#include "mfc/carchiveexception.h"
-#include "mfc/cmemfile.h"
-#include "values/cpd_array.h"
-#include "values/cpd_buffer.h"
-#include "values/cpd_long.h"
-#include "values/cpd_long_array.h"
-#include "values/cpd_string.h"
-#include "values/cpd_string_array.h"
+#include "platform/mfc/carchive.h"
+#include "platform/mfc/carchiveexception.h"
+#include "platform/mfc/cmemfile.h"
+#include "datalib/values/cpd_array.h"
+#include "datalib/values/cpd_buffer.h"
+#include "datalib/values/cpd_long.h"
+#include "datalib/values/cpd_long_array.h"
+#include "datalib/values/cpd_string.h"
+#include "datalib/values/cpd_string_array.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "values/cpd_object.h"
+#include "datalib/values/cpd_object.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool zoned = [] {

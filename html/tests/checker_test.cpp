@@ -1,4 +1,4 @@
-#include "checker.h"
+#include "html/checker.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "check_rules.h"
-#include "elem_kinds.h"
-#include "log.h"
-#include "parser.h"
-#include "tree_text.h"
+#include "html/check_rules.h"
+#include "html/elem_kinds.h"
+#include "html/log.h"
+#include "html/parser.h"
+#include "html/tree_text.h"
 
 namespace {
 

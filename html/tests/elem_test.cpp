@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "elem_kinds.h"
-#include "mfc/cmapstringtostring.h"
-#include "tag_type_table.h"
+#include "html/elem_kinds.h"
+#include "platform/mfc/cmapstringtostring.h"
+#include "html/tag_type_table.h"
 #include "test_util.h"
 
 namespace {

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "checker.h"
-#include "elem_kinds.h"
-#include "parser.h"
-#include "parser2.h"
+#include "html/checker.h"
+#include "html/elem_kinds.h"
+#include "html/parser.h"
+#include "html/parser2.h"
 
 namespace {
 

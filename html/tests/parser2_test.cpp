@@ -6,10 +6,10 @@
 #include <sstream>
 #include <string>
 
-#include "mfc/cmemfile.h"
-#include "tag_token.h"
+#include "platform/mfc/cmemfile.h"
+#include "html/tag_token.h"
 #include "test_util.h"
-#include "token_reader.h"
+#include "html/token_reader.h"
 
 namespace {
 

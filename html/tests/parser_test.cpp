@@ -9,10 +9,10 @@
 #include <sstream>
 #include <string>
 
-#include "log.h"
-#include "mfc/cmapstringtostring.h"
-#include "script_scanner.h"
-#include "selector_node.h"
+#include "html/log.h"
+#include "platform/mfc/cmapstringtostring.h"
+#include "html/script_scanner.h"
+#include "html/selector_node.h"
 #include "test_util.h"
 
 namespace {

@@ -2,11 +2,11 @@
 
 #include <cstring>
 
-#include "component_table.h"
-#include "entity_table.h"
-#include "scheme_table.h"
-#include "script_keyword_table.h"
-#include "tag_type_table.h"
+#include "html/component_table.h"
+#include "html/entity_table.h"
+#include "html/scheme_table.h"
+#include "html/script_keyword_table.h"
+#include "html/tag_type_table.h"
 
 namespace {
 

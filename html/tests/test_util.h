@@ -3,10 +3,10 @@
 
 #include <string>
 
-#include "elem_kinds.h"
-#include "parser.h"
-#include "parser2.h"
-#include "tree_text.h"
+#include "html/elem_kinds.h"
+#include "html/parser.h"
+#include "html/parser2.h"
+#include "html/tree_text.h"
 
 namespace tagsmith_test {
 

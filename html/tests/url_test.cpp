@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "url_string.h"
+#include "html/url_string.h"
 
 namespace {
 

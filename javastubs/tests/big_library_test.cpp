@@ -1,6 +1,6 @@
 // The benchmark's generated library is a real MSFT file: it loads, and its stubs are what
 // its layout describes.
-#include "ole/testing/big_type_library.h"
+#include "platform/ole/testing/big_type_library.h"
 
 #include "test_support.h"
 

@@ -6,14 +6,14 @@
 #include <cstring>
 #include <filesystem>
 
-#include "compiler_factory.h"
+#include "javastubs/compiler_factory.h"
 #include "expected_stubs.h"
-#include "mfc/stringtable.h"
-#include "ole/com_runtime.h"
-#include "quarb_compiler.h"
+#include "platform/mfc/stringtable.h"
+#include "platform/ole/com_runtime.h"
+#include "javastubs/quarb_compiler.h"
 #include "registry_support.h"
 #include "test_support.h"
-#include "type_walk.h"
+#include "javastubs/type_walk.h"
 
 extern "C" HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv);
 extern "C" HRESULT DllCanUnloadNow();

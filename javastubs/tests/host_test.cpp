@@ -13,11 +13,11 @@
 #include <sstream>
 
 #include "expected_stubs.h"
-#include "ole/code_page.h"
-#include "ole/com_runtime.h"
-#include "ole/memory_stream.h"
+#include "platform/ole/code_page.h"
+#include "platform/ole/com_runtime.h"
+#include "platform/ole/memory_stream.h"
 #include "registry_support.h"
-#include "stub_compiler.h"
+#include "javastubs/stub_compiler.h"
 
 namespace quarb::test {
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "registry/win_reg.h"
+#include "platform/registry/win_reg.h"
 
 namespace quarb::test {
 

@@ -6,9 +6,9 @@
 #include <random>
 
 #include "expected_stubs.h"
-#include "java_types.h"
-#include "ole/bstr.h"
-#include "stub_file.h"
+#include "javastubs/java_types.h"
+#include "platform/ole/bstr.h"
+#include "javastubs/stub_file.h"
 #include "test_support.h"
 
 namespace quarb::test {

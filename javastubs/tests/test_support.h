@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "ole/code_page.h"
-#include "ole/memory_stream.h"
-#include "ole/typelib.h"
-#include "property_info.h"
-#include "stub_writer.h"
+#include "platform/ole/code_page.h"
+#include "platform/ole/memory_stream.h"
+#include "platform/ole/typelib.h"
+#include "javastubs/property_info.h"
+#include "javastubs/stub_writer.h"
 
 namespace quarb::test {
 

@@ -1,4 +1,4 @@
-#include "kernel/file_system.h"
+#include "file_system.h"
 
 #include <dirent.h>
 #include <fcntl.h>

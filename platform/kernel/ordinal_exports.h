@@ -13,8 +13,8 @@
 // name. A later number is one more row; nothing else changes. The first row of a number wins.
 #pragma once
 
-#include "kernel/export.h"
-#include "kernel/win_module.h"
+#include "export.h"
+#include "win_module.h"
 
 extern "C" {
 struct HalyardOrdinalExport {

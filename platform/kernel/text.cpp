@@ -1,4 +1,4 @@
-#include "kernel/text.h"
+#include "text.h"
 
 namespace halyard {
 namespace {

@@ -1,4 +1,4 @@
-#include "kernel/win_error.h"
+#include "win_error.h"
 
 #include <sys/stat.h>
 
@@ -18,7 +18,7 @@ struct MessageEntry {
 };
 
 constexpr MessageEntry kMessages[] = {
-#include "kernel/win_error_messages.inc"
+#include "win_error_messages.inc"
 };
 
 // Formats one insert. fmt is the printf conversion between the exclamation marks (default

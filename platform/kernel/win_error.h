@@ -5,7 +5,7 @@
 
 #include <cstdarg>
 
-#include "kernel/win_types.h"
+#include "win_types.h"
 
 #define ERROR_SUCCESS 0L
 #define NO_ERROR 0L

@@ -1,4 +1,4 @@
-#include "kernel/win_file.h"
+#include "win_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "kernel/win_path.h"
+#include "win_path.h"
 
 namespace halyard {
 namespace {

@@ -1,4 +1,4 @@
-#include "kernel/win_find.h"
+#include "win_find.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "kernel/file_system.h"
-#include "kernel/text.h"
-#include "kernel/win_error.h"
-#include "kernel/win_path.h"
+#include "file_system.h"
+#include "text.h"
+#include "win_error.h"
+#include "win_path.h"
 
 namespace halyard {
 namespace {

@@ -7,9 +7,9 @@
 
 #include <string_view>
 
-#include "kernel/win_handle.h"
-#include "kernel/win_time.h"
-#include "kernel/win_types.h"
+#include "win_handle.h"
+#include "win_time.h"
+#include "win_types.h"
 
 #define FILE_ATTRIBUTE_READONLY 0x00000001u
 #define FILE_ATTRIBUTE_HIDDEN 0x00000002u

@@ -1,9 +1,9 @@
-#include "kernel/win_handle.h"
+#include "win_handle.h"
 
 #include <mutex>
 #include <unordered_map>
 
-#include "kernel/win_error.h"
+#include "win_error.h"
 
 namespace halyard {
 namespace {

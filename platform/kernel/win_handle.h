@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "kernel/win_types.h"
+#include "win_types.h"
 
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)))
 

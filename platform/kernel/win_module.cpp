@@ -1,4 +1,4 @@
-#include "kernel/win_module.h"
+#include "win_module.h"
 
 #include <dlfcn.h>
 #include <elf.h>
@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "kernel/ordinal_exports.h"
-#include "kernel/text.h"
-#include "kernel/win_error.h"
-#include "kernel/win_path.h"
+#include "ordinal_exports.h"
+#include "text.h"
+#include "win_error.h"
+#include "win_path.h"
 
 namespace halyard {
 namespace {

@@ -22,7 +22,7 @@
 // from any thread.
 #pragma once
 
-#include "kernel/win_types.h"
+#include "win_types.h"
 
 // Any address inside a module names it; LoadLibraryA hands out the address where it starts.
 using HINSTANCE = const void*;

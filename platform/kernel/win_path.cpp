@@ -1,4 +1,4 @@
-#include "kernel/win_path.h"
+#include "win_path.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "kernel/text.h"
+#include "text.h"
 
 namespace halyard {
 namespace {

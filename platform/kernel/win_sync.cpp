@@ -1,4 +1,4 @@
-#include "kernel/win_sync.h"
+#include "win_sync.h"
 
 void InitializeCriticalSection(LPCRITICAL_SECTION cs) {
   pthread_mutexattr_t attr;

@@ -5,7 +5,7 @@
 
 #include <pthread.h>
 
-#include "kernel/win_types.h"
+#include "win_types.h"
 
 struct CRITICAL_SECTION {
   pthread_mutex_t mutex;

@@ -1,4 +1,4 @@
-#include "kernel/win_system.h"
+#include "win_system.h"
 
 #include <fcntl.h>
 #include <sys/sysinfo.h>
@@ -11,10 +11,10 @@
 #include <cstring>
 #include <string>
 
-#include "kernel/text.h"
-#include "kernel/win_error.h"
-#include "kernel/win_path.h"
-#include "kernel/win_thread.h"
+#include "text.h"
+#include "win_error.h"
+#include "win_path.h"
+#include "win_thread.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // temporary names in it, the computer name, and the size of memory. Any thread may call them.
 #pragma once
 
-#include "kernel/win_types.h"
+#include "win_types.h"
 
 #define MAX_COMPUTERNAME_LENGTH 15
 

@@ -1,4 +1,4 @@
-#include "kernel/win_thread.h"
+#include "win_thread.h"
 
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -9,7 +9,7 @@
 #include <system_error>
 #include <thread>
 
-#include "kernel/win_error.h"
+#include "win_error.h"
 
 namespace halyard {
 namespace {

@@ -5,8 +5,8 @@
 // every lock and heap block it holds intact. All functions may be called from any thread.
 #pragma once
 
-#include "kernel/win_handle.h"
-#include "kernel/win_types.h"
+#include "win_handle.h"
+#include "win_types.h"
 
 #define INFINITE 0xFFFFFFFFu
 #define WAIT_OBJECT_0 0x00000000u

@@ -1,13 +1,13 @@
-#include "kernel/win_time.h"
+#include "win_time.h"
 
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <string>
 
-#include "kernel/file_system.h"
-#include "kernel/win_error.h"
-#include "kernel/win_path.h"
+#include "file_system.h"
+#include "win_error.h"
+#include "win_path.h"
 
 namespace halyard {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <ctime>
 
-#include "kernel/win_types.h"
+#include "win_types.h"
 
 struct FILETIME {
   DWORD dwLowDateTime;

@@ -2,7 +2,7 @@
 // build, POSITION for walking collections, and the Win32 widths from the kernel layer.
 #pragma once
 
-#include "kernel/win_types.h"
+#include "platform/kernel/win_types.h"
 
 using TCHAR = char;
 using LPTSTR = char*;

@@ -1,14 +1,14 @@
-#include "mfc/carchive.h"
+#include "carchive.h"
 
 #include <cstring>
 #include <string>
 
-#include "mfc/carchiveexception.h"
-#include "mfc/cfile.h"
-#include "mfc/cfileexception.h"
-#include "mfc/cmemoryexception.h"
-#include "mfc/cobject.h"
-#include "mfc/cruntimeclass.h"
+#include "carchiveexception.h"
+#include "cfile.h"
+#include "cfileexception.h"
+#include "cmemoryexception.h"
+#include "cobject.h"
+#include "cruntimeclass.h"
 
 namespace {
 

@@ -21,8 +21,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "mfc/afx_types.h"
-#include "mfc/cstring.h"
+#include "afx_types.h"
+#include "cstring.h"
 
 class CFile;
 class CObject;

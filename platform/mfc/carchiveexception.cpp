@@ -1,4 +1,4 @@
-#include "mfc/carchiveexception.h"
+#include "carchiveexception.h"
 
 IMPLEMENT_DYNAMIC(CArchiveException, CException)
 

@@ -2,8 +2,8 @@
 // the data, and for reading a storing archive or writing a loading one.
 #pragma once
 
-#include "mfc/cexception.h"
-#include "mfc/cstring.h"
+#include "cexception.h"
+#include "cstring.h"
 
 class CArchiveException : public CException {
   DECLARE_DYNAMIC(CArchiveException)

@@ -1,8 +1,8 @@
-#include "mfc/cexception.h"
+#include "cexception.h"
 
 #include <cstring>
 
-#include "mfc/cmemoryexception.h"
+#include "cmemoryexception.h"
 
 IMPLEMENT_DYNAMIC(CException, CObject)
 IMPLEMENT_DYNAMIC(CMemoryException, CException)

@@ -3,8 +3,8 @@
 // An exception object belongs to one thread at a time.
 #pragma once
 
-#include "mfc/afx_types.h"
-#include "mfc/cobject.h"
+#include "afx_types.h"
+#include "cobject.h"
 
 class CException : public CObject {
   DECLARE_DYNAMIC(CException)

@@ -1,4 +1,4 @@
-#include "mfc/cfile.h"
+#include "cfile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <string>
 
-#include "kernel/win_path.h"
-#include "mfc/cfileexception.h"
+#include "platform/kernel/win_path.h"
+#include "cfileexception.h"
 
 IMPLEMENT_DYNAMIC(CFile, CObject)
 

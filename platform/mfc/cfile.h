@@ -4,9 +4,9 @@
 // The base of CMemFile and CStdioFile; a CFile belongs to one thread at a time.
 #pragma once
 
-#include "mfc/afx_types.h"
-#include "mfc/cobject.h"
-#include "mfc/cstring.h"
+#include "afx_types.h"
+#include "cobject.h"
+#include "cstring.h"
 
 class CFileException;
 

@@ -1,8 +1,8 @@
-#include "mfc/cfileexception.h"
+#include "cfileexception.h"
 
 #include <cerrno>
 
-#include "kernel/win_error.h"
+#include "platform/kernel/win_error.h"
 
 IMPLEMENT_DYNAMIC(CFileException, CException)
 

@@ -2,8 +2,8 @@
 // reported, and the name of the file concerned.
 #pragma once
 
-#include "mfc/cexception.h"
-#include "mfc/cstring.h"
+#include "cexception.h"
+#include "cstring.h"
 
 class CFileException : public CException {
   DECLARE_DYNAMIC(CFileException)

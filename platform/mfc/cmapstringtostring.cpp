@@ -1,10 +1,10 @@
-#include "mfc/cmapstringtostring.h"
+#include "cmapstringtostring.h"
 
 #include <cstring>
 
-#include "mfc/carchive.h"
-#include "mfc/carchiveexception.h"
-#include "mfc/cmemoryexception.h"
+#include "carchive.h"
+#include "carchiveexception.h"
+#include "cmemoryexception.h"
 
 IMPLEMENT_SERIAL(CMapStringToString, CObject, 0)
 

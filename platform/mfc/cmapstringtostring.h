@@ -9,9 +9,9 @@
 #include <memory>
 #include <vector>
 
-#include "mfc/afx_types.h"
-#include "mfc/cobject.h"
-#include "mfc/cstring.h"
+#include "afx_types.h"
+#include "cobject.h"
+#include "cstring.h"
 
 class CMapStringToString : public CObject {
   DECLARE_SERIAL(CMapStringToString)

@@ -1,10 +1,10 @@
-#include "mfc/cmemfile.h"
+#include "cmemfile.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "mfc/cfileexception.h"
-#include "mfc/cmemoryexception.h"
+#include "cfileexception.h"
+#include "cmemoryexception.h"
 
 IMPLEMENT_DYNAMIC(CMemFile, CFile)
 

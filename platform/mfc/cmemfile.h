@@ -7,7 +7,7 @@
 // caller. A CMemFile belongs to one thread at a time.
 #pragma once
 
-#include "mfc/cfile.h"
+#include "cfile.h"
 
 class CMemFile : public CFile {
   DECLARE_DYNAMIC(CMemFile)

@@ -1,7 +1,7 @@
 // Raised when memory cannot be had, or when a memory file must grow but may not.
 #pragma once
 
-#include "mfc/cexception.h"
+#include "cexception.h"
 
 class CMemoryException : public CException {
   DECLARE_DYNAMIC(CMemoryException)

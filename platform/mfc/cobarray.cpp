@@ -1,8 +1,8 @@
-#include "mfc/cobarray.h"
+#include "cobarray.h"
 
 #include <stdexcept>
 
-#include "mfc/carchive.h"
+#include "carchive.h"
 
 IMPLEMENT_SERIAL(CObArray, CObject, 0)
 

@@ -6,8 +6,8 @@
 
 #include <vector>
 
-#include "mfc/afx_types.h"
-#include "mfc/cobject.h"
+#include "afx_types.h"
+#include "cobject.h"
 
 class CObArray : public CObject {
   DECLARE_SERIAL(CObArray)

@@ -1,4 +1,4 @@
-#include "mfc/cobject.h"
+#include "cobject.h"
 
 #include <cstring>
 #include <mutex>

@@ -2,8 +2,8 @@
 // serialisation through CArchive. Objects are not copyable unless a class says so.
 #pragma once
 
-#include "mfc/afx_types.h"
-#include "mfc/cruntimeclass.h"
+#include "afx_types.h"
+#include "cruntimeclass.h"
 
 class CObject {
  public:

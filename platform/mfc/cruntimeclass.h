@@ -5,7 +5,7 @@
 // is filled by static initialisers and only read afterwards; any thread may look classes up.
 #pragma once
 
-#include "mfc/afx_types.h"
+#include "afx_types.h"
 
 class CObject;
 class CArchive;

@@ -1,4 +1,4 @@
-#include "mfc/cstdiofile.h"
+#include "cstdiofile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,9 +8,9 @@
 #include <cstring>
 #include <string>
 
-#include "kernel/win_file.h"
-#include "kernel/win_path.h"
-#include "mfc/cfileexception.h"
+#include "platform/kernel/win_file.h"
+#include "platform/kernel/win_path.h"
+#include "cfileexception.h"
 
 IMPLEMENT_DYNAMIC(CStdioFile, CFile)
 

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "mfc/cfile.h"
+#include "cfile.h"
 
 namespace halyard {
 class WinFile;

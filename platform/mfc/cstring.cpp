@@ -1,4 +1,4 @@
-#include "mfc/cstring.h"
+#include "cstring.h"
 
 #include <climits>
 #include <cstdint>
@@ -7,9 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "kernel/text.h"
-#include "mfc/cmemoryexception.h"
-#include "mfc/stringtable.h"
+#include "platform/kernel/text.h"
+#include "cmemoryexception.h"
+#include "stringtable.h"
 
 namespace {
 

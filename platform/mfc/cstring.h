@@ -7,7 +7,7 @@
 #include <cstdarg>
 #include <cstddef>
 
-#include "mfc/afx_types.h"
+#include "afx_types.h"
 
 class CArchive;
 

@@ -1,4 +1,4 @@
-#include "mfc/stringtable.h"
+#include "stringtable.h"
 
 #include <mutex>
 #include <vector>

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <string>
 
-#include "mfc/afx_types.h"
+#include "afx_types.h"
 
 namespace halyard {
 

@@ -1,9 +1,9 @@
-#include "ole/bstr.h"
+#include "bstr.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "ole/code_page.h"
+#include "code_page.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "ole/ole_types.h"
+#include "ole_types.h"
 
 // Null for a null text (SysAllocString) or when memory or the 32-bit length runs out.
 BSTR SysAllocString(const OLECHAR* psz);

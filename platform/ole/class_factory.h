@@ -3,7 +3,7 @@
 // linkage as the loader looks them up by name.
 #pragma once
 
-#include "ole/unknown.h"
+#include "unknown.h"
 
 #define STDAPI extern "C" HRESULT STDMETHODCALLTYPE
 #define STDAPI_(type) extern "C" type STDMETHODCALLTYPE

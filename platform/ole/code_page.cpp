@@ -1,7 +1,7 @@
-#include "ole/code_page.h"
+#include "code_page.h"
 
-#include "kernel/win_error.h"
-#include "ole/cp1252_table.h"
+#include "platform/kernel/win_error.h"
+#include "cp1252_table.h"
 
 namespace halyard::ole {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "ole/ole_types.h"
+#include "ole_types.h"
 
 #define CP_ACP 0
 #define CP_OEMCP 1

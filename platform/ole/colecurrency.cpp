@@ -1,9 +1,9 @@
-#include "ole/colecurrency.h"
+#include "colecurrency.h"
 
-#include "mfc/carchive.h"
-#include "mfc/carchiveexception.h"
-#include "ole/bstr.h"
-#include "ole/coleexception.h"
+#include "platform/mfc/carchive.h"
+#include "platform/mfc/carchiveexception.h"
+#include "bstr.h"
+#include "coleexception.h"
 
 namespace {
 

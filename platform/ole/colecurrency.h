@@ -5,8 +5,8 @@
 // the United States English locale. A value object, usable from any thread.
 #pragma once
 
-#include "mfc/cstring.h"
-#include "ole/variant.h"
+#include "platform/mfc/cstring.h"
+#include "variant.h"
 
 class CArchive;
 

@@ -1,14 +1,14 @@
-#include "ole/coledatetime.h"
+#include "coledatetime.h"
 
 #include <cmath>
 #include <string>
 #include <vector>
 
-#include "mfc/carchive.h"
-#include "mfc/carchiveexception.h"
-#include "ole/bstr.h"
-#include "ole/coleexception.h"
-#include "ole/ole_date.h"
+#include "platform/mfc/carchive.h"
+#include "platform/mfc/carchiveexception.h"
+#include "bstr.h"
+#include "coleexception.h"
+#include "ole_date.h"
 
 using halyard::ole::DateParts;
 

@@ -8,9 +8,9 @@
 
 #include <ctime>
 
-#include "kernel/win_time.h"
-#include "mfc/cstring.h"
-#include "ole/variant.h"
+#include "platform/kernel/win_time.h"
+#include "platform/mfc/cstring.h"
+#include "variant.h"
 
 #define AFX_OLE_DATETIME_ERROR (-1)
 

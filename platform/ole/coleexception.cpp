@@ -1,8 +1,8 @@
-#include "ole/coleexception.h"
+#include "coleexception.h"
 
 #include <cstdio>
 
-#include "mfc/cmemoryexception.h"
+#include "platform/mfc/cmemoryexception.h"
 
 IMPLEMENT_DYNAMIC(COleException, CException)
 

@@ -3,9 +3,9 @@
 // Delete(). AfxCheckError turns a failed status into the matching exception.
 #pragma once
 
-#include "mfc/cexception.h"
-#include "ole/hresult.h"
-#include "ole/ole_types.h"
+#include "platform/mfc/cexception.h"
+#include "hresult.h"
+#include "ole_types.h"
 
 class COleException : public CException {
   DECLARE_DYNAMIC(COleException)

@@ -1,7 +1,7 @@
-#include "ole/colestreamfile.h"
+#include "colestreamfile.h"
 
-#include "mfc/cmemoryexception.h"
-#include "ole/memory_stream.h"
+#include "platform/mfc/cmemoryexception.h"
+#include "memory_stream.h"
 
 IMPLEMENT_DYNAMIC(COleStreamFile, CFile)
 

@@ -6,9 +6,9 @@
 // as the error code. Used from one thread at a time, like the stream.
 #pragma once
 
-#include "mfc/cfile.h"
-#include "mfc/cfileexception.h"
-#include "ole/stream.h"
+#include "platform/mfc/cfile.h"
+#include "platform/mfc/cfileexception.h"
+#include "stream.h"
 
 class COleStreamFile : public CFile {
   DECLARE_DYNAMIC(COleStreamFile)

@@ -1,15 +1,15 @@
-#include "ole/colevariant.h"
+#include "colevariant.h"
 
 #include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "mfc/carchive.h"
-#include "mfc/carchiveexception.h"
-#include "ole/bstr.h"
-#include "ole/coleexception.h"
-#include "ole/safearray.h"
+#include "platform/mfc/carchive.h"
+#include "platform/mfc/carchiveexception.h"
+#include "bstr.h"
+#include "coleexception.h"
+#include "safearray.h"
 
 namespace {
 
@@ -271,7 +271,7 @@ const COleVariant& COleVariant::operator=(BYTE nSrc) { return *this = COleVarian
 
 const COleVariant& COleVariant::operator=(short nSrc) {
   // A boolean variant stays boolean, as in the original.
-  return *this = COleVariant(nSrc, vt == VT_BOOL ? static_cast<VARTYPE>(VT_BOOL) : VT_I2);
+  return *this = COleVariant(nSrc, static_cast<VARTYPE>(vt == VT_BOOL ? VT_BOOL : VT_I2));
 }
 
 const COleVariant& COleVariant::operator=(LONG lSrc) {

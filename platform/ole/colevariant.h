@@ -6,10 +6,10 @@
 
 #include <ctime>
 
-#include "mfc/cstring.h"
-#include "ole/colecurrency.h"
-#include "ole/coledatetime.h"
-#include "ole/variant.h"
+#include "platform/mfc/cstring.h"
+#include "colecurrency.h"
+#include "coledatetime.h"
+#include "variant.h"
 
 class CArchive;
 

@@ -1,4 +1,4 @@
-#include "ole/com_memory.h"
+#include "com_memory.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "ole/ole_types.h"
+#include "ole_types.h"
 
 // Null for a size the allocator refuses; CoTaskMemFree(nullptr) does nothing.
 LPVOID CoTaskMemAlloc(size_t cb);

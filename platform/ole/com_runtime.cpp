@@ -1,4 +1,4 @@
-#include "ole/com_runtime.h"
+#include "com_runtime.h"
 
 #include <dlfcn.h>
 
@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "kernel/win_path.h"
-#include "ole/bstr.h"
-#include "ole/code_page.h"
-#include "ole/com_memory.h"
-#include "registry/win_reg.h"
+#include "platform/kernel/win_path.h"
+#include "bstr.h"
+#include "code_page.h"
+#include "com_memory.h"
+#include "platform/registry/win_reg.h"
 
 namespace {
 

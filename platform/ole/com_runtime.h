@@ -6,8 +6,8 @@
 // that they answer S_OK to DllCanUnloadNow. Any thread may call these functions.
 #pragma once
 
-#include "ole/class_factory.h"
-#include "ole/unknown.h"
+#include "class_factory.h"
+#include "unknown.h"
 
 #define CLSCTX_INPROC_SERVER 0x1
 #define CLSCTX_INPROC_HANDLER 0x2

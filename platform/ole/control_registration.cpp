@@ -1,4 +1,4 @@
-#include "ole/control_registration.h"
+#include "control_registration.h"
 
 #include <dlfcn.h>
 #include <limits.h>
@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "mfc/cstring.h"
-#include "registry/win_reg.h"
+#include "platform/mfc/cstring.h"
+#include "platform/registry/win_reg.h"
 
 namespace halyard::ole {
 

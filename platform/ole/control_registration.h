@@ -6,8 +6,8 @@
 // value; any thread may call these.
 #pragma once
 
-#include "mfc/afx_types.h"
-#include "ole/guid.h"
+#include "platform/mfc/afx_types.h"
+#include "guid.h"
 
 // Any address inside the module (a function or a variable of it); null names the program.
 using HINSTANCE = const void*;

@@ -4,8 +4,8 @@
 // ITypeInfo is declared with the type library reader.
 #pragma once
 
-#include "ole/unknown.h"
-#include "ole/variant.h"
+#include "unknown.h"
+#include "variant.h"
 
 struct ITypeInfo;
 

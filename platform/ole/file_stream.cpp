@@ -1,4 +1,4 @@
-#include "ole/file_stream.h"
+#include "file_stream.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,12 +8,12 @@
 #include <cstring>
 #include <new>
 
-#include "kernel/win_error.h"
-#include "kernel/win_path.h"
-#include "kernel/win_time.h"
-#include "ole/bstr.h"
-#include "ole/code_page.h"
-#include "ole/com_memory.h"
+#include "platform/kernel/win_error.h"
+#include "platform/kernel/win_path.h"
+#include "platform/kernel/win_time.h"
+#include "bstr.h"
+#include "code_page.h"
+#include "com_memory.h"
 
 namespace halyard::ole {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "ole/stream.h"
+#include "stream.h"
 
 // Failures: HRESULT_FROM_WIN32 of the system error (ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND,
 // ERROR_ACCESS_DENIED...), STG_E_INVALIDFLAG for transacted or delete-on-release modes.

@@ -1,4 +1,4 @@
-#include "ole/guid.h"
+#include "guid.h"
 
 #include <sys/random.h>
 

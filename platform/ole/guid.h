@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "ole/hresult.h"
-#include "ole/ole_types.h"
+#include "hresult.h"
+#include "ole_types.h"
 
 struct GUID {
   DWORD Data1;

@@ -2,7 +2,7 @@
 // the components return or meet. The values are those of the Windows headers.
 #pragma once
 
-#include "kernel/win_types.h"
+#include "platform/kernel/win_types.h"
 
 using HRESULT = LONG;
 

@@ -1,4 +1,4 @@
-#include "ole/memory_stream.h"
+#include "memory_stream.h"
 
 #include <cstring>
 #include <new>

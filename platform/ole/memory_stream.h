@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "ole/stream.h"
+#include "stream.h"
 
 using HGLOBAL = void*;
 

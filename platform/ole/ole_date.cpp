@@ -1,11 +1,11 @@
-#include "ole/ole_date.h"
+#include "ole_date.h"
 
 #include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <vector>
 
-#include "ole/variant.h"
+#include "variant.h"
 
 namespace halyard::ole {
 namespace {

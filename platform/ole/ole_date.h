@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "ole/ole_types.h"
+#include "ole_types.h"
 
 namespace halyard::ole {
 

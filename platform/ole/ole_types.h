@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "kernel/win_time.h"
-#include "kernel/win_types.h"
+#include "platform/kernel/win_time.h"
+#include "platform/kernel/win_types.h"
 
 using WCHAR = char16_t;
 using OLECHAR = char16_t;

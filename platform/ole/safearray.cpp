@@ -1,4 +1,4 @@
-#include "ole/safearray.h"
+#include "safearray.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -5,9 +5,9 @@
 // used from one thread at a time.
 #pragma once
 
-#include "ole/hresult.h"
-#include "ole/ole_types.h"
-#include "ole/variant.h"
+#include "hresult.h"
+#include "ole_types.h"
+#include "variant.h"
 
 struct SAFEARRAYBOUND {
   ULONG cElements;

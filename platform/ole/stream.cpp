@@ -1,4 +1,4 @@
-#include "ole/stream.h"
+#include "stream.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 // thread at a time; its reference count may be touched from any thread.
 #pragma once
 
-#include "ole/unknown.h"
+#include "unknown.h"
 
 #define STGM_DIRECT 0x00000000L
 #define STGM_TRANSACTED 0x00010000L

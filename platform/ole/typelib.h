@@ -14,9 +14,9 @@
 #include <cstddef>
 #include <string>
 
-#include "ole/bstr.h"
-#include "ole/typelib_types.h"
-#include "ole/unknown.h"
+#include "bstr.h"
+#include "typelib_types.h"
+#include "unknown.h"
 
 DEFINE_GUID(IID_ITypeInfo, 0x00020401, 0x0000, 0x0000, 0xC0, 0, 0, 0, 0, 0, 0, 0x46);
 DEFINE_GUID(IID_ITypeLib, 0x00020402, 0x0000, 0x0000, 0xC0, 0, 0, 0, 0, 0, 0, 0x46);

@@ -4,7 +4,7 @@
 // type descriptions, array descriptions, custom data, ...), and after them the member
 // blocks of the types. Every read below goes through Span, which refuses ranges outside
 // the file, so a damaged file ends in an error code and never in a read past its end.
-#include "ole/typelib_msft.h"
+#include "typelib_msft.h"
 
 #include <cstring>
 #include <map>

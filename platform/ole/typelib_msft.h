@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "kernel/win_types.h"
+#include "platform/kernel/win_types.h"
 
 namespace halyard::typelib {
 

@@ -2,7 +2,7 @@
 // header (section count, optional header size), the optional header (PE32 or PE32+) whose
 // third data directory is the resource table, and the section headers that map relative
 // addresses to file offsets. The resource table is a three-level tree: type, name, language.
-#include "ole/typelib_pe.h"
+#include "typelib_pe.h"
 
 #include <algorithm>
 #include <cstring>

@@ -9,11 +9,12 @@
 #include <memory>
 #include <vector>
 
-#include "kernel/win_path.h"
-#include "ole/code_page.h"
-#include "ole/typelib.h"
-#include "ole/typelib_msft.h"
-#include "ole/typelib_pe.h"
+#include "platform/kernel/text.h"
+#include "platform/kernel/win_path.h"
+#include "code_page.h"
+#include "typelib.h"
+#include "typelib_msft.h"
+#include "typelib_pe.h"
 
 namespace halyard::ole {
 namespace {
@@ -579,8 +580,8 @@ HRESULT TypeInfoImpl::GetIDsOfNames(LPOLESTR* rgszNames, UINT cNames, MEMBERID* 
     for (; wide[i]; ++i) {
       if (i >= w.size()) return false;
       char16_t a = w[i], b = wide[i];
-      if (a < 128) a = char16_t(std::tolower(a));
-      if (b < 128) b = char16_t(std::tolower(b));
+      a = halyard::AsciiLower(a);
+      b = halyard::AsciiLower(b);
       if (a != b) return false;
     }
     return i == w.size();

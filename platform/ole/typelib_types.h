@@ -4,9 +4,9 @@
 // information object that returned them and stay valid until they are released.
 #pragma once
 
-#include "ole/guid.h"
-#include "ole/ole_types.h"
-#include "ole/variant.h"
+#include "guid.h"
+#include "ole_types.h"
+#include "variant.h"
 
 using HREFTYPE = DWORD;
 

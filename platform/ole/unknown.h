@@ -6,8 +6,8 @@
 
 #include <utility>
 
-#include "ole/guid.h"
-#include "ole/hresult.h"
+#include "guid.h"
+#include "hresult.h"
 
 #define STDMETHODCALLTYPE
 #define STDMETHODIMP HRESULT STDMETHODCALLTYPE

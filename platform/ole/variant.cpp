@@ -1,9 +1,9 @@
-#include "ole/variant.h"
+#include "variant.h"
 
 #include <cstring>
 
-#include "ole/dispatch.h"
-#include "ole/safearray.h"
+#include "dispatch.h"
+#include "safearray.h"
 
 namespace halyard::ole {
 

@@ -5,10 +5,10 @@
 // out-of-range values give DISP_E_OVERFLOW, texts that are no value DISP_E_TYPEMISMATCH.
 #pragma once
 
-#include "ole/bstr.h"
-#include "ole/hresult.h"
-#include "ole/ole_types.h"
-#include "ole/unknown.h"
+#include "bstr.h"
+#include "hresult.h"
+#include "ole_types.h"
+#include "unknown.h"
 
 enum VARENUM : VARTYPE {
   VT_EMPTY = 0,

@@ -7,13 +7,14 @@
 #include <cstring>
 #include <string>
 
-#include "kernel/win_time.h"
-#include "ole/code_page.h"
-#include "ole/dispatch.h"
-#include "ole/ole_date.h"
-#include "ole/safearray.h"
-#include "ole/variant.h"
-#include "ole/variant_internal.h"
+#include "platform/kernel/text.h"
+#include "platform/kernel/win_time.h"
+#include "code_page.h"
+#include "dispatch.h"
+#include "ole_date.h"
+#include "safearray.h"
+#include "variant.h"
+#include "variant_internal.h"
 
 namespace halyard::ole {
 namespace {
@@ -47,24 +48,19 @@ Int128 DivRoundEven(Int128 n, Int128 d) {
   return q;
 }
 
-bool IsBlank(char16_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
+// A wide text equals an ASCII word, ignoring ASCII case.
 bool EqualsNoCase(std::u16string_view a, const char* b) {
   const size_t n = std::strlen(b);
   if (a.size() != n) return false;
   for (size_t i = 0; i < n; ++i) {
-    char16_t c = a[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char16_t>(c - 'A' + 'a');
-    char d = b[i];
-    if (d >= 'A' && d <= 'Z') d = static_cast<char>(d - 'A' + 'a');
-    if (c != static_cast<unsigned char>(d)) return false;
+    if (halyard::AsciiLower(a[i]) != static_cast<unsigned char>(halyard::AsciiLower(b[i]))) return false;
   }
   return true;
 }
 
 std::u16string_view Trim(std::u16string_view t) {
-  while (!t.empty() && IsBlank(t.front())) t.remove_prefix(1);
-  while (!t.empty() && IsBlank(t.back())) t.remove_suffix(1);
+  while (!t.empty() && halyard::IsSpaceTabCrLf(t.front())) t.remove_prefix(1);
+  while (!t.empty() && halyard::IsSpaceTabCrLf(t.back())) t.remove_suffix(1);
   return t;
 }
 
@@ -113,7 +109,7 @@ bool ParseDecimal(std::u16string_view text, DecimalText* out) {
   bool paren = false;
   bool sign = false;
   auto skipBlanks = [&] {
-    while (i < n && IsBlank(text[i])) ++i;
+    while (i < n && halyard::IsSpaceTabCrLf(text[i])) ++i;
   };
   if (text[i] == '(') paren = true, ++i, skipBlanks();
   if (i < n && text[i] == '$') ++i, skipBlanks();

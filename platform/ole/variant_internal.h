@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "ole/variant.h"
+#include "variant.h"
 
 namespace halyard::ole {
 

@@ -1,9 +1,9 @@
-#include "registry/hive.h"
+#include "hive.h"
 
 #include <cstdio>
 
-#include "kernel/text.h"
-#include "registry/name_case.h"
+#include "platform/kernel/text.h"
+#include "name_case.h"
 
 namespace halyard::registry {
 namespace {

@@ -15,7 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "kernel/win_types.h"
+#include "platform/kernel/win_types.h"
 
 namespace halyard::registry {
 

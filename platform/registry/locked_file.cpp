@@ -1,4 +1,4 @@
-#include "registry/locked_file.h"
+#include "locked_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "kernel/win_error.h"
+#include "platform/kernel/win_error.h"
 
 namespace halyard::registry {
 namespace {

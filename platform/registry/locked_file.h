@@ -12,8 +12,8 @@
 #include <functional>
 #include <string>
 
-#include "kernel/file_system.h"
-#include "kernel/win_types.h"
+#include "platform/kernel/file_system.h"
+#include "platform/kernel/win_types.h"
 
 namespace halyard::registry {
 

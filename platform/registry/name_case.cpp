@@ -1,4 +1,4 @@
-#include "registry/name_case.h"
+#include "name_case.h"
 
 namespace halyard::registry {
 namespace {

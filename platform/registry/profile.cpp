@@ -1,4 +1,4 @@
-#include "registry/profile.h"
+#include "profile.h"
 
 #include <sys/stat.h>
 
@@ -7,12 +7,12 @@
 #include <string_view>
 #include <vector>
 
-#include "kernel/file_system.h"
-#include "kernel/text.h"
-#include "kernel/win_error.h"
-#include "kernel/win_path.h"
-#include "registry/locked_file.h"
-#include "registry/name_case.h"
+#include "platform/kernel/file_system.h"
+#include "platform/kernel/text.h"
+#include "platform/kernel/win_error.h"
+#include "platform/kernel/win_path.h"
+#include "locked_file.h"
+#include "name_case.h"
 
 namespace halyard::registry {
 namespace {

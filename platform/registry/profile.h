@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "kernel/win_types.h"
+#include "platform/kernel/win_types.h"
 
 // Copies the value of key in section app into the buffer, or lpDefault (null is "", trailing
 // blanks dropped) when it is missing. A null app lists the section names, a null key the keys

@@ -1,4 +1,4 @@
-#include "registry/registry_store.h"
+#include "registry_store.h"
 
 #include <sys/stat.h>
 
@@ -9,7 +9,7 @@
 #include <memory>
 #include <mutex>
 
-#include "kernel/win_error.h"
+#include "platform/kernel/win_error.h"
 
 namespace halyard::registry {
 namespace {

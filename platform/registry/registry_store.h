@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "kernel/win_types.h"
-#include "registry/hive.h"
-#include "registry/locked_file.h"
+#include "platform/kernel/win_types.h"
+#include "hive.h"
+#include "locked_file.h"
 
 namespace halyard::registry {
 

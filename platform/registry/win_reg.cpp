@@ -1,4 +1,4 @@
-#include "registry/win_reg.h"
+#include "win_reg.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "registry/registry_store.h"
+#include "registry_store.h"
 
 namespace halyard::registry {
 namespace {

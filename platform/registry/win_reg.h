@@ -10,9 +10,9 @@
 // a key handle may be shared between threads.
 #pragma once
 
-#include "kernel/win_error.h"
-#include "kernel/win_time.h"
-#include "kernel/win_types.h"
+#include "platform/kernel/win_error.h"
+#include "platform/kernel/win_time.h"
+#include "platform/kernel/win_types.h"
 
 struct HKEY__;
 using HKEY = HKEY__*;

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "kernel/export.h"
-#include "user/user_types.h"
+#include "platform/kernel/export.h"
+#include "user_types.h"
 
 namespace halyard::user {
 

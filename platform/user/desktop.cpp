@@ -1,9 +1,9 @@
-#include "user/desktop.h"
+#include "desktop.h"
 
 #include <set>
 
-#include "user/clipboard.h"
-#include "user/wnd.h"
+#include "clipboard.h"
+#include "wnd.h"
 
 namespace halyard::user {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "kernel/export.h"
-#include "user/user_types.h"
+#include "platform/kernel/export.h"
+#include "user_types.h"
 
 namespace halyard::user {
 

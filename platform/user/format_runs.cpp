@@ -1,4 +1,4 @@
-#include "user/format_runs.h"
+#include "format_runs.h"
 
 #include <algorithm>
 

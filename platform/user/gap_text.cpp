@@ -1,4 +1,4 @@
-#include "user/gap_text.h"
+#include "gap_text.h"
 
 #include <algorithm>
 #include <cstring>

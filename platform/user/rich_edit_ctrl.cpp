@@ -1,11 +1,11 @@
-#include "user/rich_edit_ctrl.h"
+#include "rich_edit_ctrl.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 
-#include "user/clipboard.h"
-#include "user/desktop.h"
+#include "clipboard.h"
+#include "desktop.h"
 
 using halyard::user::FormatRuns;
 

@@ -14,11 +14,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "kernel/export.h"
-#include "user/format_runs.h"
-#include "user/gap_text.h"
-#include "user/richedit.h"
-#include "user/wnd.h"
+#include "platform/kernel/export.h"
+#include "format_runs.h"
+#include "gap_text.h"
+#include "richedit.h"
+#include "wnd.h"
 
 class HALYARD_EXPORT CRichEditCtrl : public CWnd {
  public:

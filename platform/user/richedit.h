@@ -2,7 +2,7 @@
 // format, character ranges, text ranges and find requests), laid out as the 32-bit originals.
 #pragma once
 
-#include "user/user_types.h"
+#include "user_types.h"
 
 struct CHARRANGE {
   LONG cpMin;

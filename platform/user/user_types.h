@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "kernel/win_types.h"
+#include "platform/kernel/win_types.h"
 
 using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;

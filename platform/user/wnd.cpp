@@ -1,4 +1,4 @@
-#include "user/wnd.h"
+#include "wnd.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,7 +6,7 @@
 #include <deque>
 #include <unordered_map>
 
-#include "user/desktop.h"
+#include "desktop.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "kernel/export.h"
-#include "user/user_types.h"
+#include "platform/kernel/export.h"
+#include "user_types.h"
 
 class HALYARD_EXPORT CWnd {
  public:

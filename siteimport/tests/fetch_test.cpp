@@ -9,11 +9,11 @@
 #include <sstream>
 #include <string>
 
-#include "fetcher.h"
-#include "local_store.h"
-#include "mime_table.h"
+#include "siteimport/fetcher.h"
+#include "siteimport/local_store.h"
+#include "siteimport/mime_table.h"
 #include "test_http_server.h"
-#include "user_agent.h"
+#include "siteimport/user_agent.h"
 
 namespace siteglean {
 namespace {

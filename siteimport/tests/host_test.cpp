@@ -9,12 +9,12 @@
 #include <sstream>
 #include <string>
 
-#include "config_store.h"
-#include "fetcher.h"
-#include "local_store.h"
-#include "mime_table.h"
+#include "siteimport/config_store.h"
+#include "siteimport/fetcher.h"
+#include "siteimport/local_store.h"
+#include "siteimport/mime_table.h"
 #include "test_http_server.h"
-#include "web_site.h"
+#include "siteimport/web_site.h"
 
 namespace siteglean {
 namespace {

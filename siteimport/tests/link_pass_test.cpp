@@ -1,10 +1,10 @@
-#include "link_pass.h"
+#include "siteimport/link_pass.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "link_tokenizer.h"
+#include "siteimport/link_tokenizer.h"
 
 namespace siteglean {
 namespace {

@@ -1,4 +1,4 @@
-#include "mime_table.h"
+#include "siteimport/mime_table.h"
 
 #include <gtest/gtest.h>
 

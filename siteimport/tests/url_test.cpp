@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "url_node.h"
-#include "url_table.h"
+#include "siteimport/url_node.h"
+#include "siteimport/url_table.h"
 
 namespace siteglean {
 namespace {

@@ -6,10 +6,10 @@
 
 #include <string>
 
-#include "syntax_edit.h"
-#include "syntax_messages.h"
-#include "user/clipboard.h"
-#include "user/desktop.h"
+#include "syntaxedit/syntax_edit.h"
+#include "syntaxedit/syntax_messages.h"
+#include "platform/user/clipboard.h"
+#include "platform/user/desktop.h"
 
 class GlyphpadTest : public ::testing::Test {
  protected:

@@ -1,7 +1,7 @@
 // The key tables and the word classification members.
 #include <gtest/gtest.h>
 
-#include "syntax_edit.h"
+#include "syntaxedit/syntax_edit.h"
 
 namespace {
 

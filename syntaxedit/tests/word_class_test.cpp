@@ -1,8 +1,8 @@
 // The class of the word at the caret, asked of the inner control directly, and as it shows in
 // how much a typed character recolours.
 #include "glyphpad_fixture.h"
-#include "syntax_colours.h"
-#include "syntax_rich_edit.h"
+#include "syntaxedit/syntax_colours.h"
+#include "syntaxedit/syntax_rich_edit.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/common/quote.h"
+#include "quote.h"
 
 namespace halyard::tool {
 

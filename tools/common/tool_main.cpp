@@ -1,4 +1,4 @@
-#include "tools/common/tool_main.h"
+#include "tool_main.h"
 
 #include <signal.h>
 
@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "tools/common/quote.h"
+#include "quote.h"
 
 #ifndef HALYARD_VERSION
 #error "HALYARD_VERSION must name the project version"

@@ -7,7 +7,7 @@
 #include <span>
 #include <string_view>
 
-#include "tools/common/exit_code.h"
+#include "exit_code.h"
 
 namespace halyard::tool {
 

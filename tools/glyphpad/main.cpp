@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "syntax_edit.h"
-#include "syntax_rich_edit.h"
+#include "syntaxedit/syntax_edit.h"
+#include "syntaxedit/syntax_rich_edit.h"
 #include "tools/common/quote.h"
 #include "tools/common/tool_main.h"
-#include "user/desktop.h"
+#include "platform/user/desktop.h"
 
 namespace {
 

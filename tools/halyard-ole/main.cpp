@@ -10,9 +10,9 @@
 #include <ctime>
 #include <string>
 
-#include "ole/coledatetime.h"
-#include "ole/colevariant.h"
-#include "ole/guid.h"
+#include "platform/ole/coledatetime.h"
+#include "platform/ole/colevariant.h"
+#include "platform/ole/guid.h"
 #include "tools/common/quote.h"
 #include "tools/common/tool_main.h"
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "registry/name_case.h"
-#include "registry/registry_store.h"
-#include "registry/win_reg.h"
+#include "platform/registry/name_case.h"
+#include "platform/registry/registry_store.h"
+#include "platform/registry/win_reg.h"
 #include "tools/common/quote.h"
 #include "tools/common/tool_main.h"
 

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "java_types.h"
-#include "kernel/win_path.h"
-#include "ole/code_page.h"
-#include "ole/memory_stream.h"
-#include "ole/typelib.h"
-#include "property_info.h"
-#include "stub_writer.h"
+#include "javastubs/java_types.h"
+#include "platform/kernel/win_path.h"
+#include "platform/ole/code_page.h"
+#include "platform/ole/memory_stream.h"
+#include "platform/ole/typelib.h"
+#include "javastubs/property_info.h"
+#include "javastubs/stub_writer.h"
 #include "tools/common/quote.h"
 #include "tools/common/tool_main.h"
 

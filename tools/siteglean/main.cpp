@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "kernel/win_path.h"
-#include "link_pass.h"
-#include "local_store.h"
-#include "mime_table.h"
+#include "platform/kernel/win_path.h"
+#include "siteimport/link_pass.h"
+#include "siteimport/local_store.h"
+#include "siteimport/mime_table.h"
 #include "tools/common/quote.h"
 #include "tools/common/tool_main.h"
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "checker.h"
-#include "elem_kinds.h"
-#include "parser.h"
-#include "tree_text.h"
+#include "html/checker.h"
+#include "html/elem_kinds.h"
+#include "html/parser.h"
+#include "html/tree_text.h"
 
 namespace {
 

@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "elem_kinds.h"
-#include "mfc/cstring.h"
-#include "parser.h"
-#include "parser2.h"
+#include "html/elem_kinds.h"
+#include "platform/mfc/cstring.h"
+#include "html/parser.h"
+#include "html/parser2.h"
 #include "tools/common/quote.h"
 #include "tools/common/tool_main.h"
-#include "tree_text.h"
-#include "url_string.h"
+#include "html/tree_text.h"
+#include "html/url_string.h"
 
 int CheckCommand(int argc, char** argv);  // check_command.cpp
 

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "board_fixture.h"
+#include "cgi/post-board/tests/board_fixture.h"
 
 namespace halyard::cgitest {
 namespace {

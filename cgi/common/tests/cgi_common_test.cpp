@@ -7,11 +7,11 @@
 #include <string>
 
 #include "cgi_process.h"
-#include "common/board_config.h"
-#include "common/cgi_request.h"
-#include "common/cgi_string.h"
-#include "common/form_field.h"
-#include "common/text_escape.h"
+#include "cgi/common/board_config.h"
+#include "cgi/common/cgi_request.h"
+#include "cgi/common/cgi_string.h"
+#include "cgi/common/form_field.h"
+#include "cgi/common/text_escape.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "kernel/file_system.h"
+#include "platform/kernel/file_system.h"
 
 namespace halyard::cgitest {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "kernel/testing/scratch_dir.h"
+#include "platform/kernel/testing/scratch_dir.h"
 
 namespace halyard::cgitest {
 

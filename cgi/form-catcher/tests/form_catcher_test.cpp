@@ -1,4 +1,4 @@
-#include "form-catcher/form_catcher.h"
+#include "cgi/form-catcher/form_catcher.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cgi_process.h"
+#include "cgi/common/tests/cgi_process.h"
 
 namespace halyard::cgitest {
 namespace {

@@ -8,7 +8,7 @@
 #include <map>
 #include <string>
 
-#include "cgi_process.h"
+#include "cgi/common/tests/cgi_process.h"
 
 namespace halyard::cgitest {
 

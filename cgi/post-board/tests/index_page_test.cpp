@@ -1,4 +1,4 @@
-#include "post-board/index_page.h"
+#include "cgi/post-board/index_page.h"
 
 #include <gtest/gtest.h>
 

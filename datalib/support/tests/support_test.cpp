@@ -5,15 +5,15 @@
 #include <filesystem>
 #include <string>
 
-#include "mfc/carchive.h"
-#include "registry/win_reg.h"
-#include "support/cr_error.h"
-#include "support/cr_registry.h"
-#include "support/csf_mem_file.h"
-#include "support/ncr_string_stream.h"
-#include "values/cpd_buffer.h"
-#include "values/cpd_long.h"
-#include "values/cpd_string.h"
+#include "platform/mfc/carchive.h"
+#include "platform/registry/win_reg.h"
+#include "datalib/support/cr_error.h"
+#include "datalib/support/cr_registry.h"
+#include "datalib/support/csf_mem_file.h"
+#include "datalib/support/ncr_string_stream.h"
+#include "datalib/values/cpd_buffer.h"
+#include "datalib/values/cpd_long.h"
+#include "datalib/values/cpd_string.h"
 
 TEST(CRError, TableMessagesAndFormatting) {
   EXPECT_STREQ(CRError::mGetMessage(10002), "Undefined error");

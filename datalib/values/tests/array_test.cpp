@@ -5,11 +5,11 @@
 #include <string>
 
 #include "test_util.h"
-#include "values/cpd_buffer.h"
-#include "values/cpd_long.h"
-#include "values/cpd_long_array.h"
-#include "values/cpd_string.h"
-#include "values/cpd_string_array.h"
+#include "datalib/values/cpd_buffer.h"
+#include "datalib/values/cpd_long.h"
+#include "datalib/values/cpd_long_array.h"
+#include "datalib/values/cpd_string.h"
+#include "datalib/values/cpd_string_array.h"
 
 using vaultkit_test::Load;
 using vaultkit_test::Store;

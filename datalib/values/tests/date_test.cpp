@@ -5,9 +5,9 @@
 #include <sstream>
 #include <string>
 
-#include "ole/colevariant.h"
-#include "values/cpd_date.h"
-#include "values/cpd_string.h"
+#include "platform/ole/colevariant.h"
+#include "datalib/values/cpd_date.h"
+#include "datalib/values/cpd_string.h"
 
 namespace {
 

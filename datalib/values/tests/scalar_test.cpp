@@ -4,14 +4,14 @@
 #include <sstream>
 #include <string>
 
-#include "mfc/cmemfile.h"
-#include "mfc/stringtable.h"
-#include "ole/safearray.h"
+#include "platform/mfc/cmemfile.h"
+#include "platform/mfc/stringtable.h"
+#include "platform/ole/safearray.h"
 #include "test_util.h"
-#include "values/cpd_buffer.h"
-#include "values/cpd_long.h"
-#include "values/cpd_money.h"
-#include "values/cpd_string.h"
+#include "datalib/values/cpd_buffer.h"
+#include "datalib/values/cpd_long.h"
+#include "datalib/values/cpd_money.h"
+#include "datalib/values/cpd_string.h"
 
 using vaultkit_test::Load;
 using vaultkit_test::MemRecord;

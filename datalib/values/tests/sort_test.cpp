@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "values/cpd_array.h"
-#include "values/cpd_long.h"
-#include "values/cpd_long_array.h"
+#include "datalib/values/cpd_array.h"
+#include "datalib/values/cpd_long.h"
+#include "datalib/values/cpd_long_array.h"
 
 namespace {
 

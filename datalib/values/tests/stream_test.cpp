@@ -6,12 +6,12 @@
 #include <sstream>
 #include <string>
 
-#include "values/cpd_buffer.h"
-#include "values/cpd_date.h"
-#include "values/cpd_long.h"
-#include "values/cpd_long_array.h"
-#include "values/cpd_string.h"
-#include "values/cpd_string_array.h"
+#include "datalib/values/cpd_buffer.h"
+#include "datalib/values/cpd_date.h"
+#include "datalib/values/cpd_long.h"
+#include "datalib/values/cpd_long_array.h"
+#include "datalib/values/cpd_string.h"
+#include "datalib/values/cpd_string_array.h"
 
 TEST(PDStreams, NewRecreatesEachKindByLetter) {
   setenv("TZ", "UTC0", 1);

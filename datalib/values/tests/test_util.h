@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "access/cda_data_object.h"
-#include "mfc/carchive.h"
-#include "mfc/carchiveexception.h"
-#include "mfc/cmemfile.h"
-#include "ole/colevariant.h"
+#include "datalib/access/cda_data_object.h"
+#include "platform/mfc/carchive.h"
+#include "platform/mfc/carchiveexception.h"
+#include "platform/mfc/cmemfile.h"
+#include "platform/ole/colevariant.h"
 
 namespace vaultkit_test {
 

@@ -1,4 +1,4 @@
-#include "kernel/file_system.h"
+#include "platform/kernel/file_system.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "kernel/testing/scratch_dir.h"
+#include "platform/kernel/testing/scratch_dir.h"
 
 namespace halyard {
 namespace {

@@ -1,6 +1,6 @@
 // A small library for the loader's tests: two functions exported by name and a table that
 // exports them, and one function that has no name outside, by number.
-#include "kernel/ordinal_exports.h"
+#include "platform/kernel/ordinal_exports.h"
 
 extern "C" HALYARD_EXPORT int FixtureAdd(int a, int b) { return a + b; }
 

@@ -1,4 +1,4 @@
-#include "kernel/text.h"
+#include "platform/kernel/text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "kernel/win_error.h"
+#include "platform/kernel/win_error.h"
 
 #include <gtest/gtest.h>
 

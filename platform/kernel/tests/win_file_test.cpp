@@ -1,5 +1,5 @@
-#include "kernel/win_file.h"
-#include "kernel/testing/scratch_dir.h"
+#include "platform/kernel/win_file.h"
+#include "platform/kernel/testing/scratch_dir.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "kernel/win_find.h"
+#include "platform/kernel/win_find.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "kernel/testing/scratch_dir.h"
-#include "kernel/win_error.h"
+#include "platform/kernel/testing/scratch_dir.h"
+#include "platform/kernel/win_error.h"
 
 namespace {
 

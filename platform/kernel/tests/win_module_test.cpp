@@ -1,4 +1,4 @@
-#include "kernel/win_module.h"
+#include "platform/kernel/win_module.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -9,9 +9,9 @@
 #include <cstring>
 #include <string>
 
-#include "kernel/testing/scratch_dir.h"
-#include "kernel/win_error.h"
-#include "kernel/win_path.h"
+#include "platform/kernel/testing/scratch_dir.h"
+#include "platform/kernel/win_error.h"
+#include "platform/kernel/win_path.h"
 
 namespace {
 

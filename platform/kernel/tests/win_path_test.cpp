@@ -1,4 +1,4 @@
-#include "kernel/win_path.h"
+#include "platform/kernel/win_path.h"
 
 #include <gtest/gtest.h>
 

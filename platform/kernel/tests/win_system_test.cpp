@@ -1,4 +1,4 @@
-#include "kernel/win_system.h"
+#include "platform/kernel/win_system.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,9 +10,9 @@
 #include <set>
 #include <string>
 
-#include "kernel/testing/scratch_dir.h"
-#include "kernel/win_error.h"
-#include "kernel/win_path.h"
+#include "platform/kernel/testing/scratch_dir.h"
+#include "platform/kernel/win_error.h"
+#include "platform/kernel/win_path.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "kernel/win_thread.h"
+#include "platform/kernel/win_thread.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 
-#include "kernel/win_error.h"
-#include "kernel/win_sync.h"
+#include "platform/kernel/win_error.h"
+#include "platform/kernel/win_sync.h"
 
 namespace {
 

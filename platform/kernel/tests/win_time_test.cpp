@@ -1,4 +1,4 @@
-#include "kernel/win_time.h"
+#include "platform/kernel/win_time.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "kernel/testing/scratch_dir.h"
+#include "platform/kernel/testing/scratch_dir.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "mfc/carchive.h"
+#include "platform/mfc/carchive.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "kernel/testing/scratch_dir.h"
-#include "mfc/carchiveexception.h"
-#include "mfc/cfile.h"
-#include "mfc/cmemfile.h"
-#include "mfc/cmemoryexception.h"
-#include "mfc/cobarray.h"
+#include "platform/kernel/testing/scratch_dir.h"
+#include "platform/mfc/carchiveexception.h"
+#include "platform/mfc/cfile.h"
+#include "platform/mfc/cmemfile.h"
+#include "platform/mfc/cmemoryexception.h"
+#include "platform/mfc/cobarray.h"
 
 using Bytes = std::vector<BYTE>;
 

@@ -1,4 +1,4 @@
-#include "mfc/cfile.h"
+#include "platform/mfc/cfile.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -10,11 +10,11 @@
 #include <sstream>
 #include <string>
 
-#include "kernel/testing/scratch_dir.h"
-#include "mfc/cfileexception.h"
-#include "mfc/cmemfile.h"
-#include "mfc/cmemoryexception.h"
-#include "mfc/cstdiofile.h"
+#include "platform/kernel/testing/scratch_dir.h"
+#include "platform/mfc/cfileexception.h"
+#include "platform/mfc/cmemfile.h"
+#include "platform/mfc/cmemoryexception.h"
+#include "platform/mfc/cstdiofile.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "mfc/cmapstringtostring.h"
+#include "platform/mfc/cmapstringtostring.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "mfc/carchive.h"
-#include "mfc/cmemfile.h"
+#include "platform/mfc/carchive.h"
+#include "platform/mfc/cmemfile.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "mfc/cstring.h"
+#include "platform/mfc/cstring.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "mfc/cmemoryexception.h"
-#include "mfc/stringtable.h"
+#include "platform/mfc/cmemoryexception.h"
+#include "platform/mfc/stringtable.h"
 
 namespace {
 

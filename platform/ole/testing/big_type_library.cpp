@@ -1,4 +1,4 @@
-#include "ole/testing/big_type_library.h"
+#include "big_type_library.h"
 
 #include <cstring>
 #include <map>

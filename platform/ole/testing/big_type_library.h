@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "kernel/win_types.h"
+#include "platform/kernel/win_types.h"
 
 namespace halyard::ole::testing {
 

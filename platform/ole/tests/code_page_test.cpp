@@ -1,10 +1,10 @@
-#include "ole/code_page.h"
+#include "platform/ole/code_page.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "kernel/win_error.h"
+#include "platform/kernel/win_error.h"
 
 namespace {
 

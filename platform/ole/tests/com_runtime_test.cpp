@@ -1,4 +1,4 @@
-#include "ole/com_runtime.h"
+#include "platform/ole/com_runtime.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -8,11 +8,11 @@
 #include <cstring>
 #include <string>
 
-#include "kernel/testing/scratch_dir.h"
-#include "mfc/stringtable.h"
-#include "ole/com_memory.h"
-#include "ole/control_registration.h"
-#include "registry/win_reg.h"
+#include "platform/kernel/testing/scratch_dir.h"
+#include "platform/mfc/stringtable.h"
+#include "platform/ole/com_memory.h"
+#include "platform/ole/control_registration.h"
+#include "platform/registry/win_reg.h"
 
 // The server's interface; declared alike in both, as an interface header would be shared.
 struct ITestAdder : IUnknown {

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "ole/bstr.h"
-#include "ole/guid.h"
+#include "platform/ole/bstr.h"
+#include "platform/ole/guid.h"
 
 namespace {
 

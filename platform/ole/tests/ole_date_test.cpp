@@ -1,9 +1,9 @@
-#include "ole/ole_date.h"
+#include "platform/ole/ole_date.h"
 
 #include <gtest/gtest.h>
 
-#include "kernel/win_time.h"
-#include "ole/variant.h"
+#include "platform/kernel/win_time.h"
+#include "platform/ole/variant.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "mfc/carchive.h"
-#include "mfc/carchiveexception.h"
-#include "mfc/cmemfile.h"
-#include "ole/coleexception.h"
-#include "ole/colevariant.h"
+#include "platform/mfc/carchive.h"
+#include "platform/mfc/carchiveexception.h"
+#include "platform/mfc/cmemfile.h"
+#include "platform/ole/coleexception.h"
+#include "platform/ole/colevariant.h"
 
 namespace {
 

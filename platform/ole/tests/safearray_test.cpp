@@ -1,4 +1,4 @@
-#include "ole/safearray.h"
+#include "platform/ole/safearray.h"
 
 #include <gtest/gtest.h>
 

@@ -5,11 +5,11 @@
 #include <fstream>
 #include <string>
 
-#include "kernel/testing/scratch_dir.h"
-#include "kernel/win_error.h"
-#include "ole/com_memory.h"
-#include "ole/file_stream.h"
-#include "ole/memory_stream.h"
+#include "platform/kernel/testing/scratch_dir.h"
+#include "platform/kernel/win_error.h"
+#include "platform/ole/com_memory.h"
+#include "platform/ole/file_stream.h"
+#include "platform/ole/memory_stream.h"
 
 namespace {
 
@@ -162,9 +162,9 @@ TEST_F(FileStreamTest, SeekAndSetSizeWorkOnTheFile) {
 
 }  // namespace
 
-#include "mfc/carchive.h"
-#include "mfc/cmemoryexception.h"
-#include "ole/colestreamfile.h"
+#include "platform/mfc/carchive.h"
+#include "platform/mfc/cmemoryexception.h"
+#include "platform/ole/colestreamfile.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // A small in-process server for the activation tests: one class whose objects add numbers.
-#include "kernel/export.h"
-#include "ole/class_factory.h"
+#include "platform/kernel/export.h"
+#include "platform/ole/class_factory.h"
 
 // {6B1D0C2E-5A43-4E8F-9C71-2F3E4D5A6B7C}
 DEFINE_GUID(CLSID_TestAdder, 0x6B1D0C2E, 0x5A43, 0x4E8F, 0x9C, 0x71, 0x2F, 0x3E, 0x4D, 0x5A, 0x6B,

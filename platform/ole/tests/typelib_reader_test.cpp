@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <random>
 
-#include "kernel/testing/scratch_dir.h"
-#include "ole/bstr.h"
+#include "platform/kernel/testing/scratch_dir.h"
+#include "platform/ole/bstr.h"
 #include "typelib_test_support.h"
 
 namespace halyard::ole::testing {

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "ole/bstr.h"
-#include "ole/code_page.h"
-#include "ole/typelib.h"
+#include "platform/ole/bstr.h"
+#include "platform/ole/code_page.h"
+#include "platform/ole/typelib.h"
 
 namespace halyard::ole::testing {
 

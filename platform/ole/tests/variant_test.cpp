@@ -1,12 +1,12 @@
-#include "ole/variant.h"
+#include "platform/ole/variant.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "ole/dispatch.h"
-#include "ole/safearray.h"
+#include "platform/ole/dispatch.h"
+#include "platform/ole/safearray.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "registry/hive.h"
+#include "platform/registry/hive.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "registry/name_case.h"
+#include "platform/registry/name_case.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "registry/profile.h"
+#include "platform/registry/profile.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "kernel/win_error.h"
+#include "platform/kernel/win_error.h"
 #include "scratch_dir.h"
 
 namespace {

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "kernel/file_system.h"
-#include "registry/hive.h"
-#include "registry/locked_file.h"
-#include "registry/profile.h"
-#include "registry/win_reg.h"
+#include "platform/kernel/file_system.h"
+#include "platform/registry/hive.h"
+#include "platform/registry/locked_file.h"
+#include "platform/registry/profile.h"
+#include "platform/registry/win_reg.h"
 #include "scratch_dir.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "kernel/testing/scratch_dir.h"
+#include "platform/kernel/testing/scratch_dir.h"
 
 namespace halyard::registry::testing {
 

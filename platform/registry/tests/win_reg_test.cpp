@@ -1,4 +1,4 @@
-#include "registry/win_reg.h"
+#include "platform/registry/win_reg.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

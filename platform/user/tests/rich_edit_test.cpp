@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string>
 
-#include "user/clipboard.h"
-#include "user/desktop.h"
-#include "user/rich_edit_ctrl.h"
+#include "platform/user/clipboard.h"
+#include "platform/user/desktop.h"
+#include "platform/user/rich_edit_ctrl.h"
 
 using halyard::user::Clipboard;
 using halyard::user::Desktop;

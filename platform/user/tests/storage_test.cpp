@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "user/format_runs.h"
-#include "user/gap_text.h"
+#include "platform/user/format_runs.h"
+#include "platform/user/gap_text.h"
 
 using halyard::user::FormatRuns;
 using halyard::user::GapText;

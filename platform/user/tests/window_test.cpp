@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "user/desktop.h"
-#include "user/wnd.h"
+#include "platform/user/desktop.h"
+#include "platform/user/wnd.h"
 
 using halyard::user::Desktop;
 

@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "tree_text.h"
+#include "html/tree_text.h"
 
 namespace halyard::tool {
 namespace {

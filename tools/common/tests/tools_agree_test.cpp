@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/common/tests/tool_run.h"
+#include "tool_run.h"
 
 namespace halyard::tool::test {
 namespace {
