@@ -61,7 +61,9 @@ TEST(TagsmithHost, PagesFedInPiecesGiveTheSameTreeAndTextForms) {
   int elements = 0;
   for (Elem* e = whole.firstChild; e; e = e->nextSibling) {
     EXPECT_EQ(e->parent, &whole);
-    if (e->nextSibling) EXPECT_EQ(e->nextSibling->prevSibling, e);
+    if (e->nextSibling) {
+      EXPECT_EQ(e->nextSibling->prevSibling, e);
+    }
     ++elements;
   }
   EXPECT_GT(elements, 8);
