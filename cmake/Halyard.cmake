@@ -75,7 +75,12 @@ function(halyard_component name)
   if(NOT EXISTS ${map} OR NOT EXISTS ${list})
     message(FATAL_ERROR "${name}: a deliverable needs exports.map and exports.txt beside its CMakeLists.txt")
   endif()
-  target_link_options(${name} PRIVATE -Wl,--version-script=${map} -Wl,--no-undefined)
+  target_link_options(${name} PRIVATE -Wl,--version-script=${map})
+  if(NOT SANITIZE AND NOT FUZZ)
+    # Every symbol resolves in the library, the platform or the system libraries. (With the
+    # sanitizers their run-time lives in the program, so a library leaves those names open.)
+    target_link_options(${name} PRIVATE -Wl,--no-undefined)
+  endif()
   set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${map})
   if(HALYARD_TESTS)
     add_test(NAME ${name}_exports
