@@ -106,9 +106,12 @@ void Parser2::Parse(const char* bytes, int length) {
                                    reader.Space().empty() ? 0 : Elem::kSpaceBefore));
         break;
       case TokenReader::kTag: {
-        TokenReader::DecodeEntities(text);
         if (!TokenReader::ScanTag(text, scanned)) break;
-        const char* b = text.data();
+        // References are decoded once the values are split off, so that a "&quot;" inside a
+        // quoted value stays inside it.
+        char* b = text.data();
+        for (TokenReader::ScannedTag::Attr& a : scanned.attrs)
+          a.valueLength = TokenReader::DecodeEntities(b + a.value, a.valueLength);
         upper.assign(b + scanned.name, scanned.nameLength);
         Upper(upper);
         Token::Type type = TagTypeTable::LookupWithoutJsb(upper.data(), upper.size());
