@@ -16,8 +16,9 @@ struct ToolResult {
   std::string out;
 };
 
-// Runs the tagsmith tool with the arguments (a shell fragment), feeding input on stdin.
-ToolResult Tool(const std::string& args, const std::string& input = "") {
+// Runs the tagsmith tool with the arguments (a shell fragment), feeding input on stdin; the
+// standard error goes with the output when asked for.
+ToolResult Tool(const std::string& args, const std::string& input = "", bool withErrors = false) {
   // A file of its own: CTest runs the tool tests as parallel processes.
   std::string in = ::testing::TempDir() + "tagsmith_tool_in_XXXXXX";
   int fd = mkstemp(in.data());
@@ -28,7 +29,8 @@ ToolResult Tool(const std::string& args, const std::string& input = "") {
     f << input;
   }
   std::string cmd =
-      std::string(HALYARD_BINARY_DIR) + "/bin/tagsmith " + args + " < '" + in + "' 2>/dev/null";
+      std::string(HALYARD_BINARY_DIR) + "/bin/tagsmith " + args + " < '" + in + "' " +
+      (withErrors ? "2>&1" : "2>/dev/null");
   ToolResult r{-1, ""};
   FILE* p = popen(cmd.c_str(), "r");
   if (!p) {
@@ -194,6 +196,28 @@ TEST_F(CheckTool, SetChangesASwitch) {
   EXPECT_EQ(off.out, "<HTML><BODY><UL></UL>x</BODY></HTML>\n");
   EXPECT_EQ(Tool("check --set bogus=on").code, 2);
   EXPECT_EQ(Tool("check --set addOption=maybe").code, 2);
+}
+
+TEST_F(CheckTool, KeepsTheToolsSharedUsageAndHelp) {
+  // A usage error names the tool, says what was wrong and repeats the synopsis, check included.
+  ToolResult bad = Tool("check --set bogus=on", "", true);
+  EXPECT_EQ(bad.code, 2);
+  EXPECT_EQ(bad.out.rfind("tagsmith: unknown switch 'bogus'\nusage: tagsmith tokens", 0), 0u)
+      << bad.out;
+  EXPECT_NE(bad.out.find("\n       tagsmith check [--errors] [--set NAME=on|off]... [-o DIR] "
+                         "[FILE]...\n"),
+            std::string::npos);
+  EXPECT_EQ(Tool("check -o", "", true).out.rfind("tagsmith: -o needs a folder\n", 0), 0u);
+  ToolResult help = Tool("--help");
+  EXPECT_EQ(help.code, 0);
+  EXPECT_NE(help.out.find("\ncheck     tokenizes each FILE"), std::string::npos);
+  EXPECT_NE(help.out.find("--set NAME=on|off change a correction switch"), std::string::npos);
+  EXPECT_EQ(Tool("check --help").out, help.out);
+  // A file that cannot be read is reported in the tools' words.
+  ToolResult missing = Tool("check '" + dir_ + "/none.html'", "", true);
+  EXPECT_EQ(missing.code, 3);
+  EXPECT_EQ(missing.out,
+            "tagsmith: cannot read " + dir_ + "/none.html: No such file or directory\n");
 }
 
 TEST_F(CheckTool, SeveralFilesGoToAFolderAndAnUnreadableOneDoesNotStopTheRest) {

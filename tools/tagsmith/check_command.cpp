@@ -11,31 +11,13 @@
 #include "checker.h"
 #include "elem_kinds.h"
 #include "parser.h"
+#include "tools/common/quote.h"
+#include "tools/common/tool_main.h"
 #include "tree_text.h"
 
 namespace {
 
-enum {
-  kNothingCorrected = 0,
-  kCorrected = 1,  // also: a page passed the correction limit
-  kUsage = 2,
-  kCannotRead = 3,  // or the output could not be written
-};
-
-const char kCheckUsage[] =
-    "usage: tagsmith check [--errors] [--set NAME=on|off]... [-o DIR] [FILE]...\n"
-    "  checks and repairs each FILE (standard input without one) and writes the repaired page\n"
-    "  --errors          write only the checker's trace lines, one a line\n"
-    "  --set NAME=on|off change a correction switch: closeImplied, moveIllegalAfter,\n"
-    "                    endAndResume, addListItem, addOption, addRowOrCell, removeIllegal\n"
-    "  -o DIR            write each repaired page to DIR under its own name\n"
-    "  exit codes: 0 nothing corrected, 1 corrections made (or the limit passed), 2 usage,\n"
-    "  3 a file could not be read or written\n";
-
-int CheckUsage(const std::string& message) {
-  std::fprintf(stderr, "tagsmith check: %s\n%s", message.c_str(), kCheckUsage);
-  return kUsage;
-}
+using namespace halyard::tool;
 
 struct Switch {
   const char* name;
@@ -62,27 +44,28 @@ int ParseCheckOptions(int argc, char** argv, Options& o) {
     if (std::strcmp(a, "--errors") == 0) {
       o.errors = true;
     } else if (std::strcmp(a, "--set") == 0) {
-      if (i + 1 == argc) return CheckUsage("--set needs NAME=on|off");
+      if (i + 1 == argc) return UsageError("--set needs NAME=on|off");
       std::string spec = argv[++i];
       std::size_t eq = spec.find('=');
       std::string name = spec.substr(0, eq), value = eq == std::string::npos ? "" : spec.substr(eq + 1);
-      if (value != "on" && value != "off") return CheckUsage("--set needs NAME=on|off: " + spec);
+      if (value != "on" && value != "off")
+        return UsageError("--set needs NAME=on|off, not " + Quote(spec, '\''));
       const Switch* found = nullptr;
       for (const Switch& s : kSwitches)
         if (name == s.name) found = &s;
-      if (!found) return CheckUsage("unknown switch " + name);
+      if (!found) return UsageError("unknown switch " + Quote(name, '\''));
       o.sets.emplace_back(found->field, value == "on" ? 1u : 0u);
     } else if (std::strcmp(a, "-o") == 0) {
-      if (i + 1 == argc) return CheckUsage("-o needs a folder");
+      if (i + 1 == argc) return UsageError("-o needs a folder");
       o.outDir = argv[++i];
     } else if (a[0] == '-' && a[1] != 0) {
-      return CheckUsage(std::string("unknown option ") + a);
+      return UsageError("unknown option " + Quote(a, '\''));
     } else {
       o.files.push_back(a);
     }
   }
-  if (o.outDir && o.files.empty()) return CheckUsage("-o needs at least one FILE");
-  return kNothingCorrected;
+  if (o.outDir && o.files.empty()) return UsageError("-o needs at least one FILE");
+  return kExitOk;
 }
 
 bool ReadFile(const char* path, std::string& out) {
@@ -113,10 +96,7 @@ std::string BaseName(const char* path) {
 int CheckOne(const char* file, const Options& o, std::string& out) {
   const char* shown = file ? file : "standard input";
   std::string text;
-  if (!ReadFile(file, text)) {
-    std::fprintf(stderr, "tagsmith check: cannot read %s: %s\n", shown, std::strerror(errno));
-    return kCannotRead;
-  }
+  if (!ReadFile(file, text)) return CannotRead(shown, errno);
   Document doc;
   {
     Parser parser;
@@ -136,15 +116,17 @@ int CheckOne(const char* file, const Options& o, std::string& out) {
   checker.AddCheckHandler();
   std::vector<std::string> lines;
   checker.SetTraceSink(&lines);
-  int rc = kNothingCorrected;
+  // Nothing corrected is a success; corrections made (or the limit passed) exit 1.
+  int rc = kExitOk;
   try {
     checker.CheckHtml(&doc);
   } catch (int) {
-    std::fprintf(stderr, "tagsmith check: %s: more than %d corrections, the check stopped there\n",
-                 shown, static_cast<int>(Checker::kCorrectionLimit));
-    rc = kCorrected;
+    Fail(kExitFailed, std::string(shown) + ": more than " +
+                          std::to_string(static_cast<int>(Checker::kCorrectionLimit)) +
+                          " corrections, the check stopped there");
+    rc = kExitFailed;
   }
-  if (checker.GetCorrectionCount() > 0 || checker.GetClosedAtEndCount() > 0) rc = kCorrected;
+  if (checker.GetCorrectionCount() > 0 || checker.GetClosedAtEndCount() > 0) rc = kExitFailed;
   std::string page;
   halyard::tagsmith::WriteHtml(&doc, page);
   if (!page.empty()) page += '\n';
@@ -156,11 +138,7 @@ int CheckOne(const char* file, const Options& o, std::string& out) {
   }
   if (o.outDir) {
     std::string path = std::string(o.outDir) + "/" + BaseName(file);
-    if (!WriteFile(path, page)) {
-      std::fprintf(stderr, "tagsmith check: cannot write %s: %s\n", path.c_str(),
-                   std::strerror(errno));
-      return kCannotRead;
-    }
+    if (!WriteFile(path, page)) return CannotWrite(path, errno);
   } else if (!o.errors) {
     out += page;
   }
@@ -173,16 +151,14 @@ int CheckCommand(int argc, char** argv) {
   Options o;
   if (int rc = ParseCheckOptions(argc, argv, o)) return rc;
   if (o.files.empty()) o.files.push_back(nullptr);
-  int worst = kNothingCorrected;
+  // The worst outcome decides: a file that could not be read or written, then corrections.
+  int worst = kExitOk;
   for (const char* file : o.files) {
     std::string out;
     int rc = CheckOne(file, o, out);
-    if (!out.empty() &&
-        (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0)) {
-      std::fprintf(stderr, "tagsmith check: cannot write the output\n");
-      return kCannotRead;
-    }
-    if (rc == kCannotRead || (rc == kCorrected && worst == kNothingCorrected)) worst = rc;
+    if (!out.empty())
+      if (int w = WriteOutput(out)) return w;
+    if (rc == kExitFile || (rc == kExitFailed && worst == kExitOk)) worst = rc;
   }
   return worst;
 }
