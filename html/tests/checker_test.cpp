@@ -639,6 +639,34 @@ TEST(CheckerWriter, ScriptAndPreformattedTextAreWrittenAsTheyStand) {
   EXPECT_EQ(r.page, Body("<SCRIPT>if (a<b && c) x();</SCRIPT><PRE>a\tb\nc</PRE>"));
 }
 
+TEST(CheckerWriter, PageWrittenInPiecesIsThePageWrittenWhole) {
+  std::ifstream in(std::string(HALYARD_SOURCE_DIR) + "/html/tests/data/sample.html",
+                   std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  std::string html;
+  while (html.size() < 300000) html += ss.str();  // several drains' worth
+  Document doc;
+  Parser p;
+  p.SetDocument(&doc);
+  p.Parse(html.data(), static_cast<int>(html.size()));
+  p.End();
+  std::string whole, pieces, buf;
+  halyard::tagsmith::WriteHtml(&doc, whole);
+  int drains = 0;
+  halyard::tagsmith::WriteHtml(&doc, buf, [&](std::string& s) {
+    ++drains;
+    pieces += s;
+    s.clear();
+  });
+  pieces += buf;
+  EXPECT_GE(drains, 4);
+  EXPECT_EQ(pieces, whole);
+  // Writing built no attribute maps: the attributes are still packed.
+  std::vector<Elem::AttrRef> attrs;
+  for (Elem* e = doc.firstChild; e; e = e->nextSibling) ASSERT_TRUE(e->PackedAttributesInMapOrder(attrs));
+}
+
 // Every page of the corpus settles: checking the repaired page again corrects nothing. The
 // corpus is the library's test page, plus every *.html below TAGSMITH_TEST_CORPUS when set.
 TEST(CheckerCorpus, RepairedPagesSettle) {

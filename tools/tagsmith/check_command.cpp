@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -71,6 +73,12 @@ int ParseCheckOptions(int argc, char** argv, Options& o) {
 bool ReadFile(const char* path, std::string& out) {
   std::FILE* f = path ? std::fopen(path, "rb") : stdin;
   if (!f) return false;
+  // A file's size is known: the text is read into a block of just that size.
+  std::error_code ec;
+  if (path) {
+    auto size = std::filesystem::file_size(path, ec);
+    if (!ec && size < (std::uintmax_t{1} << 40)) out.reserve(static_cast<std::size_t>(size));
+  }
   char chunk[65536];
   std::size_t got;
   while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) out.append(chunk, got);
@@ -79,26 +87,36 @@ bool ReadFile(const char* path, std::string& out) {
   return ok;
 }
 
-bool WriteFile(const std::string& path, const std::string& text) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  return std::fclose(f) == 0 && ok;
-}
-
 std::string BaseName(const char* path) {
   std::string p = path;
   std::size_t slash = p.find_last_of('/');
   return slash == std::string::npos ? p : p.substr(slash + 1);
 }
 
-// Checks one page; returns its exit code and appends to out what goes to standard output.
-int CheckOne(const char* file, const Options& o, std::string& out) {
+// Writes the repaired page, a line feed after it, through put in pieces of about 64 KB as it is
+// formed, so that a large page is never held twice.
+void WritePage(const Document& doc, const std::function<void(std::string&)>& put) {
+  std::string buf;
+  buf.reserve(80 * 1024);
+  bool any = false;
+  auto drain = [&](std::string& s) {
+    any = any || !s.empty();
+    put(s);
+    s.clear();
+  };
+  halyard::tagsmith::WriteHtml(&doc, buf, drain);
+  if (any || !buf.empty()) buf += '\n';
+  drain(buf);
+}
+
+// Checks one page and writes the repaired page (to standard output, or into -o's folder) or,
+// with --errors, the checker's lines. Returns the page's exit code.
+int CheckOne(const char* file, const Options& o) {
   const char* shown = file ? file : "standard input";
-  std::string text;
-  if (!ReadFile(file, text)) return CannotRead(shown, errno);
   Document doc;
   {
+    std::string text;
+    if (!ReadFile(file, text)) return CannotRead(shown, errno);
     Parser parser;
     parser.SetDocument(&doc);
     parser.Begin();
@@ -110,12 +128,12 @@ int CheckOne(const char* file, const Options& o, std::string& out) {
       at += n;
     }
     parser.End();
-  }
+  }  // the text goes before the check: the tree holds all of it
   Checker checker;
   for (const auto& s : o.sets) checker.*(s.first) = s.second;
   checker.AddCheckHandler();
   std::vector<std::string> lines;
-  checker.SetTraceSink(&lines);
+  if (o.errors) checker.SetTraceSink(&lines);
   // Nothing corrected is a success; corrections made (or the limit passed) exit 1.
   int rc = kExitOk;
   try {
@@ -127,20 +145,30 @@ int CheckOne(const char* file, const Options& o, std::string& out) {
     rc = kExitFailed;
   }
   if (checker.GetCorrectionCount() > 0 || checker.GetClosedAtEndCount() > 0) rc = kExitFailed;
-  std::string page;
-  halyard::tagsmith::WriteHtml(&doc, page);
-  if (!page.empty()) page += '\n';
   if (o.errors) {
+    std::string out;
     for (const std::string& l : lines) {
       out += l;
       if (l.empty() || l.back() != '\n') out += '\n';
     }
+    if (int w = WriteOutput(out)) return w;
   }
   if (o.outDir) {
     std::string path = std::string(o.outDir) + "/" + BaseName(file);
-    if (!WriteFile(path, page)) return CannotWrite(path, errno);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return CannotWrite(path, errno);
+    int err = 0;
+    WritePage(doc, [&](std::string& s) {
+      if (!err && std::fwrite(s.data(), 1, s.size(), f) != s.size()) err = errno ? errno : EIO;
+    });
+    if (std::fclose(f) != 0 && !err) err = errno ? errno : EIO;
+    if (err) return CannotWrite(path, err);
   } else if (!o.errors) {
-    out += page;
+    int w = kExitOk;
+    WritePage(doc, [&](std::string& s) {
+      if (!w) w = WriteOutput(s);
+    });
+    if (w) return w;
   }
   return rc;
 }
@@ -154,10 +182,10 @@ int CheckCommand(int argc, char** argv) {
   // The worst outcome decides: a file that could not be read or written, then corrections.
   int worst = kExitOk;
   for (const char* file : o.files) {
-    std::string out;
-    int rc = CheckOne(file, o, out);
-    if (!out.empty())
-      if (int w = WriteOutput(out)) return w;
+    int rc = CheckOne(file, o);
+    // A page that could not be written to standard output ends the run: the rest would be lost
+    // as well. An unreadable file, or one whose copy cannot be written, does not.
+    if (rc == kExitFile && !o.outDir && std::ferror(stdout)) return rc;
     if (rc == kExitFile || (rc == kExitFailed && worst == kExitOk)) worst = rc;
   }
   return worst;
