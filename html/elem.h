@@ -4,12 +4,11 @@
 // or text and its attribute map. A tree belongs to one thread at a time.
 #pragma once
 
-#include "kernel/export.h"
-
 #include <cstdint>
 #include <vector>
 
 #include "elem_name.h"
+#include "kernel/export.h"
 #include "kernel/win_types.h"
 #include "mfc/cstring.h"
 #include "token.h"

@@ -317,7 +317,8 @@ void Parser::EmitTextBytes(const char* p, std::size_t n) {
     if (i == n) break;
     std::size_t start = i;
     while (i < n && !IsWhite(p[i])) ++i;
-    last = new TextElem(p + start, static_cast<int>(i - start), space ? Elem::kSpaceBefore : 0);
+    last = new TextElem(p + start, static_cast<int>(i - start),
+                        space ? DWORD{Elem::kSpaceBefore} : DWORD{0});
     root_->Append(last);
     space = false;
   }
@@ -328,8 +329,8 @@ void Parser::EmitMark(Token::Type type, const char* name) {
   root_->Append(CreateElem(type, name, static_cast<int>(std::strlen(name)), false));
 }
 
-void Parser::EmitBlockText(const char* prefix, std::size_t prefixLen, const char* p,
-                           std::size_t n, char next) {
+void Parser::EmitBlockText(const char* prefix, std::size_t prefixLen, const char* p, std::size_t n,
+                           char next) {
   if (prefixLen + n == 0) return;
   char text[kMaxText];
   std::size_t len = 0;
@@ -741,7 +742,8 @@ void Parser::CloseComment() {
 std::size_t Parser::ScriptState(const char* p, std::size_t n) {
   long end = scanner_->ScanForEnd(p, n);
   if (end == ScriptScanner::kGoesOn) {
-    EmitBlockKeeping(p, n, BlockTail(p, n, ScriptScanner::kEndTag, ScriptScanner::kEndTagLength + 1));
+    EmitBlockKeeping(p, n,
+                     BlockTail(p, n, ScriptScanner::kEndTag, ScriptScanner::kEndTagLength + 1));
     return n;
   }
   if (end >= 0) {
@@ -827,7 +829,8 @@ std::size_t Parser::StyleState(const char* p, std::size_t n) {
   styleTail_.append(held_, heldLen_);
   styleTail_.append(p, end - keep);
   EmitBlockKeeping(p, end, keep);
-  std::size_t used = styleRoot_->ParseRules(styleTail_.data(), styleTail_.size(), final, styleScan_);
+  std::size_t used =
+      styleRoot_->ParseRules(styleTail_.data(), styleTail_.size(), final, styleScan_);
   if (final) {
     styleTail_.clear();
     styleScan_ = SelectorNode::RuleScan();

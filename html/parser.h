@@ -15,8 +15,8 @@
 
 #include "elem.h"
 #include "kernel/export.h"
-#include "selector_node.h"
 #include "kernel/win_types.h"
+#include "selector_node.h"
 #include "token.h"
 
 class ScriptScanner;
@@ -159,7 +159,7 @@ class HALYARD_EXPORT Parser {
 
   ScriptScanner* scanner_ = nullptr;
   std::shared_ptr<SelectorNode> styleRoot_;
-  std::string styleTail_;  // unfinished style rules, kept for the next piece
+  std::string styleTail_;             // unfinished style rules, kept for the next piece
   SelectorNode::RuleScan styleScan_;  // how far the unfinished rule has been read
 
   struct AttrSpan {

@@ -103,7 +103,7 @@ void Parser2::Parse(const char* bytes, int length) {
       case TokenReader::kText:
         TokenReader::DecodeEntities(text);
         root_->Append(new TextElem(text.data(), static_cast<int>(text.size()),
-                                   reader.Space().empty() ? 0 : Elem::kSpaceBefore));
+                                   reader.Space().empty() ? DWORD{0} : DWORD{Elem::kSpaceBefore}));
         break;
       case TokenReader::kTag: {
         if (!TokenReader::ScanTag(text, scanned)) break;

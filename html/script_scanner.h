@@ -115,7 +115,7 @@ class HALYARD_EXPORT ScriptScanner {
   char pairChar_ = 0;  // the operator character of kAmp, kPlus, kMinus and kPipe
   char word_[13];      // the start of the name in progress, for the keyword look-up
   std::size_t wordLen_ = 0;
-  bool ended_ = false;  // set by LtState when "</" ends the script
+  bool ended_ = false;             // set by LtState when "</" ends the script
   std::size_t endTagMatched_ = 0;  // characters of kEndTag just read, in any lexer state
   std::vector<int> stack_;
   std::size_t tokens_ = 0;

@@ -299,8 +299,8 @@ TEST(ElemAttributes, PackedListGivesTheSameMapAsAddingThePairsInOrder) {
 
 TEST(ElemAttributes, PackedWalkAgreesWithTheMapForRandomLists) {
   std::mt19937 rng(99);
-  const char* names[] = {"A", "B", "HREF", "SRC", "ALT", "NAME", "ID", "X1", "WIDTH", "HEIGHT",
-                         "CLASS", "STYLE", "ONCLICK", "VALUE", "TYPE", "Z"};
+  const char* names[] = {"A",     "B",      "HREF",  "SRC",   "ALT",     "NAME",  "ID",   "X1",
+                         "WIDTH", "HEIGHT", "CLASS", "STYLE", "ONCLICK", "VALUE", "TYPE", "Z"};
   for (int round = 0; round < 300; ++round) {
     std::vector<std::string> keys, values;
     int n = 1 + static_cast<int>(rng() % 12);

@@ -451,7 +451,8 @@ std::string JoinedBlocks(const std::string& html, std::size_t cut, std::size_t s
     bool opens = !e->IsEnd() && (e->type == Token::SCRIPT || e->type == Token::STYLE ||
                                  e->type == Token::JSB_CONSTRUCTOR);
     if (inBlock && e->kind == ElemKind::Text) {
-      block.append(static_cast<const char*>(e->name), static_cast<std::size_t>(e->name.GetLength()));
+      block.append(static_cast<const char*>(e->name),
+                   static_cast<std::size_t>(e->name.GetLength()));
       continue;
     }
     if (inBlock) {
@@ -504,9 +505,9 @@ TEST(ParserPieces, ScriptStyleAndRawTextLongerThanTheBufferLoseNothing) {
     std::string close = tag.find("style") != std::string::npos ? "</style>" : "</script>";
     std::string html = tag + "/* " + body + " */" + close + "after";
     std::string joined = JoinedBlocks(html, 0);
-    EXPECT_NE(joined.find("\"/* " + std::string(5000, 's') + "\\n" + std::string(9000, 't') +
-                          " */\""),
-              std::string::npos)
+    EXPECT_NE(
+        joined.find("\"/* " + std::string(5000, 's') + "\\n" + std::string(9000, 't') + " */\""),
+        std::string::npos)
         << tag;
     EXPECT_NE(joined.find(" end\n118 after\n"), std::string::npos) << tag;
     EXPECT_EQ(JoinedBlocks(html, 4097, 4096), joined) << tag;
@@ -552,7 +553,8 @@ TEST(ParserStyle, RuleInSmallPiecesIsReadOnceNotFromItsStartEachTime) {
     for (std::size_t at = 0; at < html.size(); at += step)
       p.Parse(html.data() + at, static_cast<int>(std::min(step, html.size() - at)));
     p.End();
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     Elem* end = doc.lastChild->prevSibling;
     EXPECT_EQ(end->kind, ElemKind::Style);
     SelectorNode* x = static_cast<StyleTag*>(end)->rules->Find(Token::P);
@@ -577,7 +579,8 @@ TEST(ParserEntities, ReferenceAtTheBufferSeamIsDecoded) {
     p.End();
     std::string joined;
     for (Elem* e = doc.firstChild; e; e = e->nextSibling)
-      joined.append(static_cast<const char*>(e->name), static_cast<std::size_t>(e->name.GetLength()));
+      joined.append(static_cast<const char*>(e->name),
+                    static_cast<std::size_t>(e->name.GetLength()));
     EXPECT_EQ(joined, std::string(pad, 'a') + "&b<" + std::string(pad, 'c') + "\xa9") << pad;
   }
 }
@@ -592,8 +595,7 @@ TEST(ParserEntities, ReferencesInAQuotedValueStayInsideIt) {
 }
 
 TEST(ParserComments, CommentOpenAtTheEndOfInputKeepsItsLastLine) {
-  EXPECT_EQ(ParseDump("a<!-- b\nc"),
-            "text 118 \"a\"\ncomment 115 \" b\"\n  comment 115 \"c\"\n");
+  EXPECT_EQ(ParseDump("a<!-- b\nc"), "text 118 \"a\"\ncomment 115 \" b\"\n  comment 115 \"c\"\n");
   EXPECT_EQ(ParseDump("a<!-- b", {3}), "text 118 \"a\"\ncomment 115 \" b\"\n");
   EXPECT_EQ(ParseDump("<!DOCTYPE x"), "comment 115 \"DOCTYPE x\"\n");
 }

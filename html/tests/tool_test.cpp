@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -28,9 +28,8 @@ ToolResult Tool(const std::string& args, const std::string& input = "", bool wit
     std::ofstream f(in, std::ios::binary);
     f << input;
   }
-  std::string cmd =
-      std::string(HALYARD_BINARY_DIR) + "/bin/tagsmith " + args + " < '" + in + "' " +
-      (withErrors ? "2>&1" : "2>/dev/null");
+  std::string cmd = std::string(HALYARD_BINARY_DIR) + "/bin/tagsmith " + args + " < '" + in + "' " +
+                    (withErrors ? "2>&1" : "2>/dev/null");
   ToolResult r{-1, ""};
   FILE* p = popen(cmd.c_str(), "r");
   if (!p) {
@@ -244,7 +243,8 @@ TEST_F(CheckTool, CorrectionLimitIsReportedAndTheNextFileGoesOn) {
   EXPECT_EQ(r.code, 1);
   // 4096 corrections traced for the first page, nothing for the second.
   std::size_t deletes = 0;
-  for (std::size_t at = 0; (at = r.out.find("Correction : Delete.\n", at)) != std::string::npos; ++at)
+  for (std::size_t at = 0; (at = r.out.find("Correction : Delete.\n", at)) != std::string::npos;
+       ++at)
     ++deletes;
   EXPECT_EQ(deletes, 4096u);
 }

@@ -49,7 +49,8 @@ int ParseCheckOptions(int argc, char** argv, Options& o) {
       if (i + 1 == argc) return UsageError("--set needs NAME=on|off");
       std::string spec = argv[++i];
       std::size_t eq = spec.find('=');
-      std::string name = spec.substr(0, eq), value = eq == std::string::npos ? "" : spec.substr(eq + 1);
+      std::string name = spec.substr(0, eq),
+                  value = eq == std::string::npos ? "" : spec.substr(eq + 1);
       if (value != "on" && value != "off")
         return UsageError("--set needs NAME=on|off, not " + Quote(spec, '\''));
       const Switch* found = nullptr;
