@@ -1,5 +1,6 @@
 #include "elem.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -258,6 +259,40 @@ void Elem::SetAttributes(CMapStringToString* map) {
     map = nullptr;
   }
   *slot = reinterpret_cast<std::uintptr_t>(map);
+}
+
+bool Elem::PackedAttributesInMapOrder(std::vector<AttrRef>& out) const {
+  out.clear();
+  std::uintptr_t* slot = Slot();
+  if (!slot || !*slot) return true;
+  if (!IsPacked(*slot)) return false;
+  // The map walks its 17 buckets in ascending order and, within one, the most recently added
+  // key first; a repeated key keeps its place and takes the later value. Keys and values end
+  // at a NUL, as the map stores them.
+  struct Entry {
+    AttrRef ref;
+    UINT bucket;
+    std::size_t order;
+  };
+  thread_local std::vector<Entry> entries;
+  entries.clear();
+  std::size_t order = 0;
+  ForEachPacked(Packed(*slot), [&](const char* key, const char* value) {
+    int kl = static_cast<int>(std::strlen(key)), vl = static_cast<int>(std::strlen(value));
+    for (Entry& old : entries) {
+      if (old.ref.keyLength == kl && std::memcmp(old.ref.key, key, kl) == 0) {
+        old.ref.value = value;
+        old.ref.valueLength = vl;
+        return;
+      }
+    }
+    entries.push_back({{key, kl, value, vl}, CMapStringToString::HashKey(key) % 17u, order++});
+  });
+  std::sort(entries.begin(), entries.end(), [](const Entry& x, const Entry& y) {
+    return x.bucket != y.bucket ? x.bucket < y.bucket : x.order > y.order;
+  });
+  for (const Entry& en : entries) out.push_back(en.ref);
+  return true;
 }
 
 bool Elem::GetAttribute(const char* upperName, CString* value) const {

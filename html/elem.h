@@ -4,11 +4,11 @@
 // or text and its attribute map. A tree belongs to one thread at a time.
 #pragma once
 
-#include "platform/kernel/export.h"
-
 #include <cstdint>
+#include <vector>
 
 #include "elem_name.h"
+#include "platform/kernel/export.h"
 #include "platform/kernel/win_types.h"
 #include "platform/mfc/cstring.h"
 #include "token.h"
@@ -108,6 +108,10 @@ class HALYARD_EXPORT Elem {
   DWORD TextLength() const {
     return kind == ElemKind::Text ? static_cast<DWORD>(name.GetLength()) : 0;
   }
+  // While the attributes are still packed: fills out with them as Attributes() would walk
+  // them (entries and order), without building the map, as pointers into the element that stay
+  // valid while its attributes do. False, with out empty, once they are in a map.
+  bool PackedAttributesInMapOrder(std::vector<AttrRef>& out) const;
   // Looks an upper-case attribute name up; false when the element has no such attribute.
   bool GetAttribute(const char* upperName, CString* value) const;
   int ChildCount() const;

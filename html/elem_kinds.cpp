@@ -66,7 +66,7 @@ void CommentElem::Finish(Elem* root) {
 Document::Document() : Elem(ElemKind::Document, Token::UNKNOWN, "", 0, 0) {}
 
 Tag::Tag(Token::Type type_, const char* name_, int nameLength, bool end, ElemKind kind_)
-    : Elem(kind_, type_, name_, nameLength, end ? kEndTag : 0) {}
+    : Elem(kind_, type_, name_, nameLength, end ? static_cast<DWORD>(kEndTag) : 0u) {}
 
 namespace {
 

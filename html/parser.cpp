@@ -28,7 +28,7 @@ struct CharClasses {
   bool comment[256] = {};
   CharClasses() {
     for (unsigned char c : {'<', '&', '\t', '\n', '\r', '\x7f'}) text[c] = true;
-    for (unsigned char c : {'>', '<', '!', '&', '\n', '\r'}) tag[c] = true;
+    for (unsigned char c : {'>', '<', '!', '\n', '\r'}) tag[c] = true;
     for (unsigned char c : {'<', '>', '-', '\n', '\r', ' ', '\t'}) comment[c] = true;
   }
 };
@@ -42,6 +42,46 @@ bool EqualNoCase(const char* a, const char* b, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i)
     if (Upper(a[i]) != Upper(b[i])) return false;
   return true;
+}
+
+// The character of a reference "&" + s[0, k): "#" and decimal digits only (taken modulo 256)
+// or a name of the entity table; -1 when it is neither. A number that comes to byte 0 is
+// none: a NUL would cut the text.
+int ResolveReference(const char* s, std::size_t k) {
+  if (k >= 2 && s[0] == '#') {
+    unsigned value = 0;
+    std::size_t d = 1;
+    while (d < k && s[d] >= '0' && s[d] <= '9') value = (value * 10u + (s[d++] - '0')) & 0xFFu;
+    return d == k && value != 0 ? static_cast<int>(value) : -1;
+  }
+  return k > 0 ? EntityTable::Lookup(s, k) : -1;
+}
+
+// Decodes the references of an attribute value in place, by the rules of the text: a name
+// ends at ";" (consumed when the reference resolves), at any character that is neither a
+// letter, a digit nor "#", or as soon as it is a name of the table ("&copy2" is the sign and
+// "2"). Returns the new length.
+std::size_t DecodeReferences(char* s, std::size_t n) {
+  std::size_t out = 0, i = 0;
+  while (i < n) {
+    if (s[i] != '&') {
+      s[out++] = s[i++];
+      continue;
+    }
+    std::size_t j = i + 1;
+    while (j < n && (IsAlnum(s[j]) || s[j] == '#')) {
+      if (j > i + 1 && EntityTable::Lookup(s + i + 1, j - i - 1) >= 0) break;
+      ++j;
+    }
+    int code = ResolveReference(s + i + 1, j - i - 1);
+    if (code < 0) {
+      s[out++] = s[i++];
+      continue;
+    }
+    s[out++] = static_cast<char>(code);
+    i = j < n && s[j] == ';' ? j + 1 : j;
+  }
+  return out;
 }
 
 }  // namespace
@@ -146,13 +186,18 @@ void Parser::End() {
   }
   EndEntityAtEndOfInput();
   if (state_ == kText && len_ > 0) EmitText();
-  if (state_ == kRawText && carryLen_ > 0) {
-    // The start of an end marker that the input never completed is text after all.
-    EmitBlockText(nullptr, 0, carry_, carryLen_);
-    carryLen_ = 0;
+  if (state_ == kComment && (len_ > 0 || commentSettled_)) {
+    // A comment the input never closed keeps its last line.
+    EmitComment();
+  }
+  if ((state_ == kScript || state_ == kRawText || state_ == kStyle) && heldLen_ > 0) {
+    // The start of an end tag that the input never completed is text after all.
+    if (state_ == kStyle) styleTail_.append(held_, heldLen_);
+    EmitBlockText(held_, heldLen_, nullptr, 0, 0);
+    heldLen_ = 0;
   }
   if (state_ == kStyle && styleRoot_ && !styleTail_.empty())
-    styleRoot_->ParseRules(styleTail_.data(), styleTail_.size(), true);
+    styleRoot_->ParseRules(styleTail_.data(), styleTail_.size(), true, styleScan_);
   endOfInput_.Begin(root_);
   endOfInput_.Run(root_);
   delete scanner_;
@@ -160,9 +205,9 @@ void Parser::End() {
   state_ = kText;
   len_ = 0;
   pre_ = false;
-  carryLen_ = 0;
+  heldLen_ = 0;
   styleTail_.clear();
-  styleLtAtEnd_ = false;
+  styleScan_ = SelectorNode::RuleScan();
 }
 
 // ---- text --------------------------------------------------------------------------------
@@ -272,7 +317,8 @@ void Parser::EmitTextBytes(const char* p, std::size_t n) {
     if (i == n) break;
     std::size_t start = i;
     while (i < n && !IsWhite(p[i])) ++i;
-    last = new TextElem(p + start, static_cast<int>(i - start), space ? Elem::kSpaceBefore : 0);
+    last = new TextElem(p + start, static_cast<int>(i - start),
+                        space ? DWORD{Elem::kSpaceBefore} : DWORD{0});
     root_->Append(last);
     space = false;
   }
@@ -283,32 +329,66 @@ void Parser::EmitMark(Token::Type type, const char* name) {
   root_->Append(CreateElem(type, name, static_cast<int>(std::strlen(name)), false));
 }
 
-void Parser::EmitBlockText(const char* prefix, std::size_t prefixLen, const char* p,
-                           std::size_t n) {
+void Parser::EmitBlockText(const char* prefix, std::size_t prefixLen, const char* p, std::size_t n,
+                           char next) {
   if (prefixLen + n == 0) return;
   char text[kMaxText];
   std::size_t len = 0;
-  // A carriage return without a line feed after it reads as a line feed.
-  auto put = [&](const char* s, std::size_t k, const char* next, std::size_t nextLen) {
-    for (std::size_t i = 0; i < k && len < kMaxText; ++i) {
+  auto flush = [&] {
+    if (g_logOn) Log("text: '%s'\n", std::string(text, len).c_str());
+    root_->Append(new TextElem(text, static_cast<int>(len), 0));
+    len = 0;
+  };
+  // A carriage return without a line feed after it reads as a line feed. Text longer than
+  // the buffer goes on in a further element: none of it is lost.
+  auto put = [&](const char* s, std::size_t k, char after) {
+    for (std::size_t i = 0; i < k; ++i) {
       char c = s[i];
-      if (c == '\r') {
-        char after = i + 1 < k ? s[i + 1] : (nextLen ? next[0] : 0);
-        if (after != '\n') c = '\n';
-      }
+      if (c == '\r' && (i + 1 < k ? s[i + 1] : after) != '\n') c = '\n';
+      if (c == '\n') ++line_;
+      if (len == kMaxText) flush();
       text[len++] = c;
     }
   };
-  put(prefix, prefixLen, p, n);
-  put(p, n, nullptr, 0);
-  if (g_logOn) Log("text: '%s'\n", std::string(text, len).c_str());
-  root_->Append(new TextElem(text, static_cast<int>(len), 0));
+  put(prefix, prefixLen, n ? p[0] : next);
+  put(p, n, next);
+  flush();
 }
 
-void Parser::CountLines(const char* p, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) {
-    if (p[i] == '\n' || (p[i] == '\r' && (i + 1 == n || p[i + 1] != '\n'))) ++line_;
+void Parser::EmitBlockKeeping(const char* p, std::size_t n, std::size_t keep) {
+  std::size_t total = heldLen_ + n;
+  if (keep > total) keep = total;
+  char tail[kHeldSize];
+  std::size_t fromHeld = keep > n ? keep - n : 0;  // kept bytes that were already held
+  std::size_t fromPiece = keep - fromHeld;
+  std::memcpy(tail, held_ + heldLen_ - fromHeld, fromHeld);
+  std::memcpy(tail + fromHeld, p + n - fromPiece, fromPiece);
+  char next = keep ? tail[0] : '<';
+  EmitBlockText(held_, heldLen_ - fromHeld, p, n - fromPiece, next);
+  std::memcpy(held_, tail, keep);
+  heldLen_ = keep;
+}
+
+std::size_t Parser::BlockTail(const char* p, std::size_t n, const char* marker,
+                              std::size_t markerLen) const {
+  // The last markerLen - 1 bytes of held_ + p, where a marker's start could stand.
+  char last[kHeldSize];
+  std::size_t want = markerLen - 1, k = 0;
+  if (n < want) {
+    std::size_t h = want - n < heldLen_ ? want - n : heldLen_;
+    std::memcpy(last, held_ + heldLen_ - h, h);
+    k = h;
   }
+  std::size_t fromPiece = n < want ? n : want;
+  std::memcpy(last + k, p + n - fromPiece, fromPiece);
+  k += fromPiece;
+  if (k == 0) return 0;
+  // The marker holds one "<", at its start: only the last "<" can begin it.
+  for (std::size_t i = k; i-- > 0;) {
+    if (last[i] != '<') continue;
+    return EqualNoCase(last + i, marker, k - i) ? k - i : (last[k - 1] == '\r' ? 1 : 0);
+  }
+  return last[k - 1] == '\r' ? 1 : 0;
 }
 
 // ---- entities ----------------------------------------------------------------------------
@@ -335,6 +415,15 @@ std::size_t Parser::EntityState(const char* p, std::size_t n) {
         state_ = entitySaved_;
         return i;
       }
+      if (len_ == kMaxText && entitySaved_ == kText && entityPos_ > 0) {
+        // The buffer is full: the text before the reference goes out, and the reference moves
+        // to the start, so that a reference at the seam is decoded like any other.
+        std::size_t pending = len_ - entityPos_;
+        EmitTextBytes(buf_, entityPos_);
+        std::memmove(buf_, buf_ + entityPos_, pending);
+        len_ = pending;
+        entityPos_ = 0;
+      }
       if (len_ < kMaxText) {
         buf_[len_++] = c;
         continue;
@@ -349,18 +438,7 @@ std::size_t Parser::EntityState(const char* p, std::size_t n) {
 }
 
 bool Parser::ResolveEntity() {
-  const char* s = buf_ + entityPos_ + 1;
-  std::size_t k = len_ - entityPos_ - 1;
-  int code = -1;
-  if (k >= 2 && s[0] == '#') {
-    unsigned value = 0;
-    std::size_t d = 1;
-    while (d < k && s[d] >= '0' && s[d] <= '9') value = (value * 10u + (s[d++] - '0')) & 0xFFu;
-    // A reference that comes to byte 0 is kept as written: a NUL would cut the text.
-    if (d == k && value != 0) code = static_cast<int>(value);
-  } else if (k > 0) {
-    code = EntityTable::Lookup(s, k);
-  }
+  int code = ResolveReference(buf_ + entityPos_ + 1, len_ - entityPos_ - 1);
   if (code < 0) return false;
   buf_[entityPos_] = static_cast<char>(code);
   len_ = entityPos_ + 1;
@@ -411,14 +489,6 @@ std::size_t Parser::TagState(const char* p, std::size_t n) {
           return i + 1;
         }
         break;
-      case '&':
-        if (len_ < kMaxText) {
-          entitySaved_ = kTag;
-          BeginEntity();
-          return i + 1;
-        }
-        ++i;
-        continue;
       case '\r':
         if (i + 1 == n) {
           pendingCR_ = true;
@@ -532,6 +602,9 @@ Elem* Parser::ParseTag() {
         while (i < n && !IsWhite(b[i])) ++i;
         vLen = i - v;
       }
+      // References are decoded once the value is split off, so that a "&quot;" inside a
+      // quoted value stays inside it.
+      vLen = DecodeReferences(b + v, vLen);
       attrs_.push_back({an, anLen, v, vLen, true});
       if (g_logOn)
         Log("param: %s=%s\n", std::string(b + an, anLen).c_str(), std::string(b + v, vLen).c_str());
@@ -565,7 +638,7 @@ void Parser::EnterRawText(const char* name) {
   rawMarker_ = "</";
   rawMarker_ += name;
   rawMarker_ += '>';
-  carryLen_ = 0;
+  heldLen_ = 0;
   state_ = kRawText;
 }
 
@@ -669,88 +742,77 @@ void Parser::CloseComment() {
 std::size_t Parser::ScriptState(const char* p, std::size_t n) {
   long end = scanner_->ScanForEnd(p, n);
   if (end == ScriptScanner::kGoesOn) {
-    CountLines(p, n);
-    EmitBlockText(nullptr, 0, p, n);
+    EmitBlockKeeping(p, n,
+                     BlockTail(p, n, ScriptScanner::kEndTag, ScriptScanner::kEndTagLength + 1));
     return n;
   }
-  if (end < 0) {
-    // The "<" of the end was the last byte of the last piece; this "/" goes on the tag.
-    state_ = kTag;
-    len_ = 0;
-    return 0;
+  if (end >= 0) {
+    std::size_t k = static_cast<std::size_t>(end);
+    EmitBlockKeeping(p, k, 0);
+    state_ = kText;
+    return k;
   }
-  std::size_t k = static_cast<std::size_t>(end);
-  CountLines(p, k);
-  EmitBlockText(nullptr, 0, p, k);
-  state_ = kText;
-  return k;
+  // The "<" of the end stood in the held tail of the last piece; what follows it there begins
+  // the end tag.
+  std::size_t back = static_cast<std::size_t>(-end);
+  std::size_t lt = back <= heldLen_ ? heldLen_ - back : 0;
+  EmitBlockText(held_, lt, nullptr, 0, '<');
+  len_ = heldLen_ > lt + 1 ? heldLen_ - lt - 1 : 0;
+  std::memcpy(buf_, held_ + lt + 1, len_);
+  heldLen_ = 0;
+  state_ = kTag;
+  return 0;
 }
 
 std::size_t Parser::RawTextState(const char* p, std::size_t n) {
   const char* marker = rawMarker_.data();
   const std::size_t m = rawMarker_.size();
-  char prefix[kBufferSize];
-  std::size_t prefixLen = 0;
-  if (carryLen_ > 0) {
+  if (heldLen_ > 0 && held_[0] == '<') {
     // The last piece ended with the start of the marker: does this piece complete it?
-    std::size_t need = m - carryLen_;
+    std::size_t need = m - heldLen_;
     std::size_t avail = need < n ? need : n;
-    if (EqualNoCase(p, marker + carryLen_, avail)) {
+    if (EqualNoCase(p, marker + heldLen_, avail)) {
       if (avail < need) {
-        std::memcpy(carry_ + carryLen_, p, avail);
-        carryLen_ += avail;
+        std::memcpy(held_ + heldLen_, p, avail);
+        heldLen_ += avail;
         return n;
       }
-      std::memcpy(buf_, carry_ + 1, carryLen_ - 1);
-      std::memcpy(buf_ + carryLen_ - 1, p, avail - 1);
+      std::memcpy(buf_, held_ + 1, heldLen_ - 1);
+      std::memcpy(buf_ + heldLen_ - 1, p, avail - 1);
       len_ = m - 2;
-      carryLen_ = 0;
+      heldLen_ = 0;
       EndTag();
       return avail;
     }
-    std::memcpy(prefix, carry_, carryLen_);
-    prefixLen = carryLen_;
-    carryLen_ = 0;
   }
   for (std::size_t i = 0; i < n; ++i) {
     const char* lt = static_cast<const char*>(std::memchr(p + i, '<', n - i));
     if (!lt) break;
     i = static_cast<std::size_t>(lt - p);
-    std::size_t avail = n - i < m ? n - i : m;
-    if (!EqualNoCase(lt, marker, avail)) continue;
-    if (avail < m) {
-      // Possibly cut by the end of the piece: kept for the next one.
-      CountLines(p, i);
-      EmitBlockText(prefix, prefixLen, p, i);
-      std::memcpy(carry_, lt, avail);
-      carryLen_ = avail;
-      return n;
-    }
-    CountLines(p, i);
-    EmitBlockText(prefix, prefixLen, p, i);
+    if (n - i < m) break;  // a start of the marker at the end is held back below
+    if (!EqualNoCase(lt, marker, m)) continue;
+    EmitBlockKeeping(p, i, 0);
     std::memcpy(buf_, lt + 1, m - 2);
     len_ = m - 2;
     EndTag();
     return i + m;
   }
-  CountLines(p, n);
-  EmitBlockText(prefix, prefixLen, p, n);
+  EmitBlockKeeping(p, n, BlockTail(p, n, marker, m));
   return n;
 }
 
 std::size_t Parser::StyleState(const char* p, std::size_t n) {
   if (!styleRoot_) styleRoot_ = std::make_shared<SelectorNode>(Token::BODY, CString("BODY"));
-  if (styleLtAtEnd_ && n > 0 && p[0] == '/') {
+  if (heldLen_ == 1 && held_[0] == '<' && p[0] == '/') {
     // "</" across the pieces: the "<" closed the last piece.
-    styleLtAtEnd_ = false;
-    styleTail_.pop_back();
-    styleRoot_->ParseRules(styleTail_.data(), styleTail_.size(), true);
+    heldLen_ = 0;
+    styleRoot_->ParseRules(styleTail_.data(), styleTail_.size(), true, styleScan_);
     styleTail_.clear();
+    styleScan_ = SelectorNode::RuleScan();
     state_ = kTag;
     len_ = 0;
     return 0;
   }
-  styleLtAtEnd_ = false;
   std::size_t end = n;
   for (std::size_t i = 0; i + 1 < n; ++i) {
     const char* lt = static_cast<const char*>(std::memchr(p + i, '<', n - i - 1));
@@ -761,16 +823,20 @@ std::size_t Parser::StyleState(const char* p, std::size_t n) {
       break;
     }
   }
-  styleTail_.append(p, end);
   bool final = end < n;
-  std::size_t used = styleRoot_->ParseRules(styleTail_.data(), styleTail_.size(), final);
-  styleTail_.erase(0, final ? styleTail_.size() : used);
-  CountLines(p, end);
-  EmitBlockText(nullptr, 0, p, end);
+  // A "<" or a carriage return that ends the piece waits for the next one.
+  std::size_t keep = !final && (p[n - 1] == '<' || p[n - 1] == '\r') ? 1 : 0;
+  styleTail_.append(held_, heldLen_);
+  styleTail_.append(p, end - keep);
+  EmitBlockKeeping(p, end, keep);
+  std::size_t used =
+      styleRoot_->ParseRules(styleTail_.data(), styleTail_.size(), final, styleScan_);
   if (final) {
+    styleTail_.clear();
+    styleScan_ = SelectorNode::RuleScan();
     state_ = kText;
     return end;
   }
-  styleLtAtEnd_ = n > 0 && p[n - 1] == '<';
+  if (used > 0) styleTail_.erase(0, used);
   return n;
 }

@@ -16,10 +16,10 @@
 #include "elem.h"
 #include "platform/kernel/export.h"
 #include "platform/kernel/win_types.h"
+#include "selector_node.h"
 #include "token.h"
 
 class ScriptScanner;
-class SelectorNode;
 
 namespace halyard::tagsmith {
 
@@ -107,8 +107,17 @@ class HALYARD_EXPORT Parser {
   void EmitText();
   // Text emission: words with their space flags, or one run when preformatted.
   void EmitTextBytes(const char* p, std::size_t n);
-  // Script, raw and style text: one text element of at most 4095 characters.
-  void EmitBlockText(const char* prefix, std::size_t prefixLen, const char* p, std::size_t n);
+  // Script, raw and style text: prefix + p[0, n) as text elements of at most 4095 characters
+  // each (a longer text goes on in further elements). next is the character after the text,
+  // which tells whether a carriage return at its end is half of a CR LF.
+  void EmitBlockText(const char* prefix, std::size_t prefixLen, const char* p, std::size_t n,
+                     char next);
+  // Emits held_ + p[0, n) but its last keep bytes, which are held back for the next piece.
+  void EmitBlockKeeping(const char* p, std::size_t n, std::size_t keep);
+  // How many bytes at the end of held_ + p[0, n) to hold back: the start of marker (case
+  // ignored) that the next piece may complete, or a carriage return whose line feed may come.
+  std::size_t BlockTail(const char* p, std::size_t n, const char* marker,
+                        std::size_t markerLen) const;
   void EmitMark(Token::Type type, const char* name);
   void EmitComment();
   void CloseComment();
@@ -140,15 +149,18 @@ class HALYARD_EXPORT Parser {
   int dashes_ = 0;
   int nest_ = 0;
 
-  // Raw-text state: the end marker and the start of it carried over from the last piece.
+  // Raw-text state: the end marker.
   std::string rawMarker_;
-  char carry_[kBufferSize];
-  std::size_t carryLen_ = 0;
+  // Script, raw and style text held back at the end of the last piece: the start of the end
+  // tag, or a carriage return.
+  enum { kHeldSize = 32 };
+  char held_[kHeldSize];
+  std::size_t heldLen_ = 0;
 
   ScriptScanner* scanner_ = nullptr;
   std::shared_ptr<SelectorNode> styleRoot_;
-  std::string styleTail_;      // unfinished style rules, kept for the next piece
-  bool styleLtAtEnd_ = false;  // the last piece of style text ended with "<"
+  std::string styleTail_;             // unfinished style rules, kept for the next piece
+  SelectorNode::RuleScan styleScan_;  // how far the unfinished rule has been read
 
   struct AttrSpan {
     std::size_t name, nameLen, value, valueLen;

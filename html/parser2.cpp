@@ -103,12 +103,15 @@ void Parser2::Parse(const char* bytes, int length) {
       case TokenReader::kText:
         TokenReader::DecodeEntities(text);
         root_->Append(new TextElem(text.data(), static_cast<int>(text.size()),
-                                   reader.Space().empty() ? 0 : Elem::kSpaceBefore));
+                                   reader.Space().empty() ? DWORD{0} : DWORD{Elem::kSpaceBefore}));
         break;
       case TokenReader::kTag: {
-        TokenReader::DecodeEntities(text);
         if (!TokenReader::ScanTag(text, scanned)) break;
-        const char* b = text.data();
+        // References are decoded once the values are split off, so that a "&quot;" inside a
+        // quoted value stays inside it.
+        char* b = text.data();
+        for (TokenReader::ScannedTag::Attr& a : scanned.attrs)
+          a.valueLength = TokenReader::DecodeEntities(b + a.value, a.valueLength);
         upper.assign(b + scanned.name, scanned.nameLength);
         Upper(upper);
         Token::Type type = TagTypeTable::LookupWithoutJsb(upper.data(), upper.size());

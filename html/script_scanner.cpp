@@ -7,6 +7,10 @@ namespace {
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsLineEnd(char c) { return c == '\n' || c == '\r'; }
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+bool EndsEndTag(char c) {
+  return c == '>' || c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
 
 }  // namespace
 
@@ -30,6 +34,7 @@ void ScriptScanner::ResetLexer() {
   quote_ = pairChar_ = 0;
   wordLen_ = 0;
   ended_ = false;
+  endTagMatched_ = 0;
 }
 
 void ScriptScanner::Push(int tokenClass) {
@@ -40,17 +45,36 @@ void ScriptScanner::Push(int tokenClass) {
 long ScriptScanner::ScanForEnd(const char* bytes, std::size_t length) {
   for (std::size_t i = 0; i < length; ++i) {
     char c = bytes[i];
-    // Strings and comments are skipped in runs: nothing inside them is a token.
-    if (state_ == kInBlockComment) {
-      while (i < length && bytes[i] != '*') ++i;
-      if (i == length) break;
-      state_ = kInBlockCommentStar;
+    // "</script" ends the script even inside a comment or string: a browser reads it so, and a
+    // comment left open would otherwise swallow the rest of the page.
+    if (endTagMatched_ > 0 || c == '<') {
+      if (endTagMatched_ == kEndTagLength) {
+        if (EndsEndTag(c)) {
+          ResetLexer();
+          return static_cast<long>(i) - kEndTagLength;
+        }
+        endTagMatched_ = c == '<' ? 1 : 0;
+      } else if (Lower(c) == kEndTag[endTagMatched_]) {
+        ++endTagMatched_;
+      } else {
+        endTagMatched_ = c == '<' ? 1 : 0;
+      }
+    }
+    // Comments are passed over in runs; a "<" inside them is still read, for the end tag.
+    if (state_ == kInBlockComment && endTagMatched_ == 0) {
+      if (c == '*') {
+        state_ = kInBlockCommentStar;
+        continue;
+      }
+      while (i + 1 < length && bytes[i + 1] != '*' && bytes[i + 1] != '<') ++i;
       continue;
     }
-    if (state_ == kInLineComment) {
-      while (i < length && !IsLineEnd(bytes[i])) ++i;
-      if (i == length) break;
-      state_ = kStart;
+    if (state_ == kInLineComment && endTagMatched_ == 0) {
+      if (IsLineEnd(c)) {
+        state_ = kStart;
+        continue;
+      }
+      while (i + 1 < length && !IsLineEnd(bytes[i + 1]) && bytes[i + 1] != '<') ++i;
       continue;
     }
     bool done;

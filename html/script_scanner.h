@@ -1,6 +1,8 @@
 // ScriptScanner: reads the text of a JavaScript SCRIPT element, piece by piece as the tokenizer
 // hands it over, cuts it into tokens and finds where the script ends: at the first "</" that
-// stands outside string literals and comments. The lexer keeps its state between pieces (a
+// stands outside string literals and comments, or at a "</SCRIPT" end tag (case ignored, then
+// ">" or white space) wherever it stands, as a browser ends a script whose comment or string
+// was left open. The lexer keeps its state between pieces (a
 // token, string or comment may be cut by the end of a piece). Each token's class, or its
 // keyword number 1 to 53, goes onto a nesting stack of at most 512 entries, from which the
 // script's structure is built. Owned by the Parser that created it; one thread at a time.
@@ -46,10 +48,14 @@ class HALYARD_EXPORT ScriptScanner {
   // Completes the script: the lexer starts afresh for the next script.
   virtual void Finish();
 
-  // The offset in this piece of the "<" of the "</" that ends the script: -1 when that "<"
-  // was the last byte of the previous piece; kGoesOn when the script does not end here. After
-  // an end the lexer starts afresh.
+  // The offset in this piece of the "<" of the "</" that ends the script: negative when that
+  // "<" stood in an earlier piece (-1 the last byte of the previous piece, at most
+  // kEndTagLength bytes back); kGoesOn when the script does not end here. After an end the
+  // lexer starts afresh.
   long ScanForEnd(const char* bytes, std::size_t length);
+  // The end tag that ends a script wherever it stands, without the ">" or blank after it.
+  static constexpr const char* kEndTag = "</script";
+  enum { kEndTagLength = 8 };
 
   const std::vector<int>& TokenStack() const { return stack_; }
   // Tokens seen since construction (also those the full stack did not take).
@@ -109,7 +115,8 @@ class HALYARD_EXPORT ScriptScanner {
   char pairChar_ = 0;  // the operator character of kAmp, kPlus, kMinus and kPipe
   char word_[13];      // the start of the name in progress, for the keyword look-up
   std::size_t wordLen_ = 0;
-  bool ended_ = false;  // set by LtState when "</" ends the script
+  bool ended_ = false;             // set by LtState when "</" ends the script
+  std::size_t endTagMatched_ = 0;  // characters of kEndTag just read, in any lexer state
   std::vector<int> stack_;
   std::size_t tokens_ = 0;
 };

@@ -14,12 +14,13 @@ void Upper(std::string& s) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
 }
 
-// The end of a block that opens at text[from] == '{': the index just past its "}" (nested
-// blocks and quoted strings skipped), or npos when it is not closed within length.
-std::size_t BlockEnd(const char* text, std::size_t from, std::size_t length) {
-  int depth = 0;
-  char quote = 0;
-  for (std::size_t i = from; i < length; ++i) {
+// Reads on in a block whose "{" came before text[i], with depth braces and the string of
+// quote (0: none) open: returns the index just past the "}" that closes it (nested blocks and
+// quoted strings skipped), or npos when it is not closed within length; i, depth and quote then
+// say where the reading stopped, so that it can go on once more text has come.
+std::size_t BlockEnd(const char* text, std::size_t& i, std::size_t length, int& depth,
+                     char& quote) {
+  for (; i < length; ++i) {
     char c = text[i];
     if (quote) {
       if (c == '\\')
@@ -121,10 +122,19 @@ void SelectorNode::parseCSSTagParams(unsigned char** text, DWORD length, CMapStr
 }
 
 std::size_t SelectorNode::ParseRules(const char* text, std::size_t length, bool final) {
+  RuleScan scan;
+  return ParseRules(text, length, final, scan);
+}
+
+std::size_t SelectorNode::ParseRules(const char* text, std::size_t length, bool final,
+                                     RuleScan& scan) {
+  RuleScan resume = scan;  // applies to the first rule only: the one the last call stopped in
+  scan = RuleScan();
   std::size_t pos = 0;
-  for (;;) {
+  for (bool first = true;; first = false) {
     while (pos < length && IsBlank(static_cast<unsigned char>(text[pos]))) ++pos;
     if (pos >= length) return length;
+    const RuleScan r = first ? resume : RuleScan();
     std::size_t rest = length - pos;
     const char* p = text + pos;
     // The comment marks that hide style text from old browsers.
@@ -145,27 +155,56 @@ std::size_t SelectorNode::ParseRules(const char* text, std::size_t length, bool 
     if (p[0] == '/' && (rest == 1 || p[1] == '*')) {
       if (rest == 1) return final ? length : pos;
       const char* close = nullptr;
-      for (std::size_t i = 2; i + 1 < rest; ++i)
+      std::size_t from = r.kind == RuleScan::kComment ? r.at : 2;
+      for (std::size_t i = from; i + 1 < rest; ++i)
         if (p[i] == '*' && p[i + 1] == '/') {
           close = p + i;
           break;
         }
-      if (!close) return final ? length : pos;
+      if (!close) {
+        if (final) return length;
+        scan.kind = RuleScan::kComment;
+        scan.at = rest - 1 > 2 ? rest - 1 : 2;
+        return pos;
+      }
       pos = static_cast<std::size_t>(close - text) + 2;
       continue;
     }
     // A rule: the selectors up to "{", the declarations up to the matching "}". A stray ";" or
     // "}" before any "{" ends a piece of junk that is passed over.
-    std::size_t open = pos;
-    while (open < length && text[open] != '{' && text[open] != ';' && text[open] != '}') ++open;
-    if (open == length) return final ? length : pos;
-    if (text[open] != '{') {
-      pos = open + 1;
-      continue;
+    std::size_t open, i;
+    int depth = 0;
+    char quote = 0;
+    if (r.kind == RuleScan::kBlock) {
+      open = pos + r.open;
+      i = pos + r.at;
+      depth = r.depth;
+      quote = r.quote;
+    } else {
+      open = pos + (r.kind == RuleScan::kSelectors ? r.at : 0);
+      while (open < length && text[open] != '{' && text[open] != ';' && text[open] != '}') ++open;
+      if (open == length) {
+        if (final) return length;
+        scan.kind = RuleScan::kSelectors;
+        scan.at = length - pos;
+        return pos;
+      }
+      if (text[open] != '{') {
+        pos = open + 1;
+        continue;
+      }
+      i = open;
     }
-    std::size_t close = BlockEnd(text, open, length);
+    std::size_t close = BlockEnd(text, i, length, depth, quote);
     if (close == std::string::npos) {
-      if (!final) return pos;
+      if (!final) {
+        scan.kind = RuleScan::kBlock;
+        scan.at = i - pos;
+        scan.open = open - pos;
+        scan.depth = depth;
+        scan.quote = quote;
+        return pos;
+      }
       close = length;
     }
     if (text[pos] != '@') {  // at-rules (@media, @import, ...) are passed over

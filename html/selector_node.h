@@ -34,10 +34,25 @@ class HALYARD_EXPORT SelectorNode {
   // was read.
   static void parseCSSTagParams(unsigned char** text, DWORD length, CMapStringToString* map);
 
+  // How far ParseRules has read into a rule or comment that it could not finish, so that the
+  // next call, given the same text with more after it, goes on from there instead of reading
+  // the rule again from its start.
+  struct RuleScan {
+    enum Kind { kNone, kComment, kSelectors, kBlock };
+    Kind kind = kNone;
+    std::size_t at = 0;    // bytes from the rule's start read without finding its end
+    std::size_t open = 0;  // kBlock: the offset of its "{"
+    int depth = 0;         // kBlock: braces open
+    char quote = 0;        // kBlock: the quote of an open string
+  };
+
   // Reads style rules ("selectors { declarations }") from text into the tree below this node.
   // Returns how many bytes were taken: complete rules only, unless final is set (the style text
   // is complete), when everything is taken. The caller keeps the rest for the next piece.
   std::size_t ParseRules(const char* text, std::size_t length, bool final);
+  // The same, for style text that arrives in pieces: text starts where the last call stopped
+  // (the untaken rest, with more text after it) and scan is what that call left.
+  std::size_t ParseRules(const char* text, std::size_t length, bool final, RuleScan& scan);
 
   // The child with that type and name, or null.
   SelectorNode* FindChild(Token::Type type, const char* name) const;

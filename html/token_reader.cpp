@@ -91,7 +91,12 @@ int TokenReader::NextToken() {
     int ch = Get();
     if (ch < 0) {
       if (state_ == kTextState && !token_.empty()) return TakeWord();
-      // A tag or comment that the stream cut off is dropped.
+      if (state_ == kCommentState) {
+        // A comment the stream cut off keeps its text.
+        state_ = kEndState;
+        return Finish(kComment);
+      }
+      // A tag that the stream cut off is dropped.
       state_ = kEndState;
       token_.clear();
       space_.clear();
@@ -178,7 +183,10 @@ int TokenReader::NextToken() {
 
 void TokenReader::DecodeEntities(std::string& s) {
   if (s.find('&') == std::string::npos) return;
-  const std::size_t n = s.size();
+  s.resize(DecodeEntities(s.data(), s.size()));
+}
+
+std::size_t TokenReader::DecodeEntities(char* s, std::size_t n) {
   std::size_t out = 0, i = 0;
   while (i < n) {
     if (s[i] != '&') {
@@ -195,7 +203,7 @@ void TokenReader::DecodeEntities(std::string& s) {
       while (d < j && s[d] >= '0' && s[d] <= '9') value = (value * 10u + (s[d++] - '0')) & 0xFFu;
       if (d == j && value != 0) code = static_cast<int>(value);  // byte 0 stays as written
     } else if (k >= 1 && k <= 10) {
-      code = EntityTable::Lookup(s.data() + i + 1, k);
+      code = EntityTable::Lookup(s + i + 1, k);
     }
     if (code < 0) {
       s[out++] = s[i++];
@@ -205,7 +213,7 @@ void TokenReader::DecodeEntities(std::string& s) {
     i = j;
     if (i < n && s[i] == ';') ++i;
   }
-  s.resize(out);
+  return out;
 }
 
 int TokenReader::ScanTag(std::string& text, ScannedTag& tag) {

@@ -38,6 +38,8 @@ class HALYARD_EXPORT TokenReader {
   // any character that is neither a letter, a digit nor "#". Unknown ones stay as written, and
   // so does a number that comes to byte 0.
   static void DecodeEntities(std::string& text);
+  // The same on text[0, length); returns the decoded length.
+  static std::size_t DecodeEntities(char* text, std::size_t length);
 
   LONG GetLine() const { return line_; }
 

@@ -171,19 +171,41 @@ bool IsRawTextType(int type) {
          type == Token::JSB_BODYTAG || type == Token::JSB_STARTBODY || type == Token::JSB_ENDBODY;
 }
 
+// Which bytes a text (and which a value) writes as a reference.
+struct EntityClasses {
+  bool text[256] = {};
+  bool value[256] = {};
+  EntityClasses() {
+    text[static_cast<unsigned char>('&')] = text[static_cast<unsigned char>('<')] =
+        text[static_cast<unsigned char>('>')] = true;
+    value[static_cast<unsigned char>('&')] = value[static_cast<unsigned char>('"')] = true;
+  }
+};
+const EntityClasses kEntityClasses;
+
 void AppendEntities(std::string& out, const char* p, int n, bool value) {
-  for (int i = 0; i < n; ++i) {
-    char c = p[i];
-    if (c == '&')
-      out += "&amp;";
-    else if (!value && c == '<')
-      out += "&lt;";
-    else if (!value && c == '>')
-      out += "&gt;";
-    else if (value && c == '"')
-      out += "&quot;";
-    else
-      out += c;
+  const bool* special = value ? kEntityClasses.value : kEntityClasses.text;
+  int i = 0;
+  while (i < n) {
+    int j = i;
+    while (j < n && !special[static_cast<unsigned char>(p[j])]) ++j;
+    out.append(p + i, static_cast<std::size_t>(j - i));
+    if (j == n) break;
+    switch (p[j]) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      default:
+        out += "&quot;";
+        break;
+    }
+    i = j + 1;
   }
 }
 
@@ -191,7 +213,17 @@ void WriteTag(const Elem* e, std::string& out) {
   out += '<';
   if (e->IsEnd()) out += '/';
   out.append(e->name.data(), static_cast<std::size_t>(e->name.GetLength()));
-  if (CMapStringToString* map = e->Attributes()) {
+  // Packed attributes are written in the map's order without building the map.
+  thread_local std::vector<Elem::AttrRef> attrs;
+  if (e->PackedAttributesInMapOrder(attrs)) {
+    for (const Elem::AttrRef& a : attrs) {
+      out += ' ';
+      out.append(a.key, static_cast<std::size_t>(a.keyLength));
+      out += "=\"";
+      AppendEntities(out, a.value, a.valueLength, true);
+      out += '"';
+    }
+  } else if (CMapStringToString* map = e->Attributes()) {
     CString key, value;
     for (POSITION pos = map->GetStartPosition(); pos;) {
       map->GetNextAssoc(pos, key, value);
@@ -207,8 +239,11 @@ void WriteTag(const Elem* e, std::string& out) {
 
 }  // namespace
 
-void WriteHtml(const Elem* root, std::string& out) {
+void WriteHtml(const Elem* root, std::string& out) { WriteHtml(root, out, nullptr); }
+
+void WriteHtml(const Elem* root, std::string& out, const std::function<void(std::string&)>& drain) {
   if (!root) return;
+  constexpr std::size_t kDrainAt = 64 * 1024;
   int rawType = -1;  // the type whose content is being written as it stands
   std::vector<const Elem*> stack;
   const Elem* e = root->firstChild;
@@ -249,6 +284,7 @@ void WriteHtml(const Elem* root, std::string& out) {
         }
         break;
     }
+    if (drain && out.size() >= kDrainAt) drain(out);
     if (e->firstChild) {
       stack.push_back(e);
       e = e->firstChild;

@@ -19,7 +19,9 @@ bool StartsWithNoCase(const char* s, const char* prefix) {
 }
 
 // The directory of a base: cut after its last "/" (or, without one, its last "\"); a base
-// that is a scheme and a host only gets a "/" appended instead.
+// that is a scheme and a host only gets a "/" appended instead. A base with neither is a page
+// in the current folder (or above it, after "../"), whose directory is empty: the link stands
+// alone.
 void FormDirectory(CString& dir) {
   int slash = dir.ReverseFind('/');
   if (slash >= 0) {
@@ -30,7 +32,22 @@ void FormDirectory(CString& dir) {
     return;
   }
   int backslash = dir.ReverseFind('\\');
-  if (backslash >= 0) dir = dir.Left(backslash + 1);
+  if (backslash >= 0)
+    dir = dir.Left(backslash + 1);
+  else if (!(dir.GetLength() == 2 && dir[1] == ':'))  // a drive ("C:") stays
+    dir.Empty();
+}
+
+// The length of "scheme://host" at the start of base, or 0 when base does not begin with a
+// scheme name and "://".
+int SchemeAndHostLength(const char* base) {
+  const char* p = base;
+  while ((*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z') || (*p >= '0' && *p <= '9') ||
+         *p == '+' || *p == '-' || *p == '.')
+    ++p;
+  if (p == base || std::strncmp(p, "://", 3) != 0) return 0;
+  const char* hostEnd = std::strchr(p + 3, '/');
+  return hostEnd ? static_cast<int>(hostEnd - base) : static_cast<int>(std::strlen(base));
 }
 
 // What both resolvers share. Returns true when the result is already final (*out set).
@@ -123,10 +140,9 @@ CString Relative2Root(const char* base, const char* link) {
   CString dir, out;
   if (ResolveCommon(base, link, dir, &out)) return out;
   if (link[0] != '.') {
-    if (StartsWithNoCase(base, "http://")) {
-      const char* hostStart = base + 7;
-      const char* hostEnd = std::strchr(hostStart, '/');
-      int len = hostEnd ? static_cast<int>(hostEnd - base) : static_cast<int>(std::strlen(base));
+    // A base with a scheme and a host (http://, ftp://, file:// ...) has its root after the
+    // host; a path's root is its drive or first folder.
+    if (int len = SchemeAndHostLength(base)) {
       dir = CString(base, len) + "/";
     } else {
       int cut = -1;

@@ -1,7 +1,9 @@
-// Parser and Parser2 on whole documents with the tree built, against `tidy -q` on the same
-// files. The corpus is every *.html file below the folder named by TAGSMITH_BENCH_CORPUS (the
-// HTML documentation that Debian packages install will do); without it, the test page of the
-// library's own tests. Memory: the heap the tree of each document holds, against its size.
+// Parser and Parser2 on whole documents with the tree built; the checker alone, and tokenize +
+// check + write as `tagsmith check` runs them; against `tidy -q` on the same files (one process
+// per page; bench/tagsmith/compare-tidy compares the two programs as a user runs them). The corpus
+// is every *.html file below the folder named by TAGSMITH_BENCH_CORPUS (the HTML documentation that
+// Debian packages install will do); without it, the test page of the library's own tests. Memory:
+// the heap the tree of each document holds, against its size.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <sys/wait.h>
@@ -18,9 +20,11 @@
 #include <string>
 #include <vector>
 
+#include "html/checker.h"
 #include "html/elem_kinds.h"
 #include "html/parser.h"
 #include "html/parser2.h"
+#include "html/tree_text.h"
 
 namespace {
 
@@ -118,6 +122,69 @@ void BM_ParserPieces(benchmark::State& state) {
 }
 BENCHMARK(BM_ParserPieces)->Name("Parser/pieces_of_4096")->Unit(benchmark::kMillisecond);
 
+// The checker alone over every page's tree (the trees are built and deleted outside the
+// timing).
+void BM_CheckOnly(benchmark::State& state) {
+  const auto& pages = Corpus();
+  std::vector<std::unique_ptr<Document>> trees;
+  LONG largest = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    trees.clear();
+    for (const Page& p : pages) {
+      trees.push_back(std::make_unique<Document>());
+      ParseWhole<Parser>(p.text, *trees.back());
+    }
+    state.ResumeTiming();
+    for (auto& t : trees) {
+      Checker checker;
+      checker.AddCheckHandler();
+      try {
+        checker.CheckHtml(t.get());
+      } catch (int) {
+        largest = Checker::kCorrectionLimit + 1;  // a page passed the limit
+      }
+      largest = std::max(largest, checker.GetCorrectionCount());
+    }
+  }
+  trees.clear();
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * CorpusBytes()));
+  state.counters["largest_correction_count"] = static_cast<double>(largest);
+}
+BENCHMARK(BM_CheckOnly)->Name("Checker/check_only")->Unit(benchmark::kMillisecond);
+
+// One page as `tagsmith check` handles it: tokenized, checked, written, and the tree deleted.
+std::size_t CheckAndWrite(const std::string& text) {
+  Document doc;
+  ParseWhole<Parser>(text, doc);
+  Checker checker;
+  checker.AddCheckHandler();
+  try {
+    checker.CheckHtml(&doc);
+  } catch (int) {
+  }
+  std::string out;
+  std::size_t written = 0;
+  out.reserve(80 * 1024);
+  halyard::tagsmith::WriteHtml(&doc, out, [&](std::string& s) {
+    written += s.size();
+    s.clear();
+  });
+  return written + out.size();
+}
+
+void BM_TokenizeCheckWrite(benchmark::State& state) {
+  const auto& pages = Corpus();
+  std::size_t out = 0;
+  for (auto _ : state)
+    for (const Page& p : pages) out += CheckAndWrite(p.text);
+  benchmark::DoNotOptimize(out);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * CorpusBytes()));
+}
+BENCHMARK(BM_TokenizeCheckWrite)
+    ->Name("Parser+Checker+WriteHtml/whole_documents")
+    ->Unit(benchmark::kMillisecond);
+
 std::size_t HeapInUse() {
   struct mallinfo2 mi = mallinfo2();
   return mi.uordblks + mi.hblkhd;
@@ -133,15 +200,36 @@ long PeakRssKb() {
 
 // Run in a fresh process (this program with --tagsmith-measure): tokenizes one page and prints
 // the heap its tree holds and how much the peak resident size grew, in bytes.
-int MeasureOne(const char* path, bool reader) {
+int MeasureOne(const char* path, const std::string& mode) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream ss;
   ss << in.rdbuf();
   std::string text = ss.str();
   long rssBefore = PeakRssKb();
   std::size_t before = HeapInUse();
+  if (mode == "check") {
+    // Tokenized, checked and written as `tagsmith check` does it: the text goes once the tree
+    // holds it, the page is written away in pieces.
+    // The text counts with the rest: `tagsmith check` holds it while it tokenizes.
+    const long textBytes = static_cast<long>(text.size());
+    Document doc;
+    ParseWhole<Parser>(text, doc);
+    std::string().swap(text);
+    Checker checker;
+    checker.AddCheckHandler();
+    try {
+      checker.CheckHtml(&doc);
+    } catch (int) {
+    }
+    std::string out;
+    halyard::tagsmith::WriteHtml(&doc, out, [](std::string& s) { s.clear(); });
+    std::size_t heap = HeapInUse() - before;
+    long rss = (PeakRssKb() - rssBefore) * 1024 + textBytes;
+    std::printf("%zu %ld\n", heap, rss);
+    return 0;
+  }
   Document doc;
-  if (reader)
+  if (mode == "reader")
     ParseWhole<Parser2>(text, doc);
   else
     ParseWhole<Parser>(text, doc);
@@ -154,15 +242,16 @@ int MeasureOne(const char* path, bool reader) {
 // The memory a page's tree takes against the page's size, each page measured in a process of
 // its own: the largest ratio over the pages of at least 64 KB (heap and peak resident size),
 // and the ratio over those pages together.
-template <bool kReader>
+template <int kMode>
 void BM_TreeMemory(benchmark::State& state) {
+  const char* mode = kMode == 0 ? "parser" : kMode == 1 ? "reader" : "check";
   const auto& pages = Corpus();
   double worstHeap = 0, worstRss = 0, heapTotal = 0, bytes = 0;
   for (auto _ : state) {
     for (const Page& p : pages) {
       if (p.text.size() < 65536) continue;
-      std::string cmd = "/proc/" + std::to_string(getpid()) + "/exe --tagsmith-measure '" + p.path +
-                        "' " + (kReader ? "reader" : "parser");
+      std::string cmd =
+          "/proc/" + std::to_string(getpid()) + "/exe --tagsmith-measure '" + p.path + "' " + mode;
       FILE* f = popen(cmd.c_str(), "r");
       if (!f) continue;
       double heap = 0, rss = 0;
@@ -179,12 +268,17 @@ void BM_TreeMemory(benchmark::State& state) {
   state.counters["worst_peak_rss_ratio"] = worstRss;
   state.counters["heap_ratio_64k_pages"] = bytes ? heapTotal / bytes : 0;
 }
-BENCHMARK_TEMPLATE(BM_TreeMemory, false)
+BENCHMARK_TEMPLATE(BM_TreeMemory, 0)
     ->Name("Parser/tree_memory")
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(BM_TreeMemory, true)
+BENCHMARK_TEMPLATE(BM_TreeMemory, 1)
     ->Name("Parser2/tree_memory")
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+// Peak memory of tokenize + check + write against the page (target: at most 12 times).
+BENCHMARK_TEMPLATE(BM_TreeMemory, 2)
+    ->Name("Parser+Checker+WriteHtml/peak_memory")
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 
@@ -217,7 +311,7 @@ BENCHMARK(BM_Tidy)
 
 int main(int argc, char** argv) {
   if (argc == 4 && std::string(argv[1]) == "--tagsmith-measure")
-    return MeasureOne(argv[2], std::string(argv[3]) == "reader");
+    return MeasureOne(argv[2], argv[3]);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -191,8 +191,7 @@ TEST(CheckerWalk, WithoutHandlersTheWalkStillEnds) {
 }
 
 TEST(CheckerErrors, Error2RemovesFromTextOnlyContainersOrMovesBehind) {
-  const std::string page =
-      "<HTML><HEAD><TITLE>a<B>b</TITLE></HEAD><BODY></BODY></HTML>";
+  const std::string page = "<HTML><HEAD><TITLE>a<B>b</TITLE></HEAD><BODY></BODY></HTML>";
   Checked r = Check(page);
   EXPECT_EQ(r.trace,
             "CheckHtml : Error 2 PCData Container type 108 Can't Contain type 8\n"
@@ -242,7 +241,8 @@ TEST(CheckerErrors, Error3SwitchesPickTheRepair) {
     c.endAndResume = 0;
     c.moveIllegalAfter = 1;
   });
-  EXPECT_NE(behind.trace.find("Correction : Move Illegal Html to After type 8\n"), std::string::npos);
+  EXPECT_NE(behind.trace.find("Correction : Move Illegal Html to After type 8\n"),
+            std::string::npos);
   EXPECT_EQ(behind.page, Body("<B>ab</B><P>x</P>"));
   auto endBefore = Check(Body("<B>a<P>x</P>b</B>"), [](Checker& c) { c.endAndResume = 0; });
   EXPECT_NE(endBefore.trace.find("Correction : Move to Before type 8\n"), std::string::npos);
@@ -485,8 +485,8 @@ TEST(CheckerErrors, Error18PutsACellIntoARow) {
             "CheckHtml : Error 18 TABLE type 101 Can't Contain type 103\n"
             "Correction : Add TR start tag before TD type 103\n");
   EXPECT_EQ(r.page, Body("<TABLE><TR><TD>x</TD></TR></TABLE>"));
-  Checked rows = Check(Body("<TABLE><TR><TD>a</TD></TR>x</TABLE>"),
-                       [](Checker& c) { c.addRowOrCell = 1; });
+  Checked rows =
+      Check(Body("<TABLE><TR><TD>a</TD></TR>x</TABLE>"), [](Checker& c) { c.addRowOrCell = 1; });
   EXPECT_EQ(rows.trace.substr(0, rows.trace.find('\n', rows.trace.find('\n') + 1) + 1),
             "CheckHtml : Error 18 TABLE type 101 Can't Contain type 118\n"
             "Correction : Move previous TR end tag after type 118\n");
@@ -637,6 +637,35 @@ TEST(CheckerWriter, TextAndValuesReadBackTheSame) {
 TEST(CheckerWriter, ScriptAndPreformattedTextAreWrittenAsTheyStand) {
   Checked r = Check(Body("<SCRIPT>if (a<b && c) x();</SCRIPT><PRE>a\tb\nc</PRE>"));
   EXPECT_EQ(r.page, Body("<SCRIPT>if (a<b && c) x();</SCRIPT><PRE>a\tb\nc</PRE>"));
+}
+
+TEST(CheckerWriter, PageWrittenInPiecesIsThePageWrittenWhole) {
+  std::ifstream in(std::string(HALYARD_SOURCE_DIR) + "/html/tests/data/sample.html",
+                   std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  std::string html;
+  while (html.size() < 300000) html += ss.str();  // several drains' worth
+  Document doc;
+  Parser p;
+  p.SetDocument(&doc);
+  p.Parse(html.data(), static_cast<int>(html.size()));
+  p.End();
+  std::string whole, pieces, buf;
+  halyard::tagsmith::WriteHtml(&doc, whole);
+  int drains = 0;
+  halyard::tagsmith::WriteHtml(&doc, buf, [&](std::string& s) {
+    ++drains;
+    pieces += s;
+    s.clear();
+  });
+  pieces += buf;
+  EXPECT_GE(drains, 4);
+  EXPECT_EQ(pieces, whole);
+  // Writing built no attribute maps: the attributes are still packed.
+  std::vector<Elem::AttrRef> attrs;
+  for (Elem* e = doc.firstChild; e; e = e->nextSibling)
+    ASSERT_TRUE(e->PackedAttributesInMapOrder(attrs));
 }
 
 // Every page of the corpus settles: checking the repaired page again corrects nothing. The

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -294,6 +295,39 @@ TEST(ElemAttributes, PackedListGivesTheSameMapAsAddingThePairsInOrder) {
   tag.SetAttributeList(nullptr, 0);
   EXPECT_EQ(tag.Attributes(), nullptr);
   EXPECT_FALSE(tag.HasAttributes());
+}
+
+TEST(ElemAttributes, PackedWalkAgreesWithTheMapForRandomLists) {
+  std::mt19937 rng(99);
+  const char* names[] = {"A",     "B",      "HREF",  "SRC",   "ALT",     "NAME",  "ID",   "X1",
+                         "WIDTH", "HEIGHT", "CLASS", "STYLE", "ONCLICK", "VALUE", "TYPE", "Z"};
+  for (int round = 0; round < 300; ++round) {
+    std::vector<std::string> keys, values;
+    int n = 1 + static_cast<int>(rng() % 12);
+    for (int i = 0; i < n; ++i) {
+      keys.push_back(names[rng() % 16]);
+      values.push_back("v" + std::to_string(rng() % 100));
+    }
+    std::vector<Elem::AttrRef> refs;
+    for (int i = 0; i < n; ++i)
+      refs.push_back({keys[i].c_str(), static_cast<int>(keys[i].size()), values[i].c_str(),
+                      static_cast<int>(values[i].size())});
+    Tag tag(Token::A, "A", 1, false);
+    tag.SetAttributeList(refs.data(), n);
+    std::vector<Elem::AttrRef> walked;
+    ASSERT_TRUE(tag.PackedAttributesInMapOrder(walked));
+    std::string fromPacked, fromMap;
+    for (const auto& a : walked) fromPacked += std::string(a.key) + "=" + a.value + ";";
+    CMapStringToString* map = tag.Attributes();  // the map built from the same list
+    CString k, v;
+    for (POSITION pos = map->GetStartPosition(); pos;) {
+      map->GetNextAssoc(pos, k, v);
+      fromMap += std::string(static_cast<const char*>(k)) + "=" + static_cast<const char*>(v) + ";";
+    }
+    ASSERT_EQ(fromPacked, fromMap) << "round " << round;
+    EXPECT_FALSE(tag.PackedAttributesInMapOrder(walked));  // now a map: the caller walks it
+    EXPECT_TRUE(walked.empty());
+  }
 }
 
 TEST(ElemName, ShortAndLongTextsKeepEveryByte) {

@@ -39,9 +39,9 @@ TEST(TokenReader, HandsOutWordsTagsAndCommentsWithTheirSpace) {
   EXPECT_EQ(Tokens("one two  \n<B>x</B> <!-- c -> --><a t='>'>'><<b>\tend"), expect);
   // A quote inside a tag runs to the same quote or to ">".
   EXPECT_EQ(Tokens("<a b=\"x y\">"), (std::vector<Tok>{{3, "a b=\"x y\"", ""}}));
-  // An unfinished tag or comment at the end is dropped; a word is not.
+  // An unfinished tag at the end is dropped; a word is not, nor is an unfinished comment.
   EXPECT_EQ(Tokens("w<a"), (std::vector<Tok>{{2, "w", ""}}));
-  EXPECT_EQ(Tokens("<!-- open"), std::vector<Tok>{});
+  EXPECT_EQ(Tokens("<!-- open\nline"), (std::vector<Tok>{{4, " open\nline", ""}}));
 }
 
 TEST(TokenReader, DecodesEntitiesInPlace) {
@@ -229,6 +229,17 @@ TEST(Parser2, WhiteSpaceBeforeTagsOfAnyLengthIsKept) {
     static_cast<Tag*>(doc.lastChild)->SetExtra("again", 5);
     EXPECT_EQ(static_cast<Tag*>(doc.lastChild)->GetExtra(), "again");
   }
+}
+
+TEST(Parser2, ReferencesInAQuotedValueStayInsideIt) {
+  EXPECT_EQ(Parse2Dump("<A TITLE=\"a &quot;b&quot; c\" HREF=u>"),
+            "anchor 1 \"A\" TITLE=\"a \\\"b\\\" c\" HREF=\"u\"\n");
+  EXPECT_EQ(Parse2Dump("<img alt='&#39;x&#39;' src=a&amp;b>"),
+            "image 56 \"IMG\" SRC=\"a&b\" ALT=\"'x'\"\n");
+}
+
+TEST(Parser2, CommentOpenAtTheEndOfInputKeepsItsText) {
+  EXPECT_EQ(Parse2Dump("a<!-- b\nc"), "text 118 \"a\"\ncomment 115 \" b\\nc\"\n");
 }
 
 }  // namespace

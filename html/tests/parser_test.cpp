@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -363,8 +365,10 @@ TEST(ParserBuffer, LongRunsAreEmittedInPiecesWithNothingLost) {
   std::string tag = "<p title=\"" + std::string(5000, 't') + "\">x";
   EXPECT_EQ(ParseDump(tag),
             "paragraph 82 \"P\" TITLE=\"" + std::string(4095 - 9, 't') + "\"\ntext 118 \"x\"\n");
+  // Script text longer than the buffer goes on in a further element.
   std::string script = "<script>" + std::string(5000, 's') + "</script>";
   EXPECT_EQ(ParseDump(script), "script 90 \"SCRIPT\"\ntext 118 \"" + std::string(4095, 's') +
+                                   "\"\ntext 118 \"" + std::string(905, 's') +
                                    "\"\nscript 90 \"SCRIPT\" end\n");
 }
 
@@ -425,6 +429,175 @@ TEST(ParserPieces, RealPageFixtureDoesNotDependOnPieces) {
     std::size_t a = 1 + rng() % 97, b = 1 + rng() % 13;
     EXPECT_EQ(ParseDump(html, {a, b}), whole) << a << "," << b;
   }
+}
+
+// The tree with the text of each script, style and raw-text element joined into one line:
+// the text is cut into elements where the pieces were cut, but none of it may change.
+std::string JoinedBlocks(const std::string& html, std::size_t cut, std::size_t step = 0) {
+  Document doc;
+  Parser p;
+  p.SetDocument(&doc);
+  if (cut == 0) cut = html.size();
+  p.Parse(html.data(), static_cast<int>(cut));
+  for (std::size_t at = cut; at < html.size();) {
+    std::size_t n = step ? std::min(step, html.size() - at) : html.size() - at;
+    p.Parse(html.data() + at, static_cast<int>(n));
+    at += n;
+  }
+  p.End();
+  std::string out, block;
+  bool inBlock = false;
+  for (Elem* e = doc.firstChild; e; e = e->nextSibling) {
+    bool opens = !e->IsEnd() && (e->type == Token::SCRIPT || e->type == Token::STYLE ||
+                                 e->type == Token::JSB_CONSTRUCTOR);
+    if (inBlock && e->kind == ElemKind::Text) {
+      block.append(static_cast<const char*>(e->name),
+                   static_cast<std::size_t>(e->name.GetLength()));
+      continue;
+    }
+    if (inBlock) {
+      halyard::tagsmith::AppendQuoted(out, block.data(), block.size());
+      out += '\n';
+      block.clear();
+      inBlock = false;
+    }
+    out += std::to_string(e->type) + " " + static_cast<const char*>(e->name) +
+           (e->IsEnd() ? " end\n" : "\n");
+    inBlock = opens;
+  }
+  if (inBlock) halyard::tagsmith::AppendQuoted(out, block.data(), block.size());
+  return out;
+}
+
+TEST(ParserPieces, ScriptStyleAndRawTextDoNotDependOnWherePiecesAreCut) {
+  const std::string docs[] = {
+      // The "<" of the end tag, a CR LF pair and a reference may all fall on a cut.
+      "<SCRIPT LANGUAGE=JavaScript>x=1;\r\nif (a<b) y='</b>';</SCRIPT>y",
+      "<SCRIPT LANGUAGE=VBScript>a\r\nb</b</SCRIPT>y",
+      "<STYLE>B { color : red }\r\nI{x:y} a<b</STYLE>y",
+      "<JSB_CONSTRUCTOR>a <b>\r\n c</jsb_constructor>y",
+      "<script language=javascript>a\r</script><style>\r</style><script>\r</script>z",
+  };
+  for (const std::string& html : docs) {
+    std::string whole = JoinedBlocks(html, 0);
+    EXPECT_EQ(whole.find('<' + std::string("\"")), std::string::npos) << whole;
+    for (std::size_t cut = 1; cut < html.size(); ++cut)
+      ASSERT_EQ(JoinedBlocks(html, cut), whole) << "cut " << cut << " of " << html;
+    ASSERT_EQ(JoinedBlocks(html, 1, 1), whole) << "byte by byte: " << html;
+    ASSERT_EQ(JoinedBlocks(html, 2, 3), whole) << "pieces of 3: " << html;
+  }
+  // The example of the stray "<": the end tag's "<" is the last byte of the first piece.
+  EXPECT_EQ(ParseDump("<SCRIPT LANGUAGE=JavaScript>x=1;</SCRIPT>y", {33, 100}),
+            "script 90 \"SCRIPT\" LANGUAGE=\"JavaScript\"\ntext 118 \"x=1;\"\n"
+            "script 90 \"SCRIPT\" end\ntext 118 \"y\"\n");
+  EXPECT_EQ(ParseDump("<STYLE>x{a:b}</STYLE>y", {14, 100}),
+            "style 97 \"STYLE\"\ntext 118 \"x{a:b}\"\nstyle 97 \"STYLE\" end\ntext 118 \"y\"\n");
+  // One CR LF stays one line end when the pieces part the two.
+  EXPECT_EQ(ParseDump("<SCRIPT>ab\r\nb</SCRIPT>", {11, 100}),
+            "script 90 \"SCRIPT\"\ntext 118 \"ab\"\ntext 118 \"\\r\\nb\"\n"
+            "script 90 \"SCRIPT\" end\n");
+}
+
+TEST(ParserPieces, ScriptStyleAndRawTextLongerThanTheBufferLoseNothing) {
+  const std::string body = std::string(5000, 's') + "\n" + std::string(9000, 't');
+  for (const char* open : {"<script language=javascript>", "<script>", "<style>"}) {
+    std::string tag = open;
+    std::string close = tag.find("style") != std::string::npos ? "</style>" : "</script>";
+    std::string html = tag + "/* " + body + " */" + close + "after";
+    std::string joined = JoinedBlocks(html, 0);
+    EXPECT_NE(
+        joined.find("\"/* " + std::string(5000, 's') + "\\n" + std::string(9000, 't') + " */\""),
+        std::string::npos)
+        << tag;
+    EXPECT_NE(joined.find(" end\n118 after\n"), std::string::npos) << tag;
+    EXPECT_EQ(JoinedBlocks(html, 4097, 4096), joined) << tag;
+  }
+}
+
+TEST(ParserScript, EndTagEndsTheScriptWhateverItHoldsOpen) {
+  // A line comment, a block comment or a string left open does not hide </SCRIPT>.
+  EXPECT_EQ(ParseDump("<SCRIPT LANGUAGE=JavaScript><!--\nx=1; //--></SCRIPT><B>y</B>"),
+            "script 90 \"SCRIPT\" LANGUAGE=\"JavaScript\"\ntext 118 \"<!--\\nx=1; //-->\"\n"
+            "script 90 \"SCRIPT\" end\ntag 8 \"B\"\ntext 118 \"y\"\ntag 8 \"B\" end\n");
+  EXPECT_EQ(ParseDump("<script language=javascript>/* open </Script >y"),
+            "script 90 \"SCRIPT\" LANGUAGE=\"javascript\"\ntext 118 \"/* open \"\n"
+            "script 90 \"SCRIPT\" end\ntext 118 \"y\"\n");
+  EXPECT_EQ(ParseDump("<script language=javascript>s = \"</script>\";</script>y"),
+            "script 90 \"SCRIPT\" LANGUAGE=\"javascript\"\ntext 118 \"s = \\\"\"\n"
+            "script 90 \"SCRIPT\" end\ntext 118 \"\\\";\"\nscript 90 \"SCRIPT\" end\n"
+            "text 118 \"y\"\n");
+  // Other end tags inside strings and comments still do not end it, nor a longer name.
+  EXPECT_EQ(ParseDump("<script language=javascript>/* </b> </scripts> */</script>y"),
+            "script 90 \"SCRIPT\" LANGUAGE=\"javascript\"\ntext 118 \"/* </b> </scripts> */\"\n"
+            "script 90 \"SCRIPT\" end\ntext 118 \"y\"\n");
+  // Every cut, including those inside the end tag.
+  const std::string html = "<script language=javascript>// c </SCRIPT>after";
+  for (std::size_t cut = 1; cut < html.size(); ++cut)
+    EXPECT_EQ(JoinedBlocks(html, cut), JoinedBlocks(html, 0)) << cut;
+  EXPECT_EQ(JoinedBlocks(html, 0), "90 SCRIPT\n\"// c \"\n90 SCRIPT end\n118 after\n");
+  // In one piece, a wrapper left open no longer swallows the page at 4095 characters.
+  std::string page = "<script language=javascript>/*" + std::string(10000, 'x') + "</script>" +
+                     std::string(3000, 'p');
+  EXPECT_NE(ParseDump(page).find("text 118 \"" + std::string(3000, 'p') + "\""), std::string::npos);
+}
+
+TEST(ParserStyle, RuleInSmallPiecesIsReadOnceNotFromItsStartEachTime) {
+  std::string html = "<style>P.x { ";
+  while (html.size() < (2u << 20)) html += "color: red; margin: 0; ";
+  html += "font-size: 9pt }</style>z";
+  auto run = [&](std::size_t step) {
+    auto start = std::chrono::steady_clock::now();
+    Document doc;
+    Parser p;
+    p.SetDocument(&doc);
+    for (std::size_t at = 0; at < html.size(); at += step)
+      p.Parse(html.data() + at, static_cast<int>(std::min(step, html.size() - at)));
+    p.End();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    Elem* end = doc.lastChild->prevSibling;
+    EXPECT_EQ(end->kind, ElemKind::Style);
+    SelectorNode* x = static_cast<StyleTag*>(end)->rules->Find(Token::P);
+    CString v;
+    EXPECT_TRUE(x && !x->children.empty() && x->children[0]->properties.Lookup("FONT-SIZE", v));
+    EXPECT_EQ(v, "9PT");
+    return seconds;
+  };
+  double whole = run(html.size());
+  double pieces = run(512);
+  // Read again from the rule's start on every piece, the 4096 pieces took 190 times as long.
+  EXPECT_LT(pieces, 8 * whole + 0.5) << "whole " << whole << " s, pieces " << pieces << " s";
+}
+
+TEST(ParserEntities, ReferenceAtTheBufferSeamIsDecoded) {
+  for (std::size_t pad = 4080; pad < 4100; ++pad) {
+    std::string html = std::string(pad, 'a') + "&amp;b &lt;" + std::string(pad, 'c') + "&copy;";
+    Document doc;
+    Parser p;
+    p.SetDocument(&doc);
+    p.Parse(html.data(), static_cast<int>(html.size()));
+    p.End();
+    std::string joined;
+    for (Elem* e = doc.firstChild; e; e = e->nextSibling)
+      joined.append(static_cast<const char*>(e->name),
+                    static_cast<std::size_t>(e->name.GetLength()));
+    EXPECT_EQ(joined, std::string(pad, 'a') + "&b<" + std::string(pad, 'c') + "\xa9") << pad;
+  }
+}
+
+TEST(ParserEntities, ReferencesInAQuotedValueStayInsideIt) {
+  EXPECT_EQ(ParseDump("<A TITLE=\"a &quot;b&quot; c\" HREF=u>"),
+            "anchor 1 \"A\" TITLE=\"a \\\"b\\\" c\" HREF=\"u\"\n");
+  EXPECT_EQ(ParseDump("<p title='&#39;x&#39; &gt; y' class=a&amp;b>"),
+            "paragraph 82 \"P\" TITLE=\"'x' > y\" CLASS=\"a&b\"\n");
+  // Names are not decoded; a value's references follow the rules of the text.
+  EXPECT_EQ(ParseDump("<p a&amp;b=&copy2>"), "paragraph 82 \"P\" A&AMP;B=\"\\2512\"\n");
+}
+
+TEST(ParserComments, CommentOpenAtTheEndOfInputKeepsItsLastLine) {
+  EXPECT_EQ(ParseDump("a<!-- b\nc"), "text 118 \"a\"\ncomment 115 \" b\"\n  comment 115 \"c\"\n");
+  EXPECT_EQ(ParseDump("a<!-- b", {3}), "text 118 \"a\"\ncomment 115 \" b\"\n");
+  EXPECT_EQ(ParseDump("<!DOCTYPE x"), "comment 115 \"DOCTYPE x\"\n");
 }
 
 class TraceTest : public ::testing::Test {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,8 +16,9 @@ struct ToolResult {
   std::string out;
 };
 
-// Runs the tagsmith tool with the arguments (a shell fragment), feeding input on stdin.
-ToolResult Tool(const std::string& args, const std::string& input = "") {
+// Runs the tagsmith tool with the arguments (a shell fragment), feeding input on stdin; the
+// standard error goes with the output when asked for.
+ToolResult Tool(const std::string& args, const std::string& input = "", bool withErrors = false) {
   // A file of its own: CTest runs the tool tests as parallel processes.
   std::string in = ::testing::TempDir() + "tagsmith_tool_in_XXXXXX";
   int fd = mkstemp(in.data());
@@ -27,8 +28,8 @@ ToolResult Tool(const std::string& args, const std::string& input = "") {
     std::ofstream f(in, std::ios::binary);
     f << input;
   }
-  std::string cmd =
-      std::string(HALYARD_BINARY_DIR) + "/bin/tagsmith " + args + " < '" + in + "' 2>/dev/null";
+  std::string cmd = std::string(HALYARD_BINARY_DIR) + "/bin/tagsmith " + args + " < '" + in + "' " +
+                    (withErrors ? "2>&1" : "2>/dev/null");
   ToolResult r{-1, ""};
   FILE* p = popen(cmd.c_str(), "r");
   if (!p) {
@@ -196,6 +197,28 @@ TEST_F(CheckTool, SetChangesASwitch) {
   EXPECT_EQ(Tool("check --set addOption=maybe").code, 2);
 }
 
+TEST_F(CheckTool, KeepsTheToolsSharedUsageAndHelp) {
+  // A usage error names the tool, says what was wrong and repeats the synopsis, check included.
+  ToolResult bad = Tool("check --set bogus=on", "", true);
+  EXPECT_EQ(bad.code, 2);
+  EXPECT_EQ(bad.out.rfind("tagsmith: unknown switch 'bogus'\nusage: tagsmith tokens", 0), 0u)
+      << bad.out;
+  EXPECT_NE(bad.out.find("\n       tagsmith check [--errors] [--set NAME=on|off]... [-o DIR] "
+                         "[FILE]...\n"),
+            std::string::npos);
+  EXPECT_EQ(Tool("check -o", "", true).out.rfind("tagsmith: -o needs a folder\n", 0), 0u);
+  ToolResult help = Tool("--help");
+  EXPECT_EQ(help.code, 0);
+  EXPECT_NE(help.out.find("\ncheck     tokenizes each FILE"), std::string::npos);
+  EXPECT_NE(help.out.find("--set NAME=on|off change a correction switch"), std::string::npos);
+  EXPECT_EQ(Tool("check --help").out, help.out);
+  // A file that cannot be read is reported in the tools' words.
+  ToolResult missing = Tool("check '" + dir_ + "/none.html'", "", true);
+  EXPECT_EQ(missing.code, 3);
+  EXPECT_EQ(missing.out,
+            "tagsmith: cannot read " + dir_ + "/none.html: No such file or directory\n");
+}
+
 TEST_F(CheckTool, SeveralFilesGoToAFolderAndAnUnreadableOneDoesNotStopTheRest) {
   std::string a = Put("a.html", "<HTML><BODY>a</BODY></HTML>");
   std::string b = Put("b.html", "b");
@@ -220,7 +243,8 @@ TEST_F(CheckTool, CorrectionLimitIsReportedAndTheNextFileGoesOn) {
   EXPECT_EQ(r.code, 1);
   // 4096 corrections traced for the first page, nothing for the second.
   std::size_t deletes = 0;
-  for (std::size_t at = 0; (at = r.out.find("Correction : Delete.\n", at)) != std::string::npos; ++at)
+  for (std::size_t at = 0; (at = r.out.find("Correction : Delete.\n", at)) != std::string::npos;
+       ++at)
     ++deletes;
   EXPECT_EQ(deletes, 4096u);
 }

@@ -106,4 +106,23 @@ TEST(Relative2Root, ResolvesFromTheSiteRoot) {
   EXPECT_EQ(UrlString::Relative2Root("http://h/a/b.htm", ".hidden"), "http://h/a/.hidden");
 }
 
+TEST(Relative2Root, EveryBaseWithASchemeAndHostIsCutBackToTheHost) {
+  EXPECT_EQ(UrlString::Relative2Root("ftp://h/pub/a/b.htm", "x.htm"), "ftp://h/x.htm");
+  EXPECT_EQ(UrlString::Relative2Root("https://h:8443/a/b.htm", "x.htm"), "https://h:8443/x.htm");
+  EXPECT_EQ(UrlString::Relative2Root("file://c:/site/a/b.htm", "x.htm"), "file://c:/x.htm");
+  EXPECT_EQ(UrlString::Relative2Root("shttp://h", "x.htm"), "shttp://h/x.htm");
+  EXPECT_EQ(UrlString::Relative2Root("ftp://h/a/b/c.htm", "../x.htm"), "ftp://h/x.htm");
+}
+
+TEST(UrlResolvers, BaseWithoutAFolderGivesTheLinkItself) {
+  EXPECT_EQ(UrlString::Relative2Absolute("a.htm", "b.htm"), "b.htm");
+  EXPECT_EQ(UrlString::Relative2Root("a.htm", "b.htm"), "b.htm");
+  EXPECT_EQ(UrlString::Relative2Absolute("a.htm", "./b.htm"), "b.htm");
+  EXPECT_EQ(UrlString::Relative2Absolute("a.htm", "sub/b.htm"), "sub/b.htm");
+  // Going up past a relative base's first folder leaves the link alone, not glued on.
+  EXPECT_EQ(UrlString::Relative2Absolute("a/b.htm", "../c.htm"), "c.htm");
+  EXPECT_EQ(UrlString::Relative2Absolute("a/b.htm", "../../c.htm"), "c.htm");
+  EXPECT_EQ(UrlString::Relative2Absolute("a/b.htm", "c.htm"), "a/c.htm");
+}
+
 }  // namespace

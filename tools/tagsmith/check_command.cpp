@@ -5,37 +5,21 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "html/checker.h"
 #include "html/elem_kinds.h"
 #include "html/parser.h"
+#include "tools/common/quote.h"
+#include "tools/common/tool_main.h"
 #include "html/tree_text.h"
 
 namespace {
 
-enum {
-  kNothingCorrected = 0,
-  kCorrected = 1,  // also: a page passed the correction limit
-  kUsage = 2,
-  kCannotRead = 3,  // or the output could not be written
-};
-
-const char kCheckUsage[] =
-    "usage: tagsmith check [--errors] [--set NAME=on|off]... [-o DIR] [FILE]...\n"
-    "  checks and repairs each FILE (standard input without one) and writes the repaired page\n"
-    "  --errors          write only the checker's trace lines, one a line\n"
-    "  --set NAME=on|off change a correction switch: closeImplied, moveIllegalAfter,\n"
-    "                    endAndResume, addListItem, addOption, addRowOrCell, removeIllegal\n"
-    "  -o DIR            write each repaired page to DIR under its own name\n"
-    "  exit codes: 0 nothing corrected, 1 corrections made (or the limit passed), 2 usage,\n"
-    "  3 a file could not be read or written\n";
-
-int CheckUsage(const std::string& message) {
-  std::fprintf(stderr, "tagsmith check: %s\n%s", message.c_str(), kCheckUsage);
-  return kUsage;
-}
+using namespace halyard::tool;
 
 struct Switch {
   const char* name;
@@ -62,32 +46,40 @@ int ParseCheckOptions(int argc, char** argv, Options& o) {
     if (std::strcmp(a, "--errors") == 0) {
       o.errors = true;
     } else if (std::strcmp(a, "--set") == 0) {
-      if (i + 1 == argc) return CheckUsage("--set needs NAME=on|off");
+      if (i + 1 == argc) return UsageError("--set needs NAME=on|off");
       std::string spec = argv[++i];
       std::size_t eq = spec.find('=');
-      std::string name = spec.substr(0, eq), value = eq == std::string::npos ? "" : spec.substr(eq + 1);
-      if (value != "on" && value != "off") return CheckUsage("--set needs NAME=on|off: " + spec);
+      std::string name = spec.substr(0, eq),
+                  value = eq == std::string::npos ? "" : spec.substr(eq + 1);
+      if (value != "on" && value != "off")
+        return UsageError("--set needs NAME=on|off, not " + Quote(spec, '\''));
       const Switch* found = nullptr;
       for (const Switch& s : kSwitches)
         if (name == s.name) found = &s;
-      if (!found) return CheckUsage("unknown switch " + name);
+      if (!found) return UsageError("unknown switch " + Quote(name, '\''));
       o.sets.emplace_back(found->field, value == "on" ? 1u : 0u);
     } else if (std::strcmp(a, "-o") == 0) {
-      if (i + 1 == argc) return CheckUsage("-o needs a folder");
+      if (i + 1 == argc) return UsageError("-o needs a folder");
       o.outDir = argv[++i];
     } else if (a[0] == '-' && a[1] != 0) {
-      return CheckUsage(std::string("unknown option ") + a);
+      return UsageError("unknown option " + Quote(a, '\''));
     } else {
       o.files.push_back(a);
     }
   }
-  if (o.outDir && o.files.empty()) return CheckUsage("-o needs at least one FILE");
-  return kNothingCorrected;
+  if (o.outDir && o.files.empty()) return UsageError("-o needs at least one FILE");
+  return kExitOk;
 }
 
 bool ReadFile(const char* path, std::string& out) {
   std::FILE* f = path ? std::fopen(path, "rb") : stdin;
   if (!f) return false;
+  // A file's size is known: the text is read into a block of just that size.
+  std::error_code ec;
+  if (path) {
+    auto size = std::filesystem::file_size(path, ec);
+    if (!ec && size < (std::uintmax_t{1} << 40)) out.reserve(static_cast<std::size_t>(size));
+  }
   char chunk[65536];
   std::size_t got;
   while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) out.append(chunk, got);
@@ -96,29 +88,36 @@ bool ReadFile(const char* path, std::string& out) {
   return ok;
 }
 
-bool WriteFile(const std::string& path, const std::string& text) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  return std::fclose(f) == 0 && ok;
-}
-
 std::string BaseName(const char* path) {
   std::string p = path;
   std::size_t slash = p.find_last_of('/');
   return slash == std::string::npos ? p : p.substr(slash + 1);
 }
 
-// Checks one page; returns its exit code and appends to out what goes to standard output.
-int CheckOne(const char* file, const Options& o, std::string& out) {
+// Writes the repaired page, a line feed after it, through put in pieces of about 64 KB as it is
+// formed, so that a large page is never held twice.
+void WritePage(const Document& doc, const std::function<void(std::string&)>& put) {
+  std::string buf;
+  buf.reserve(80 * 1024);
+  bool any = false;
+  auto drain = [&](std::string& s) {
+    any = any || !s.empty();
+    put(s);
+    s.clear();
+  };
+  halyard::tagsmith::WriteHtml(&doc, buf, drain);
+  if (any || !buf.empty()) buf += '\n';
+  drain(buf);
+}
+
+// Checks one page and writes the repaired page (to standard output, or into -o's folder) or,
+// with --errors, the checker's lines. Returns the page's exit code.
+int CheckOne(const char* file, const Options& o) {
   const char* shown = file ? file : "standard input";
-  std::string text;
-  if (!ReadFile(file, text)) {
-    std::fprintf(stderr, "tagsmith check: cannot read %s: %s\n", shown, std::strerror(errno));
-    return kCannotRead;
-  }
   Document doc;
   {
+    std::string text;
+    if (!ReadFile(file, text)) return CannotRead(shown, errno);
     Parser parser;
     parser.SetDocument(&doc);
     parser.Begin();
@@ -130,39 +129,47 @@ int CheckOne(const char* file, const Options& o, std::string& out) {
       at += n;
     }
     parser.End();
-  }
+  }  // the text goes before the check: the tree holds all of it
   Checker checker;
   for (const auto& s : o.sets) checker.*(s.first) = s.second;
   checker.AddCheckHandler();
   std::vector<std::string> lines;
-  checker.SetTraceSink(&lines);
-  int rc = kNothingCorrected;
+  if (o.errors) checker.SetTraceSink(&lines);
+  // Nothing corrected is a success; corrections made (or the limit passed) exit 1.
+  int rc = kExitOk;
   try {
     checker.CheckHtml(&doc);
   } catch (int) {
-    std::fprintf(stderr, "tagsmith check: %s: more than %d corrections, the check stopped there\n",
-                 shown, static_cast<int>(Checker::kCorrectionLimit));
-    rc = kCorrected;
+    Fail(kExitFailed, std::string(shown) + ": more than " +
+                          std::to_string(static_cast<int>(Checker::kCorrectionLimit)) +
+                          " corrections, the check stopped there");
+    rc = kExitFailed;
   }
-  if (checker.GetCorrectionCount() > 0 || checker.GetClosedAtEndCount() > 0) rc = kCorrected;
-  std::string page;
-  halyard::tagsmith::WriteHtml(&doc, page);
-  if (!page.empty()) page += '\n';
+  if (checker.GetCorrectionCount() > 0 || checker.GetClosedAtEndCount() > 0) rc = kExitFailed;
   if (o.errors) {
+    std::string out;
     for (const std::string& l : lines) {
       out += l;
       if (l.empty() || l.back() != '\n') out += '\n';
     }
+    if (int w = WriteOutput(out)) return w;
   }
   if (o.outDir) {
     std::string path = std::string(o.outDir) + "/" + BaseName(file);
-    if (!WriteFile(path, page)) {
-      std::fprintf(stderr, "tagsmith check: cannot write %s: %s\n", path.c_str(),
-                   std::strerror(errno));
-      return kCannotRead;
-    }
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return CannotWrite(path, errno);
+    int err = 0;
+    WritePage(doc, [&](std::string& s) {
+      if (!err && std::fwrite(s.data(), 1, s.size(), f) != s.size()) err = errno ? errno : EIO;
+    });
+    if (std::fclose(f) != 0 && !err) err = errno ? errno : EIO;
+    if (err) return CannotWrite(path, err);
   } else if (!o.errors) {
-    out += page;
+    int w = kExitOk;
+    WritePage(doc, [&](std::string& s) {
+      if (!w) w = WriteOutput(s);
+    });
+    if (w) return w;
   }
   return rc;
 }
@@ -173,16 +180,14 @@ int CheckCommand(int argc, char** argv) {
   Options o;
   if (int rc = ParseCheckOptions(argc, argv, o)) return rc;
   if (o.files.empty()) o.files.push_back(nullptr);
-  int worst = kNothingCorrected;
+  // The worst outcome decides: a file that could not be read or written, then corrections.
+  int worst = kExitOk;
   for (const char* file : o.files) {
-    std::string out;
-    int rc = CheckOne(file, o, out);
-    if (!out.empty() &&
-        (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0)) {
-      std::fprintf(stderr, "tagsmith check: cannot write the output\n");
-      return kCannotRead;
-    }
-    if (rc == kCannotRead || (rc == kCorrected && worst == kNothingCorrected)) worst = rc;
+    int rc = CheckOne(file, o);
+    // A page that could not be written to standard output ends the run: the rest would be lost
+    // as well. An unreadable file, or one whose copy cannot be written, does not.
+    if (rc == kExitFile && !o.outDir && std::ferror(stdout)) return rc;
+    if (rc == kExitFile || (rc == kExitFailed && worst == kExitOk)) worst = rc;
   }
   return worst;
 }

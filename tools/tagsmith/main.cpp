@@ -28,6 +28,7 @@ const char kHelp[] =
     "       tagsmith url parse URL\n"
     "       tagsmith url absolute BASE LINK\n"
     "       tagsmith url root BASE LINK\n"
+    "       tagsmith check [--errors] [--set NAME=on|off]... [-o DIR] [FILE]...\n"
     "       tagsmith --help | --version\n"
     "\n"
     "tokens    tokenizes FILE (standard input without one) and prints the element tree, one\n"
@@ -42,6 +43,13 @@ const char kHelp[] =
     "url parse       prints the result, scheme number, host, port and path of URL.\n"
     "url absolute    prints LINK resolved against the page BASE.\n"
     "url root        prints LINK resolved against the site root of BASE.\n"
+    "check     tokenizes each FILE (standard input without one), checks the nesting of its\n"
+    "          elements, repairs it and prints the repaired page; each file gets a checker of\n"
+    "          its own.\n"
+    "  --errors          print instead only the checker's trace lines, one a line\n"
+    "  --set NAME=on|off change a correction switch first: closeImplied, moveIllegalAfter,\n"
+    "                    endAndResume, addListItem, addOption, addRowOrCell, removeIllegal\n"
+    "  -o DIR            write each repaired page to DIR under its own name\n"
     "\n"
     "Texts in double quotes escape \\\", \\\\, \\t, \\r and \\n, and any other byte outside\n"
     "printable ASCII as three octal digits (\\351).\n"
@@ -49,8 +57,9 @@ const char kHelp[] =
     "TAGSMITH_LOG=1 writes the trace to c:\\temp\\html_log.txt (through HALYARD_DRIVE_C);\n"
     "TAGSMITH_LOG=PATH writes it to PATH.\n"
     "\n"
-    "exit codes: 0 done, 1 URL not parsed, 2 usage error, 3 a file (or the output) cannot\n"
-    "be read or written.\n";
+    "exit codes: 0 done (check: nothing corrected), 1 URL not parsed (check: corrections\n"
+    "made, or a page passed the limit of 4096), 2 usage error, 3 a file (or the output)\n"
+    "cannot be read or written.\n";
 
 bool ReadAll(const char* path, std::string& out) {
   std::FILE* f = path ? std::fopen(path, "rb") : stdin;
