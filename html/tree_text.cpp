@@ -5,6 +5,7 @@
 
 #include "elem.h"
 #include "elem_kinds.h"
+#include "platform/kernel/text.h"
 #include "platform/mfc/cmapstringtostring.h"
 
 namespace halyard::tagsmith {
@@ -81,36 +82,7 @@ void Walk(const Elem* root, Visit visit) {
 const char* KindWord(int kind) { return kind >= 1 && kind <= 17 ? kKindWords[kind] : "?"; }
 
 void AppendQuoted(std::string& out, const char* bytes, std::size_t length) {
-  out += '"';
-  for (std::size_t i = 0; i < length; ++i) {
-    unsigned char c = static_cast<unsigned char>(bytes[i]);
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (c >= 0x20 && c < 0x7f) {
-          out += static_cast<char>(c);
-        } else {
-          char esc[8];
-          std::snprintf(esc, sizeof esc, "\\%03o", c);
-          out += esc;
-        }
-    }
-  }
-  out += '"';
+  halyard::AppendQuoted(out, std::string_view(bytes, length));
 }
 
 void DumpTree(const Elem* root, std::string& out) {

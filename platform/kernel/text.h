@@ -64,6 +64,12 @@ int CompareNoCaseAscii(std::string_view a, std::string_view b);
 // The first position of needle in haystack ignoring ASCII case, or npos.
 std::size_t FindNoCaseAscii(std::string_view haystack, std::string_view needle, std::size_t from = 0);
 
+// Appends text between two marks with C escapes for the mark, the backslash, tab, CR and LF, and
+// a three-digit octal escape for every other byte outside printable ASCII (octal with three
+// digits never swallows a following digit, and the result is plain ASCII whatever the code
+// page). The one way texts are shown in traces, dumps and the tools' output.
+void AppendQuoted(std::string& out, std::string_view text, char mark = '"');
+
 // The view without leading and trailing characters of the named set.
 std::string_view TrimSpaceOrTab(std::string_view s);
 std::string_view TrimSpaceTabCrLf(std::string_view s);
