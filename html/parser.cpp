@@ -5,6 +5,7 @@
 #include "elem_kinds.h"
 #include "entity_table.h"
 #include "log.h"
+#include "platform/kernel/text.h"
 #include "platform/mfc/cmapstringtostring.h"
 #include "script_scanner.h"
 #include "selector_node.h"
@@ -20,7 +21,6 @@ inline bool IsWhite(char c) {
 inline bool IsAlnum(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
-inline char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 struct CharClasses {
   bool text[256] = {};
@@ -39,9 +39,7 @@ inline bool IsTagSpecial(char c) { return kClasses.tag[static_cast<unsigned char
 inline bool IsCommentSpecial(char c) { return kClasses.comment[static_cast<unsigned char>(c)]; }
 
 bool EqualNoCase(const char* a, const char* b, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i)
-    if (Upper(a[i]) != Upper(b[i])) return false;
-  return true;
+  return halyard::EqualsNoCaseAscii(std::string_view(a, n), std::string_view(b, n));
 }
 
 // The character of a reference "&" + s[0, k): "#" and decimal digits only (taken modulo 256)
@@ -562,7 +560,7 @@ Elem* Parser::ParseTag() {
     ++nameStart;
   }
   if (nameStart == nameEnd) return nullptr;
-  for (std::size_t k = nameStart; k < nameEnd; ++k) b[k] = Upper(b[k]);
+  for (std::size_t k = nameStart; k < nameEnd; ++k) b[k] = halyard::AsciiUpper(b[k]);
 
   // Attributes: the spans are gathered first, so that a map is made only when there are any.
   attrs_.clear();
@@ -571,7 +569,7 @@ Elem* Parser::ParseTag() {
     if (i == n) break;
     std::size_t an = i;
     while (i < n && !IsWhite(b[i]) && b[i] != '=') {
-      b[i] = Upper(b[i]);
+      b[i] = halyard::AsciiUpper(b[i]);
       ++i;
     }
     std::size_t anLen = i - an;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "elem_kinds.h"
+#include "platform/kernel/text.h"
 #include "platform/mfc/cmapstringtostring.h"
 #include "platform/mfc/cmemfile.h"
 #include "parser.h"
@@ -14,11 +15,6 @@
 #include "token_reader.h"
 
 namespace {
-
-void Upper(std::string& s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-}
 
 // The element's attribute map is a copy of the one the tag token's would be: the pairs added in
 // the order that map gives. That order is worked out here without building the token's map:
@@ -113,7 +109,7 @@ void Parser2::Parse(const char* bytes, int length) {
         for (TokenReader::ScannedTag::Attr& a : scanned.attrs)
           a.valueLength = TokenReader::DecodeEntities(b + a.value, a.valueLength);
         upper.assign(b + scanned.name, scanned.nameLength);
-        Upper(upper);
+        halyard::MakeAsciiUpper(upper);
         Token::Type type = TagTypeTable::LookupWithoutJsb(upper.data(), upper.size());
         Elem* e = CreateElem(type, upper.data(), static_cast<int>(upper.size()), scanned.end);
         if (!scanned.attrs.empty()) AttachAttributes(e, b, scanned);

@@ -4,15 +4,9 @@
 #include <string>
 
 #include "tag_type_table.h"
+#include "platform/kernel/text.h"
 
 namespace {
-
-bool IsBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-void Upper(std::string& s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-}
 
 // Reads on in a block whose "{" came before text[i], with depth braces and the string of
 // quote (0: none) open: returns the index just past the "}" that closes it (nested blocks and
@@ -87,17 +81,17 @@ void SelectorNode::parseCSSTagParams(unsigned char** text, DWORD length, CMapStr
   unsigned char* p = *text;
   unsigned char* end = p + length;
   for (;;) {
-    while (p < end && IsBlank(*p)) ++p;
+    while (p < end && halyard::IsSpaceTabCrLf(*p)) ++p;
     if (p == end || *p == '"') break;
     unsigned char* nameStart = p;
-    while (p < end && *p != ':' && !IsBlank(*p)) ++p;
+    while (p < end && *p != ':' && !halyard::IsSpaceTabCrLf(*p)) ++p;
     if (p == end || *p != ':') {
       p = nameStart;
       break;
     }
     std::string key(reinterpret_cast<char*>(nameStart), p - nameStart);
     ++p;
-    while (p < end && IsBlank(*p)) ++p;
+    while (p < end && halyard::IsSpaceTabCrLf(*p)) ++p;
     std::string value;
     if (p < end && (*p == '"' || *p == '\'')) {
       unsigned char quote = *p++;
@@ -110,12 +104,12 @@ void SelectorNode::parseCSSTagParams(unsigned char** text, DWORD length, CMapStr
       unsigned char* v = p;
       while (p < end && *p != ';' && *p != '}') ++p;
       unsigned char* e = p;
-      while (e > v && IsBlank(e[-1])) --e;
+      while (e > v && halyard::IsSpaceTabCrLf(e[-1])) --e;
       value.assign(reinterpret_cast<char*>(v), e - v);
     }
     if (p < end && *p == ';') ++p;
-    Upper(key);
-    Upper(value);
+    halyard::MakeAsciiUpper(key);
+    halyard::MakeAsciiUpper(value);
     if (map) map->SetAt(key.c_str(), value.c_str());
   }
   *text = p;
@@ -132,7 +126,7 @@ std::size_t SelectorNode::ParseRules(const char* text, std::size_t length, bool 
   scan = RuleScan();
   std::size_t pos = 0;
   for (bool first = true;; first = false) {
-    while (pos < length && IsBlank(static_cast<unsigned char>(text[pos]))) ++pos;
+    while (pos < length && halyard::IsSpaceTabCrLf(static_cast<unsigned char>(text[pos]))) ++pos;
     if (pos >= length) return length;
     const RuleScan r = first ? resume : RuleScan();
     std::size_t rest = length - pos;
@@ -230,12 +224,12 @@ void SelectorNode::ApplyRule(const char* selectors, std::size_t selLen, const ch
     std::size_t k = i;
     bool any = false;
     while (k < j) {
-      while (k < j && IsBlank(static_cast<unsigned char>(selectors[k]))) ++k;
+      while (k < j && halyard::IsSpaceTabCrLf(static_cast<unsigned char>(selectors[k]))) ++k;
       std::size_t s = k;
-      while (k < j && !IsBlank(static_cast<unsigned char>(selectors[k]))) ++k;
+      while (k < j && !halyard::IsSpaceTabCrLf(static_cast<unsigned char>(selectors[k]))) ++k;
       if (s == k) break;
       std::string simple(selectors + s, k - s);
-      Upper(simple);
+      halyard::MakeAsciiUpper(simple);
       std::size_t tagLen = simple.find_first_of(".#:");
       if (tagLen == std::string::npos) tagLen = simple.size();
       std::string tag = simple.substr(0, tagLen);

@@ -1,6 +1,7 @@
 #include "token_reader.h"
 
 #include "entity_table.h"
+#include "platform/kernel/text.h"
 #include "platform/mfc/cfile.h"
 #include "tag_token.h"
 #include "tag_type_table.h"
@@ -10,11 +11,6 @@ namespace {
 inline bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 inline bool IsAlnum(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-void Upper(std::string& s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
 }
 
 }  // namespace
@@ -278,14 +274,14 @@ int TokenReader::ParseTag(const std::string& text, TagToken& tag) {
   tag.end = scanned.end;
   tag.name = CString(b + scanned.name, static_cast<int>(scanned.nameLength));
   std::string upper(b + scanned.name, scanned.nameLength);
-  Upper(upper);
+  halyard::MakeAsciiUpper(upper);
   tag.type = TagTypeTable::LookupWithoutJsb(upper.data(), upper.size());
   std::string spelling, key, value;
   for (const ScannedTag::Attr& a : scanned.attrs) {
     spelling.assign(b + a.name, a.nameLength);
     value.assign(b + a.value, a.valueLength);
     key = spelling;
-    Upper(key);
+    halyard::MakeAsciiUpper(key);
     tag.attributes.SetAt(key.c_str(), value.c_str());
     tag.spellings.SetAt(key.c_str(), spelling.c_str());
   }

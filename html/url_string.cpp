@@ -4,19 +4,9 @@
 #include <cstring>
 
 #include "scheme_table.h"
+#include "platform/kernel/text.h"
 
 namespace {
-
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-bool StartsWithNoCase(const char* s, const char* prefix) {
-  for (; *prefix; ++s, ++prefix) {
-    char a = *s, b = *prefix;
-    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-    if (a != b) return false;
-  }
-  return true;
-}
 
 // The directory of a base: cut after its last "/" (or, without one, its last "\"); a base
 // that is a scheme and a host only gets a "/" appended instead. A base with neither is a page
@@ -53,7 +43,7 @@ int SchemeAndHostLength(const char* base) {
 // What both resolvers share. Returns true when the result is already final (*out set).
 bool ResolveCommon(const char* base, const char*& link, CString& dir, CString* out) {
   if (!link) link = "";
-  if (!base || !*base || std::strstr(link, "://") || StartsWithNoCase(link, "mailto:")) {
+  if (!base || !*base || std::strstr(link, "://") || halyard::StartsWithNoCaseAscii(link, "mailto:")) {
     *out = link;
     return true;
   }
@@ -90,7 +80,7 @@ namespace UrlString {
 
 int ParseUrl(const char* url, DWORD& scheme, CString& host, CString& path, WORD& port) {
   if (!url) return 0;
-  while (IsSpace(*url)) ++url;
+  while (halyard::IsCLocaleSpace(*url)) ++url;
   if (!*url) return 0;
   const SchemeTable::Entry* e = SchemeTable::Match(url);
   if (!e) {
@@ -117,7 +107,7 @@ int ParseUrl(const char* url, DWORD& scheme, CString& host, CString& path, WORD&
   if (colon >= 0) {
     // The decimal number after the colon, as the C runtime's atoi reads it, in 16 bits.
     const char* p = static_cast<const char*>(host) + colon + 1;
-    while (IsSpace(*p)) ++p;
+    while (halyard::IsCLocaleSpace(*p)) ++p;
     bool neg = false;
     if (*p == '-' || *p == '+') neg = *p++ == '-';
     std::uint32_t v = 0;
