@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "html/log.h"
 #include "html/parser.h"
 #include "html/tree_text.h"
+#include "platform/kernel/testing/scratch_dir.h"
 
 namespace {
 
@@ -593,16 +595,17 @@ TEST(CheckerState, PopAndCleanUpEmptyTheStackButKeepFlagsAndCount) {
 class CheckerTrace : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = ::testing::TempDir() + "tagsmith_check_trace_XXXXXX";
-    ASSERT_NE(mkdtemp(dir_.data()), nullptr);
+    scratch_ = std::make_unique<halyard::testing::ScratchDir>("tagsmith_check_trace");
+    dir_ = scratch_->path();
     setenv("HALYARD_DRIVE_C", dir_.c_str(), 1);
     mkdir((dir_ + "/temp").c_str(), 0700);
   }
   void TearDown() override {
     halyard::tagsmith::CloseLog();
     unsetenv("HALYARD_DRIVE_C");
-    std::filesystem::remove_all(dir_);
+    scratch_.reset();
   }
+  std::unique_ptr<halyard::testing::ScratchDir> scratch_;
   std::string dir_;
 };
 

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <memory>
 #include <string>
 
 #include "html/log.h"
@@ -16,6 +17,7 @@
 #include "html/script_scanner.h"
 #include "html/selector_node.h"
 #include "test_util.h"
+#include "platform/kernel/testing/scratch_dir.h"
 
 namespace {
 
@@ -603,8 +605,8 @@ TEST(ParserComments, CommentOpenAtTheEndOfInputKeepsItsLastLine) {
 class TraceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = ::testing::TempDir() + "tagsmith_trace_XXXXXX";
-    ASSERT_NE(mkdtemp(dir_.data()), nullptr);
+    scratch_ = std::make_unique<halyard::testing::ScratchDir>("tagsmith_trace");
+    dir_ = scratch_->path();
     setenv("HALYARD_DRIVE_C", dir_.c_str(), 1);
     std::string temp = dir_ + "/temp";
     mkdir(temp.c_str(), 0700);
@@ -612,7 +614,7 @@ class TraceTest : public ::testing::Test {
   void TearDown() override {
     halyard::tagsmith::CloseLog();
     unsetenv("HALYARD_DRIVE_C");
-    std::system(("rm -rf '" + dir_ + "'").c_str());
+    scratch_.reset();
   }
   std::string ReadLog() {
     std::ifstream in(dir_ + "/temp/html_log.txt", std::ios::binary);
@@ -620,6 +622,7 @@ class TraceTest : public ::testing::Test {
     ss << in.rdbuf();
     return ss.str();
   }
+  std::unique_ptr<halyard::testing::ScratchDir> scratch_;
   std::string dir_;
 };
 

@@ -7,7 +7,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
+
+#include "platform/kernel/testing/scratch_dir.h"
 
 namespace {
 
@@ -19,11 +22,10 @@ struct ToolResult {
 // Runs the tagsmith tool with the arguments (a shell fragment), feeding input on stdin; the
 // standard error goes with the output when asked for.
 ToolResult Tool(const std::string& args, const std::string& input = "", bool withErrors = false) {
-  // A file of its own: CTest runs the tool tests as parallel processes.
-  std::string in = ::testing::TempDir() + "tagsmith_tool_in_XXXXXX";
-  int fd = mkstemp(in.data());
-  if (fd < 0) return {-1, ""};
-  close(fd);
+  // A folder of the process's own: CTest runs the tool tests as parallel processes.
+  static halyard::testing::ScratchDir scratch("tagsmith_tool");
+  static int inputs = 0;
+  std::string in = scratch.Join("in" + std::to_string(inputs++));
   {
     std::ofstream f(in, std::ios::binary);
     f << input;
@@ -114,8 +116,8 @@ std::string Slurp(const std::string& path) {
 }
 
 TEST(TagsmithTool, EnvironmentSwitchesTheTraceOn) {
-  std::string drive = ::testing::TempDir() + "tagsmith_drive_XXXXXX";
-  ASSERT_NE(mkdtemp(drive.data()), nullptr);
+  halyard::testing::ScratchDir scratch("tagsmith_drive");
+  const std::string& drive = scratch.path();
   ASSERT_EQ(std::system(("mkdir -p '" + drive + "/temp'").c_str()), 0);
   ToolResult r = Tool("tokens", "<b>\nx</b>");
   EXPECT_EQ(r.code, 0);
@@ -149,10 +151,9 @@ namespace {
 class CheckTool : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = ::testing::TempDir() + "tagsmith_check_XXXXXX";
-    ASSERT_NE(mkdtemp(dir_.data()), nullptr);
+    scratch_ = std::make_unique<halyard::testing::ScratchDir>("tagsmith_check");
+    dir_ = scratch_->path();
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
   std::string Put(const std::string& name, const std::string& text) {
     std::string path = dir_ + "/" + name;
     std::ofstream(path, std::ios::binary) << text;
@@ -162,6 +163,7 @@ class CheckTool : public ::testing::Test {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
+  std::unique_ptr<halyard::testing::ScratchDir> scratch_;
   std::string dir_;
 };
 
