@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 
+#include "automation_object.h"
 #include "expected_stubs.h"
 #include "platform/ole/code_page.h"
 #include "platform/ole/com_runtime.h"
@@ -168,8 +169,9 @@ TEST_F(HostTest, CallersBindingBySlotReachTheFourOperationsInOrder) {
             }),
             Expected(false));
   void* collection = &collection;
-  EXPECT_EQ(reinterpret_cast<CreateFn>(slots[4])(object, lib.Get(), &collection), E_NOTIMPL);
-  EXPECT_EQ(collection, nullptr);
+  ASSERT_EQ(reinterpret_cast<CreateFn>(slots[4])(object, lib.Get(), &collection), S_OK);
+  ASSERT_NE(collection, nullptr);
+  static_cast<IUnknown*>(collection)->Release();
   std::u16string missing = halyard::ole::AnsiToWide(registry_.Dir() + "/none.tlb");
   EXPECT_EQ(reinterpret_cast<ScanFn>(slots[5])(object, missing.c_str()), TYPE_E_CANTLOADLIBRARY);
   std::u16string present = halyard::ole::AnsiToWide(Fixture("gadgets.ocx"));
@@ -210,6 +212,67 @@ TEST_F(HostTest, LibraryUnloadsOnlyAfterTheLastReleaseAndTheLastUnlock) {
             S_OK);
   ASSERT_EQ(factory->LockServer(FALSE), S_OK);
   factory->Release();
+  EXPECT_EQ(CanUnloadNow(), S_OK);
+  CoFreeUnusedLibraries();
+  EXPECT_FALSE(LibraryLoaded());
+}
+
+TEST_F(HostTest, TheRunTimeCollectionCallsAControlFromProgIdToInvokeMember) {
+  CLSID clsid;
+  ASSERT_EQ(CLSIDFromProgID(u"QuarbCompiler.Compiler.1", &clsid), S_OK);
+  ComPtr<IStubCompiler> compiler = Create(clsid);
+  ASSERT_TRUE(compiler);
+  ComPtr<ITypeLib> lib = Load("gadgets.tlb");
+  IRunTimeClassCollection* collection = nullptr;
+  ASSERT_EQ(compiler->CreateRunTimeClasses(lib.Get(), &collection), S_OK);
+  compiler.Reset();
+  LONG count = 0;
+  ASSERT_EQ(collection->GetCount(&count), S_OK);
+  ASSERT_EQ(count, 1);
+  BSTR name = nullptr;
+  ASSERT_EQ(collection->GetClassName(0, &name), S_OK);
+  EXPECT_EQ(std::u16string(name), u"Gadget");
+  SysFreeString(name);
+  IRunTimeClass* cls = nullptr;
+  ASSERT_EQ(collection->GetClass(0, &cls), S_OK);
+  IRunTimeInterface* caption = nullptr;
+  ASSERT_EQ(cls->GetInterface(u"ICaption", &caption), S_OK);
+  cls->Release();
+
+  // The collection alone keeps the library loaded now that the compiler is gone.
+  EXPECT_EQ(CanUnloadNow(), S_FALSE);
+  collection->Release();
+  EXPECT_EQ(CanUnloadNow(), S_FALSE);
+
+  DWORD set = 0, get = 0, refresh = 0;
+  WORD signature[4];
+  UINT length = 4;
+  ASSERT_EQ(caption->FindMember(u"setCaption(Ljava/lang/String;)V", &set, signature, &length),
+            S_OK);
+  EXPECT_EQ(length, 2u);
+  EXPECT_EQ(signature[1], VT_BSTR);
+  length = 4;
+  ASSERT_EQ(caption->FindMember(u"getCaption()Ljava/lang/String;", &get, signature, &length),
+            S_OK);
+  length = 4;
+  ASSERT_EQ(caption->FindMember(u"Refresh()V", &refresh, signature, &length), S_OK);
+  EXPECT_EQ(refresh, 0xF0000000u);
+  EXPECT_EQ(caption->FindMember(u"Missing()V", &refresh, signature, &length), E_FAIL);
+
+  AutomationObject control;
+  VARIANT text = MakeText("Hello");
+  VARIANT result;
+  VariantInit(&result);
+  ASSERT_EQ(caption->InvokeMember(&control, set, &result, 0, 1, &text), S_OK);
+  ASSERT_EQ(caption->InvokeMember(&control, get, &result, 0, 0, nullptr), S_OK);
+  EXPECT_EQ(TextOf(result), "Hello");
+  VariantClear(&result);
+  ASSERT_EQ(caption->InvokeMember(&control, refresh, &result, 0, 0, nullptr), S_OK);
+  ASSERT_EQ(control.calls.size(), 3u);
+  EXPECT_EQ(control.calls[2].memid, 2);
+  EXPECT_EQ(control.calls[2].flags, DISPATCH_METHOD);
+
+  caption->Release();
   EXPECT_EQ(CanUnloadNow(), S_OK);
   CoFreeUnusedLibraries();
   EXPECT_FALSE(LibraryLoaded());
