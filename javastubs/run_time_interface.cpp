@@ -154,8 +154,7 @@ void RunTimeInterface::AddAccessors(const PropertyInfo& p,
     descriptor = JvmDescriptor(p.type);
   }
   auto add = [&](DWORD flag, std::string name) {
-    const DWORD position = DWORD(accessors_.size());
-    accessorIndex_.emplace(halyard::ole::AnsiToWide(name), position);
+    indexed_ = false;
     accessors_.push_back(AccessorEntry{std::move(name), flag, p.memid, type, p.flags});
   };
   if (p.flags & kPropReadable) add(kGetEntry, "get" + p.name + "()" + descriptor);
@@ -171,12 +170,25 @@ void RunTimeInterface::AddMethod(const MethodInfo& m) {
   e.name = m.name + "(";
   for (TypeCode code : e.paramTypes) e.name += JvmDescriptor(code);
   e.name += ")" + JvmDescriptor(e.result);
-  methodIndex_.emplace(halyard::ole::AnsiToWide(e.name), DWORD(methods_.size()));
+  indexed_ = false;
   methods_.push_back(std::move(e));
+}
+
+void RunTimeInterface::IndexNames() {
+  accessorIndex_.clear();
+  methodIndex_.clear();
+  accessorIndex_.reserve(accessors_.size());
+  methodIndex_.reserve(methods_.size());
+  for (std::size_t i = 0; i < accessors_.size(); ++i)
+    accessorIndex_.emplace(halyard::ole::AnsiToWide(accessors_[i].name), DWORD(i));
+  for (std::size_t i = 0; i < methods_.size(); ++i)
+    methodIndex_.emplace(halyard::ole::AnsiToWide(methods_[i].name), DWORD(i));
+  indexed_ = true;
 }
 
 HRESULT RunTimeInterface::FindMember(LPCOLESTR name, DWORD* id, WORD* signature, UINT* length) {
   if (name == nullptr || id == nullptr || length == nullptr) return E_POINTER;
+  if (!indexed_) IndexNames();
   const std::u16string key(name);
   if (auto a = accessorIndex_.find(key); a != accessorIndex_.end()) {
     const AccessorEntry& e = accessors_[a->second];

@@ -65,10 +65,15 @@ class RunTimeInterface : public RunTimeObject<IRunTimeInterface> {
   HRESULT InvokeMethod(IDispatch* object, const MethodEntry& e, VARIANT* result, UINT count,
                        VARIANT* params);
 
+  // Builds the name indexes at the first lookup: most interfaces of a large library are never
+  // asked for a member, and the collection is not changed once a host holds it.
+  void IndexNames();
+
   std::string name_;
   std::vector<AccessorEntry> accessors_;
   std::vector<MethodEntry> methods_;
   // Wide names to positions; the first entry of a name wins, as a search in order would.
+  bool indexed_ = false;
   std::unordered_map<std::u16string, DWORD> accessorIndex_;
   std::unordered_map<std::u16string, DWORD> methodIndex_;
 };
