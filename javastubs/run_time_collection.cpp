@@ -74,8 +74,8 @@ RunTimeCollection* BuildRunTimeCollection(ITypeLib* lib) {
   RunTimeCollection* collection = RunTimeCollection::Create();
   WalkTypeLibrary(lib, [collection](TYPEKIND kind, const std::string& name, ITypeInfo* info) {
     if (kind == TKIND_INTERFACE || kind == TKIND_DISPATCH) {
-      ComPtr<RunTimeInterface> iface = ComPtr<RunTimeInterface>::Attach(
-          RunTimeInterface::Create(name));
+      ComPtr<RunTimeInterface> iface =
+          ComPtr<RunTimeInterface>::Attach(RunTimeInterface::Create(name));
       iface->Fill(info);
       collection->AddInterface(iface.Get());
     } else if (kind == TKIND_COCLASS) {

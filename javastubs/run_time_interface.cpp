@@ -230,8 +230,8 @@ HRESULT RunTimeInterface::InvokeMember(IDispatch* object, DWORD id, VARIANT* res
   return DISP_E_MEMBERNOTFOUND;
 }
 
-HRESULT RunTimeInterface::InvokeAccessor(IDispatch* object, const AccessorEntry& e,
-                                         VARIANT* result, UINT count, VARIANT* params) {
+HRESULT RunTimeInterface::InvokeAccessor(IDispatch* object, const AccessorEntry& e, VARIANT* result,
+                                         UINT count, VARIANT* params) {
   VARIANT got;
   VariantInit(&got);
   if (e.flags & kGetEntry) {

@@ -14,11 +14,11 @@
 
 #include "automation_object.h"
 #include "expected_stubs.h"
+#include "javastubs/stub_compiler.h"
 #include "platform/ole/code_page.h"
 #include "platform/ole/com_runtime.h"
 #include "platform/ole/memory_stream.h"
 #include "registry_support.h"
-#include "javastubs/stub_compiler.h"
 
 namespace quarb::test {
 namespace {
@@ -252,8 +252,7 @@ TEST_F(HostTest, TheRunTimeCollectionCallsAControlFromProgIdToInvokeMember) {
   EXPECT_EQ(length, 2u);
   EXPECT_EQ(signature[1], VT_BSTR);
   length = 4;
-  ASSERT_EQ(caption->FindMember(u"getCaption()Ljava/lang/String;", &get, signature, &length),
-            S_OK);
+  ASSERT_EQ(caption->FindMember(u"getCaption()Ljava/lang/String;", &get, signature, &length), S_OK);
   length = 4;
   ASSERT_EQ(caption->FindMember(u"Refresh()V", &refresh, signature, &length), S_OK);
   EXPECT_EQ(refresh, 0xF0000000u);

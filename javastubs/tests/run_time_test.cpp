@@ -109,11 +109,10 @@ TEST(RunTimeCollection, InterfacesStandInLibraryOrderWithTheirAccessorsAndMethod
 
   RunTimeInterface* dispPeer = Interface(c, "IPeer");
   EXPECT_EQ(AccessorNames(*dispPeer),
-            (std::vector<std::string>{"getLabel()Ljava/lang/String;",
-                                      "setLabel(Ljava/lang/String;)V",
-                                      "getName()Ljava/lang/String;", "setName(Ljava/lang/String;)V",
-                                      "getId()I", "getBound()I", "setBound(I)V", "getWeight()D",
-                                      "setWeight(D)V"}));
+            (std::vector<std::string>{
+                "getLabel()Ljava/lang/String;", "setLabel(Ljava/lang/String;)V",
+                "getName()Ljava/lang/String;", "setName(Ljava/lang/String;)V", "getId()I",
+                "getBound()I", "setBound(I)V", "getWeight()D", "setWeight(D)V"}));
   EXPECT_EQ(MethodNames(*dispPeer),
             (std::vector<std::string>{"Ping(I)V", "Compare(Ljava/lang/Object;)Z"}));
   EXPECT_TRUE(Interface(c, "IEvents")->Accessors().empty());
@@ -169,7 +168,8 @@ TEST(RunTimeCollection, ClassesKeepEveryMatchingInterfaceBeyondFive) {
   ITypeLib* raw = nullptr;
   ASSERT_EQ(halyard::ole::LoadTypeLibFromMemory(bytes.data(), bytes.size(), "", &raw), S_OK);
   ComPtr<ITypeLib> lib = ComPtr<ITypeLib>::Attach(raw);
-  ComPtr<RunTimeCollection> c = ComPtr<RunTimeCollection>::Attach(BuildRunTimeCollection(lib.Get()));
+  ComPtr<RunTimeCollection> c =
+      ComPtr<RunTimeCollection>::Attach(BuildRunTimeCollection(lib.Get()));
   EXPECT_EQ(c->Interfaces().size(), 20u);
   ASSERT_EQ(c->Classes().size(), 2u);
   for (const auto& cls : c->Classes()) EXPECT_EQ(cls->Interfaces().size(), 10u);
@@ -189,8 +189,7 @@ TEST(RunTimeCollection, DamagedLibrariesThatStillLoadGiveCollectionsWithoutTheUn
     const int damage = 1 + int(rng() % 8);
     for (int i = 0; i < damage; ++i) bytes[rng() % bytes.size()] = BYTE(rng());
     ITypeLib* raw = nullptr;
-    if (FAILED(halyard::ole::LoadTypeLibFromMemory(bytes.data(), bytes.size(),
-                                                    DataPath(""), &raw)))
+    if (FAILED(halyard::ole::LoadTypeLibFromMemory(bytes.data(), bytes.size(), DataPath(""), &raw)))
       continue;
     ++loaded;
     ComPtr<ITypeLib> lib = ComPtr<ITypeLib>::Attach(raw);
@@ -237,13 +236,12 @@ TEST(RunTimeObjects, AnswerTheirInterfaceAndDispatchIdentifiersAndHoldTheServer)
     const IID& custom;
     const IID& dispatch;
   };
-  for (const Identity& id :
-       {Identity{static_cast<IRunTimeClassCollection*>(c.Get()), IID_IRunTimeClassCollection,
-                 DIID_RunTimeClassCollection},
-        Identity{static_cast<IRunTimeClass*>(c->Classes()[0].Get()), IID_IRunTimeClass,
-                 DIID_RunTimeClass},
-        Identity{static_cast<IRunTimeInterface*>(c->Interfaces()[0].Get()),
-                 IID_IRunTimeInterface, DIID_RunTimeInterface}}) {
+  for (const Identity& id : {Identity{static_cast<IRunTimeClassCollection*>(c.Get()),
+                                      IID_IRunTimeClassCollection, DIID_RunTimeClassCollection},
+                             Identity{static_cast<IRunTimeClass*>(c->Classes()[0].Get()),
+                                      IID_IRunTimeClass, DIID_RunTimeClass},
+                             Identity{static_cast<IRunTimeInterface*>(c->Interfaces()[0].Get()),
+                                      IID_IRunTimeInterface, DIID_RunTimeInterface}}) {
     void* custom = nullptr;
     void* unknown = nullptr;
     void* dispatch = nullptr;
@@ -313,8 +311,7 @@ TEST(FindMember, MethodsGiveTheirPositionAboveTheMethodBaseAndTheirSignatureWhen
   EXPECT_TRUE(Find(gadget, "Move(I[I[Z)V", 4).signature.empty());
   EXPECT_EQ(Find(gadget, "Move(I[I[Z)V", 5).signature.size(), 4u);
   EXPECT_EQ(Find(gadget, "Spread(IIIIIIIIIIILjava/lang/String;)V", 14).signature.size(), 13u);
-  EXPECT_EQ(Find(Interface(c, "ICaption"), "Refresh()V").signature,
-            (std::vector<WORD>{VT_VOID}));
+  EXPECT_EQ(Find(Interface(c, "ICaption"), "Refresh()V").signature, (std::vector<WORD>{VT_VOID}));
 }
 
 TEST(FindMember, UnknownNamesFailAndMissingArgumentsAreRefused) {
@@ -345,8 +342,7 @@ class InvokeMemberTest : public ::testing::Test {
 
   DWORD Id(RunTimeInterface* i, const std::string& name) { return Find(i, name).id; }
   HRESULT Invoke(RunTimeInterface* i, const std::string& name, std::vector<VARIANT> params = {}) {
-    return i->InvokeMember(&object_, Id(i, name), &result_, 0, UINT(params.size()),
-                           params.data());
+    return i->InvokeMember(&object_, Id(i, name), &result_, 0, UINT(params.size()), params.data());
   }
 
   ComPtr<RunTimeCollection> c_;

@@ -173,10 +173,10 @@ TEST(QuarbStubsTool, OutputThatDoesNotFitLeavesOutAsItWasAndExitsWithTheWriteErr
   const std::string limit = "trap '' XFSZ; ulimit -f 1; ";
   for (const char* command : {"classes", "interfaces", "runtime"}) {
     for (const char* name : {"/Kept.txt", "/New.txt"}) {
-      EXPECT_EQ(Tool(std::string(command) + " " + DataPath("gadgets.tlb") + " -o " + dir + name,
-                     limit)
-                    .code,
-                3)
+      EXPECT_EQ(
+          Tool(std::string(command) + " " + DataPath("gadgets.tlb") + " -o " + dir + name, limit)
+              .code,
+          3)
           << command << name;
     }
   }
@@ -199,8 +199,7 @@ TEST_F(QuarbStubsRegistered, RegisterWritesTheClassAndLaterCommandsCreateTheComp
   ASSERT_EQ(reg.code, 0);
   EXPECT_NE(reg.out.find("libquarbcompiler.so"), std::string::npos) << reg.out;
   const std::string hive = Hive();
-  EXPECT_NE(hive.find("[HKEY_CLASSES_ROOT\\QuarbCompiler.Compiler.1\\CLSID]"),
-            std::string::npos);
+  EXPECT_NE(hive.find("[HKEY_CLASSES_ROOT\\QuarbCompiler.Compiler.1\\CLSID]"), std::string::npos);
   EXPECT_NE(hive.find("{3C7A51D2-6E04-4B9F-8A21-5D0E93C4B716}\\InprocServer32]"),
             std::string::npos);
   EXPECT_EQ(hive.find("\\Control]"), std::string::npos);

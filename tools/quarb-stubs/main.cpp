@@ -3,15 +3,15 @@
 // scans it, or lists its types and members with the type codes the stubs are made from. It
 // drives the compiler the way the design tool does, through IStubCompiler: created through
 // COM by ProgID when the compiler is registered, else the compiler linked into the tool.
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
-
-#include <map>
-#include <sys/stat.h>
 
 #include "javastubs/java_types.h"
 #include "javastubs/property_info.h"
@@ -431,17 +431,14 @@ int Register(int argc, char** argv) {
       n > 0 && n < sizeof path ? halyard::MapWinPath(std::string(path, n)) : library;
   FreeLibrary(module);
   if (reg == nullptr) return Fail(kExitFailed, where + " has no DllRegisterServer");
-  if (FAILED(hr)) return Fail(kExitFailed, "registering " + where + " failed (" + HexCode(hr) + ")");
+  if (FAILED(hr))
+    return Fail(kExitFailed, "registering " + where + " failed (" + HexCode(hr) + ")");
   return WriteOutput("registered " + Quote(where) + "\n");
 }
 
 const Command kCommands[] = {
-    {"interfaces", WriteStubs},
-    {"classes", WriteStubs},
-    {"runtime", RunTime},
-    {"scan", Scan},
-    {"dump", DumpCommand},
-    {"register", Register},
+    {"interfaces", WriteStubs}, {"classes", WriteStubs}, {"runtime", RunTime}, {"scan", Scan},
+    {"dump", DumpCommand},      {"register", Register},
 };
 
 }  // namespace
