@@ -200,9 +200,13 @@ TEST(RunTimeCollection, DamagedLibrariesThatStillLoadGiveCollectionsWithoutTheUn
     auto reachable = [](const std::string& name) { return name.find('\0') == std::string::npos; };
     for (const auto& iface : c->Interfaces()) {
       for (const AccessorEntry& e : iface->Accessors())
-        if (reachable(e.name)) EXPECT_EQ(Find(iface.Get(), e.name).hr, S_OK);
+        if (reachable(e.name)) {
+          EXPECT_EQ(Find(iface.Get(), e.name).hr, S_OK);
+        }
       for (const MethodEntry& e : iface->Methods())
-        if (reachable(e.name)) EXPECT_EQ(Find(iface.Get(), e.name).hr, S_OK);
+        if (reachable(e.name)) {
+          EXPECT_EQ(Find(iface.Get(), e.name).hr, S_OK);
+        }
     }
   }
   EXPECT_GT(loaded, 0);

@@ -423,7 +423,7 @@ int Register(int argc, char** argv) {
   const std::string library = argc == 3 ? argv[2] : "QuarbCompiler.dll";
   HMODULE module = LoadLibraryA(library.c_str());
   if (module == nullptr) return Fail(kExitFailed, "cannot load the library " + library);
-  auto reg = reinterpret_cast<HRESULT (*)()>(GetProcAddress(module, "DllRegisterServer"));
+  auto reg = halyard::ProcAs<HRESULT (*)()>(GetProcAddress(module, "DllRegisterServer"));
   const HRESULT hr = reg != nullptr ? reg() : HRESULT(E_NOINTERFACE);
   char path[4096];
   const DWORD n = GetModuleFileNameA(module, path, sizeof path);
