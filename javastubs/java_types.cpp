@@ -18,7 +18,7 @@ constexpr JavaType kJavaTypes[] = {
     {3, "int", "0"},           // VT_I4
     {22, "int", "0"},          // VT_INT
     {23, "int", "0"},          // VT_UINT
-    {4, "float", "0.0"},       // VT_R4
+    {4, "float", "0.0f"},      // VT_R4: a float literal, as javac takes no double here
     {5, "double", "0.0"},      // VT_R8
     {7, "double", "0.0"},      // VT_DATE (a day count)
     {6, "long", "0"},          // VT_CY (scaled by 10,000)

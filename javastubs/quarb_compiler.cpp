@@ -1,6 +1,7 @@
 #include "quarb_compiler.h"
 
 #include "property_info.h"
+#include "run_time_collection.h"
 #include "server_lock.h"
 #include "stub_writer.h"
 #include "type_walk.h"
@@ -47,12 +48,13 @@ HRESULT QuarbCompiler::WriteClassStubs(ITypeLib* lib, IStream* stream) {
   return quarb::WriteClassStubs(lib, stream);
 }
 
-// The run-time class collection is not part of this library yet: the operation says so
-// instead of handing out an empty collection that would pass for a library without types.
-HRESULT QuarbCompiler::CreateRunTimeClasses(ITypeLib*, IRunTimeClassCollection** collection) {
+// Types that cannot be read are left out of the collection; the caller always gets one.
+HRESULT QuarbCompiler::CreateRunTimeClasses(ITypeLib* lib, IRunTimeClassCollection** collection) {
   if (collection == nullptr) return E_POINTER;
   *collection = nullptr;
-  return E_NOTIMPL;
+  if (lib == nullptr) return E_POINTER;
+  *collection = quarb::BuildRunTimeCollection(lib);
+  return S_OK;
 }
 
 // Checks that the file loads as a type library and that the members of its interfaces can be

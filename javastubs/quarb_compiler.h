@@ -10,8 +10,10 @@
 #include "stub_compiler.h"
 // The type library header and the dispatch header both define these two with the same values;
 // the dispatch header's definitions are taken so that the pair does not warn.
+#ifndef DISPATCH_METHOD
 #undef DISPID_UNKNOWN
 #undef DISPID_VALUE
+#endif
 #include "platform/ole/dispatch.h"
 
 class QuarbCompiler : public IStubCompiler, public IDispatch {

@@ -8,6 +8,7 @@
 
 #include "platform/ole/stream.h"
 #include "platform/ole/typelib.h"
+#include "run_time_classes.h"
 
 // {3C7A51D2-6E04-4B9F-8A21-5D0E93C4B716}: the compiler class, and the dispatch identifier
 // under which the compiler object answers IDispatch.
@@ -19,14 +20,12 @@ DEFINE_GUID(IID_IStubCompiler, 0x3C7A51D3, 0x6E04, 0x4B9F, 0x8A, 0x21, 0x5D, 0x0
 
 inline constexpr char kQuarbCompilerProgID[] = "QuarbCompiler.Compiler.1";
 
-// The interface of the run-time class collection that CreateRunTimeClasses hands out.
-struct IRunTimeClassCollection;
-
 struct IStubCompiler : IUnknown {
   // Enumeration interfaces, abstract interfaces and class shells of every type of lib, written
   // to stream from its current position. S_OK; E_POINTER for a null library or stream.
   virtual HRESULT WriteInterfaceStubs(ITypeLib* lib, IStream* stream) = 0;
-  // A new run-time class collection for lib in *collection, owned by the caller.
+  // A new run-time class collection for lib in *collection, owned by the caller. S_OK;
+  // E_POINTER (and a null *collection) for a null library.
   virtual HRESULT CreateRunTimeClasses(ITypeLib* lib, IRunTimeClassCollection** collection) = 0;
   // Loads the type library file at path and collects the properties of its interfaces and
   // dispatch interfaces; S_OK, or the loader's failure code unchanged.

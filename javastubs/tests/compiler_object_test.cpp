@@ -135,12 +135,22 @@ TEST(CompilerObject, EmptyLibraryWritesNothingAndMissingArgumentsAreRefused) {
   EXPECT_EQ(compiler->WriteClassStubs(empty.Get(), nullptr), E_POINTER);
 }
 
-TEST(CompilerObject, RunTimeClassesAreNotAvailableYetAndSaySo) {
+TEST(CompilerObject, RunTimeClassesAreHandedOutForEveryLibraryEvenAnEmptyOne) {
   ComPtr<IStubCompiler> compiler = NewCompiler();
-  ComPtr<ITypeLib> lib = Load("gadgets.tlb");
-  IRunTimeClassCollection* collection = reinterpret_cast<IRunTimeClassCollection*>(&lib);
-  EXPECT_EQ(compiler->CreateRunTimeClasses(lib.Get(), &collection), E_NOTIMPL);
+  for (const char* fixture : {"gadgets.tlb", "empty.tlb"}) {
+    ComPtr<ITypeLib> lib = Load(fixture);
+    IRunTimeClassCollection* collection = nullptr;
+    ASSERT_EQ(compiler->CreateRunTimeClasses(lib.Get(), &collection), S_OK);
+    ASSERT_NE(collection, nullptr);
+    LONG count = -1;
+    EXPECT_EQ(collection->GetCount(&count), S_OK);
+    EXPECT_EQ(count, std::string(fixture) == "gadgets.tlb" ? 1 : 0) << fixture;
+    collection->Release();
+  }
+  IRunTimeClassCollection* collection = reinterpret_cast<IRunTimeClassCollection*>(&compiler);
+  EXPECT_EQ(compiler->CreateRunTimeClasses(nullptr, &collection), E_POINTER);
   EXPECT_EQ(collection, nullptr);
+  ComPtr<ITypeLib> lib = Load("gadgets.tlb");
   EXPECT_EQ(compiler->CreateRunTimeClasses(lib.Get(), nullptr), E_POINTER);
 }
 

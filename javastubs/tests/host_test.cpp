@@ -11,13 +11,16 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <vector>
 
+#include "automation_object.h"
 #include "expected_stubs.h"
+#include "javastubs/stub_compiler.h"
 #include "platform/ole/code_page.h"
 #include "platform/ole/com_runtime.h"
+#include "platform/ole/guid.h"
 #include "platform/ole/memory_stream.h"
 #include "registry_support.h"
-#include "javastubs/stub_compiler.h"
 
 namespace quarb::test {
 namespace {
@@ -168,8 +171,9 @@ TEST_F(HostTest, CallersBindingBySlotReachTheFourOperationsInOrder) {
             }),
             Expected(false));
   void* collection = &collection;
-  EXPECT_EQ(reinterpret_cast<CreateFn>(slots[4])(object, lib.Get(), &collection), E_NOTIMPL);
-  EXPECT_EQ(collection, nullptr);
+  ASSERT_EQ(reinterpret_cast<CreateFn>(slots[4])(object, lib.Get(), &collection), S_OK);
+  ASSERT_NE(collection, nullptr);
+  static_cast<IUnknown*>(collection)->Release();
   std::u16string missing = halyard::ole::AnsiToWide(registry_.Dir() + "/none.tlb");
   EXPECT_EQ(reinterpret_cast<ScanFn>(slots[5])(object, missing.c_str()), TYPE_E_CANTLOADLIBRARY);
   std::u16string present = halyard::ole::AnsiToWide(Fixture("gadgets.ocx"));
@@ -213,6 +217,175 @@ TEST_F(HostTest, LibraryUnloadsOnlyAfterTheLastReleaseAndTheLastUnlock) {
   EXPECT_EQ(CanUnloadNow(), S_OK);
   CoFreeUnusedLibraries();
   EXPECT_FALSE(LibraryLoaded());
+}
+
+TEST_F(HostTest, TheRunTimeCollectionCallsAControlFromProgIdToInvokeMember) {
+  CLSID clsid;
+  ASSERT_EQ(CLSIDFromProgID(u"QuarbCompiler.Compiler.1", &clsid), S_OK);
+  ComPtr<IStubCompiler> compiler = Create(clsid);
+  ASSERT_TRUE(compiler);
+  ComPtr<ITypeLib> lib = Load("gadgets.tlb");
+  IRunTimeClassCollection* collection = nullptr;
+  ASSERT_EQ(compiler->CreateRunTimeClasses(lib.Get(), &collection), S_OK);
+  compiler.Reset();
+  LONG count = 0;
+  ASSERT_EQ(collection->GetCount(&count), S_OK);
+  ASSERT_EQ(count, 1);
+  BSTR name = nullptr;
+  ASSERT_EQ(collection->GetClassName(0, &name), S_OK);
+  EXPECT_EQ(std::u16string(name), u"Gadget");
+  SysFreeString(name);
+  IRunTimeClass* cls = nullptr;
+  ASSERT_EQ(collection->GetClass(0, &cls), S_OK);
+  IRunTimeInterface* caption = nullptr;
+  ASSERT_EQ(cls->GetInterface(u"ICaption", &caption), S_OK);
+  cls->Release();
+
+  // The collection alone keeps the library loaded now that the compiler is gone.
+  EXPECT_EQ(CanUnloadNow(), S_FALSE);
+  collection->Release();
+  EXPECT_EQ(CanUnloadNow(), S_FALSE);
+
+  DWORD set = 0, get = 0, refresh = 0;
+  WORD signature[4];
+  UINT length = 4;
+  ASSERT_EQ(caption->FindMember(u"setCaption(Ljava/lang/String;)V", &set, signature, &length),
+            S_OK);
+  EXPECT_EQ(length, 2u);
+  EXPECT_EQ(signature[1], VT_BSTR);
+  length = 4;
+  ASSERT_EQ(caption->FindMember(u"getCaption()Ljava/lang/String;", &get, signature, &length), S_OK);
+  length = 4;
+  ASSERT_EQ(caption->FindMember(u"Refresh()V", &refresh, signature, &length), S_OK);
+  EXPECT_EQ(refresh, 0xF0000000u);
+  EXPECT_EQ(caption->FindMember(u"Missing()V", &refresh, signature, &length), E_FAIL);
+
+  AutomationObject control;
+  VARIANT text = MakeText("Hello");
+  VARIANT result;
+  VariantInit(&result);
+  ASSERT_EQ(caption->InvokeMember(&control, set, &result, 0, 1, &text), S_OK);
+  ASSERT_EQ(caption->InvokeMember(&control, get, &result, 0, 0, nullptr), S_OK);
+  EXPECT_EQ(TextOf(result), "Hello");
+  VariantClear(&result);
+  ASSERT_EQ(caption->InvokeMember(&control, refresh, &result, 0, 0, nullptr), S_OK);
+  ASSERT_EQ(control.calls.size(), 3u);
+  EXPECT_EQ(control.calls[2].memid, 2);
+  EXPECT_EQ(control.calls[2].flags, DISPATCH_METHOD);
+
+  caption->Release();
+  EXPECT_EQ(CanUnloadNow(), S_OK);
+  CoFreeUnusedLibraries();
+  EXPECT_FALSE(LibraryLoaded());
+}
+
+// The Gadget class of gadgets.tlb as a control of its own, registered as controls are.
+const CLSID kGadget = {
+    0x5A0B1008, 0x7C1E, 0x4D2A, {0x9F, 0x31, 0x0C, 0x6E, 0x2B, 0x7D, 0x4A, 0x10}};
+
+void RegisterControl() {
+  const std::string key = "CLSID\\" + halyard::ole::GuidToString(kGadget) + "\\InprocServer32";
+  HKEY h = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &h, nullptr),
+            ERROR_SUCCESS);
+  const std::string path = QUARB_CONTROL;
+  ASSERT_EQ(RegSetValueExA(h, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                           DWORD(path.size() + 1)),
+            ERROR_SUCCESS);
+  RegCloseKey(h);
+}
+
+// A member of iface by its Java name, as a host finds it.
+DWORD MemberId(IRunTimeInterface* iface, const char16_t* name) {
+  DWORD id = 0xFFFFFFFF;
+  WORD signature[16];
+  UINT length = 16;
+  EXPECT_EQ(iface->FindMember(name, &id, signature, &length), S_OK)
+      << halyard::ole::WideToAnsi(name);
+  return id;
+}
+
+TEST_F(HostTest, RunTimeInterfacesCallARegisteredControlEndToEnd) {
+  RegisterControl();
+  IDispatch* control = nullptr;
+  ASSERT_EQ(CoCreateInstance(kGadget, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                             reinterpret_cast<void**>(&control)),
+            S_OK);
+  CLSID clsid;
+  ASSERT_EQ(CLSIDFromProgID(u"QuarbCompiler.Compiler.1", &clsid), S_OK);
+  ComPtr<IStubCompiler> compiler = Create(clsid);
+  ASSERT_TRUE(compiler);
+  ComPtr<ITypeLib> lib = Load("gadgets.tlb");
+  IRunTimeClassCollection* collection = nullptr;
+  ASSERT_EQ(compiler->CreateRunTimeClasses(lib.Get(), &collection), S_OK);
+  IRunTimeClass* cls = nullptr;
+  ASSERT_EQ(collection->GetClass(0, &cls), S_OK);
+  collection->Release();
+  IRunTimeInterface* gadget = nullptr;
+  IRunTimeInterface* caption = nullptr;
+  ASSERT_EQ(cls->GetInterface(u"*", &gadget), S_OK);
+  ASSERT_EQ(cls->GetInterface(u"ICaption", &caption), S_OK);
+  cls->Release();
+
+  VARIANT result;
+  VariantInit(&result);
+  auto call = [&](IRunTimeInterface* iface, const char16_t* name, std::vector<VARIANT> params) {
+    return iface->InvokeMember(control, MemberId(iface, name), &result, 0, UINT(params.size()),
+                               params.data());
+  };
+  // Strings: put as single-byte text, got back as the property's type.
+  ASSERT_EQ(call(caption, u"setCaption(Ljava/lang/String;)V", {MakeText("Gr\xFC\xDF")}), S_OK);
+  ASSERT_EQ(call(caption, u"getCaption()Ljava/lang/String;", {}), S_OK);
+  EXPECT_EQ(TextOf(result), "Gr\xFC\xDF");
+  // A method without parameters or result, then the count it changes.
+  ASSERT_EQ(call(caption, u"Refresh()V", {}), S_OK);
+  ASSERT_EQ(call(caption, u"Refresh()V", {}), S_OK);
+  EXPECT_EQ(result.vt, VT_EMPTY);
+  ASSERT_EQ(call(gadget, u"getCount()I", {}), S_OK);
+  EXPECT_EQ(result.vt, VT_I4);
+  EXPECT_EQ(result.lVal, 2);
+  // Integers from text, booleans from integers, colours as ints.
+  ASSERT_EQ(call(gadget, u"setLimit(I)V", {MakeText("12")}), S_OK);
+  ASSERT_EQ(call(gadget, u"Describe()Ljava/lang/String;", {}), S_OK);
+  EXPECT_EQ(TextOf(result), "limit 12");
+  ASSERT_EQ(call(gadget, u"setEnabled(Z)V", {MakeI4(1)}), S_OK);
+  ASSERT_EQ(call(gadget, u"getEnabled()Z", {}), S_OK);
+  EXPECT_EQ(result.vt, VT_BOOL);
+  EXPECT_EQ(result.boolVal, VARIANT_TRUE);
+  ASSERT_EQ(call(gadget, u"setForeColor(I)V", {MakeI4(0x00FF8000)}), S_OK);
+  ASSERT_EQ(call(gadget, u"getForeColor()I", {}), S_OK);
+  EXPECT_EQ(result.lVal, 0x00FF8000);
+  // By-reference parameters are written through; every number type is converted.
+  LONG y = 5;
+  VARIANT_BOOL moved = VARIANT_FALSE;
+  VARIANT byY, byMoved;
+  VariantInit(&byY);
+  VariantInit(&byMoved);
+  byY.vt = VT_BYREF | VT_I4;
+  byY.plVal = &y;
+  byMoved.vt = VT_BYREF | VT_BOOL;
+  byMoved.pboolVal = &moved;
+  ASSERT_EQ(call(gadget, u"Move(I[I[Z)V", {MakeI4(3), byY, byMoved}), S_OK);
+  EXPECT_EQ(y, 8);
+  EXPECT_EQ(moved, VARIANT_TRUE);
+  ASSERT_EQ(call(gadget, u"Measure(DFID)Z",
+                 {MakeI4(1), MakeText("2.5"), MakeI4(3), MakeI4(10), MakeI4(2)}),
+            S_OK);
+  EXPECT_EQ(result.vt, VT_BOOL);
+  EXPECT_EQ(result.boolVal, VARIANT_TRUE);  // 1 + 2.5 + 3 + 2 <= 10
+  // The control's exception comes back described; its refusals as failures.
+  EXPECT_EQ(call(gadget, u"setLimit(I)V", {MakeI4(-1)}), DISP_E_EXCEPTION);
+  EXPECT_EQ(TextOf(result), "a limit cannot be negative");
+  EXPECT_EQ(call(gadget, u"setLimit(I)V", {MakeText("twelve")}), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(call(gadget, u"Move(I[I[Z)V", {MakeI4(3)}), DISP_E_BADPARAMCOUNT);
+  VariantClear(&result);
+
+  gadget->Release();
+  caption->Release();
+  compiler.Reset();
+  EXPECT_EQ(CanUnloadNow(), S_OK);
+  control->Release();
 }
 
 TEST_F(HostTest, ScanAnswersThroughTheBuiltLibrary) {

@@ -69,6 +69,13 @@ TEST(JavaCompile, ClassStubsOfTheFixturesCompile) {
   ExpectCompiles(Generate(lib.Get(), WriteClassStubs), kGadgetTypes);
 }
 
+TEST(JavaCompile, StubsWithFloatPropertiesAndResultsCompile) {
+  ComPtr<ITypeLib> lib = Load("floats.tlb");
+  const std::vector<std::string> types = {"IGauge", "DGauge", "Gauge"};
+  ExpectCompiles(Generate(lib.Get(), WriteInterfaceStubs), types);
+  ExpectCompiles(Generate(lib.Get(), WriteClassStubs), types);
+}
+
 TEST(JavaCompile, StubsOfTheAutomationLibraryCompile) {
   ComPtr<ITypeLib> lib = Load("stdole2.tlb");
   const std::vector<std::string> types = {"IUnknown", "IDispatch", "IFontDisp", "IPictureDisp"};

@@ -217,7 +217,7 @@ TEST(JavaTypes, NamesAndDefaultsOfEveryTypeCode) {
       {VT_I4, "int", "0"},
       {VT_INT, "int", "0"},
       {VT_UINT, "int", "0"},
-      {VT_R4, "float", "0.0"},
+      {VT_R4, "float", "0.0f"},
       {VT_R8, "double", "0.0"},
       {VT_DATE, "double", "0.0"},
       {VT_CY, "long", "0"},

@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -15,9 +16,25 @@ struct ToolRun {
   std::string out;
 };
 
-ToolRun Tool(const std::string& args) {
-  std::string command =
-      std::string(HALYARD_BINARY_DIR) + "/bin/quarb-stubs " + args + " 2>/dev/null";
+// An empty registry for the runs that name none, so that no registration of the user's
+// decides which compiler the tool uses.
+const std::string& EmptyRegistry() {
+  static struct Folder {
+    Folder() {
+      char tmpl[] = "/tmp/quarb-noreg-XXXXXX";
+      path = mkdtemp(tmpl) ? tmpl : "/nonexistent";
+    }
+    ~Folder() { std::filesystem::remove_all(path); }
+    std::string path;
+  } folder;
+  return folder.path;
+}
+
+// Runs the tool through the shell; prefix goes before it (variables, limits).
+ToolRun Tool(const std::string& args, const std::string& prefix = "") {
+  std::string command = "HALYARD_REGISTRY=" + EmptyRegistry() + " " + prefix +
+                        std::string(HALYARD_BINARY_DIR) + "/bin/quarb-stubs " + args +
+                        " 2>/dev/null";
   ToolRun r{-1, {}};
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return r;
@@ -90,6 +107,118 @@ TEST(QuarbStubsTool, HelpUsageAndLoadFailuresHaveTheirExitCodes) {
   EXPECT_EQ(Tool("interfaces " + DataPath("gadgets.tlb") + " -o").code, 2);
   EXPECT_EQ(Tool("interfaces " + DataPath("missing.tlb")).code, 3);
   EXPECT_EQ(Tool("dump " + DataPath("gadgets.idl")).code, 1);
+}
+
+// A registry folder of its own for the tool runs that register the compiler.
+class QuarbStubsRegistered : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/quarb-reg-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  ToolRun Run(const std::string& args) { return Tool(args, "HALYARD_REGISTRY=" + dir_ + " "); }
+  std::string Hive() {
+    std::vector<BYTE> bytes = ReadFile(dir_ + "/HKEY_CLASSES_ROOT.reg");
+    return std::string(bytes.begin(), bytes.end());
+  }
+  std::string dir_;
+};
+
+TEST(QuarbStubsTool, RuntimeListsClassesTheirInterfacesAndEveryMemberWithIdAndSignature) {
+  ToolRun r = Tool("runtime " + DataPath("gadgets.tlb"));
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out.rfind("class \"Gadget\"\n"
+                        "  interface \"IGadget\"\n"
+                        "  interface \"ICaption\"\n"
+                        "  interface \"IEvents\"\n"
+                        "interface \"IPeer\"\n",
+                        0),
+            0u)
+      << r.out;
+  for (const char* line : {
+           "interface \"ICaption\"\n"
+           "  0x00000000 \"getCaption()Ljava/lang/String;\" (0x0008)\n"
+           "  0x00000001 \"setCaption(Ljava/lang/String;)V\" (0x0018 0x0008)\n"
+           "  0xF0000000 \"Refresh()V\" (0x0018)\n",
+           "  0xF0000000 \"Move(I[I[Z)V\" (0x0018 0x0003 0x4003 0x400B)\n",
+           "  0x00000006 \"getPeer()LIPeer;\" (0x0009)\n",
+           "interface \"IEvents\"\n",
+       })
+    EXPECT_NE(r.out.find(line), std::string::npos) << line;
+  EXPECT_EQ(Tool("runtime " + DataPath("empty.tlb")).out, "");
+  EXPECT_EQ(Tool("runtime " + DataPath("gadgets.idl")).code, 1);
+  EXPECT_EQ(Tool("runtime").code, 2);
+}
+
+TEST(QuarbStubsTool, ScanPrintsTheCompilersAnswerAndExitsByIt) {
+  ToolRun ok = Tool("scan " + DataPath("gadgets.ocx"));
+  EXPECT_EQ(ok.code, 0);
+  EXPECT_EQ(ok.out, "S_OK\n");
+  ToolRun bad = Tool("scan " + DataPath("gadgets.idl"));
+  EXPECT_EQ(bad.code, 1);
+  EXPECT_EQ(bad.out.rfind("0x8002", 0), 0u) << bad.out;
+  EXPECT_EQ(Tool("scan " + DataPath("missing.tlb")).code, 3);
+  EXPECT_EQ(Tool("scan").code, 2);
+  EXPECT_EQ(Tool("scan a b").code, 2);
+}
+
+TEST(QuarbStubsTool, OutputThatDoesNotFitLeavesOutAsItWasAndExitsWithTheWriteError) {
+  char tmpl[] = "/tmp/quarb-tool-XXXXXX";
+  std::string dir = mkdtemp(tmpl);
+  std::ofstream(dir + "/Kept.txt") << "kept";
+  // A file-size limit of one block: the stubs are larger. The signal the limit raises is
+  // ignored, as it is for programs run under such a limit, so the write fails instead.
+  const std::string limit = "trap '' XFSZ; ulimit -f 1; ";
+  for (const char* command : {"classes", "interfaces", "runtime"}) {
+    for (const char* name : {"/Kept.txt", "/New.txt"}) {
+      EXPECT_EQ(
+          Tool(std::string(command) + " " + DataPath("gadgets.tlb") + " -o " + dir + name, limit)
+              .code,
+          3)
+          << command << name;
+    }
+  }
+  std::vector<BYTE> kept = ReadFile(dir + "/Kept.txt");
+  EXPECT_EQ(std::string(kept.begin(), kept.end()), "kept");
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    left.push_back(entry.path().filename());
+  EXPECT_EQ(left, std::vector<std::string>{"Kept.txt"});
+  // Without the limit the same command writes the whole text.
+  EXPECT_EQ(Tool("classes " + DataPath("gadgets.tlb") + " -o " + dir + "/Kept.txt").code, 0);
+  EXPECT_EQ(ReadFile(dir + "/Kept.txt").size(),
+            Tool("classes " + DataPath("gadgets.tlb")).out.size());
+  std::filesystem::remove_all(dir);
+}
+
+TEST_F(QuarbStubsRegistered, RegisterWritesTheClassAndLaterCommandsCreateTheCompilerThroughIt) {
+  const std::string before = Tool("runtime " + DataPath("gadgets.tlb")).out;
+  ToolRun reg = Run("register");
+  ASSERT_EQ(reg.code, 0);
+  EXPECT_NE(reg.out.find("libquarbcompiler.so"), std::string::npos) << reg.out;
+  const std::string hive = Hive();
+  EXPECT_NE(hive.find("[HKEY_CLASSES_ROOT\\QuarbCompiler.Compiler.1\\CLSID]"), std::string::npos);
+  EXPECT_NE(hive.find("{3C7A51D2-6E04-4B9F-8A21-5D0E93C4B716}\\InprocServer32]"),
+            std::string::npos);
+  EXPECT_EQ(hive.find("\\Control]"), std::string::npos);
+  EXPECT_EQ(Run("runtime " + DataPath("gadgets.tlb")).out, before);
+  EXPECT_EQ(Run("classes " + DataPath("gadgets.tlb")).out,
+            Tool("classes " + DataPath("gadgets.tlb")).out);
+  EXPECT_EQ(Run("scan " + DataPath("gadgets.tlb")).code, 0);
+
+  // The commands really go through the registration: one that names a library that is not
+  // there makes them fail rather than use the compiler built into the tool.
+  std::string broken = hive;
+  const std::size_t at = broken.find("libquarbcompiler.so");
+  ASSERT_NE(at, std::string::npos);
+  broken.replace(at, std::strlen("libquarbcompiler.so"), "libmissing.so");
+  std::ofstream(dir_ + "/HKEY_CLASSES_ROOT.reg", std::ios::binary) << broken;
+  for (const char* command : {"runtime", "classes", "interfaces", "scan"})
+    EXPECT_EQ(Run(std::string(command) + " " + DataPath("gadgets.tlb")).code, 1) << command;
+  EXPECT_EQ(Run("register " + DataPath("gadgets.tlb")).code, 1);
+  EXPECT_EQ(Run("register a b").code, 2);
 }
 
 }  // namespace

@@ -1,20 +1,30 @@
 // quarb-stubs: the command-line front end of the Java stub compiler. It loads a type
-// library file and writes its interface stubs or class stubs, or lists its types and
-// members with the type codes the stubs are made from.
+// library file and writes its interface stubs or class stubs, lists its run-time classes,
+// scans it, or lists its types and members with the type codes the stubs are made from. It
+// drives the compiler the way the design tool does, through IStubCompiler: created through
+// COM by ProgID when the compiler is registered, else the compiler linked into the tool.
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "javastubs/java_types.h"
+#include "javastubs/property_info.h"
+#include "javastubs/quarb_compiler.h"
+#include "javastubs/run_time_collection.h"
+#include "platform/kernel/file_system.h"
+#include "platform/kernel/win_module.h"
 #include "platform/kernel/win_path.h"
+#include "platform/ole/bstr.h"
 #include "platform/ole/code_page.h"
+#include "platform/ole/com_runtime.h"
 #include "platform/ole/memory_stream.h"
 #include "platform/ole/typelib.h"
-#include "javastubs/property_info.h"
-#include "javastubs/stub_writer.h"
 #include "tools/common/quote.h"
 #include "tools/common/tool_main.h"
 
@@ -26,16 +36,30 @@ using namespace halyard::tool;
 const char kHelp[] =
     "usage: quarb-stubs interfaces FILE [-o OUT]\n"
     "       quarb-stubs classes FILE [-o OUT]\n"
+    "       quarb-stubs runtime FILE [-o OUT]\n"
+    "       quarb-stubs scan FILE\n"
     "       quarb-stubs dump FILE\n"
+    "       quarb-stubs register [LIBRARY]\n"
     "       quarb-stubs --help | --version\n"
     "\n"
     "Reads the type library FILE (a .tlb file, or an .ocx or .dll that carries one; FILE\\N\n"
     "takes its TYPELIB resource N) and writes Java source stubs for it.\n"
     "  interfaces  enumeration interfaces, abstract interfaces and class shells\n"
     "  classes     enumeration interfaces, abstract interfaces and implementation classes\n"
+    "  runtime     the run-time classes with their interfaces, then every run-time\n"
+    "              interface with each member's name, identifier and signature\n"
+    "  scan        loads FILE as the compiler's ScanTypeLibraryFile does and prints its\n"
+    "              result\n"
     "  dump        every type with its kind, every member with its kind, member id,\n"
     "              invoke kind, flags and type codes, and the properties the stubs get\n"
-    "  -o OUT      write to the file OUT instead of standard output\n"
+    "  register    registers the compiler's library (by default the QuarbCompiler library\n"
+    "              beside the tool) through its DllRegisterServer in HALYARD_REGISTRY\n"
+    "  -o OUT      write to the file OUT instead of standard output; OUT is left as it\n"
+    "              was when it cannot take the whole text\n"
+    "\n"
+    "interfaces, classes, runtime and scan create the compiler through COM by its ProgID\n"
+    "QuarbCompiler.Compiler.1 when it is registered, else use the compiler built into the\n"
+    "tool.\n"
     "\n"
     "Imported libraries (such as stdole2.tlb) are looked for beside FILE and in the\n"
     "folders of HALYARD_TYPELIB_PATH (separated by ':').\n"
@@ -43,8 +67,9 @@ const char kHelp[] =
     "Texts in the dump are in double quotes, with C escapes and three octal digits for other\n"
     "bytes outside printable ASCII.\n"
     "\n"
-    "Exit codes: 0 done, 1 FILE holds no type library the stubs can be made from, 2 bad usage,\n"
-    "3 FILE cannot be read or the output cannot be written.\n";
+    "Exit codes: 0 done, 1 FILE holds no type library the stubs can be made from (or the\n"
+    "scan or the registration failed), 2 bad usage, 3 FILE cannot be read or the output\n"
+    "cannot be written.\n";
 
 const char* KindName(TYPEKIND k) {
   static const char* const names[] = {"enum",     "record",  "module", "interface",
@@ -239,31 +264,51 @@ int DumpCommand(int argc, char** argv) {
   return Dump(lib.Get());
 }
 
-// The stubs are made in memory first, so that a library the writers stop on leaves OUT as it
-// was; then they go to OUT or standard output, and a write that fails is reported.
-int WriteStubs(int argc, char** argv) {
-  ComPtr<ITypeLib> lib;
-  std::string outPath;
-  if (int rc = Load(argc, argv, true, &lib, &outPath)) return rc;
-  auto* memory = new halyard::ole::MemoryStream();
-  ComPtr<IStream> stream = ComPtr<IStream>::Attach(memory);
-  HRESULT hr = std::strcmp(argv[1], "interfaces") == 0
-                   ? quarb::WriteInterfaceStubs(lib.Get(), stream.Get())
-                   : quarb::WriteClassStubs(lib.Get(), stream.Get());
-  if (FAILED(hr)) {
-    char code[16];
-    std::snprintf(code, sizeof code, "0x%08X", unsigned(hr));
-    return Fail(kExitFailed, std::string("the stubs cannot be made (") + code + ")");
+std::string HexCode(HRESULT hr) {
+  char code[16];
+  std::snprintf(code, sizeof code, "0x%08X", unsigned(hr));
+  return code;
+}
+
+// The compiler as the design tool gets it: through COM when its ProgID is registered, else
+// the one built into the tool. A registration that names a compiler that cannot be created is
+// an error, not a reason to quietly use another compiler.
+HRESULT NewCompiler(ComPtr<IStubCompiler>* compiler) {
+  CLSID clsid;
+  if (FAILED(CLSIDFromProgID(u"QuarbCompiler.Compiler.1", &clsid))) {
+    *compiler = ComPtr<IStubCompiler>::Attach(QuarbCompiler::Create());
+    return S_OK;
   }
-  const std::vector<BYTE>& bytes = memory->Bytes();
-  if (outPath.empty())
-    return WriteOutput(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  IStubCompiler* p = nullptr;
+  HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IStubCompiler,
+                                reinterpret_cast<void**>(&p));
+  if (SUCCEEDED(hr) && p == nullptr) hr = E_NOINTERFACE;
+  if (SUCCEEDED(hr)) *compiler = ComPtr<IStubCompiler>::Attach(p);
+  return hr;
+}
+
+int CannotCreate(HRESULT hr) {
+  return Fail(kExitFailed, std::string("the registered ") + kQuarbCompilerProgID +
+                               " cannot be created (" + HexCode(hr) + ")");
+}
+
+// Text for standard output or OUT. A regular file (or a new one) is replaced in one step, so
+// a file that cannot take the whole text stays as it was and no cut-off copy is left; other
+// kinds of OUT (devices, pipes) are written in place.
+int Deliver(const std::string& outPath, std::string_view text) {
+  if (outPath.empty()) return WriteOutput(text);
   // OUT is a Windows path, mapped as every path of the components is.
   const std::string host = halyard::MapWinPath(outPath);
-  std::FILE* out = host.empty() ? nullptr : std::fopen(host.c_str(), "wb");
-  if (out == nullptr) return CannotWrite(outPath, host.empty() ? ENOENT : errno);
+  if (host.empty()) return CannotWrite(outPath, ENOENT);
+  struct stat st;
+  if (stat(host.c_str(), &st) != 0 || S_ISREG(st.st_mode)) {
+    const int err = halyard::ReplaceFileContents(host, text, false);
+    return err == 0 ? kExitOk : CannotWrite(outPath, err);
+  }
+  std::FILE* out = std::fopen(host.c_str(), "wb");
+  if (out == nullptr) return CannotWrite(outPath, errno);
   errno = 0;
-  bool done = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+  bool done = std::fwrite(text.data(), 1, text.size(), out) == text.size();
   done = std::fflush(out) == 0 && done;
   int err = errno;
   if (std::fclose(out) != 0 && done) {
@@ -274,10 +319,126 @@ int WriteStubs(int argc, char** argv) {
   return kExitOk;
 }
 
+// The stubs are made in memory first, so that a library the writers stop on leaves OUT as it
+// was; then they go to OUT or standard output, and a write that fails is reported.
+int WriteStubs(int argc, char** argv) {
+  ComPtr<ITypeLib> lib;
+  std::string outPath;
+  if (int rc = Load(argc, argv, true, &lib, &outPath)) return rc;
+  auto* memory = new halyard::ole::MemoryStream();
+  ComPtr<IStream> stream = ComPtr<IStream>::Attach(memory);
+  ComPtr<IStubCompiler> compiler;
+  if (HRESULT hr = NewCompiler(&compiler); FAILED(hr)) return CannotCreate(hr);
+  HRESULT hr = std::strcmp(argv[1], "interfaces") == 0
+                   ? compiler->WriteInterfaceStubs(lib.Get(), stream.Get())
+                   : compiler->WriteClassStubs(lib.Get(), stream.Get());
+  if (FAILED(hr)) return Fail(kExitFailed, "the stubs cannot be made (" + HexCode(hr) + ")");
+  const std::vector<BYTE>& bytes = memory->Bytes();
+  return Deliver(outPath,
+                 std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+std::string SignatureText(const WORD* codes, UINT length) {
+  std::string text = "(";
+  for (UINT i = 0; i < length; ++i) {
+    char code[16];
+    std::snprintf(code, sizeof code, "%s0x%04X", i ? " " : "", codes[i]);
+    text += code;
+  }
+  return text + ")";
+}
+
+// One member as the collection answers for its name.
+std::string MemberLine(IRunTimeInterface* iface, const std::string& name) {
+  std::u16string wide = halyard::ole::AnsiToWide(name);
+  DWORD id = 0;
+  WORD codes[64];
+  UINT length = 64;
+  HRESULT hr = iface->FindMember(wide.c_str(), &id, codes, &length);
+  char head[32];
+  if (FAILED(hr)) return "  " + Quote(name) + " not found (" + HexCode(hr) + ")\n";
+  std::snprintf(head, sizeof head, "  0x%08X ", unsigned(id));
+  return head + Quote(name) + " " + SignatureText(codes, length) + "\n";
+}
+
+// The collection comes from the compiler; the names of the members, which its interfaces
+// look up but do not list, from the same builder run in the tool.
+int RunTime(int argc, char** argv) {
+  ComPtr<ITypeLib> lib;
+  std::string outPath;
+  if (int rc = Load(argc, argv, true, &lib, &outPath)) return rc;
+  ComPtr<IStubCompiler> compiler;
+  if (HRESULT hr = NewCompiler(&compiler); FAILED(hr)) return CannotCreate(hr);
+  IRunTimeClassCollection* raw = nullptr;
+  HRESULT hr = compiler->CreateRunTimeClasses(lib.Get(), &raw);
+  if (FAILED(hr) || raw == nullptr)
+    return Fail(kExitFailed, "the run-time classes cannot be made (" + HexCode(hr) + ")");
+  ComPtr<IRunTimeClassCollection> collection = ComPtr<IRunTimeClassCollection>::Attach(raw);
+  ComPtr<quarb::RunTimeCollection> names =
+      ComPtr<quarb::RunTimeCollection>::Attach(quarb::BuildRunTimeCollection(lib.Get()));
+
+  std::string text;
+  std::map<std::string, ComPtr<IRunTimeInterface>> reached;
+  LONG count = 0;
+  collection->GetCount(&count);
+  for (LONG i = 0; i < count; ++i) {
+    IRunTimeClass* cls = nullptr;
+    BSTR name = nullptr;
+    if (FAILED(collection->GetClass(i, &cls)) || FAILED(cls->GetName(&name))) continue;
+    ComPtr<IRunTimeClass> held = ComPtr<IRunTimeClass>::Attach(cls);
+    text += "class " + Quote(quarb::TakeAnsi(name)) + "\n";
+    for (const auto& iface : names->Interfaces()) {
+      std::u16string wide = halyard::ole::AnsiToWide(iface->Name());
+      IRunTimeInterface* found = nullptr;
+      if (cls->GetInterface(wide.c_str(), &found) != S_OK) continue;
+      text += "  interface " + Quote(iface->Name()) + "\n";
+      reached.emplace(iface->Name(), ComPtr<IRunTimeInterface>::Attach(found));
+    }
+  }
+  for (const auto& iface : names->Interfaces()) {
+    text += "interface " + Quote(iface->Name()) + "\n";
+    auto it = reached.find(iface->Name());
+    IRunTimeInterface* lookup = it != reached.end() ? it->second.Get() : iface.Get();
+    for (const quarb::AccessorEntry& e : iface->Accessors()) text += MemberLine(lookup, e.name);
+    for (const quarb::MethodEntry& e : iface->Methods()) text += MemberLine(lookup, e.name);
+  }
+  return Deliver(outPath, text);
+}
+
+int Scan(int argc, char** argv) {
+  if (argc != 3) return UsageError(argc < 3 ? "scan needs a FILE" : "scan takes one FILE");
+  const std::string file = argv[2];
+  std::u16string wide = halyard::ole::AnsiToWide(file);
+  ComPtr<IStubCompiler> compiler;
+  if (HRESULT hr = NewCompiler(&compiler); FAILED(hr)) return CannotCreate(hr);
+  const HRESULT hr = compiler->ScanTypeLibraryFile(wide.c_str());
+  if (int rc = WriteOutput(hr == S_OK ? "S_OK\n" : HexCode(hr) + "\n")) return rc;
+  if (SUCCEEDED(hr)) return kExitOk;
+  if (int err = ReadError(file)) return CannotRead(file, err);
+  return Fail(kExitFailed, "cannot load type library " + file + " (" + HexCode(hr) + ")");
+}
+
+int Register(int argc, char** argv) {
+  if (argc > 3) return UsageError("register takes at most one LIBRARY");
+  const std::string library = argc == 3 ? argv[2] : "QuarbCompiler.dll";
+  HMODULE module = LoadLibraryA(library.c_str());
+  if (module == nullptr) return Fail(kExitFailed, "cannot load the library " + library);
+  auto reg = halyard::ProcAs<HRESULT (*)()>(GetProcAddress(module, "DllRegisterServer"));
+  const HRESULT hr = reg != nullptr ? reg() : HRESULT(E_NOINTERFACE);
+  char path[4096];
+  const DWORD n = GetModuleFileNameA(module, path, sizeof path);
+  const std::string where =
+      n > 0 && n < sizeof path ? halyard::MapWinPath(std::string(path, n)) : library;
+  FreeLibrary(module);
+  if (reg == nullptr) return Fail(kExitFailed, where + " has no DllRegisterServer");
+  if (FAILED(hr))
+    return Fail(kExitFailed, "registering " + where + " failed (" + HexCode(hr) + ")");
+  return WriteOutput("registered " + Quote(where) + "\n");
+}
+
 const Command kCommands[] = {
-    {"interfaces", WriteStubs},
-    {"classes", WriteStubs},
-    {"dump", DumpCommand},
+    {"interfaces", WriteStubs}, {"classes", WriteStubs}, {"runtime", RunTime}, {"scan", Scan},
+    {"dump", DumpCommand},      {"register", Register},
 };
 
 }  // namespace

@@ -17,4 +17,5 @@ compile stdole.idl stdole2.tlb
 compile gadgets.idl gadgets.tlb
 compile oddities.idl oddities.tlb
 compile empty.idl empty.tlb
+compile floats.idl floats.tlb
 python3 make-pe.py gadgets.tlb gadgets.ocx
