@@ -30,7 +30,7 @@ using halyard::ole::ComPtr;
 const std::string kLibrary = QUARB_LIBRARY;
 
 std::string Fixture(const std::string& name) {
-  return std::string(HALYARD_SOURCE_DIR) + "/javastubs/tests/data/" + name;
+  return std::string(HALYARD_SOURCE_DIR) + "/platform/ole/testing/data/" + name;
 }
 
 ComPtr<ITypeLib> Load(const std::string& name) {

@@ -11,6 +11,7 @@
 
 #include "platform/ole/code_page.h"
 #include "platform/ole/memory_stream.h"
+#include "platform/ole/testing/typelib_fixtures.h"
 #include "platform/ole/typelib.h"
 #include "javastubs/property_info.h"
 #include "javastubs/stub_writer.h"
@@ -19,36 +20,11 @@ namespace quarb::test {
 
 using halyard::ole::ComPtr;
 
-inline std::string DataPath(const std::string& name) {
-  return std::string(HALYARD_SOURCE_DIR) + "/javastubs/tests/data/" + name;
-}
-
-inline std::vector<BYTE> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<BYTE>((std::istreambuf_iterator<char>(in)), {});
-}
-
-inline ComPtr<ITypeLib> Load(const std::string& name) {
-  ITypeLib* lib = nullptr;
-  std::u16string path = halyard::ole::AnsiToWide(DataPath(name));
-  HRESULT hr = LoadTypeLib(path.c_str(), &lib);
-  EXPECT_EQ(hr, S_OK) << name;
-  return ComPtr<ITypeLib>::Attach(lib);
-}
-
-inline ComPtr<ITypeInfo> Find(ITypeLib* lib, const std::string& name) {
-  for (UINT i = 0; i < lib->GetTypeInfoCount(); ++i) {
-    BSTR bstr = nullptr;
-    if (FAILED(lib->GetDocumentation(INT(i), &bstr, nullptr, nullptr, nullptr))) continue;
-    if (TakeAnsi(bstr) == name) {
-      ComPtr<ITypeInfo> info;
-      EXPECT_EQ(lib->GetTypeInfo(i, info.Put()), S_OK);
-      return info;
-    }
-  }
-  ADD_FAILURE() << "no type " << name;
-  return {};
-}
+// The committed fixture libraries are the type library reader's.
+using halyard::ole::testing::DataPath;
+using halyard::ole::testing::Find;
+using halyard::ole::testing::Load;
+using halyard::ole::testing::ReadFile;
 
 inline std::string NameOf(ITypeInfo* info) {
   std::string name;

@@ -7,7 +7,7 @@
 
 #include "platform/kernel/testing/scratch_dir.h"
 #include "platform/ole/bstr.h"
-#include "typelib_test_support.h"
+#include "platform/ole/testing/typelib_fixtures.h"
 
 namespace halyard::ole::testing {
 namespace {

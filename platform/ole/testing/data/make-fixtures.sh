@@ -2,7 +2,7 @@
 # Compiles the test type libraries from their IDL with an independent IDL compiler
 # (widl). The .tlb files are committed, so tests never need the compiler; run this
 # only after changing an .idl file.
-#   WIDL=/path/to/widl javastubs/tests/data/make-fixtures.sh
+#   WIDL=/path/to/widl platform/ole/testing/data/make-fixtures.sh
 # widl comes with Debian's wine64-tools package; when installing it pulls in too much,
 # `apt-get download wine64-tools && dpkg -x wine64-tools_*.deb DIR` and point WIDL at
 # DIR/usr/lib/wine/widl. The IDL here includes only its own files (--nostdinc).

@@ -1,5 +1,5 @@
-// Helpers of the type library reader's tests: the committed fixture libraries (made from the
-// IDL beside them by data/make-fixtures.sh) and names read out of type information.
+// The committed fixture type libraries (made from their IDL by data/make-fixtures.sh) and names
+// read out of type information, for the tests of the reader and of its users.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@
 namespace halyard::ole::testing {
 
 inline std::string DataPath(const std::string& name) {
-  return std::string(HALYARD_SOURCE_DIR) + "/platform/ole/tests/data/" + name;
+  return std::string(HALYARD_SOURCE_DIR) + "/platform/ole/testing/data/" + name;
 }
 
 inline std::vector<BYTE> ReadFile(const std::string& path) {
