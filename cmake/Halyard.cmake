@@ -26,6 +26,7 @@ function(halyard_platform_piece name)
   add_library(${name}_obj OBJECT ${A_SOURCES})
   set_target_properties(${name}_obj PROPERTIES
     CXX_VISIBILITY_PRESET default C_VISIBILITY_PRESET default VISIBILITY_INLINES_HIDDEN OFF)
+  target_compile_options(${name}_obj PRIVATE -fno-semantic-interposition)
   target_include_directories(${name}_obj PUBLIC ${HALYARD_INCLUDE_DIR})
   add_library(${name}_static STATIC)
   target_link_libraries(${name}_static PUBLIC ${name}_obj)
@@ -47,6 +48,9 @@ function(halyard_platform_runtime)
   get_property(pieces GLOBAL PROPERTY HALYARD_PLATFORM_PIECES)
   add_library(halyard_platform SHARED)
   target_include_directories(halyard_platform PUBLIC ${HALYARD_INCLUDE_DIR})
+  # Calls inside the runtime bind inside it, as in a DLL: no detour through the PLT for what
+  # the runtime calls of its own, and nothing a program defines can take its place.
+  target_link_options(halyard_platform PRIVATE -Wl,-Bsymbolic-functions)
   foreach(piece ${pieces})
     target_link_libraries(halyard_platform PUBLIC ${piece}_obj)
   endforeach()
