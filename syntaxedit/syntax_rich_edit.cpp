@@ -2,10 +2,14 @@
 #include "syntax_rich_edit.h"
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 
 #include "syntax_colours.h"
 #include "syntax_edit.h"
+#include "platform/user/clipboard.h"
 #include "platform/user/desktop.h"
+#include "platform/user/dialog.h"
 
 using namespace glyphpad;
 
@@ -278,7 +282,7 @@ void SyntaxRichEdit::RecolourTextSpan(LONG a, LONG e) {
   ColourHidden(a, e);
 }
 
-void SyntaxRichEdit::RecolourChange(LONG a, LONG b) {
+LONG SyntaxRichEdit::RecolourChange(LONG a, LONG b) {
   LONG len = GetTextLength();
   a = std::clamp<LONG>(a, 0, len);
   b = std::clamp<LONG>(b, a, len);
@@ -314,9 +318,11 @@ void SyntaxRichEdit::RecolourChange(LONG a, LONG b) {
   if (runsOn) {
     ColourRange(lo, hi, kCommentColour);
     ColourHidden(lo, hi);
-    return;
+    return hi;
   }
-  if (!FullPass(lo, hi)) ClearStaleRunOn(hi);
+  if (FullPass(lo, hi)) return GetTextLength();
+  ClearStaleRunOn(hi);
+  return hi;
 }
 
 void SyntaxRichEdit::ResetCaretColour() {
@@ -466,6 +472,32 @@ void SyntaxRichEdit::AfterTyped(LONG p, LONG n, unsigned char ch) {
 
 // ---- protection and recording ----
 
+bool SyntaxRichEdit::PasteFits() {
+  std::string text;
+  if (!halyard::user::Clipboard::GetText(text)) return true;  // nothing to paste
+  text.resize(std::strlen(text.c_str()));
+  CHARRANGE sel;
+  GetSel(sel);
+  LONG room = GetLimitText() - (GetTextLength() - (sel.cpMax - sel.cpMin));
+  return static_cast<LONG>(text.size()) <= room;
+}
+
+bool SyntaxRichEdit::DialogKey(int vk) {
+  if (vk == VK_ESCAPE) {
+    if (CWnd* dlg = owner_->GetDialog()) dlg->PostMessage(WM_KEYDOWN, VK_ESCAPE, 0);
+    return true;
+  }
+  if (vk == VK_TAB && GetKeyState(VK_CONTROL) >= 0 && (owner_->GetStyle() & WS_TABSTOP)) {
+    CWnd* dlg = owner_->GetDialog();
+    if (!dlg) return false;
+    HWND next = GetNextDlgTabItem(dlg->m_hWnd, owner_->m_hWnd, GetKeyState(VK_SHIFT) < 0);
+    if (next) ::SetFocus(next);
+    swallowTab_ = true;
+    return true;
+  }
+  return false;
+}
+
 bool SyntaxRichEdit::Refused(CHARRANGE cr) {
   return owner_->IsInProtectedRange(cr) || (owner_->IsInHiddenField(cr) & 6);
 }
@@ -507,6 +539,8 @@ LRESULT SyntaxRichEdit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_CHAR: {
       unsigned char ch = static_cast<unsigned char>(wParam & 0xFF);
+      if (std::exchange(swallowTab_, false) && ch == '\t') return 0;
+      if (ch == 0x1B) return 0;  // Escape went to the dialog
       bool inserts = ch >= 0x20 || ch == '\t' || ch == '\r' || ch == '\n';
       if (!inserts) return CRichEditCtrl::WindowProc(msg, wParam, lParam);
       CHARRANGE sel;
@@ -526,6 +560,8 @@ LRESULT SyntaxRichEdit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_KEYDOWN: {
       int vk = static_cast<int>(wParam);
+      swallowTab_ = false;
+      if (DialogKey(vk)) return 0;
       bool ctrl = GetKeyState(VK_CONTROL) < 0;
       bool edits = vk == VK_DELETE || vk == VK_BACK || (ctrl && (vk == 'X' || vk == 'V'));
       if (edits) {
@@ -544,7 +580,7 @@ LRESULT SyntaxRichEdit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             check = CHARRANGE{c - n, c};
           }
         }
-        if (Refused(check)) {
+        if (Refused(check) || (ctrl && vk == 'V' && !PasteFits())) {
           MessageBeep(MB_OK);
           return 0;
         }
@@ -561,6 +597,10 @@ LRESULT SyntaxRichEdit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       CHARRANGE sel;
       GetSel(sel);
       if (Refused(sel)) return 0;
+      if (msg == WM_PASTE && !PasteFits()) {
+        MessageBeep(MB_OK);
+        return 0;
+      }
       [[fallthrough]];
     }
     case EM_UNDO:
