@@ -453,9 +453,15 @@ int CSyntaxEdit::SubclassDlgItem(UINT id, CWnd* parent) {
   if (!item) return 0;
   RECT rect;
   item->GetWindowRect(&rect);
+  // The control also takes the item's place in the dialog's tab order.
+  const auto& siblings = parent->GetChildren();
+  auto it = std::find(siblings.begin(), siblings.end(), item);
+  CWnd* before = it == siblings.begin() ? nullptr : *(it - 1);
   item->DestroyWindow();
   DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | m_dwExtraStyle;
-  return CreateEx(WS_EX_CLIENTEDGE, "", style, rect, parent, id) ? 1 : 0;
+  if (!CreateEx(WS_EX_CLIENTEDGE, "", style, rect, parent, id)) return 0;
+  SetOrderAfter(before);
+  return 1;
 }
 
 void CSyntaxEdit::SetTabDialog(int tabbed) {
