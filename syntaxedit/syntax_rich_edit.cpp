@@ -229,10 +229,7 @@ bool SyntaxRichEdit::RunsOnFromTag(LONG lt) const {
       }
     }
     if (open < 0) return true;  // a ">" of plain text is black unless it runs on
-    LONG w = open + 1;
-    while (w < gt && !EndsTagWord(CharAt(w))) ++w;
-    std::string word = GetTextRange(open, w);
-    if (!owner_->MatchComments(word) && !owner_->MatchGrayText(word)) return true;
+    if (!OpensComment(open) && !OpensGrayText(open)) return true;
     lt = open;
   }
 }
@@ -251,28 +248,36 @@ bool SyntaxRichEdit::RunsOnAt(LONG pos) const {
   return false;
 }
 
+bool SyntaxRichEdit::OpensComment(LONG lt) const {
+  // The tag word of a comment begins "<!--", of a component "<q-"; none of those characters
+  // ends a tag word, so the first characters decide.
+  return CharAt(lt) == '<' && CharAt(lt + 1) == '!' && CharAt(lt + 2) == '-' &&
+         CharAt(lt + 3) == '-';
+}
+
+bool SyntaxRichEdit::OpensGrayText(LONG lt) const {
+  return CharAt(lt) == '<' && (CharAt(lt + 1) == 'q' || CharAt(lt + 1) == 'Q') &&
+         CharAt(lt + 2) == '-';
+}
+
 void SyntaxRichEdit::ClearStaleRunOn(LONG pos) {
   LONG len = GetTextLength();
-  while (pos > 0 && pos < len && !RunsOnAt(pos)) {
-    if (CharAt(pos) == '<') {
-      // A comment or component tag that starts here is coloured in its own right (it may have
-      // been run-on green); the check goes on after it when a ">" closes it.
-      LONG w = pos + 1;
-      while (w < len && !EndsTagWord(CharAt(w))) ++w;
-      std::string word = GetTextRange(pos, w);
-      if (owner_->MatchComments(word) || owner_->MatchGrayText(word)) {
-        LONG e = TagSpanEnd(pos + 1);
-        std::string t = GetTextRange(pos, e);
-        bool toEnd = ColourTag(t, pos, pos, e);
-        ColourHidden(pos, toEnd ? len : e);
-        if (toEnd || CharAt(e - 1) != '>') return;
-        pos = e;
-        continue;
-      }
-    }
-    if (ColorAt(pos) == kCommentColour) FullPass(pos, len);
-    return;
+  if (pos <= 0 || pos >= len || RunsOnAt(pos)) return;
+  if (CharAt(pos) != '<' && ColorAt(pos) != kCommentColour) {
+    // Text here, or what is left of a comment or component span that ran on from its end:
+    // green left by such a run-on starts at the next "<".
+    pos = FindChar('<', pos, len);
+    if (pos < 0) return;
   }
+  // Closed comments read the same whether an earlier run-on left them green or a pass
+  // coloured them: they are stepped over, not recoloured, so that a page of thousands of
+  // them costs a scan, not a pass per keystroke. An open one runs on by itself from there.
+  while (pos < len && OpensComment(pos)) {
+    LONG e = TagSpanEnd(pos + 1);
+    if (CharAt(e - 1) != '>') return;
+    pos = e;
+  }
+  if (pos < len && ColorAt(pos) == kCommentColour) FullPass(pos, len);
 }
 
 void SyntaxRichEdit::RecolourTextSpan(LONG a, LONG e) {
@@ -417,6 +422,11 @@ void SyntaxRichEdit::AfterTyped(LONG p, LONG n, unsigned char ch) {
     } else if (p < wordEnd) {
       // Still typing the opening word ("<!-" becoming "<!--"): the tag is what changed.
       RecolourTagSpan(tagStart, TagSpanEnd(tagStart + 1));
+    } else {
+      // No colour around it changes; the new character itself takes the span's colour rather
+      // than that of a hidden field it was typed right after.
+      ColourRange(p, p + n, ctx == kContextComment ? kCommentColour : kGrayTextColour);
+      ColourHidden(p, p + n);
     }
     return;
   }

@@ -69,6 +69,9 @@ class SyntaxRichEdit : public CRichEditCtrl {
   // After a local recolouring that ended at pos outside any run-on: green that an earlier
   // run-on left from pos on is recoloured by a pass to the end.
   void ClearStaleRunOn(LONG pos);
+  // A comment ("<!--") or component ("<q-") tag word starts at the "<" at lt.
+  bool OpensComment(LONG lt) const;
+  bool OpensGrayText(LONG lt) const;
   void ResetCaretColour();
 
   CSyntaxEdit* owner_;
