@@ -482,6 +482,10 @@ void SyntaxRichEdit::AfterTyped(LONG p, LONG n, unsigned char ch) {
 
 // ---- protection and recording ----
 
+CHARRANGE SyntaxRichEdit::UndoSpan() const {
+  return CHARRANGE{lastChangePos_, lastChangePos_ + lastChangeInserted_};
+}
+
 bool SyntaxRichEdit::PasteFits() {
   std::string text;
   if (!halyard::user::Clipboard::GetText(text)) return true;  // nothing to paste
@@ -535,6 +539,13 @@ void SyntaxRichEdit::OnTextChanged(LONG pos, LONG removed, LONG inserted) {
   lastChangeInserted_ = inserted;
 }
 
+LRESULT SyntaxRichEdit::EditAndRecolour(UINT msg, WPARAM wParam, LPARAM lParam) {
+  unsigned serial = changeSerial_;
+  LRESULT r = CRichEditCtrl::WindowProc(msg, wParam, lParam);
+  if (serial != changeSerial_) RecolourChange(lastChangePos_, lastChangePos_ + lastChangeInserted_);
+  return r;
+}
+
 LRESULT SyntaxRichEdit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_SETTEXT: {
@@ -573,11 +584,14 @@ LRESULT SyntaxRichEdit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       swallowTab_ = false;
       if (DialogKey(vk)) return 0;
       bool ctrl = GetKeyState(VK_CONTROL) < 0;
-      bool edits = vk == VK_DELETE || vk == VK_BACK || (ctrl && (vk == 'X' || vk == 'V'));
+      bool edits =
+          vk == VK_DELETE || vk == VK_BACK || (ctrl && (vk == 'X' || vk == 'V' || vk == 'Z'));
       if (edits) {
         CHARRANGE sel;
         GetSel(sel);
-        CHARRANGE check = sel;
+        // Undo takes out what the last change put in and puts back what it took: that span
+        // may have been protected since.
+        CHARRANGE check = vk == 'Z' ? UndoSpan() : sel;
         // A lone Delete or Backspace removes the character beside the caret: that character
         // is what must not be protected or hidden.
         if (sel.cpMin == sel.cpMax && (vk == VK_DELETE || vk == VK_BACK)) {
@@ -611,16 +625,12 @@ LRESULT SyntaxRichEdit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         MessageBeep(MB_OK);
         return 0;
       }
-      [[fallthrough]];
+      return EditAndRecolour(msg, wParam, lParam);
     }
     case EM_UNDO:
-    case WM_UNDO: {
-      unsigned serial = changeSerial_;
-      LRESULT r = CRichEditCtrl::WindowProc(msg, wParam, lParam);
-      if (serial != changeSerial_)
-        RecolourChange(lastChangePos_, lastChangePos_ + lastChangeInserted_);
-      return r;
-    }
+    case WM_UNDO:
+      if (CanUndo() && Refused(UndoSpan())) return 0;
+      return EditAndRecolour(msg, wParam, lParam);
     default:
       return CRichEditCtrl::WindowProc(msg, wParam, lParam);
   }

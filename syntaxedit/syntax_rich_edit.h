@@ -46,6 +46,10 @@ class SyntaxRichEdit : public CRichEditCtrl {
   // The clipboard text fits under the text limit in place of the selection; a paste that does
   // not is refused whole.
   bool PasteFits();
+  // What undoing the last change would replace.
+  CHARRANGE UndoSpan() const;
+  // Lets the rich edit control handle an editing message, then recolours what it changed.
+  LRESULT EditAndRecolour(UINT msg, WPARAM wParam, LPARAM lParam);
   // Escape and Tab, which belong to the dialog around the control; true when handled.
   bool DialogKey(int vk);
   void AfterTyped(LONG p, LONG n, unsigned char ch);

@@ -264,3 +264,24 @@ TEST_F(GlyphpadTest, ClipboardKeysAndMembersKeepProtectedTextWhileCopyAlwaysWork
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GlyphpadTest, UndoOfAChangeThatHasSinceBeenProtectedIsRefused) {
+  SetContent("0123456789");
+  Select(2, 2);
+  Type("ab");
+  ProtectRange r{1, 5};
+  Edit(SEM_SETPROTECTFIELD, 1, reinterpret_cast<LPARAM>(&r));
+  EXPECT_EQ(Edit(SEM_UNDOLASTCHANGE), 0);
+  EXPECT_EQ(Text(), "01ab23456789");
+  size_t beeps = Beeps();
+  Key('Z', false, true);
+  EXPECT_EQ(Beeps(), beeps + 1);
+  EXPECT_EQ(Text(), "01ab23456789");
+  Edit(SEM_SETPROTECTFIELD, 0, 0);
+  Edit(SEM_UNDOLASTCHANGE);
+  EXPECT_EQ(Text(), "01a23456789") << "unprotected, the same undo (of the last key) goes through";
+}
+
+}  // namespace
