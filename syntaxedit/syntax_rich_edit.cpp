@@ -272,10 +272,18 @@ void SyntaxRichEdit::ClearStaleRunOn(LONG pos) {
   // Closed comments read the same whether an earlier run-on left them green or a pass
   // coloured them: they are stepped over, not recoloured, so that a page of thousands of
   // them costs a scan, not a pass per keystroke. An open one runs on by itself from there.
-  while (pos < len && OpensComment(pos)) {
-    LONG e = TagSpanEnd(pos + 1);
-    if (CharAt(e - 1) != '>') return;
-    pos = e;
+  if (OpensComment(pos)) {
+    // One copy of the rest, read at memory speed: a page may hold a great many of them.
+    const std::string t = GetTextRange(pos, len);
+    const char* p = t.data();
+    const char* end = p + t.size();
+    while (end - p >= 4 && p[0] == '<' && p[1] == '!' && p[2] == '-' && p[3] == '-') {
+      const char* q = p + 4;
+      while (q < end && *q != '>' && *q != '<') ++q;
+      if (q == end || *q != '>') return;
+      p = q + 1;
+    }
+    pos += static_cast<LONG>(p - t.data());
   }
   if (pos < len && ColorAt(pos) == kCommentColour) FullPass(pos, len);
 }
