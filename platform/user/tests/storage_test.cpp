@@ -99,7 +99,9 @@ TEST(GapTextTest, RandomEditsMatchString) {
     ASSERT_EQ(text.size(), model.size());
     size_t a = rng() % (model.size() + 1);
     ASSERT_EQ(text.substr(a, 60), model.substr(a, 60));
-    if (!model.empty()) ASSERT_EQ(text.at(a % model.size()), model[a % model.size()]);
+    if (!model.empty()) {
+      ASSERT_EQ(text.at(a % model.size()), model[a % model.size()]);
+    }
     char c = static_cast<char>('a' + rng() % 26);
     size_t want = model.find(c, a);
     if (want != std::string::npos && want >= model.size()) want = std::string::npos;
