@@ -82,6 +82,8 @@ class HALYARD_EXPORT CFindReplaceDialog : public CDialog {
 
  protected:
   void OnCancel() override { PressCancel(); }
+  // Enter presses the default button, Find Next.
+  void OnOK() override { PressFindNext(); }
 
  private:
   BOOL Notify(DWORD button);

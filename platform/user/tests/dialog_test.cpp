@@ -152,6 +152,10 @@ TEST_F(DialogTest, FindOnlyDialogHasNoReplaceButtonsAndAnEmptySearchIsNotSent) {
   EXPECT_FALSE(fr.PressReplaceAll());
   EXPECT_TRUE(fr.PressFindNext());
   EXPECT_EQ(owner.seen.size(), 1u);
+  fr.SendMessage(WM_KEYDOWN, VK_RETURN);  // the default button
+  ASSERT_EQ(owner.seen.size(), 2u);
+  EXPECT_EQ(owner.seen[1].flags & FR_FINDNEXT, FR_FINDNEXT);
+  owner.seen.pop_back();
   // Escape in the dialog is its Cancel button.
   fr.SendMessage(WM_KEYDOWN, VK_ESCAPE);
   ASSERT_EQ(owner.seen.size(), 2u);
