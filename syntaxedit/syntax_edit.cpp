@@ -7,14 +7,20 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "key_tables.h"
+#include "text_matcher.h"
 #include "syntax_colours.h"
 #include "syntax_messages.h"
 #include "syntax_rich_edit.h"
+#include "platform/user/commdlg.h"
 #include "platform/user/desktop.h"
 
 namespace {
+
+// The find/replace dialog's message, numbered once when the library is loaded.
+const UINT kFindReplaceMessage = RegisterWindowMessage(FINDMSGSTRING);
 
 // Positions move by edits; a host may hand in any value, so the sums saturate instead of
 // overflowing.
@@ -78,6 +84,9 @@ KeyEntry* MakeTable(int capacity, const char* const* keys, size_t n, COLORREF co
 CSyntaxEdit::CSyntaxEdit() { BuildTmpKeyTable(); }
 
 CSyntaxEdit::~CSyntaxEdit() {
+  m_pFindDlg.reset();
+  m_pClosedDlg.reset();
+  m_pReverseEdit.reset();
   // The inner control goes first, while this window is still its parent.
   m_pRichEdit.reset();
   FreeKeyTables();
@@ -392,6 +401,7 @@ int CSyntaxEdit::HasSelection() {
 int CSyntaxEdit::CanPaste() { return m_pRichEdit && m_pRichEdit->CanPaste(0) ? 1 : 0; }
 
 void CSyntaxEdit::Cut() {
+  // The inner control ignores a cut of a protected selection without a beep.
   if (HasSelection()) m_pRichEdit->Cut();
 }
 
@@ -400,6 +410,7 @@ void CSyntaxEdit::Copy() {
 }
 
 void CSyntaxEdit::Paste() {
+  // As for Cut: a protected selection makes the inner control ignore the paste.
   if (CanPaste()) m_pRichEdit->Paste();
 }
 
@@ -414,15 +425,219 @@ int CSyntaxEdit::OnCreate() {
   DWORD style = WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL |
                 ES_NOHIDESEL | ES_WANTRETURN | ES_SAVESEL | scroll;
   if (!inner->Create(style, client, this, SYNTAX_RICHEDIT_ID)) return -1;
+  m_pRichEdit = std::move(inner);
+  SetDefaultFont(10, "courier new");
+  m_pRichEdit->LimitText(0);
+  return 0;
+}
+
+void CSyntaxEdit::SetDefaultFont(int points, const char* face) {
+  if (!m_pRichEdit) return;
   CHARFORMAT cf{};
   cf.cbSize = sizeof(cf);
-  cf.dwMask = CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_SIZE | CFM_FACE;
+  cf.dwMask = CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_SIZE;
   cf.dwEffects = 0;
-  cf.yHeight = 10 * 20;
-  std::strncpy(cf.szFaceName, "courier new", LF_FACESIZE - 1);
-  inner->SetDefaultCharFormat(cf);
-  inner->LimitText(0);
-  m_pRichEdit = std::move(inner);
+  // Twips; a size no font has is held at the largest height the format can carry.
+  cf.yHeight = static_cast<LONG>(std::clamp<long long>(20LL * points, 0, INT32_MAX));
+  if (face) {
+    cf.dwMask |= CFM_FACE;
+    std::strncpy(cf.szFaceName, face, LF_FACESIZE - 1);
+    cf.szFaceName[LF_FACESIZE - 1] = '\0';
+  }
+  m_pRichEdit->SetDefaultCharFormat(cf);
+}
+
+int CSyntaxEdit::SubclassDlgItem(UINT id, CWnd* parent) {
+  if (!parent || m_hWnd) return 0;
+  CWnd* item = parent->GetDlgItem(static_cast<int>(id));
+  if (!item) return 0;
+  RECT rect;
+  item->GetWindowRect(&rect);
+  // The control also takes the item's place in the dialog's tab order.
+  const auto& siblings = parent->GetChildren();
+  auto it = std::find(siblings.begin(), siblings.end(), item);
+  CWnd* before = it == siblings.begin() ? nullptr : *(it - 1);
+  item->DestroyWindow();
+  DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | m_dwExtraStyle;
+  if (!CreateEx(WS_EX_CLIENTEDGE, "", style, rect, parent, id)) return 0;
+  SetOrderAfter(before);
+  return 1;
+}
+
+void CSyntaxEdit::SetTabDialog(int tabbed) {
+  if (tabbed) m_dwExtraStyle = kTabDialogStyle;
+}
+
+CWnd* CSyntaxEdit::GetDialog() const {
+  CWnd* dlg = GetParent();
+  if (dlg && (GetStyle() & kTabDialogStyle)) dlg = dlg->GetParent();
+  return dlg;
+}
+
+int CSyntaxEdit::PrintText() {
+  PRINTDLG pd{};
+  pd.lStructSize = sizeof(pd);
+  pd.hwndOwner = m_hWnd;
+  pd.Flags = PD_ALLPAGES | PD_USEDEVMODECOPIES | PD_NOPAGENUMS | PD_HIDEPRINTTOFILE |
+             PD_NOSELECTION;
+  return PrintDlg(&pd) ? 1 : 0;
+}
+
+// ---- find and replace ----
+
+void CSyntaxEdit::BringUpFindReplaceDlg(int findOnly) {
+  // A dialog still open is closed: two would both drive this view.
+  m_pClosedDlg.reset();
+  m_pFindDlg.reset();
+  auto dlg = std::make_unique<CFindReplaceDialog>();
+  if (!dlg->Create(findOnly ? TRUE : FALSE, m_strLastFind.c_str(), nullptr, FR_DOWN, this))
+    return;
+  m_pFindDlg = std::move(dlg);
+}
+
+namespace {
+
+DWORD SearchFlags(BOOL matchCase, BOOL wholeWord) {
+  return FR_DOWN | (matchCase ? FR_MATCHCASE : 0) | (wholeWord ? FR_WHOLEWORD : 0);
+}
+
+}  // namespace
+
+LONG CSyntaxEdit::SearchDown(const std::string& what, LONG from, DWORD flags) {
+  if (!m_pRichEdit || what.empty()) return -1;
+  FINDTEXTEX ft{};
+  ft.chrg = CHARRANGE{from, -1};
+  ft.lpstrText = what.c_str();
+  return m_pRichEdit->FindText(flags, &ft) < 0 ? -1 : ft.chrgText.cpMin;
+}
+
+LONG CSyntaxEdit::SearchUp(const std::string& what, LONG from, DWORD flags) {
+  if (!m_pRichEdit || what.empty() || from < static_cast<LONG>(what.size())) return -1;
+  if (!m_pReverseEdit) {
+    auto rev = std::make_unique<CRichEditCtrl>();
+    RECT none{0, 0, 0, 0};
+    if (!rev->Create(ES_MULTILINE, none, nullptr, 0)) return -1;
+    rev->LimitText(0x7FFFFFFF);
+    m_pReverseEdit = std::move(rev);
+  }
+  std::string before = m_pRichEdit->GetTextRange(0, from);
+  std::reverse(before.begin(), before.end());
+  m_pReverseEdit->SendMessage(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(before.c_str()));
+  std::string needle(what.rbegin(), what.rend());
+  FINDTEXTEX ft{};
+  ft.chrg = CHARRANGE{0, -1};
+  ft.lpstrText = needle.c_str();
+  if (m_pReverseEdit->FindText(flags, &ft) < 0) return -1;
+  // [s, e) in the reversed text is [from - e, from - s) in the real one.
+  return from - ft.chrgText.cpMax;
+}
+
+BOOL CSyntaxEdit::FindNextMatch(const std::string& what, BOOL down, BOOL matchCase,
+                                BOOL wholeWord) {
+  if (!m_pRichEdit || what.empty()) return FALSE;
+  CHARRANGE sel;
+  m_pRichEdit->GetSel(sel);
+  DWORD flags = SearchFlags(matchCase, wholeWord);
+  LONG at = down ? SearchDown(what, sel.cpMax, flags) : SearchUp(what, sel.cpMin, flags);
+  if (at < 0) {
+    MessageBox(m_hWnd, down ? "Reach the end of the document" : "Reach the top of the document",
+               nullptr, MB_OK);
+    return FALSE;
+  }
+  m_pRichEdit->SetSel(at, at + static_cast<LONG>(what.size()));
+  return TRUE;
+}
+
+BOOL CSyntaxEdit::ReplaceCurrent(const std::string& what, const std::string& with,
+                                 BOOL matchCase, BOOL wholeWord) {
+  if (!m_pRichEdit || what.empty()) return FALSE;
+  CHARRANGE sel;
+  m_pRichEdit->GetSel(sel);
+  std::string selected = m_pRichEdit->GetTextRange(sel.cpMin, sel.cpMax);
+  bool same = matchCase ? selected == what : halyard::EqualsNoCaseAscii(selected, what);
+  LONG room = m_pRichEdit->GetLimitText() - (m_pRichEdit->GetTextLength() - (sel.cpMax - sel.cpMin));
+  if (!same || m_pRichEdit->Refused(sel) || static_cast<LONG>(with.size()) > room) {
+    MessageBeep(MB_OK);
+    return FALSE;
+  }
+  m_pRichEdit->ReplaceSel(with.c_str(), TRUE);
+  LONG end = sel.cpMin + static_cast<LONG>(with.size());
+  m_pRichEdit->RecolourChange(sel.cpMin, end);
+  LONG next = SearchDown(what, end, SearchFlags(matchCase, wholeWord));
+  if (next >= 0)
+    m_pRichEdit->SetSel(next, next + static_cast<LONG>(what.size()));
+  else
+    m_pRichEdit->SetSel(end, end);
+  return TRUE;
+}
+
+int CSyntaxEdit::ReplaceAllMatches(const std::string& what, const std::string& with,
+                                   BOOL matchCase, BOOL wholeWord) {
+  if (!m_pRichEdit || what.empty()) return 0;
+  SyntaxRichEdit& edit = *m_pRichEdit;
+  // The matches are sought in the text as it was, in one sweep: the search goes on after each
+  // replacement, so the text before the sweep point is the new one and the text after it the
+  // old one, and only the character before a match (for whole words) comes from the new text.
+  const std::string text = edit.GetTextRange(0, edit.GetTextLength());
+  const LONG n = static_cast<LONG>(what.size());
+  const LONG w = static_cast<LONG>(with.size());
+  glyphpad::Matcher match(what, matchCase != 0, wholeWord != 0);
+  std::vector<std::pair<LONG, LONG>> changed;  // in the new text
+  LONG delta = 0;
+  int count = 0;
+  char before = 0;  // the character before the sweep point in the new text (0: none)
+  LONG p = 0;
+  const LONG len = static_cast<LONG>(text.size());
+  while (p + n <= len) {
+    LONG at = match.Next(text, p, before);
+    if (at < 0) break;
+    LONG pos = at + delta;
+    CHARRANGE cr{pos, pos + n};
+    LONG room = edit.GetLimitText() - (edit.GetTextLength() - n);
+    if (edit.Refused(cr) || w > room) {
+      if (w > room) {
+        MessageBeep(MB_OK);
+        break;
+      }
+      before = text[static_cast<size_t>(at + n - 1)];
+      p = at + n;
+      continue;
+    }
+    edit.SetSel(cr.cpMin, cr.cpMax);
+    edit.ReplaceSel(with.c_str(), TRUE);
+    changed.emplace_back(pos, pos + w);
+    delta += w - n;
+    ++count;
+    before = w > 0 ? with.back() : (at > p ? text[static_cast<size_t>(at - 1)] : before);
+    p = at + n;
+  }
+  // Recoloured span by span; a span already covered by the recolouring of the one before it
+  // is not done again.
+  LONG covered = -1;
+  for (auto [a, b] : changed) {
+    if (b <= covered) continue;
+    covered = edit.RecolourChange(std::max(a, covered), b);
+  }
+  if (!changed.empty()) edit.SetSel(changed.back().second, changed.back().second);
+  return count;
+}
+
+LRESULT CSyntaxEdit::OnFindReplace(LPARAM lParam) {
+  CFindReplaceDialog* dlg = CFindReplaceDialog::GetNotifier(lParam);
+  if (!dlg || dlg != m_pFindDlg.get()) return 0;
+  m_strLastFind = dlg->GetFindString();
+  if (dlg->IsTerminating()) {
+    // The dialog is still on its way out of this call: it is freed later, not here.
+    m_pClosedDlg = std::move(m_pFindDlg);
+    return 0;
+  }
+  std::string with = dlg->GetReplaceString();
+  if (dlg->FindNext())
+    FindNextMatch(m_strLastFind, dlg->SearchDown(), dlg->MatchCase(), dlg->MatchWholeWord());
+  else if (dlg->ReplaceCurrent())
+    ReplaceCurrent(m_strLastFind, with, dlg->MatchCase(), dlg->MatchWholeWord());
+  else if (dlg->ReplaceAll())
+    ReplaceAllMatches(m_strLastFind, with, dlg->MatchCase(), dlg->MatchWholeWord());
   return 0;
 }
 
@@ -435,6 +650,12 @@ LRESULT CSyntaxEdit::InsertText(bool marker, const char* text) {
     return 0;
   }
   const char* what = marker ? HIDDEN_TEXT_MARKER : (text ? text : "");
+  // Text that does not fit under the limit is refused whole: a cut marker would read as text.
+  LONG room = m_pRichEdit->GetLimitText() - (m_pRichEdit->GetTextLength() - (cr.cpMax - cr.cpMin));
+  if (static_cast<LONG>(std::strlen(what)) > room) {
+    MessageBeep(MB_OK);
+    return 0;
+  }
   // The protected ranges follow through the inner control's change hook, by the length that
   // was really inserted.
   m_pRichEdit->ReplaceSel(what, TRUE);
@@ -445,9 +666,33 @@ LRESULT CSyntaxEdit::InsertText(bool marker, const char* text) {
 
 LRESULT CSyntaxEdit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   SyntaxRichEdit* inner = m_pRichEdit.get();
+  if (msg == kFindReplaceMessage && msg != 0) return OnFindReplace(lParam);
   switch (msg) {
     case WM_CREATE:
       return OnCreate();
+    case WM_SHOWWINDOW:
+      if (inner) inner->ShowWindow(wParam ? SW_SHOW : SW_HIDE);
+      return 0;
+    case SEM_SETREADONLY:
+      if (inner) inner->SetReadOnly(wParam != 0);
+      return 0;
+    case SEM_SETFIXKEY:
+    case SEM_SETPAIRKEY:
+    case SEM_SETVARKEY:
+    case SEM_GETLISTOFCHANGES:
+    case SEM_SETINITFORMAT:
+      // Accepted for the host's sake; the key tables and formats are fixed.
+      return 0;
+    case SEM_UNDOLASTCHANGE:
+      if (inner && inner->CanUndo()) inner->Undo();
+      return 0;
+    case SEM_SETBACKGROUND:
+      if (inner) inner->SetBackgroundColor(wParam != 0, static_cast<COLORREF>(lParam));
+      return 0;
+    case SEM_SETDEFAULTFONT:
+      SetDefaultFont(static_cast<int>(static_cast<std::intptr_t>(wParam)),
+                     reinterpret_cast<const char*>(lParam));
+      return 0;
     case WM_SETFOCUS:
       if (inner) inner->SetFocus();
       return 0;

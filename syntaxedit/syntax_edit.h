@@ -15,6 +15,8 @@
 #include "platform/user/richedit.h"
 #include "platform/user/wnd.h"
 
+class CFindReplaceDialog;
+class CRichEditCtrl;
 class SyntaxRichEdit;
 
 class HALYARD_EXPORT CSyntaxEdit : public CWnd {
@@ -28,9 +30,24 @@ class HALYARD_EXPORT CSyntaxEdit : public CWnd {
   CSyntaxEdit();
   ~CSyntaxEdit() override;
 
+  // The extra style of a control that sits on a page of a tabbed dialog.
+  static constexpr DWORD kTabDialogStyle = 0x01000000;
+
   // Creates the view and, from its WM_CREATE, the inner control; FALSE when either fails.
   BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
   LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+  // Takes the place of the parent's dialog item id (its rectangle, its identifier); 1 on
+  // success, 0 when there is no such item or the control cannot be created there.
+  int SubclassDlgItem(UINT id, CWnd* parent);
+  // Non-zero: the control will sit on a page of a tabbed dialog (call before SubclassDlgItem).
+  void SetTabDialog(int tabbed);
+  DWORD GetExtraStyle() const { return m_dwExtraStyle; }
+  // The dialog the keyboard talks to: the view's parent, one level higher on a tabbed dialog.
+  CWnd* GetDialog() const;
+
+  // Sets the default character format: size in points, face cut at 31 characters.
+  void SetDefaultFont(int points, const char* face);
 
   // Key tables and the classification of words.
   void BuildTmpKeyTable();
@@ -77,6 +94,25 @@ class HALYARD_EXPORT CSyntaxEdit : public CWnd {
   void Copy();
   void Paste();
 
+  // Find and replace. The dialog is modeless and reports through the registered message.
+  void BringUpFindReplaceDlg(int findOnly);
+  CFindReplaceDialog* GetFindReplaceDialog() const { return m_pFindDlg.get(); }
+  const std::string& GetLastSearchText() const { return m_strLastFind; }
+  // Seeks what from the end of the selection down, or from its start up; a match is selected,
+  // else a message box tells that the end (top) of the text was reached. TRUE when found.
+  BOOL FindNextMatch(const std::string& what, BOOL down, BOOL matchCase, BOOL wholeWord);
+  // Replaces the selection when it equals what, recolours around it and selects the next
+  // match; beeps and changes nothing when it does not match or may not be edited.
+  BOOL ReplaceCurrent(const std::string& what, const std::string& with, BOOL matchCase,
+                      BOOL wholeWord);
+  // Replaces every match from the start of the text and recolours what changed; the number
+  // replaced. Matches that may not be edited are left as they are.
+  int ReplaceAllMatches(const std::string& what, const std::string& with, BOOL matchCase,
+                        BOOL wholeWord);
+
+  // Shows the print dialog; 1 when the user chose to print (the control prints nothing).
+  int PrintText();
+
   SyntaxRichEdit* GetRichEdit() const { return m_pRichEdit.get(); }
 
  private:
@@ -91,8 +127,19 @@ class HALYARD_EXPORT CSyntaxEdit : public CWnd {
   void FreeKeyTables();
   void FreeHiddenFields();
   LRESULT InsertText(bool marker, const char* text);
+  LRESULT OnFindReplace(LPARAM lParam);
+  // First match of what at or after from (down) or ending at or before from (up), or -1.
+  LONG SearchDown(const std::string& what, LONG from, DWORD flags);
+  LONG SearchUp(const std::string& what, LONG from, DWORD flags);
 
   std::unique_ptr<SyntaxRichEdit> m_pRichEdit;
+  // Holds the text before the selection reversed, for searching up; made on first use.
+  std::unique_ptr<CRichEditCtrl> m_pReverseEdit;
+  std::unique_ptr<CFindReplaceDialog> m_pFindDlg;
+  // A dialog that closed itself while telling this view so: freed at the next chance.
+  std::unique_ptr<CFindReplaceDialog> m_pClosedDlg;
+  std::string m_strLastFind;
+  DWORD m_dwExtraStyle = 0;
   KeyEntry* m_pPrimaryKeys = nullptr;
   int m_nPrimaryCount = 0;
   KeyEntry* m_pSecondaryKeys = nullptr;

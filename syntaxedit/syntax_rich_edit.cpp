@@ -2,10 +2,14 @@
 #include "syntax_rich_edit.h"
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 
 #include "syntax_colours.h"
 #include "syntax_edit.h"
+#include "platform/user/clipboard.h"
 #include "platform/user/desktop.h"
+#include "platform/user/dialog.h"
 
 using namespace glyphpad;
 
@@ -225,10 +229,7 @@ bool SyntaxRichEdit::RunsOnFromTag(LONG lt) const {
       }
     }
     if (open < 0) return true;  // a ">" of plain text is black unless it runs on
-    LONG w = open + 1;
-    while (w < gt && !EndsTagWord(CharAt(w))) ++w;
-    std::string word = GetTextRange(open, w);
-    if (!owner_->MatchComments(word) && !owner_->MatchGrayText(word)) return true;
+    if (!OpensComment(open) && !OpensGrayText(open)) return true;
     lt = open;
   }
 }
@@ -247,28 +248,44 @@ bool SyntaxRichEdit::RunsOnAt(LONG pos) const {
   return false;
 }
 
+bool SyntaxRichEdit::OpensComment(LONG lt) const {
+  // The tag word of a comment begins "<!--", of a component "<q-"; none of those characters
+  // ends a tag word, so the first characters decide.
+  return CharAt(lt) == '<' && CharAt(lt + 1) == '!' && CharAt(lt + 2) == '-' &&
+         CharAt(lt + 3) == '-';
+}
+
+bool SyntaxRichEdit::OpensGrayText(LONG lt) const {
+  return CharAt(lt) == '<' && (CharAt(lt + 1) == 'q' || CharAt(lt + 1) == 'Q') &&
+         CharAt(lt + 2) == '-';
+}
+
 void SyntaxRichEdit::ClearStaleRunOn(LONG pos) {
   LONG len = GetTextLength();
-  while (pos > 0 && pos < len && !RunsOnAt(pos)) {
-    if (CharAt(pos) == '<') {
-      // A comment or component tag that starts here is coloured in its own right (it may have
-      // been run-on green); the check goes on after it when a ">" closes it.
-      LONG w = pos + 1;
-      while (w < len && !EndsTagWord(CharAt(w))) ++w;
-      std::string word = GetTextRange(pos, w);
-      if (owner_->MatchComments(word) || owner_->MatchGrayText(word)) {
-        LONG e = TagSpanEnd(pos + 1);
-        std::string t = GetTextRange(pos, e);
-        bool toEnd = ColourTag(t, pos, pos, e);
-        ColourHidden(pos, toEnd ? len : e);
-        if (toEnd || CharAt(e - 1) != '>') return;
-        pos = e;
-        continue;
-      }
-    }
-    if (ColorAt(pos) == kCommentColour) FullPass(pos, len);
-    return;
+  if (pos <= 0 || pos >= len || RunsOnAt(pos)) return;
+  if (CharAt(pos) != '<' && ColorAt(pos) != kCommentColour) {
+    // Text here, or what is left of a comment or component span that ran on from its end:
+    // green left by such a run-on starts at the next "<".
+    pos = FindChar('<', pos, len);
+    if (pos < 0) return;
   }
+  // Closed comments read the same whether an earlier run-on left them green or a pass
+  // coloured them: they are stepped over, not recoloured, so that a page of thousands of
+  // them costs a scan, not a pass per keystroke. An open one runs on by itself from there.
+  if (OpensComment(pos)) {
+    // One copy of the rest, read at memory speed: a page may hold a great many of them.
+    const std::string t = GetTextRange(pos, len);
+    const char* p = t.data();
+    const char* end = p + t.size();
+    while (end - p >= 4 && p[0] == '<' && p[1] == '!' && p[2] == '-' && p[3] == '-') {
+      const char* q = p + 4;
+      while (q < end && *q != '>' && *q != '<') ++q;
+      if (q == end || *q != '>') return;
+      p = q + 1;
+    }
+    pos += static_cast<LONG>(p - t.data());
+  }
+  if (pos < len && ColorAt(pos) == kCommentColour) FullPass(pos, len);
 }
 
 void SyntaxRichEdit::RecolourTextSpan(LONG a, LONG e) {
@@ -278,7 +295,7 @@ void SyntaxRichEdit::RecolourTextSpan(LONG a, LONG e) {
   ColourHidden(a, e);
 }
 
-void SyntaxRichEdit::RecolourChange(LONG a, LONG b) {
+LONG SyntaxRichEdit::RecolourChange(LONG a, LONG b) {
   LONG len = GetTextLength();
   a = std::clamp<LONG>(a, 0, len);
   b = std::clamp<LONG>(b, a, len);
@@ -314,9 +331,11 @@ void SyntaxRichEdit::RecolourChange(LONG a, LONG b) {
   if (runsOn) {
     ColourRange(lo, hi, kCommentColour);
     ColourHidden(lo, hi);
-    return;
+    return hi;
   }
-  if (!FullPass(lo, hi)) ClearStaleRunOn(hi);
+  if (FullPass(lo, hi)) return GetTextLength();
+  ClearStaleRunOn(hi);
+  return hi;
 }
 
 void SyntaxRichEdit::ResetCaretColour() {
@@ -411,6 +430,11 @@ void SyntaxRichEdit::AfterTyped(LONG p, LONG n, unsigned char ch) {
     } else if (p < wordEnd) {
       // Still typing the opening word ("<!-" becoming "<!--"): the tag is what changed.
       RecolourTagSpan(tagStart, TagSpanEnd(tagStart + 1));
+    } else {
+      // No colour around it changes; the new character itself takes the span's colour rather
+      // than that of a hidden field it was typed right after.
+      ColourRange(p, p + n, ctx == kContextComment ? kCommentColour : kGrayTextColour);
+      ColourHidden(p, p + n);
     }
     return;
   }
@@ -466,6 +490,36 @@ void SyntaxRichEdit::AfterTyped(LONG p, LONG n, unsigned char ch) {
 
 // ---- protection and recording ----
 
+CHARRANGE SyntaxRichEdit::UndoSpan() const {
+  return CHARRANGE{lastChangePos_, lastChangePos_ + lastChangeInserted_};
+}
+
+bool SyntaxRichEdit::PasteFits() {
+  std::string text;
+  if (!halyard::user::Clipboard::GetText(text)) return true;  // nothing to paste
+  text.resize(std::strlen(text.c_str()));
+  CHARRANGE sel;
+  GetSel(sel);
+  LONG room = GetLimitText() - (GetTextLength() - (sel.cpMax - sel.cpMin));
+  return static_cast<LONG>(text.size()) <= room;
+}
+
+bool SyntaxRichEdit::DialogKey(int vk) {
+  if (vk == VK_ESCAPE) {
+    if (CWnd* dlg = owner_->GetDialog()) dlg->PostMessage(WM_KEYDOWN, VK_ESCAPE, 0);
+    return true;
+  }
+  if (vk == VK_TAB && GetKeyState(VK_CONTROL) >= 0 && (owner_->GetStyle() & WS_TABSTOP)) {
+    CWnd* dlg = owner_->GetDialog();
+    if (!dlg) return false;
+    HWND next = GetNextDlgTabItem(dlg->m_hWnd, owner_->m_hWnd, GetKeyState(VK_SHIFT) < 0);
+    if (next) ::SetFocus(next);
+    swallowTab_ = true;
+    return true;
+  }
+  return false;
+}
+
 bool SyntaxRichEdit::Refused(CHARRANGE cr) {
   return owner_->IsInProtectedRange(cr) || (owner_->IsInHiddenField(cr) & 6);
 }
@@ -493,6 +547,13 @@ void SyntaxRichEdit::OnTextChanged(LONG pos, LONG removed, LONG inserted) {
   lastChangeInserted_ = inserted;
 }
 
+LRESULT SyntaxRichEdit::EditAndRecolour(UINT msg, WPARAM wParam, LPARAM lParam) {
+  unsigned serial = changeSerial_;
+  LRESULT r = CRichEditCtrl::WindowProc(msg, wParam, lParam);
+  if (serial != changeSerial_) RecolourChange(lastChangePos_, lastChangePos_ + lastChangeInserted_);
+  return r;
+}
+
 LRESULT SyntaxRichEdit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_SETTEXT: {
@@ -507,6 +568,8 @@ LRESULT SyntaxRichEdit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_CHAR: {
       unsigned char ch = static_cast<unsigned char>(wParam & 0xFF);
+      if (std::exchange(swallowTab_, false) && ch == '\t') return 0;
+      if (ch == 0x1B) return 0;  // Escape went to the dialog
       bool inserts = ch >= 0x20 || ch == '\t' || ch == '\r' || ch == '\n';
       if (!inserts) return CRichEditCtrl::WindowProc(msg, wParam, lParam);
       CHARRANGE sel;
@@ -526,12 +589,17 @@ LRESULT SyntaxRichEdit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_KEYDOWN: {
       int vk = static_cast<int>(wParam);
+      swallowTab_ = false;
+      if (DialogKey(vk)) return 0;
       bool ctrl = GetKeyState(VK_CONTROL) < 0;
-      bool edits = vk == VK_DELETE || vk == VK_BACK || (ctrl && (vk == 'X' || vk == 'V'));
+      bool edits =
+          vk == VK_DELETE || vk == VK_BACK || (ctrl && (vk == 'X' || vk == 'V' || vk == 'Z'));
       if (edits) {
         CHARRANGE sel;
         GetSel(sel);
-        CHARRANGE check = sel;
+        // Undo takes out what the last change put in and puts back what it took: that span
+        // may have been protected since.
+        CHARRANGE check = vk == 'Z' ? UndoSpan() : sel;
         // A lone Delete or Backspace removes the character beside the caret: that character
         // is what must not be protected or hidden.
         if (sel.cpMin == sel.cpMax && (vk == VK_DELETE || vk == VK_BACK)) {
@@ -544,7 +612,7 @@ LRESULT SyntaxRichEdit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             check = CHARRANGE{c - n, c};
           }
         }
-        if (Refused(check)) {
+        if (Refused(check) || (ctrl && vk == 'V' && !PasteFits())) {
           MessageBeep(MB_OK);
           return 0;
         }
@@ -561,16 +629,16 @@ LRESULT SyntaxRichEdit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       CHARRANGE sel;
       GetSel(sel);
       if (Refused(sel)) return 0;
-      [[fallthrough]];
+      if (msg == WM_PASTE && !PasteFits()) {
+        MessageBeep(MB_OK);
+        return 0;
+      }
+      return EditAndRecolour(msg, wParam, lParam);
     }
     case EM_UNDO:
-    case WM_UNDO: {
-      unsigned serial = changeSerial_;
-      LRESULT r = CRichEditCtrl::WindowProc(msg, wParam, lParam);
-      if (serial != changeSerial_)
-        RecolourChange(lastChangePos_, lastChangePos_ + lastChangeInserted_);
-      return r;
-    }
+    case WM_UNDO:
+      if (CanUndo() && Refused(UndoSpan())) return 0;
+      return EditAndRecolour(msg, wParam, lParam);
     default:
       return CRichEditCtrl::WindowProc(msg, wParam, lParam);
   }

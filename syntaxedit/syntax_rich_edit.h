@@ -29,8 +29,10 @@ class SyntaxRichEdit : public CRichEditCtrl {
   // the word's extent. The word runs between blanks, quotes, "=", "<" and ">", and takes a "<"
   // right before it (a tag word).
   int WordClassAtCaret(LONG* wordStart = nullptr, LONG* wordEnd = nullptr);
-  // Recolours [a, b) widened to the "<" or ">" on either side.
-  void RecolourChange(LONG a, LONG b);
+  // Recolours [a, b) widened to the "<" or ">" on either side; the end of the span recoloured.
+  LONG RecolourChange(LONG a, LONG b);
+  // An edit of the range is refused: it is protected or cuts into a hidden field.
+  bool Refused(CHARRANGE cr);
 
   // Protect recording.
   void SetProtect(bool on);
@@ -41,7 +43,15 @@ class SyntaxRichEdit : public CRichEditCtrl {
   void OnTextChanged(LONG pos, LONG removed, LONG inserted) override;
 
  private:
-  bool Refused(CHARRANGE cr);
+  // The clipboard text fits under the text limit in place of the selection; a paste that does
+  // not is refused whole.
+  bool PasteFits();
+  // What undoing the last change would replace.
+  CHARRANGE UndoSpan() const;
+  // Lets the rich edit control handle an editing message, then recolours what it changed.
+  LRESULT EditAndRecolour(UINT msg, WPARAM wParam, LPARAM lParam);
+  // Escape and Tab, which belong to the dialog around the control; true when handled.
+  bool DialogKey(int vk);
   void AfterTyped(LONG p, LONG n, unsigned char ch);
   void ColourText(const std::string& t, LONG base, LONG a, LONG b);
   // Colours the tag span [a, e); true when a comment or component opened there runs on to the
@@ -63,11 +73,15 @@ class SyntaxRichEdit : public CRichEditCtrl {
   // After a local recolouring that ended at pos outside any run-on: green that an earlier
   // run-on left from pos on is recoloured by a pass to the end.
   void ClearStaleRunOn(LONG pos);
+  // A comment ("<!--") or component ("<q-") tag word starts at the "<" at lt.
+  bool OpensComment(LONG lt) const;
+  bool OpensGrayText(LONG lt) const;
   void ResetCaretColour();
 
   CSyntaxEdit* owner_;
   bool protectOn_ = false;
   LONG protectMark_ = 0;
+  bool swallowTab_ = false;  // the tab character of a Tab key that moved the focus
   unsigned changeSerial_ = 0;
   LONG lastChangePos_ = 0;
   LONG lastChangeInserted_ = 0;

@@ -1,4 +1,5 @@
-// Setting a large page (with the full colouring pass) and typing into the middle of it.
+// Setting a large page (with the full colouring pass), typing into the middle of it and into
+// the worst pages for a keystroke, and find and replace across a large page.
 #include <benchmark/benchmark.h>
 
 #include <fstream>
@@ -112,6 +113,76 @@ BENCHMARK(BM_TypeInTagBackspace)
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TypeTagCloseBackspace)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TypeBlankInText)->Arg(1 << 20)->Arg(4 << 20)->Unit(benchmark::kMicrosecond);
+
+// ---- find and replace on a 1 MB page ----
+
+// Find Next for a text that only the far end of the page holds, so that the search crosses it
+// whole: down from the start, or up from the end through the reversed copy.
+void FindAcross(benchmark::State& state, bool down) {
+  std::string text = Page(1 << 20);
+  if (down)
+    text += "ZQZQ";
+  else
+    text.insert(0, "ZQZQ");
+  Host host;
+  host.edit.SendMessage(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  SyntaxRichEdit* inner = host.edit.GetRichEdit();
+  LONG from = down ? 0 : inner->GetTextLength();
+  for (auto _ : state) {
+    inner->SetSel(from, from);
+    if (!host.edit.FindNextMatch("zqzq", down, FALSE, FALSE)) state.SkipWithError("not found");
+  }
+}
+void BM_FindDown(benchmark::State& state) { FindAcross(state, true); }
+void BM_FindUp(benchmark::State& state) { FindAcross(state, false); }
+BENCHMARK(BM_FindDown)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindUp)->Unit(benchmark::kMillisecond);
+
+// Replace All of 50,000 matches in a 1 MB page of table cells, recolouring included; the text
+// is set anew (untimed) before each round.
+void BM_ReplaceAll50000(benchmark::State& state) {
+  std::string text;
+  for (int i = 0; i < 50000; ++i) text += "<TD>ab</TD> xxxxxx\n";
+  Host host;
+  for (auto _ : state) {
+    state.PauseTiming();
+    host.edit.SendMessage(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    state.ResumeTiming();
+    if (host.edit.ReplaceAllMatches("<td>", "<FONT>", FALSE, FALSE) != 50000)
+      state.SkipWithError("wrong count");
+  }
+}
+BENCHMARK(BM_ReplaceAll50000)->Unit(benchmark::kMillisecond);
+
+// The worst pages for a keystroke: thousands of back-to-back comments or component tags, with
+// the character typed near the start and taken out again.
+void TypeNearStartOf(benchmark::State& state, const std::string& unit) {
+  std::string text;
+  while (text.size() < static_cast<size_t>(state.range(0))) text += unit;
+  Host host;
+  host.edit.SendMessage(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  SyntaxRichEdit* inner = host.edit.GetRichEdit();
+  LONG pos = static_cast<LONG>(unit.size()) + 2;
+  for (auto _ : state) {
+    inner->SetSel(pos, pos);
+    inner->SendMessage(WM_CHAR, 'y', 0);
+    inner->SendMessage(WM_KEYDOWN, VK_BACK, 0);
+  }
+}
+void BM_TypeBeforeAdjacentCommentsBackspace(benchmark::State& state) {
+  TypeNearStartOf(state, "<!--x-->");
+}
+void BM_TypeBeforeAdjacentComponentsBackspace(benchmark::State& state) {
+  TypeNearStartOf(state, "<q-x>");
+}
+BENCHMARK(BM_TypeBeforeAdjacentCommentsBackspace)
+    ->Arg(64000)
+    ->Arg(1 << 20)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TypeBeforeAdjacentComponentsBackspace)
+    ->Arg(40000)
+    ->Arg(1 << 20)
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

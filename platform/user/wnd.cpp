@@ -141,6 +141,16 @@ CWnd* CWnd::SetFocus() {
 
 CWnd* CWnd::GetFocus() { return R().focus; }
 
+BOOL CWnd::SetOrderAfter(const CWnd* insertAfter) {
+  if (!parent_ || insertAfter == this) return FALSE;
+  auto& list = parent_->children_;
+  if (insertAfter && std::find(list.begin(), list.end(), insertAfter) == list.end()) return FALSE;
+  list.erase(std::find(list.begin(), list.end(), this));
+  auto at = insertAfter ? std::find(list.begin(), list.end(), insertAfter) + 1 : list.begin();
+  list.insert(at, this);
+  return TRUE;
+}
+
 void CWnd::MoveWindow(const RECT& rect) {
   rect_ = rect;
   long long w = static_cast<long long>(rect.right) - rect.left;

@@ -37,6 +37,9 @@ class HALYARD_EXPORT CWnd {
   CWnd* GetParent() const { return parent_; }
   CWnd* GetDlgItem(int id) const;
   const std::vector<CWnd*>& GetChildren() const { return children_; }
+  // Moves this window among its siblings to right after insertAfter (null: first), which is
+  // where it then stands in a dialog's tab order; FALSE when that is no sibling.
+  BOOL SetOrderAfter(const CWnd* insertAfter);
   int GetDlgCtrlID() const { return static_cast<int>(id_); }
 
   DWORD GetStyle() const { return style_; }

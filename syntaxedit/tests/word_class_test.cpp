@@ -99,8 +99,8 @@ TEST_F(TypedExtentTest, TheClassOfTheWordDecidesWhatATypedCharacterRecolours) {
   EXPECT_EQ(TypeIntoPainted("<A HREF=\"x.html>x", 10, "y"), "BDKRRRRBMMMMMMMMB?");
   // A value that reads like an attribute name stays a value.
   EXPECT_EQ(TypeIntoPainted("<INPUT TYPE=TEX>", 15, "T"), "BDDDDDKRRRRBBBBBB");
-  // Inside a comment (0): nothing.
-  EXPECT_EQ(TypeIntoPainted("<!-- ab -->", 6, "z"), std::string(12, '?'));
+  // Inside a comment (0): nothing around it; the typed character itself is green.
+  EXPECT_EQ(TypeIntoPainted("<!-- ab -->", 6, "z"), "??????G?????");
   // Outside any tag (0): the word around the caret as text, references red.
   EXPECT_EQ(TypeIntoPainted("<P>a b&am c", 9, "p"), "?????KRRRR??");
 }

@@ -128,3 +128,25 @@ TEST_F(WindowTest, BeepsMessageBoxesAndWaitCursorAreRecorded) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(WindowOrder, SetOrderAfterMovesAWindowAmongItsSiblingsOnly) {
+  CWnd top, a, b, c, other;
+  RECT r{0, 0, 10, 10};
+  ASSERT_TRUE(top.Create("top", WS_VISIBLE, r, nullptr, 0));
+  ASSERT_TRUE(a.Create("a", WS_CHILD, r, &top, 1));
+  ASSERT_TRUE(b.Create("b", WS_CHILD, r, &top, 2));
+  ASSERT_TRUE(c.Create("c", WS_CHILD, r, &top, 3));
+  ASSERT_TRUE(other.Create("other", WS_VISIBLE, r, nullptr, 0));
+  EXPECT_TRUE(c.SetOrderAfter(&a));
+  EXPECT_EQ(top.GetChildren(), (std::vector<CWnd*>{&a, &c, &b}));
+  EXPECT_TRUE(b.SetOrderAfter(nullptr));
+  EXPECT_EQ(top.GetChildren(), (std::vector<CWnd*>{&b, &a, &c}));
+  EXPECT_FALSE(a.SetOrderAfter(&other));
+  EXPECT_FALSE(a.SetOrderAfter(&a));
+  EXPECT_FALSE(top.SetOrderAfter(nullptr));
+  EXPECT_EQ(top.GetChildren(), (std::vector<CWnd*>{&b, &a, &c}));
+}
+
+}  // namespace
