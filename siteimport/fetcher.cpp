@@ -121,8 +121,10 @@ std::size_t ReadHead(char* data, std::size_t size, std::size_t n, void* user) {
 
 }  // namespace
 
+void Fetcher::InitLibrary() { std::call_once(gCurlOnce, InitCurl); }
+
 Fetcher::Fetcher() {
-  std::call_once(gCurlOnce, InitCurl);
+  InitLibrary();
   threaded_ = config_.Int(kSetThreading) != 0;
   authOn_ = config_.Int(kSetAuthEnabled) != 0 && !config_.List(kSetServerRealm).empty();
   authPrompt_ = config_.Int(kSetAuthPrompt) != 0;

@@ -156,6 +156,10 @@ bool FetchObject(WebSite& site, Fetcher& fetcher, WebObj* obj, bool checkOnly, b
     if (path.empty() || ::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
       url->status = kStatusLocalMissing;
       obj->flags |= kObjNotFetched;
+      if (obj->flags & kObjFetched) {
+        obj->flags &= static_cast<std::uint16_t>(~kObjFetched);
+        site.UpdateLinksTo(obj);
+      }
       return false;
     }
     url->status = kStatusFetched;
@@ -163,6 +167,10 @@ bool FetchObject(WebSite& site, Fetcher& fetcher, WebObj* obj, bool checkOnly, b
     obj->size = st.st_size;
     url->mtime = st.st_mtime;
     obj->flags |= kObjOnSite;
+    // Read from disk counts as fetched: links to the object are not broken.
+    bool wasFetched = (obj->flags & kObjFetched) != 0;
+    obj->flags |= kObjFetched;
+    if (!wasFetched) site.UpdateLinksTo(obj);
     return true;
   }
   if (!force && site.robotsInForce && site.robotsAllow && !site.robotsAllow(url->full)) {
