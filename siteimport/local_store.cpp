@@ -186,7 +186,9 @@ bool FetchObject(WebSite& site, Fetcher& fetcher, WebObj* obj, bool checkOnly, b
   req.url = last->full;
   req.checkOnly = checkOnly;
   int result = fetcher.Fetch(req);
-  url->status = req.response.status;
+  // A redirect chain is judged by its last answer: a 302 to a page that answers 200 is that
+  // page, a 302 to a 404 is a 404.
+  url->status = req.response.finalStatus != 0 ? req.response.finalStatus : req.response.status;
   if (response) *response = req.response;
   bool wasFetched = (obj->flags & kObjFetched) != 0;
   if (result < 0) {

@@ -271,7 +271,7 @@ TEST_F(FetchTest, RedirectsAreFollowedAndChainedWithTheirTargetCut) {
   WebObj* old = Object(server.Url("/old.html"), kCatPage);
   Fetcher fetcher;
   ASSERT_TRUE(FetchObject(site_, fetcher, old, false, false));
-  EXPECT_EQ(old->url->status, 302);
+  EXPECT_EQ(old->url->status, 200);  // judged by the last answer of the chain
   ASSERT_NE(old->url->redirect, nullptr);
   EXPECT_EQ(old->url->redirect->parts.file.size(), 255u);  // 256 bytes of location, "/" first
   EXPECT_EQ(server.Heads().size(), 2u);

@@ -241,6 +241,38 @@ TEST_F(RobotTest, DirectoryUrlAndDefaultPageAreOneObject) {
   EXPECT_NE(LinkTo(site_.home->selfLinks, site_.home), nullptr);
 }
 
+TEST_F(RobotTest, HomePageReachedThroughARedirectCountsAsFetchedUnderItsLastUrl) {
+  server_.Status("/", 302, "Location: /index.html\r\n");
+  server_.Page("/index.html", "<TITLE>Moved</TITLE><A HREF=\"a.htm\">a</A>");
+  server_.Page("/a.htm", "<TITLE>A</TITLE>");
+  Robot robot(site_, fetcher_);
+  ASSERT_EQ(RunServer(robot, "/"), kRobotDone);
+  EXPECT_EQ(site_.home->url->status, kStatusFetched);
+  EXPECT_TRUE(site_.home->flags & kObjFetched);
+  EXPECT_EQ(Slurp(root_ / "copy" / "index.html"), "<TITLE>Moved</TITLE><A HREF=\"a.htm\">a</A>");
+  EXPECT_TRUE(server_.WasAsked("/a.htm"));
+  EXPECT_STREQ(site_.home->title, "Moved");
+}
+
+TEST_F(RobotTest, RedirectToAMissingPageIsAFailureWithoutACopy) {
+  server_.Page("/index.htm", "<A HREF=\"old.htm\">o</A><A HREF=\"bad.htm\">b</A>");
+  server_.Status("/old.htm", 301, "Location: /gone.htm\r\n");
+  server_.Status("/bad.htm", 302, "Location: /broken.htm\r\n");
+  server_.Status("/broken.htm", 500);
+  Robot robot(site_, fetcher_);
+  ASSERT_EQ(RunServer(robot, "/index.htm"), kRobotDone);
+  WebObj* old = Find(site_, "/old.htm");
+  WebObj* bad = Find(site_, "/bad.htm");
+  ASSERT_TRUE(old && bad);
+  EXPECT_EQ(old->url->status, 404);
+  EXPECT_EQ(bad->url->status, 500);
+  EXPECT_FALSE(old->flags & kObjFetched);
+  EXPECT_FALSE(fs::exists(root_ / "copy" / "gone.htm"));
+  EXPECT_FALSE(fs::exists(root_ / "copy" / "old.htm"));
+  EXPECT_FALSE(fs::exists(root_ / "copy" / "broken.htm"));
+  EXPECT_EQ(site_.home->brokenLinks, 2);
+}
+
 // A local site: the files on disk, published under a URL directory.
 class LocalRobotTest : public RobotTest {
  protected:
