@@ -35,8 +35,8 @@ std::string JoinRoot(const std::string& root, const std::string& relative) {
 bool LocalName(const UrlNode* url, std::string_view defaultName, std::string* relative) {
   const UrlNode* u = url->Final();
   std::string dir = u->parts.dir.empty() ? std::string("/") : DecodePercent(u->parts.dir);
-  std::string file =
-      u->parts.file.empty() ? std::string(defaultName) : DecodePercent(u->parts.file);
+  // Only the directory is decoded: "a%2fb.html" is one file, not "b.html" in a folder "a".
+  std::string file = u->parts.file.empty() ? std::string(defaultName) : u->parts.file;
   // Rebuild the path from its segments: "." and ".." are dropped, so that "%2e%2e/" in a URL
   // cannot lead out of the local root.
   std::string out;
@@ -183,7 +183,7 @@ bool FetchObject(WebSite& site, Fetcher& fetcher, WebObj* obj, bool checkOnly, b
 
   url->status = kStatusNotFetched;
   FetchRequest req;
-  req.url = last->full;
+  req.url = EscapeForRequest(last->full);
   req.checkOnly = checkOnly;
   int result = fetcher.Fetch(req);
   // A redirect chain is judged by its last answer: a 302 to a page that answers 200 is that

@@ -3,6 +3,7 @@
 #include "mime_table.h"
 
 #include <cctype>
+#include <vector>
 
 namespace siteglean {
 
@@ -69,6 +70,28 @@ void SplitHostPath(std::string_view url, std::string* host, std::string* path) {
     if (c == '\\') c = '/';
 }
 
+// The path with empty, "." and ".." segments resolved ("//d/./x/../" is "/d/"), so that the
+// home page and the base URL derived from it name the same place.
+std::string NormalisePath(const std::string& path) {
+  std::vector<std::string> segs;
+  std::size_t i = 0;
+  while (i < path.size()) {
+    std::size_t j = path.find('/', i);
+    if (j == std::string::npos) j = path.size();
+    std::string seg = path.substr(i, j - i);
+    if (seg == "..") {
+      if (!segs.empty()) segs.pop_back();
+    } else if (!seg.empty() && seg != ".") {
+      segs.push_back(seg);
+    }
+    i = j + 1;
+  }
+  std::string out;
+  for (const std::string& seg : segs) out += "/" + seg;
+  if (!path.empty() && path.back() == '/' && !out.empty()) out += '/';
+  return out;
+}
+
 }  // namespace
 
 bool WebSite::MakeHome(const std::string& host, const std::string& dir, const std::string& file) {
@@ -89,6 +112,7 @@ bool WebSite::SetUpServerImport(std::string_view homeUrl, std::string_view local
   std::string host, path;
   SplitHostPath(homeUrl, &host, &path);
   if (host.empty()) return false;
+  path = NormalisePath(path);
   if (!path.empty() && path.back() == '/') path.pop_back();
   std::string dir = path, file;
   std::size_t slash = path.rfind('/');

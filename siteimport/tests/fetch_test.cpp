@@ -122,7 +122,10 @@ TEST(LocalNames, DecodeEscapesAndStayUnderTheRoot) {
   EXPECT_EQ(name("http://h/d/", "index"), "/d/index");
   EXPECT_EQ(name("http://h", "index"), "/index");
   EXPECT_EQ(name("http://h/%2e%2e/%2E%2E/etc/passwd", "index"), "/etc/passwd");
-  EXPECT_EQ(name("http://h/x/..%2f..%2fout.html", "index"), "/x/out.html");
+  // Only the directory is decoded: an escaped "/" in the file name stays one file name.
+  EXPECT_EQ(name("http://h/x/..%2f..%2fout.html", "index"), "/x/..%2f..%2fout.html");
+  EXPECT_EQ(name("http://h/a%2fb.html", "index"), "/a%2fb.html");
+  EXPECT_EQ(name("http://h/my%20dir/my%20page.html", "index"), "/my dir/my%20page.html");
   EXPECT_EQ(name("http://h/a%00b/c.gif", "index"), "REFUSED");
   EXPECT_EQ(name("http://h/c%3a/win.ini", "index"), "REFUSED");
 }

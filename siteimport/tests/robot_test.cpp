@@ -273,6 +273,54 @@ TEST_F(RobotTest, RedirectToAMissingPageIsAFailureWithoutACopy) {
   EXPECT_EQ(site_.home->brokenLinks, 2);
 }
 
+TEST_F(RobotTest, UrlsWithBlanksAreRequestedEscapedAndKeepTheirText) {
+  server_.Page("/index.htm", "<A HREF=\"my page.htm\">p</A><A HREF=\"q.htm?a=b c\">q</A>");
+  server_.Page("/my%20page.htm", "<TITLE>Blank</TITLE>");
+  server_.Page("/q.htm?a=b%20c", "<TITLE>Query</TITLE>");
+  Robot robot(site_, fetcher_);
+  ASSERT_EQ(RunServer(robot, "/index.htm"), kRobotDone);
+  WebObj* p = Find(site_, "/my page.htm");
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(p->url->full, server_.Url("/my page.htm"));
+  EXPECT_EQ(p->url->status, kStatusFetched);
+  EXPECT_STREQ(p->title, "Blank");
+  EXPECT_TRUE(server_.WasAsked("/q.htm?a=b%20c"));
+}
+
+TEST_F(RobotTest, HomePageUrlWithDotSegmentsKeepsTheSiteTogether) {
+  server_.Page("/d/index.htm", "<A HREF=\"a.htm\">a</A>");
+  server_.Page("/d/a.htm", "<TITLE>A</TITLE>");
+  Robot robot(site_, fetcher_);
+  ASSERT_EQ(RunServer(robot, "//d/./x/../index.htm"), kRobotDone);
+  EXPECT_EQ(site_.BaseUrl(), server_.Url("/d/"));
+  EXPECT_EQ(site_.home->url->full, server_.Url("/d/index.htm"));
+  EXPECT_TRUE(site_.home->flags & kObjOnSite);
+  EXPECT_TRUE(fs::exists(root_ / "copy" / "d" / "a.htm"));
+}
+
+TEST_F(RobotTest, DirectoryUrlWithADottedQueryIsStoredAsTheFoldersIndex) {
+  server_.Page("/index.htm", "<A HREF=\"d/?x=1.5\">d</A>");
+  server_.Page("/d/?x=1.5", "<TITLE>D</TITLE>");
+  Robot robot(site_, fetcher_);
+  ASSERT_EQ(RunServer(robot, "/index.htm"), kRobotDone);
+  WebObj* d = Find(site_, "/d/?x=1.5");
+  ASSERT_NE(d, nullptr);
+  ASSERT_NE(d->localPath, nullptr);
+  EXPECT_STREQ(d->localPath, "/d/index.htm");
+  EXPECT_TRUE(fs::exists(root_ / "copy" / "d" / "index.htm"));
+}
+
+TEST_F(RobotTest, AnAnswerWithoutAStatusLineIsRefused) {
+  testing::TestHttpServer raw([](const std::string&) {
+    return testing::Reply{"<HTML><TITLE>no head</TITLE></HTML>", 0};
+  });
+  Robot robot(site_, fetcher_);
+  ASSERT_TRUE(robot.BuildServerSite(raw.Url("/index.htm"), (root_ / "copy").string()));
+  EXPECT_NE(site_.home->url->status, kStatusFetched);
+  EXPECT_FALSE(site_.home->flags & kObjFetched);
+  EXPECT_FALSE(fs::exists(root_ / "copy" / "index.htm"));
+}
+
 // A local site: the files on disk, published under a URL directory.
 class LocalRobotTest : public RobotTest {
  protected:

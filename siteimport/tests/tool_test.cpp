@@ -72,6 +72,7 @@ TEST_F(ToolTest, LinksListsThePageDataAndEveryLink) {
   EXPECT_NE(r.out.find("link self page"), std::string::npos);
   EXPECT_NE(r.out.find(" broken\n"), std::string::npos);
   EXPECT_EQ(Tool("links " + (dir_ / "none.html").string() + " http://h/").code, 3);
+  EXPECT_EQ(Tool("links " + dir_.string() + " http://h/").code, 3);  // a folder is no page
 }
 
 TEST_F(ToolTest, FetchExitCodesTellCopiesHttpFailuresAndNoAnswerApart) {

@@ -91,6 +91,12 @@ int Classify(int argc, char** argv) {
 }
 
 bool ReadFile(const char* path, std::string* out) {
+  // A folder opens as a stream that reads nothing: it is no page.
+  struct stat st;
+  if (::stat(path, &st) == 0 && S_ISDIR(st.st_mode)) {
+    errno = EISDIR;
+    return false;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   std::ostringstream ss;
