@@ -153,5 +153,34 @@ TEST_F(ToolTest, LocalImportShowsPathsUnderTheHomePagesFolder) {
   EXPECT_NE(r.out.find("2 pages, 0 other objects, robots rules not in force, "), std::string::npos);
 }
 
+TEST_F(ToolTest, ImportOntoAFullDiskEndsWithStateSixAndExitThree) {
+  // DIR is a 64 KB memory file system, mounted in a private namespace of the tool's own.
+  if (std::system("unshare -rm true >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "no private mount namespace here";
+  testing::SiteServer site;
+  std::string home = "<TITLE>Big</TITLE>";
+  for (int i = 0; i < 8; ++i) {
+    home += "<A HREF=\"p" + std::to_string(i) + ".htm\">p</A>";
+    site.Page("/p" + std::to_string(i) + ".htm", std::string(20000, 'x'));
+  }
+  site.Page("/index.htm", home);
+  fs::create_directories(dir_ / "small");
+  std::string cmd = "unshare -rm sh -c 'mount -t tmpfs -o size=64k tmpfs " +
+                    (dir_ / "small").string() + " && HALYARD_WINDIR=" +
+                    (dir_ / "windir").string() + " " + HALYARD_BINARY_DIR +
+                    "/bin/siteglean import " + site.Url("/index.htm") + " " +
+                    (dir_ / "small").string() + " --no-tree' 2>&1";
+  FILE* p = popen(cmd.c_str(), "r");
+  std::string out;
+  char buf[4096];
+  std::size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  int st = pclose(p);
+  ASSERT_TRUE(WIFEXITED(st)) << out;
+  EXPECT_EQ(WEXITSTATUS(st), 3) << out;
+  EXPECT_NE(out.find("siteglean: the disk is full"), std::string::npos) << out;
+  EXPECT_FALSE(site.WasAsked("/p7.htm")) << out;  // the import stopped at the first full write
+}
+
 }  // namespace
 }  // namespace siteglean
