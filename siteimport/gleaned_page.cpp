@@ -125,8 +125,7 @@ int GleanedPageLink::mIsPage() {
 
 int GleanedPageLink::mIsPageLocal() {
   remembered_ = node_ ? node_->item : nullptr;
-  return remembered_ && remembered_->target &&
-                 (remembered_->target->flags & siteglean::kObjOnSite)
+  return remembered_ && remembered_->target && (remembered_->target->flags & siteglean::kObjOnSite)
              ? 1
              : 0;
 }

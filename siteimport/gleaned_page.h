@@ -6,11 +6,10 @@
 // thread once the exploration has ended.
 #pragma once
 
-#include "platform/kernel/export.h"
-#include "platform/kernel/win_types.h"
-
 #include <cstddef>
 
+#include "platform/kernel/export.h"
+#include "platform/kernel/win_types.h"
 #include "siteimport/robot_list.h"
 
 namespace siteglean {

@@ -3,10 +3,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "local_store.h"
 #include "platform/kernel/file_system.h"
 #include "platform/kernel/win_file.h"
 #include "platform/kernel/win_path.h"
-#include "local_store.h"
 #include "user_agent.h"
 
 namespace siteglean {

@@ -12,8 +12,8 @@ namespace siteglean {
 class RobotsRules {
  public:
   static constexpr int kOk = 0;
-  static constexpr int kBadOrder = -2;   // a value or "Disallow:" before the first "User-agent:"
-  static constexpr int kNoFile = -3;     // the file cannot be opened
+  static constexpr int kBadOrder = -2;  // a value or "Disallow:" before the first "User-agent:"
+  static constexpr int kNoFile = -3;    // the file cannot be opened
 
   struct Record {
     std::vector<std::string> agents;
@@ -24,8 +24,7 @@ class RobotsRules {
   // agent token. Returns kOk or kBadOrder; after an error nothing is chosen.
   int Parse(std::string_view text, std::string_view siteUrl, std::string_view agentToken);
   // The same for a file on disk (a host path); kNoFile when it cannot be read.
-  int ParseFile(const std::string& hostPath, std::string_view siteUrl,
-                std::string_view agentToken);
+  int ParseFile(const std::string& hostPath, std::string_view siteUrl, std::string_view agentToken);
 
   // Switches the parsed rules on or off.
   void SetInForce(bool on) { inForce_ = on; }

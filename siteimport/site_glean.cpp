@@ -6,10 +6,10 @@
 #include <new>
 #include <string>
 
-#include "platform/kernel/win_thread.h"
 #include "fetcher.h"
 #include "local_store.h"
 #include "mime_table.h"
+#include "platform/kernel/win_thread.h"
 #include "robot.h"
 #include "trace.h"
 #include "web_site.h"
@@ -161,7 +161,8 @@ int SiteGlean::mLocateURL(const char* url, char* path, int pathLen, char* title,
     std::string rel;
     if (siteglean::LocalName(node, homeFile, &rel)) {
       std::string root = site->LocalRoot();
-      if (!root.empty() && root.back() == '/' && !rel.empty() && rel.front() == '/') root.pop_back();
+      if (!root.empty() && root.back() == '/' && !rel.empty() && rel.front() == '/')
+        root.pop_back();
       local = root + rel;
     }
   }
@@ -213,13 +214,12 @@ void SiteGlean::Explore() {
     fetcher_ = new siteglean::Fetcher;
     fetcher_->SetAbortHook([this] { return stop_.load(); });
     robot_ = new siteglean::Robot(*site, *fetcher_);
-    robot_->SetPostExplore(
-        [this](WebSite& s, WebObj* obj) { return PostExplore(this, s, obj); });
+    robot_->SetPostExplore([this](WebSite& s, WebObj* obj) { return PostExplore(this, s, obj); });
     site_ = site;
-    bool built = serverImport_ ? robot_->BuildServerSite(homeUrl_ ? homeUrl_ : "",
-                                                         localDir_ ? localDir_ : "")
-                               : robot_->BuildLocalSite(homeFile_ ? homeFile_ : "",
-                                                        localUrl_ ? localUrl_ : "");
+    bool built =
+        serverImport_
+            ? robot_->BuildServerSite(homeUrl_ ? homeUrl_ : "", localDir_ ? localDir_ : "")
+            : robot_->BuildLocalSite(homeFile_ ? homeFile_ : "", localUrl_ ? localUrl_ : "");
     if (!built || site->home == nullptr || site->home->url->status != siteglean::kStatusFetched) {
       Trace("Failed to get homepage for site \n");
       state_ = kHomePageFailed;

@@ -6,13 +6,12 @@
 // worker runs stops the worker first. Objects come from the library's own heap.
 #pragma once
 
-#include "platform/kernel/export.h"
-#include "platform/kernel/win_sync.h"
-#include "platform/kernel/win_types.h"
-
 #include <atomic>
 #include <cstddef>
 
+#include "platform/kernel/export.h"
+#include "platform/kernel/win_sync.h"
+#include "platform/kernel/win_types.h"
 #include "siteimport/gleaned_page.h"
 
 namespace siteglean {

@@ -1,10 +1,10 @@
+#include "siteimport/explore_queue.h"
+
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <random>
 #include <vector>
-
-#include "siteimport/explore_queue.h"
 
 namespace siteglean {
 namespace {

@@ -10,8 +10,8 @@
 #include <sstream>
 #include <string>
 
-#include "siteimport/site_glean.h"
 #include "site_server.h"
+#include "siteimport/site_glean.h"
 
 namespace {
 

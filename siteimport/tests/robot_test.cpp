@@ -1,6 +1,8 @@
 // The crawler against sites served on 127.0.0.1 and against local folders: building the site,
 // the queue order, the limits, objects and links with their counts and broken flags, the
 // robots exclusion file.
+#include "siteimport/robot.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,10 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "siteimport/mime_table.h"
-#include "siteimport/robot.h"
-#include "siteimport/user_agent.h"
 #include "site_server.h"
+#include "siteimport/mime_table.h"
+#include "siteimport/user_agent.h"
 
 namespace siteglean {
 namespace {
@@ -92,8 +93,9 @@ TEST_F(RobotTest, ServerImportExploresBreadthFirstKeepsCopiesAndLinksOnce) {
                "<HTML><TITLE>Home</TITLE><A HREF=\"a.htm\">A</A> <A HREF=\"b.htm\">B</A>"
                "<IMG SRC=\"logo.gif\"><IMG SRC=\"logo.gif\"><A HREF=\"mailto:x@example.test\">m</A>"
                "<A HREF=\"http://elsewhere.invalid/x.htm\">x</A></HTML>");
-  server_.Page("/a.htm", "<TITLE>A</TITLE><A HREF=\"index.htm\">up</A><A HREF=\"c.htm\">c</A>"
-                         "<A HREF=\"b.htm\">b</A>");
+  server_.Page("/a.htm",
+               "<TITLE>A</TITLE><A HREF=\"index.htm\">up</A><A HREF=\"c.htm\">c</A>"
+               "<A HREF=\"b.htm\">b</A>");
   server_.Page("/b.htm", "<TITLE>B</TITLE><A HREF=\"sub/\">sub</A>");
   server_.Page("/c.htm", "<TITLE>C</TITLE>");
   server_.Page("/sub/", "<TITLE>Sub</TITLE><A HREF=\"../a.htm\">a</A>");
@@ -109,13 +111,14 @@ TEST_F(RobotTest, ServerImportExploresBreadthFirstKeepsCopiesAndLinksOnce) {
   // The image queued behind the pages was fetched before the next page.
   std::vector<std::string> asked = server_.Asked();
   std::vector<std::string> want = {"/index.htm", "/robots.txt", "/logo.gif", "/a.htm",
-                                   "/b.htm",      "/c.htm",     "/sub/"};
+                                   "/b.htm",     "/c.htm",      "/sub/"};
   ASSERT_GE(asked.size(), want.size());
   EXPECT_EQ(std::vector<std::string>(asked.begin(), asked.begin() + 7), want);
   EXPECT_FALSE(server_.WasAsked("/x.htm"));
 
-  EXPECT_EQ(Slurp(root_ / "copy" / "a.htm"), "<TITLE>A</TITLE><A HREF=\"index.htm\">up</A>"
-                                             "<A HREF=\"c.htm\">c</A><A HREF=\"b.htm\">b</A>");
+  EXPECT_EQ(Slurp(root_ / "copy" / "a.htm"),
+            "<TITLE>A</TITLE><A HREF=\"index.htm\">up</A>"
+            "<A HREF=\"c.htm\">c</A><A HREF=\"b.htm\">b</A>");
   EXPECT_TRUE(fs::exists(root_ / "copy" / "logo.gif"));
   EXPECT_TRUE(fs::exists(root_ / "copy" / "sub" / "index.htm"));
 
@@ -164,7 +167,8 @@ TEST_F(RobotTest, ObjectLimitDropsTheQueue) {
   std::string home;
   for (int i = 0; i < 10; ++i) {
     home += "<A HREF=\"p" + std::to_string(i) + ".htm\">x</A>";
-    server_.Page("/p" + std::to_string(i) + ".htm", "<A HREF=\"q" + std::to_string(i) + ".htm\">q</A>");
+    server_.Page("/p" + std::to_string(i) + ".htm",
+                 "<A HREF=\"q" + std::to_string(i) + ".htm\">q</A>");
   }
   server_.Page("/index.htm", home);
   Robot robot(site_, fetcher_);
@@ -192,8 +196,9 @@ TEST_F(RobotTest, BrokenLinksAreCountedAndFollowTheTargetsSuccess) {
 }
 
 TEST_F(RobotTest, RobotsRecordForTheAgentTokenIsObeyedAndTheFileKept) {
-  const std::string robots = "# rules\nUser-agent: *\nDisallow: /\n\nUser-agent: " +
-                             ProcessAgentToken() + "\nDisallow: /private/\n";
+  const std::string robots =
+      "# rules\nUser-agent: *\nDisallow: /\n\nUser-agent: " + ProcessAgentToken() +
+      "\nDisallow: /private/\n";
   server_.Page("/robots.txt", robots, "text/plain");
   server_.Page("/index.htm", "<A HREF=\"private/p.htm\">p</A><A HREF=\"pub.htm\">q</A>");
   server_.Page("/pub.htm", "x");

@@ -1,9 +1,9 @@
+#include "siteimport/robots_rules.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "siteimport/robots_rules.h"
 
 namespace siteglean {
 namespace {
@@ -28,9 +28,9 @@ TEST(RobotsWords, BlanksSeparateColonsEndWordsStarsStandAloneAndHashSkipsTheLine
 
 TEST(RobotsRecords, ValuesGoToTheCurrentRecordAndPathsAreResolvedAgainstTheSite) {
   RobotsRules r;
-  ASSERT_EQ(r.Parse("User-agent: a b\nDisallow: /x/ y\nUser-agent: c\nDisallow: /z", kSite,
-                    "nobody"),
-            RobotsRules::kOk);
+  ASSERT_EQ(
+      r.Parse("User-agent: a b\nDisallow: /x/ y\nUser-agent: c\nDisallow: /z", kSite, "nobody"),
+      RobotsRules::kOk);
   ASSERT_EQ(r.Records().size(), 2u);
   EXPECT_EQ(r.Records()[0].agents, (Words{"a", "b"}));
   EXPECT_EQ(r.Records()[0].disallowed,
@@ -64,9 +64,9 @@ TEST(RobotsChoice, TheRobotsOwnRecordWinsOverStarWhateverTheOrder) {
   EXPECT_TRUE(r.Allowed("http://www.example.test/all/x.htm"));
   EXPECT_FALSE(r.Allowed("http://www.example.test/mine.htm"));
   // The token is compared as a whole.
-  ASSERT_EQ(r.Parse("User-agent: mybotx\nDisallow: /a\nUser-agent: *\nDisallow: /b\n", kSite,
-                    "mybot"),
-            RobotsRules::kOk);
+  ASSERT_EQ(
+      r.Parse("User-agent: mybotx\nDisallow: /a\nUser-agent: *\nDisallow: /b\n", kSite, "mybot"),
+      RobotsRules::kOk);
   EXPECT_EQ(r.Chosen()->disallowed, (Words{"http://www.example.test/b"}));
 }
 

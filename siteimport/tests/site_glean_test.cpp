@@ -1,5 +1,7 @@
 // The import interface as the design tool drives it: a SiteGlean explores on its worker
 // thread, the host polls, aborts or destroys it, and walks the views of the hierarchy.
+#include "siteimport/site_glean.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,7 +14,6 @@
 #include <thread>
 #include <vector>
 
-#include "siteimport/site_glean.h"
 #include "site_server.h"
 
 namespace {
@@ -181,23 +182,25 @@ TEST_F(SiteGleanTest, HierarchyViewsWalkTheChildListsWithTheirOwnershipRules) {
   EXPECT_EQ(list->mNext(), nullptr);
 
   char lp[512], lt[64], lu[512];
-  ASSERT_EQ(g->mLocateURL(server_.Url("/b.htm").c_str(), lp, sizeof lp, lt, sizeof lt, lu, sizeof lu), 1);
+  ASSERT_EQ(
+      g->mLocateURL(server_.Url("/b.htm").c_str(), lp, sizeof lp, lt, sizeof lt, lu, sizeof lu), 1);
   EXPECT_EQ(std::string(lp), Dir() + "/b.htm");
   EXPECT_STREQ(lt, "B");
   EXPECT_EQ(std::string(lu), server_.Url("/b.htm"));
   ASSERT_EQ(g->mLocateURL("b.htm", lp, 5, lt, 2, lu, sizeof lu), 1);  // relative, cut to fit
   EXPECT_EQ(std::strlen(lp), 4u);
   EXPECT_STREQ(lt, "B");
-  EXPECT_EQ(g->mLocateURL(server_.Url("/zzz.htm").c_str(), lp, sizeof lp, lt, sizeof lt, lu,
-                          sizeof lu),
-            0);
+  EXPECT_EQ(
+      g->mLocateURL(server_.Url("/zzz.htm").c_str(), lp, sizeof lp, lt, sizeof lt, lu, sizeof lu),
+      0);
   delete g;
 }
 
 TEST_F(SiteGleanTest, AbortStopsEveryExplorationAndEndsFinished) {
   Chain(30);
   for (int i = 1; i < 30; ++i) {
-    std::string body = "<A HREF=\"p" + std::to_string(i + 1) + ".htm\">next</A>" + std::string(400, ' ');
+    std::string body =
+        "<A HREF=\"p" + std::to_string(i + 1) + ".htm\">next</A>" + std::string(400, ' ');
     server_.Slow("/p" + std::to_string(i) + ".htm", body, 2);
   }
   auto* g = new SiteGlean(server_.Url("/index.htm").c_str(), Dir().c_str(), -1, -1);
@@ -226,7 +229,8 @@ TEST_F(SiteGleanTest, DestroyedWhileExploringStopsTheWorkerFirst) {
 
 TEST_F(SiteGleanTest, LocalImportCountsThePagesOnDisk) {
   fs::create_directories(root_ / "www" / "site");
-  std::ofstream(root_ / "www" / "site" / "index.htm") << "<A HREF=\"a.htm\">a</A><A HREF=\"b.htm\">b</A>";
+  std::ofstream(root_ / "www" / "site" / "index.htm")
+      << "<A HREF=\"a.htm\">a</A><A HREF=\"b.htm\">b</A>";
   std::ofstream(root_ / "www" / "site" / "a.htm") << "<TITLE>A</TITLE>";
   auto* g = new SiteGlean((root_ / "www" / "site" / "index.htm").c_str(), -1, -1,
                           "http://www.example.test/site/");
