@@ -1,5 +1,7 @@
 #include "site_glean.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -202,7 +204,8 @@ void SiteGlean::Explore() {
   Trace("\nMake and Explore Site\n\n");
   LONG limit = gObjectLimit.load();
   if (pageLimit_ >= limit) {
-    limit = 5 * pageLimit_;
+    // Five times the page limit, held within 32 bits.
+    limit = static_cast<LONG>(std::min<std::int64_t>(5 * std::int64_t{pageLimit_}, 0x7FFFFFFF));
     gObjectLimit = limit;
   } else if (pageLimit_ < 0) {
     pageLimit_ = limit;

@@ -82,7 +82,7 @@ class HALYARD_EXPORT SiteGlean {
   GleanedPage* homeView_ = nullptr;
   char* homeUrl_ = nullptr;
   char* localDir_ = nullptr;
-  LONG pageLimit_;
+  std::atomic<LONG> pageLimit_;  // settled by the worker, read by mPageCount
   LONG levelLimit_;
   std::atomic<LONG> state_{kIdle};
   char* lastFile_ = nullptr;

@@ -112,6 +112,15 @@ TEST_F(SiteGleanTest, PageCountIsReportedOneLowerAtTheLimitAndTheWalkStopsPastIt
   delete one;
 }
 
+TEST_F(SiteGleanTest, HugePageLimitRaisesTheObjectLimitWithoutOverflow) {
+  Chain(2);
+  auto* g = new SiteGlean(server_.Url("/index.htm").c_str(), Dir().c_str(), -1, 0x7FFFFFFF);
+  Finish(g);
+  EXPECT_EQ(g->mExploreState(), SiteGlean::kFinished);
+  EXPECT_EQ(g->mPageCount(), 2u);
+  delete g;
+}
+
 TEST_F(SiteGleanTest, HomePageThatCannotBeFetchedGivesStateFourAndStillAView) {
   auto* g = new SiteGlean(server_.Url("/nothing.htm").c_str(), Dir().c_str(), -1, -1);
   Finish(g);
