@@ -31,7 +31,7 @@ enum SettingId : int {
   kSettingCount = 16,
 };
 
-class HALYARD_EXPORT ConfigStore {
+class ConfigStore {
  public:
   static constexpr const char* kFileName = "kvproxy.ini";
 

@@ -121,8 +121,10 @@ std::size_t ReadHead(char* data, std::size_t size, std::size_t n, void* user) {
 
 }  // namespace
 
+void Fetcher::InitLibrary() { std::call_once(gCurlOnce, InitCurl); }
+
 Fetcher::Fetcher() {
-  std::call_once(gCurlOnce, InitCurl);
+  InitLibrary();
   threaded_ = config_.Int(kSetThreading) != 0;
   authOn_ = config_.Int(kSetAuthEnabled) != 0 && !config_.List(kSetServerRealm).empty();
   authPrompt_ = config_.Int(kSetAuthPrompt) != 0;
@@ -310,9 +312,16 @@ void Fetcher::RunTransfer(Transfer& t) {
       r.response.lastModified = when > 0 ? when : 0;
     }
   }
+  if (http && code == CURLE_OK) {
+    long redirects = 0, last = 0;
+    curl_easy_getinfo(curl, CURLINFO_REDIRECT_COUNT, &redirects);
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &last);
+    if (redirects > 0 && last > 0 && last <= 0xFFFF)
+      r.response.finalStatus = static_cast<std::uint16_t>(last);
+  }
   if (code == CURLE_ABORTED_BY_CALLBACK) {
     t.result = kFetchAborted;
-  } else if (code != CURLE_OK || r.response.status >= 400) {
+  } else if (code != CURLE_OK || r.response.status >= 400 || r.response.finalStatus >= 400) {
     t.result = kFetchLoadError;
   } else {
     t.result = kFetchLoaded;

@@ -35,7 +35,7 @@ struct FetchRequest {
   int result = 0;
 };
 
-class HALYARD_EXPORT Fetcher {
+class Fetcher {
  public:
   // Answers true to stop the fetch that is running.
   using AbortHook = std::function<bool()>;
@@ -60,6 +60,10 @@ class HALYARD_EXPORT Fetcher {
   void SetAbortHook(AbortHook hook) { abortHook_ = std::move(hook); }
   void SetCredentialsPrompt(CredentialsPrompt prompt) { prompt_ = std::move(prompt); }
   bool Threaded() const { return threaded_; }
+
+  // Sets up the transfer library once per process. Called on the host's thread when an
+  // import is created, so that its process-wide state does not belong to a worker thread.
+  static void InitLibrary();
 
   // The directory of temporary files (setting 1, created when missing), once per process.
   static const std::string& TempDirectory();

@@ -88,6 +88,8 @@ WebObj* SiteLinkSink::Link(WebObj* page, UrlNode* target, Category category, std
     ++page->brokenLinks;
   }
   page->LinksOfKind(kind)->Append(l);
+  obj->incoming.push_back(l);
+  if (IsImageCategory(obj->category)) page->imageLinks.push_back(l);
   return obj;
 }
 
@@ -102,6 +104,9 @@ UrlNode* ResolveLink(WebSite& site, std::string_view text, const UrlParts& base,
   if (!created && !defaultPage.empty() && parts.file.empty() && node->parts.file == defaultPage &&
       !site.IsUnderBase(node)) {
     // A directory URL off the site is not that server's default page.
+    node = table.Enter(parts, {}, &created);
+  } else if (!created && !defaultPage.empty() && parts.file == defaultPage &&
+             node->parts.file.empty() && !site.IsUnderBase(node)) {
     node = table.Enter(parts, {}, &created);
   }
   if (created) {

@@ -1,5 +1,6 @@
 #include "link_tokenizer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/kernel/text.h"
@@ -213,7 +214,104 @@ std::string LinkTokenizer::DecodeEntities(std::string_view t) {
   return out;
 }
 
+void LinkTokenizer::SplitPieces() {
+  split_ = true;
+  std::size_t savedPos = pos_;
+  std::uint16_t savedElement = element_;
+  bool savedPresent[kAttrCount];
+  std::string savedValues[kAttrCount];
+  for (int i = 0; i < kAttrCount; ++i) {
+    savedPresent[i] = present_[i];
+    savedValues[i] = std::move(values_[i]);
+  }
+  // The same reading as NextToken's and a text scan's: "<!--" opens a comment, any other
+  // "<" a tag; what lies between is text.
+  pos_ = 0;
+  while (pos_ < page_.size()) {
+    if (page_[pos_] == '<') {
+      if (page_.compare(pos_, 4, "<!--") == 0) {
+        pos_ += 4;
+        SkipComment();
+        continue;
+      }
+      std::size_t at = pos_++;
+      std::uint16_t code = ReadTag();
+      pieces_.push_back({at, pos_, code, false, false});
+      continue;
+    }
+    std::size_t lt = page_.find('<', pos_);
+    if (lt == std::string_view::npos) lt = page_.size();
+    bool visible = false;
+    for (std::size_t i = pos_; i < lt && !visible; ++i)
+      visible = !halyard::IsAsciiWhiteSpace(page_[i]);
+    pieces_.push_back({pos_, lt, 0, true, visible});
+    pos_ = lt;
+  }
+  const auto n = static_cast<std::uint32_t>(pieces_.size());
+  nextVisible_.assign(n + 1, n);
+  for (std::uint32_t i = n; i-- > 0;)
+    nextVisible_[i] = pieces_[i].text && pieces_[i].visible ? i : nextVisible_[i + 1];
+  blankRuns_.assign(n + 1, 0);
+  for (std::uint32_t i = 0; i < n; ++i)
+    blankRuns_[i + 1] = blankRuns_[i] + (pieces_[i].text && !pieces_[i].visible ? 1 : 0);
+
+  pos_ = savedPos;
+  element_ = savedElement;
+  for (int i = 0; i < kAttrCount; ++i) {
+    present_[i] = savedPresent[i];
+    values_[i] = std::move(savedValues[i]);
+  }
+}
+
+const std::vector<std::uint32_t>& LinkTokenizer::NextEndTag(std::uint16_t endCode) {
+  auto it = nextEnd_.find(endCode);
+  if (it != nextEnd_.end()) return it->second;
+  const auto n = static_cast<std::uint32_t>(pieces_.size());
+  std::vector<std::uint32_t> next(n + 1, n);
+  for (std::uint32_t i = n; i-- > 0;)
+    next[i] = !pieces_[i].text && pieces_[i].code == endCode ? i : next[i + 1];
+  return nextEnd_.emplace(endCode, std::move(next)).first->second;
+}
+
 std::string LinkTokenizer::TextUntil(std::uint16_t endCode) {
+  if (!split_) SplitPieces();
+  auto at = std::lower_bound(pieces_.begin(), pieces_.end(), pos_,
+                             [](const Piece& p, std::size_t pos) { return p.pos < pos; });
+  if (at != pieces_.end() && at->pos != pos_) return TextByScan(endCode);
+  auto i = static_cast<std::uint32_t>(at - pieces_.begin());
+  const std::uint32_t end = NextEndTag(endCode)[i];
+
+  std::string raw;
+  bool lastBlank = true;  // drops a blank at the start
+  while (raw.size() < kMaxText) {
+    std::uint32_t k = nextVisible_[i];
+    if (k >= end) break;
+    // Blank-only runs between give one blank, as the characters would one by one.
+    if (blankRuns_[k] != blankRuns_[i] && !lastBlank) {
+      raw.push_back(' ');
+      lastBlank = true;
+      if (raw.size() >= kMaxText) break;
+    }
+    const Piece& p = pieces_[k];
+    for (std::size_t c = p.pos; c < p.end && raw.size() < kMaxText; ++c) {
+      char ch = page_[c];
+      if (halyard::IsAsciiWhiteSpace(ch)) {
+        if (lastBlank) continue;
+        ch = ' ';
+        lastBlank = true;
+      } else {
+        lastBlank = false;
+      }
+      raw.push_back(ch);
+    }
+    i = k + 1;
+  }
+  while (!raw.empty() && raw.back() == ' ') raw.pop_back();
+  return DecodeEntities(raw);
+}
+
+// The text read character by character: for a place that is no boundary of the pieces.
+std::string LinkTokenizer::TextByScan(std::uint16_t endCode) {
   std::size_t savedPos = pos_;
   std::uint16_t savedElement = element_;
   bool savedPresent[kAttrCount];

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace siteglean {
 
@@ -65,8 +67,14 @@ class LinkTokenizer {
   const std::string* Attribute(int number) const;
 
   // The text from the current position up to the end tag, blanks folded, tags skipped,
-  // entities decoded, at most 1023 characters; the position is put back afterwards.
+  // entities decoded, at most 1023 characters; the position is put back afterwards. The page
+  // is split into tags and text runs once, on the first call, with the next end tag and the
+  // next run of visible text known for every place; so a page of unclosed headings, each of
+  // whose texts would reach to the end of the page, is still read in linear time.
   std::string TextUntil(std::uint16_t endCode);
+  // The same text read character by character from the current position (the reading for a
+  // place that is no boundary of the pieces; tests compare the two).
+  std::string TextByScan(std::uint16_t endCode);
 
   std::size_t Position() const { return pos_; }
 
@@ -74,6 +82,17 @@ class LinkTokenizer {
   static std::string DecodeEntities(std::string_view text);
 
  private:
+  // One piece of the page: a tag (its element code) or a run of text between tags.
+  struct Piece {
+    std::size_t pos;
+    std::size_t end;
+    std::uint16_t code;
+    bool text;
+    bool visible;  // text with a character other than white space
+  };
+  void SplitPieces();
+  const std::vector<std::uint32_t>& NextEndTag(std::uint16_t endCode);
+
   std::uint16_t ReadTag();
   bool NextWord(std::string_view* word);
   void SkipComment();
@@ -83,6 +102,12 @@ class LinkTokenizer {
   std::uint16_t element_ = 0;
   bool present_[kAttrCount] = {};
   std::string values_[kAttrCount];
+
+  bool split_ = false;
+  std::vector<Piece> pieces_;
+  std::vector<std::uint32_t> nextVisible_;  // per piece: the first visible text run from it on
+  std::vector<std::uint32_t> blankRuns_;    // blank-only text runs before each piece
+  std::map<std::uint16_t, std::vector<std::uint32_t>> nextEnd_;
 };
 
 }  // namespace siteglean

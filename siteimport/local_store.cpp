@@ -35,8 +35,8 @@ std::string JoinRoot(const std::string& root, const std::string& relative) {
 bool LocalName(const UrlNode* url, std::string_view defaultName, std::string* relative) {
   const UrlNode* u = url->Final();
   std::string dir = u->parts.dir.empty() ? std::string("/") : DecodePercent(u->parts.dir);
-  std::string file =
-      u->parts.file.empty() ? std::string(defaultName) : DecodePercent(u->parts.file);
+  // Only the directory is decoded: "a%2fb.html" is one file, not "b.html" in a folder "a".
+  std::string file = u->parts.file.empty() ? std::string(defaultName) : u->parts.file;
   // Rebuild the path from its segments: "." and ".." are dropped, so that "%2e%2e/" in a URL
   // cannot lead out of the local root.
   std::string out;
@@ -156,6 +156,10 @@ bool FetchObject(WebSite& site, Fetcher& fetcher, WebObj* obj, bool checkOnly, b
     if (path.empty() || ::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
       url->status = kStatusLocalMissing;
       obj->flags |= kObjNotFetched;
+      if (obj->flags & kObjFetched) {
+        obj->flags &= static_cast<std::uint16_t>(~kObjFetched);
+        site.UpdateLinksTo(obj);
+      }
       return false;
     }
     url->status = kStatusFetched;
@@ -163,6 +167,10 @@ bool FetchObject(WebSite& site, Fetcher& fetcher, WebObj* obj, bool checkOnly, b
     obj->size = st.st_size;
     url->mtime = st.st_mtime;
     obj->flags |= kObjOnSite;
+    // Read from disk counts as fetched: links to the object are not broken.
+    bool wasFetched = (obj->flags & kObjFetched) != 0;
+    obj->flags |= kObjFetched;
+    if (!wasFetched) site.UpdateLinksTo(obj);
     return true;
   }
   if (!force && site.robotsInForce && site.robotsAllow && !site.robotsAllow(url->full)) {
@@ -175,10 +183,12 @@ bool FetchObject(WebSite& site, Fetcher& fetcher, WebObj* obj, bool checkOnly, b
 
   url->status = kStatusNotFetched;
   FetchRequest req;
-  req.url = last->full;
+  req.url = EscapeForRequest(last->full);
   req.checkOnly = checkOnly;
   int result = fetcher.Fetch(req);
-  url->status = req.response.status;
+  // A redirect chain is judged by its last answer: a 302 to a page that answers 200 is that
+  // page, a 302 to a 404 is a 404.
+  url->status = req.response.finalStatus != 0 ? req.response.finalStatus : req.response.status;
   if (response) *response = req.response;
   bool wasFetched = (obj->flags & kObjFetched) != 0;
   if (result < 0) {

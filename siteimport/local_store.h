@@ -29,7 +29,7 @@ bool StoreFetched(WebSite& site, WebObj* obj, const std::string& tempName);
 // Fetches or reads one object (check only: HEAD, nothing kept; force: the robots rules are not
 // asked) and takes over what the response says. True when the object was fetched.
 // The response record of the fetch is copied to *response when one is given.
-HALYARD_EXPORT bool FetchObject(WebSite& site, Fetcher& fetcher, WebObj* obj, bool checkOnly, bool force,
+bool FetchObject(WebSite& site, Fetcher& fetcher, WebObj* obj, bool checkOnly, bool force,
                  int* lastError = nullptr, ResponseRecord* response = nullptr);
 
 // Writes the index page of a local folder to the object's local path (local imports only).

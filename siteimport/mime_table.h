@@ -21,7 +21,7 @@ struct MimeRow {
   std::string mime;
 };
 
-class HALYARD_EXPORT MimeTable {
+class MimeTable {
  public:
   // The process's table.
   static MimeTable& Instance();
@@ -53,9 +53,9 @@ class HALYARD_EXPORT MimeTable {
 };
 
 // The category of a link target from the scheme and type code (0: no object).
-HALYARD_EXPORT Category CategoryOf(SchemeCode scheme, TypeCode code);
+Category CategoryOf(SchemeCode scheme, TypeCode code);
 
 // A word for a category, for tools and traces ("page", "image", "mailto", ...).
-HALYARD_EXPORT const char* CategoryName(Category c);
+const char* CategoryName(Category c);
 
 }  // namespace siteglean

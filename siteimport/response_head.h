@@ -23,6 +23,9 @@ struct ResponseRecord {
   std::int64_t date = -1;  // 0 when absent, -1 before any response
   std::int64_t lastModified = -1;
   std::int32_t contentLength = -1;  // -1 when absent or not a usable size
+  // The status of the last response when redirects were followed (0 when there were none):
+  // the head above is the first response's, but success is the last one's.
+  std::uint16_t finalStatus = 0;
 
   // Takes a block of response data. Only data that begins with "HTTP" starts a head; bytes
   // are collected until a blank line or 512 bytes, then the head is read.

@@ -1,6 +1,7 @@
 #include "url_node.h"
 
 #include <cctype>
+#include <cstring>
 #include <vector>
 
 #include "platform/kernel/text.h"
@@ -249,6 +250,23 @@ void ResolveAgainst(UrlParts* link, const UrlParts& base) {
     link->query = base.query;
     link->hasQuery = base.hasQuery;
   }
+}
+
+std::string EscapeForRequest(std::string_view url) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(url.size());
+  for (char ch : url) {
+    auto c = static_cast<unsigned char>(ch);
+    if (c <= 0x20 || c >= 0x7F || std::strchr("<>\"{}|\\^`", ch) != nullptr) {
+      out.push_back('%');
+      out.push_back(kHex[c >> 4]);
+      out.push_back(kHex[c & 15]);
+    } else {
+      out.push_back(ch);
+    }
+  }
+  return out;
 }
 
 }  // namespace siteglean

@@ -61,6 +61,11 @@ std::string RebuildUrl(const UrlParts& p);
 // base's file name (and query).
 void ResolveAgainst(UrlParts* link, const UrlParts& base);
 
+// The URL as it goes out in a request: blanks, controls, bytes above 127 and the characters a
+// server needs escaped ("<>\"{}|\\^`) become "%" and two hexadecimal digits; everything else,
+// existing escapes included, stays as written.
+std::string EscapeForRequest(std::string_view url);
+
 // Decodes "%" followed by two hexadecimal digits; other bytes stay.
 std::string DecodePercent(std::string_view text);
 

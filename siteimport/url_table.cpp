@@ -55,6 +55,13 @@ UrlNode* UrlTable::Find(const UrlParts& p, std::string_view defaultPage) const {
     completed.file = std::string(defaultPage);
     if (UrlNode* n = FindExact(h, RebuildUrl(completed))) return n;
   }
+  // And the other way round: the URL completed with the default page finds the directory URL
+  // met first, so that which of the two a site names first does not make two objects.
+  if (!defaultPage.empty() && !p.hasQuery && SameText(p.file, defaultPage)) {
+    UrlParts bare = p;
+    bare.file.clear();
+    if (UrlNode* n = FindExact(h, RebuildUrl(bare))) return n;
+  }
   return nullptr;
 }
 

@@ -28,7 +28,8 @@ class UrlTable {
 
   // The node for these parts. When the URL has no file name and a default page name is given,
   // the URL completed with it is looked up too, so that a directory URL and the same URL with
-  // the server's default page are one node. Null when the URL is not known.
+  // the server's default page are one node, whichever of the two was entered first. Null when
+  // the URL is not known.
   UrlNode* Find(const UrlParts& p, std::string_view defaultPage = {}) const;
 
   // The known node, or a new one entered for these parts (its full text rebuilt).

@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "robot_list.h"
 #include "string_pool.h"
@@ -88,6 +89,12 @@ struct WebObj {
   const char* altText = nullptr;
   WebObj* linkObject = nullptr;  // the object of the link the image stands in
 
+  // Every link that points at this object, so that a change of its success state or size
+  // reaches the linking pages without a walk over all links of the site.
+  std::vector<ObjectLink*> incoming;
+  // Pages: the links to images, whose sizes make up the page size.
+  std::vector<ObjectLink*> imageLinks;
+
   bool IsPage() const { return IsPageCategory(category); }
   // The list of a page that holds links of a kind.
   RobotList<ObjectLink>* LinksOfKind(std::uint16_t kind);
@@ -103,7 +110,7 @@ struct ServerInfo {
 };
 
 // Storage and bookkeeping shared by the link pass, the fetching and the crawler.
-class HALYARD_EXPORT WebSite {
+class WebSite {
  public:
   WebSite() = default;
   WebSite(const WebSite&) = delete;
@@ -149,6 +156,15 @@ class HALYARD_EXPORT WebSite {
   // "Home Page"). False for a URL without a host.
   bool SetUpServerImport(std::string_view homeUrl, std::string_view localDir);
 
+  // Sets the site up for a local import: the home page file on disk and the URL of the
+  // directory under which it is published. The local root is the file's directory with the
+  // URL's path cut off its end. False for a URL without a host or a file without a name.
+  bool SetUpLocalImport(std::string_view homeFile, std::string_view url);
+
+  // The local root of a local import: the directory with the folder names at its end that the
+  // URL path ends with removed (percent escapes of the URL decoded, "/" and "\" equal).
+  static std::string CutUrlPath(std::string_view directory, std::string_view urlPath);
+
   // After an object's fetch succeeded or failed anew: the broken flag of every link to it and
   // the broken-link counts of their pages follow.
   void UpdateLinksTo(WebObj* target);
@@ -158,6 +174,8 @@ class HALYARD_EXPORT WebSite {
   bool exploreExternal = false;
 
  private:
+  bool MakeHome(const std::string& host, const std::string& dir, const std::string& file);
+
   StringPool pool_;
   UrlTable urls_;
   ServerInfo server_;

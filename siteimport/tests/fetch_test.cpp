@@ -122,7 +122,10 @@ TEST(LocalNames, DecodeEscapesAndStayUnderTheRoot) {
   EXPECT_EQ(name("http://h/d/", "index"), "/d/index");
   EXPECT_EQ(name("http://h", "index"), "/index");
   EXPECT_EQ(name("http://h/%2e%2e/%2E%2E/etc/passwd", "index"), "/etc/passwd");
-  EXPECT_EQ(name("http://h/x/..%2f..%2fout.html", "index"), "/x/out.html");
+  // Only the directory is decoded: an escaped "/" in the file name stays one file name.
+  EXPECT_EQ(name("http://h/x/..%2f..%2fout.html", "index"), "/x/..%2f..%2fout.html");
+  EXPECT_EQ(name("http://h/a%2fb.html", "index"), "/a%2fb.html");
+  EXPECT_EQ(name("http://h/my%20dir/my%20page.html", "index"), "/my dir/my%20page.html");
   EXPECT_EQ(name("http://h/a%00b/c.gif", "index"), "REFUSED");
   EXPECT_EQ(name("http://h/c%3a/win.ini", "index"), "REFUSED");
 }
@@ -271,7 +274,7 @@ TEST_F(FetchTest, RedirectsAreFollowedAndChainedWithTheirTargetCut) {
   WebObj* old = Object(server.Url("/old.html"), kCatPage);
   Fetcher fetcher;
   ASSERT_TRUE(FetchObject(site_, fetcher, old, false, false));
-  EXPECT_EQ(old->url->status, 302);
+  EXPECT_EQ(old->url->status, 200);  // judged by the last answer of the chain
   ASSERT_NE(old->url->redirect, nullptr);
   EXPECT_EQ(old->url->redirect->parts.file.size(), 255u);  // 256 bytes of location, "/" first
   EXPECT_EQ(server.Heads().size(), 2u);

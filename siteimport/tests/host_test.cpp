@@ -1,7 +1,8 @@
-// The site import library as a host uses it: through libsiteglean.so and the platform runtime
-// only. Names are classified as the robot classifies them, and one page is fetched from a
-// server on 127.0.0.1 into a local folder.
+// The site import library as the design tool uses it: through libsiteglean.so and the
+// platform runtime only. A site served on 127.0.0.1 is imported through the exported classes
+// and its page hierarchy walked from the home page.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -9,30 +10,31 @@
 #include <sstream>
 #include <string>
 
-#include "siteimport/config_store.h"
-#include "siteimport/fetcher.h"
-#include "siteimport/local_store.h"
-#include "siteimport/mime_table.h"
-#include "test_http_server.h"
-#include "siteimport/web_site.h"
+#include "site_server.h"
+#include "siteimport/site_glean.h"
 
-namespace siteglean {
 namespace {
 
 namespace fs = std::filesystem;
 
-TEST(SitegleanHost, NamesAreClassifiedAsTheRobotDoes) {
-  MimeTable& table = MimeTable::Instance();
-  table.UseLowerCaseHtmlSuffixes();
-  EXPECT_EQ(table.CodeOfName("index.html", 0), table.CodeOfName("INDEX.HTM", 0));
-  EXPECT_EQ(table.MimeOf(table.CodeOfName("logo.gif", 0)), "image/gif");
-  EXPECT_EQ(table.CodeOfName("readme", kTypeHtml), kTypeHtml);
-  EXPECT_EQ(table.CodeOfName("x.nosuchsuffix", 0), 0xFFFF);
-  EXPECT_STREQ(CategoryName(CategoryOf(kSchemeHttp, table.CodeOfName("a.htm", 0))), "page");
-  EXPECT_STREQ(CategoryName(CategoryOf(kSchemeHttp, table.CodeOfName("a.gif", 0))), "image");
+// One line per child link, indented by level: "page URL title" or "object URL".
+void Walk(GleanedPage* page, int depth, std::string* out) {
+  GleanedPageList* list = page->mHierarchicalList();
+  for (GleanedPageLink* l = list->mHead(); l != nullptr; l = list->mNext()) {
+    bool isPage = l->mIsPage() != 0;
+    GleanedPage* child = l->mPage();
+    char url[512] = "";
+    child->mGetURL(url, sizeof url);
+    std::string u = url;
+    if (u.rfind("http://", 0) == 0) u = u.substr(u.find('/', 7));  // the path on the server
+    *out += std::string(2 * depth, ' ') + (isPage ? "page " : "object ") + u;
+    if (isPage) *out += std::string(" ") + child->mGetName();
+    *out += '\n';
+    if (isPage) Walk(child, depth + 1, out);
+  }
 }
 
-TEST(SitegleanHost, OnePageIsFetchedFromALocalServerIntoTheLocalFolder) {
+TEST(SitegleanHost, ASiteIsImportedAndItsHierarchyWalkedThroughTheExportedClasses) {
   char tmpl[] = "/tmp/siteglean-host-XXXXXX";
   ASSERT_NE(mkdtemp(tmpl), nullptr);
   fs::path root = tmpl;
@@ -42,26 +44,44 @@ TEST(SitegleanHost, OnePageIsFetchedFromALocalServerIntoTheLocalFolder) {
       << "[Cache]\r\nCacheDirectory=" << (root / "cache").string() << "\r\n";
   unsetenv("http_proxy");
   unsetenv("HTTP_PROXY");
-
-  const std::string body = "<HTML><TITLE>Home</TITLE><A HREF=\"a.htm\">a</A></HTML>";
-  testing::TestHttpServer server([&](const std::string&) { return testing::Ok(body); });
-  MimeTable::Instance().UseLowerCaseHtmlSuffixes();
   {
-    WebSite site;
-    ASSERT_TRUE(site.SetUpServerImport(server.Url("/index.htm"), (root / "site").string()));
-    Fetcher fetcher;
-    int err = 0;
-    ASSERT_TRUE(FetchObject(site, fetcher, site.home, false, true, &err)) << err;
-    EXPECT_EQ(site.home->url->status, 200u);
-    ASSERT_NE(site.home->localPath, nullptr);
-    EXPECT_STREQ(site.home->localPath, "/index.htm");
-    std::ifstream in(root / "site" / "index.htm", std::ios::binary);
-    std::stringstream got;
-    got << in.rdbuf();
-    EXPECT_EQ(got.str(), body);
+    siteglean::testing::SiteServer server;
+    server.Page("/index.htm",
+                "<TITLE>Home</TITLE><A HREF=\"a.htm\">a</A><IMG SRC=\"logo.gif\">"
+                "<A HREF=\"docs/\">docs</A><A HREF=\"mailto:me@example.test\">mail</A>");
+    server.Page("/a.htm", "<TITLE>A</TITLE><A HREF=\"index.htm\">home</A><A HREF=\"b.htm\">b</A>");
+    server.Page("/b.htm", "<TITLE>B</TITLE><A HREF=\"docs/\">docs</A>");
+    server.Page("/docs/", "<TITLE>Docs</TITLE><IMG SRC=\"../logo.gif\"><A HREF=\"d.htm\">d</A>");
+    server.Page("/docs/d.htm", "<TITLE>D</TITLE>");
+    server.Page("/logo.gif", "GIF89a", "image/gif");
+
+    SiteGlean* g = new SiteGlean(server.Url("/index.htm").c_str(), (root / "copy").c_str(), -1, -1);
+    ASSERT_EQ(g->mExplore(), 1);
+    int waited = 0;
+    while (!g->mWaitForExplore(150) && waited++ < 400) {
+      g->mPageCount();
+      char last[512];
+      g->mGetLastTransferedFile(last, sizeof last, 0);
+    }
+    ASSERT_TRUE(g->mWaitForExplore(0));
+    EXPECT_EQ(g->mExploreState(), SiteGlean::kFinished);
+    EXPECT_EQ(g->mPageCount(), 5u);
+    GleanedPage* home = g->mHomePage();
+    ASSERT_NE(home, nullptr);
+    std::string tree;
+    Walk(home, 0, &tree);
+    EXPECT_EQ(tree,
+              "page /a.htm A\n"
+              "  page /b.htm B\n"
+              "object /logo.gif\n"
+              "page /docs/ Docs\n"
+              "  page /docs/d.htm D\n"
+              "object mailto:me@example.test\n");
+    EXPECT_TRUE(fs::exists(root / "copy" / "docs" / "index.htm"));
+    EXPECT_TRUE(fs::exists(root / "copy" / "logo.gif"));
+    delete g;
   }
   fs::remove_all(root);
 }
 
 }  // namespace
-}  // namespace siteglean

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <random>
 #include <string>
 
 #include "siteimport/link_tokenizer.h"
@@ -209,6 +211,47 @@ TEST_F(LinkPassTest, LinksBackToTheHomePageAreUpLinksAndFramesAreMarked) {
   EXPECT_EQ(menu->upLinks.Count(), 1u);
   EXPECT_EQ(menu->upLinks.First()->item->refCount, 2);  // the directory URL is the home page
   EXPECT_EQ(site_.pages.Count(), 2u);
+}
+
+TEST_F(LinkPassTest, UnclosedHeadingsAreReadInLinearTimeAndCloseOnesKeepTheirText) {
+  // 40,000 unclosed headings in 160 KB: every one's text search stops within its reach.
+  std::string page;
+  for (int i = 0; i < 40000; ++i) page += "<h1>";
+  auto start = std::chrono::steady_clock::now();
+  Run(page);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  EXPECT_EQ(page_->headings.Count(), 40000u);
+  // An end tag within reach gives the whole text, tags skipped, however many tags come first.
+  std::string near = "<h2>" + std::string(300, ' ');
+  for (int i = 0; i < 200; ++i) near += "<b>";
+  near += "Far heading</h2><title>" + std::string(2000, 'T') + "</title>";
+  LinkTokenizer t(near);
+  ASSERT_EQ(t.NextToken(), kElemH1 + 1);
+  EXPECT_EQ(t.TextUntil(static_cast<std::uint16_t>(kEndTag + kElemH1 + 1)), "Far heading");
+  ASSERT_EQ(t.NextToken(), kElemUnknown);
+}
+
+TEST(LinkTokenizer, ElementTextAgreesWithACharacterScanOnRandomPages) {
+  const char* bits[] = {"<h1>", "</h1>", "<title>", "</title>", " ", "a", "Bc", "&amp;", "\n\t",
+                        "<!-- c -->", "<b>", "</b>", "<a href=x.htm>", "</a>", "<h2 id=\">\">",
+                        "</h2>", "&#65;", "<!--", "<", "  ", "x y"};
+  for (unsigned seed = 1; seed <= 300; ++seed) {
+    std::mt19937 rng(seed);
+    std::string page;
+    int n = static_cast<int>(rng() % 400);
+    for (int i = 0; i < n; ++i) page += bits[rng() % (sizeof bits / sizeof bits[0])];
+    if (seed % 7 == 0) page += std::string(1100, 'w');  // past the 1023 characters
+    LinkTokenizer pieces(page), scan(page);
+    for (;;) {
+      std::uint16_t code = pieces.NextToken();
+      ASSERT_EQ(code, scan.NextToken());
+      if (code == kEndOfPage) break;
+      if (code == kElemA || code == kElemTitle || (code >= kElemH1 && code <= kElemH6)) {
+        auto endCode = static_cast<std::uint16_t>(kEndTag + code);
+        ASSERT_EQ(pieces.TextUntil(endCode), scan.TextByScan(endCode)) << "seed " << seed;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
-// siteglean: the site import library's front end. Classifies names as the robot does, runs
-// the link pass over a local page, and fetches single objects.
+// siteglean: the site import library's front end. Imports a site through the library's
+// exported classes as the design tool does, classifies names as the robot does, runs the link
+// pass over a local page, and fetches single objects.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <chrono>
 #include <ctime>
 #include <fstream>
 #include <iostream>
@@ -16,6 +19,7 @@
 #include "siteimport/link_pass.h"
 #include "siteimport/local_store.h"
 #include "siteimport/mime_table.h"
+#include "siteimport/site_glean.h"
 #include "tools/common/quote.h"
 #include "tools/common/tool_main.h"
 
@@ -25,11 +29,20 @@ using namespace siteglean;
 using namespace halyard::tool;
 
 const char kHelp[] =
-    "usage: siteglean classify NAME [--scheme http|file]\n"
+    "usage: siteglean import URL DIR [--levels N] [--pages N] [--quiet] [--no-tree]\n"
+    "       siteglean import --local HOMEFILE URL [--levels N] [--pages N] [--quiet] [--no-tree]\n"
+    "       siteglean classify NAME [--scheme http|file]\n"
     "       siteglean links FILE URL\n"
     "       siteglean fetch URL [--dir DIR] [--head]\n"
     "       siteglean --help | --version\n"
     "\n"
+    "  import    import a site from a server into DIR, or from disk (HOMEFILE published under\n"
+    "            the folder URL): breadth first from the home page, within --levels (default\n"
+    "            10000) and --pages (default 100000), obeying the server's robots.txt. On a\n"
+    "            terminal a progress line shows pages, the last file and the time; Ctrl-C\n"
+    "            stops the import and still prints what it got. Then the page hierarchy, one\n"
+    "            line per link indented by level: page|object URL PATH \"TITLE\" (PATH\n"
+    "            relative to DIR, - for none), and a summary line\n"
     "  classify  type code, MIME type and category of a link target\n"
     "  links     the link pass over a local page fetched from URL: title, headings, anchors,\n"
     "            meta data and every link, texts in double quotes with C escapes and three\n"
@@ -39,9 +52,11 @@ const char kHelp[] =
     "            waits; Ctrl-C stops the transfer and removes what it had stored.\n"
     "Settings come from kvproxy.ini in $HALYARD_WINDIR (proxy, credentials, 8.3 names).\n"
     "\n"
-    "exit codes: 0 done (copy stored), 1 the server answered with an error, 2 wrong usage,\n"
-    "            3 a local file cannot be read or stored (or the output cannot be written),\n"
-    "            4 no answer from the network, 130 interrupted\n";
+    "exit codes: 0 done (copy stored; import: finished, also at a limit), 1 the server\n"
+    "            answered with an error, 2 wrong usage, 3 a local file cannot be read or\n"
+    "            stored (import: the disk is full; or the output cannot be written), 4 no\n"
+    "            answer from the network (import: the home page could not be fetched),\n"
+    "            130 interrupted\n";
 
 // The page data are pooled C strings, null when the page had none.
 std::string Text(const char* s) { return Quote(s ? s : ""); }
@@ -76,6 +91,12 @@ int Classify(int argc, char** argv) {
 }
 
 bool ReadFile(const char* path, std::string* out) {
+  // A folder opens as a stream that reads nothing: it is no page.
+  struct stat st;
+  if (::stat(path, &st) == 0 && S_ISDIR(st.st_mode)) {
+    errno = EISDIR;
+    return false;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   std::ostringstream ss;
@@ -221,6 +242,182 @@ int Fetch(int argc, char** argv) {
   return err < 0 ? kExitNetwork : kExitFile;
 }
 
+// A number option's value: a decimal that fits a LONG.
+bool ParseCount(const char* text, LONG* out) {
+  char* end = nullptr;
+  errno = 0;
+  long long v = std::strtoll(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || v < -1 || v > 0x7FFFFFFF) return false;
+  *out = static_cast<LONG>(v);
+  return true;
+}
+
+struct ImportTree {
+  std::string out;
+  std::string root;  // the folder the paths are shown relative to
+  long pages = 0;
+  long objects = 0;
+  bool print = true;
+};
+
+std::string RelativePath(const std::string& full, const std::string& root) {
+  if (full.empty()) return "-";
+  if (!root.empty() && full.compare(0, root.size(), root) == 0) {
+    std::string rest = full.substr(root.size());
+    while (!rest.empty() && (rest.front() == '/' || rest.front() == '\\')) rest.erase(0, 1);
+    if (!rest.empty()) return rest;
+  }
+  return full;
+}
+
+void TreeLine(ImportTree& t, GleanedPage* page, bool isPage, int depth) {
+  if (isPage)
+    ++t.pages;
+  else
+    ++t.objects;
+  if (!t.print) return;
+  char url[4096] = "";
+  char path[4096] = "";
+  page->mGetURL(url, sizeof url);
+  page->mGetPathName(path, sizeof path);
+  t.out.append(static_cast<std::size_t>(2 * depth), ' ');
+  t.out += isPage ? "page " : "object ";
+  t.out += url;
+  t.out += ' ';
+  t.out += RelativePath(path, t.root);
+  if (isPage) {
+    t.out += ' ';
+    t.out += Quote(page->mGetName());
+  }
+  t.out += '\n';
+}
+
+// The child links of a page, depth first; the views are re-aimed as the walk goes on, so a
+// subtree is finished before its list moves on.
+void Walk(ImportTree& t, GleanedPage* page, int depth) {
+  GleanedPageList* list = page->mHierarchicalList();
+  if (list == nullptr) return;
+  for (GleanedPageLink* l = list->mHead(); l != nullptr; l = list->mNext()) {
+    bool isPage = l->mIsPage() != 0;
+    GleanedPage* child = l->mPage();
+    if (child == nullptr) continue;
+    TreeLine(t, child, isPage, depth);
+    if (isPage) Walk(t, child, depth + 1);
+  }
+}
+
+// The progress line on a terminal: pages so far, the limit, the last file, the time.
+void ShowProgress(SiteGlean* g, LONG pageLimit, double seconds) {
+  char last[1024] = "";
+  if (!g->mGetLastTransferedFile(last, sizeof last, 0)) last[0] = '\0';
+  std::string line = "\r\033[K" + std::to_string(g->mPageCount());
+  if (pageLimit >= 0) line += "/" + std::to_string(pageLimit);
+  line += " pages  ";
+  char t[32];
+  std::snprintf(t, sizeof t, "%.1fs  ", seconds);
+  line += t;
+  std::string file = last;
+  if (file.size() > 60) file = "..." + file.substr(file.size() - 57);
+  line += file;
+  std::fputs(line.c_str(), stderr);
+  std::fflush(stderr);
+}
+
+int Import(int argc, char** argv) {
+  bool local = false, quiet = false, tree = true;
+  LONG levels = -1, pages = -1;
+  std::vector<const char*> args;
+  for (int i = 0; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--local") == 0) {
+      local = true;
+    } else if (std::strcmp(argv[i], "--quiet") == 0) {
+      quiet = true;
+    } else if (std::strcmp(argv[i], "--no-tree") == 0) {
+      tree = false;
+    } else if (std::strcmp(argv[i], "--levels") == 0 || std::strcmp(argv[i], "--pages") == 0) {
+      if (i + 1 >= argc) return UsageError(std::string(argv[i]) + " needs a number");
+      LONG* target = argv[i][2] == 'l' ? &levels : &pages;
+      if (!ParseCount(argv[i + 1], target))
+        return UsageError(std::string(argv[i]) + " takes a number, not " + Quote(argv[i + 1], '\''));
+      ++i;
+    } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
+      return UsageError("unexpected option " + Quote(argv[i], '\''));
+    } else {
+      args.push_back(argv[i]);
+    }
+  }
+  if (args.size() != 2)
+    return UsageError(local ? "import --local needs HOMEFILE and URL" : "import needs URL and DIR");
+  const char* url = local ? args[1] : args[0];
+  UrlParts parts;
+  if (!SplitUrl(url, &parts) || parts.schemeCode != kSchemeHttp || parts.host.empty())
+    return UsageError(Quote(url, '\'') + " is no http URL");
+  std::string root;
+  if (local) {
+    struct stat st;
+    if (::stat(args[0], &st) != 0) return CannotRead(args[0], errno);
+    if (S_ISDIR(st.st_mode)) return CannotRead(args[0], EISDIR);
+    std::string home = args[0];
+    std::size_t cut = home.find_last_of('/');
+    root = cut == std::string::npos ? std::string() : home.substr(0, cut);
+  } else {
+    root = args[1];
+    while (root.size() > 1 && (root.back() == '/' || root.back() == '\\')) root.pop_back();
+  }
+
+  SiteGlean* g = local ? new SiteGlean(args[0], levels, pages, args[1])
+                       : new SiteGlean(args[0], args[1], levels, pages);
+  CatchInterrupts();
+  const bool progress = !quiet && isatty(STDERR_FILENO) != 0;
+  auto start = std::chrono::steady_clock::now();
+  auto elapsed = [&] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  };
+  if (!g->mExplore()) {
+    delete g;
+    return Fail(kExitFailed, "cannot start the import");
+  }
+  bool aborted = false;
+  // Polled every 150 ms: under ten redraws a second.
+  while (!g->mWaitForExplore(150)) {
+    if (Interrupted() && !aborted) {
+      g->mAbortTransfer();
+      aborted = true;
+    }
+    if (progress) ShowProgress(g, pages, elapsed());
+  }
+  if (Interrupted()) aborted = true;
+  if (progress) {
+    ShowProgress(g, pages, elapsed());
+    std::fputc('\n', stderr);
+  }
+  double seconds = elapsed();
+
+  ImportTree t;
+  t.root = root;
+  t.print = tree;
+  if (GleanedPage* home = g->mHomePage()) {
+    TreeLine(t, home, true, 0);
+    Walk(t, home, 1);
+  }
+  char summary[256];
+  std::snprintf(summary, sizeof summary, "%ld pages, %ld other objects, robots rules %s, %.1f seconds\n",
+                t.pages, t.objects, g->mRobotsRulesInForce() ? "in force" : "not in force",
+                seconds);
+  t.out += summary;
+  LONG state = g->mExploreState();
+  int rc = WriteOutput(t.out);
+  delete g;
+  if (rc != kExitOk) return rc;
+  if (aborted) return Fail(kExitInterrupted, "interrupted");
+  if (state == SiteGlean::kHomePageFailed)
+    return Fail(local ? kExitFile : kExitNetwork, "the home page could not be " +
+                                                      std::string(local ? "read" : "fetched"));
+  if (state == SiteGlean::kOutOfSpace) return Fail(kExitFile, "the disk is full");
+  if (state != SiteGlean::kFinished) return Fail(kExitFailed, "the site could not be set up");
+  return kExitOk;
+}
+
 // The commands take their arguments after the command word.
 template <int (*Run)(int, char**)>
 int AfterWord(int argc, char** argv) {
@@ -228,6 +425,7 @@ int AfterWord(int argc, char** argv) {
 }
 
 const Command kCommands[] = {
+    {"import", AfterWord<Import>},
     {"classify", AfterWord<Classify>},
     {"links", AfterWord<Links>},
     {"fetch", AfterWord<Fetch>},
