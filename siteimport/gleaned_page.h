@@ -10,7 +10,7 @@
 
 #include "platform/kernel/export.h"
 #include "platform/kernel/win_types.h"
-#include "siteimport/robot_list.h"
+#include "robot_list.h"
 
 namespace siteglean {
 class WebSite;

@@ -12,7 +12,7 @@
 #include "platform/kernel/export.h"
 #include "platform/kernel/win_sync.h"
 #include "platform/kernel/win_types.h"
-#include "siteimport/gleaned_page.h"
+#include "gleaned_page.h"
 
 namespace siteglean {
 class WebSite;
