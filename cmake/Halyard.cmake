@@ -43,7 +43,8 @@ function(halyard_platform_piece name)
   set_property(GLOBAL APPEND PROPERTY HALYARD_PLATFORM_PIECES ${name})
 endfunction()
 
-# halyard_platform_runtime(): the shared runtime from every piece declared so far.
+# halyard_platform_runtime(): the shared runtime from every piece declared so far, versioned
+# (libhalyard_platform.so.1) and installed with every platform header.
 function(halyard_platform_runtime)
   get_property(pieces GLOBAL PROPERTY HALYARD_PLATFORM_PIECES)
   add_library(halyard_platform SHARED)
@@ -62,7 +63,8 @@ endfunction()
 # fuzzers and benchmarks that reach internals. The .so exports exactly what the linker version
 # script exports.map beside the CMakeLists.txt lets through of what the code marks HALYARD_EXPORT;
 # exports.txt there lists those names (demangled, sorted) and a test holds the built library to it.
-# A host test (tests/host_test.cpp) links only the .so and the platform runtime.
+# A host test (tests/host_test.cpp) links only the .so and the platform runtime. The .so is
+# versioned (lib<NAME>.so.1) and installed with its public headers (cmake/HalyardInstall.cmake).
 function(halyard_component name)
   cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
   add_library(${name}_obj OBJECT ${A_SOURCES})

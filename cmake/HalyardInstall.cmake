@@ -88,9 +88,10 @@ function(_halyard_set_rpath target from)
   endif()
   file(RELATIVE_PATH rel /${from} /${CMAKE_INSTALL_LIBDIR})
   if(rel STREQUAL "")
-    set(rel .)
+    set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN")
+  else()
+    set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/${rel}")
   endif()
-  set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/${rel}")
 endfunction()
 
 # A shared library of the project: version, SONAME, install rules and its public headers.
