@@ -122,7 +122,6 @@ function(halyard_install_library name target)
   set_property(GLOBAL APPEND PROPERTY HALYARD_INSTALLED_HEADERS ${headers})
   set_property(GLOBAL APPEND PROPERTY HALYARD_INSTALLED_LIBRARIES ${name})
   set_property(GLOBAL PROPERTY HALYARD_LIBRARY_TARGET_${name} ${target})
-  set_property(GLOBAL PROPERTY HALYARD_LIBRARY_HEADERS_${name} ${headers})
 endfunction()
 
 # A tool: installed to bindir with its manual page.
