@@ -43,7 +43,8 @@ function(halyard_platform_piece name)
   set_property(GLOBAL APPEND PROPERTY HALYARD_PLATFORM_PIECES ${name})
 endfunction()
 
-# halyard_platform_runtime(): the shared runtime from every piece declared so far.
+# halyard_platform_runtime(): the shared runtime from every piece declared so far, versioned
+# (libhalyard_platform.so.1) and installed with every platform header.
 function(halyard_platform_runtime)
   get_property(pieces GLOBAL PROPERTY HALYARD_PLATFORM_PIECES)
   add_library(halyard_platform SHARED)
@@ -54,6 +55,7 @@ function(halyard_platform_runtime)
   foreach(piece ${pieces})
     target_link_libraries(halyard_platform PUBLIC ${piece}_obj)
   endforeach()
+  halyard_install_library(platform halyard_platform)
 endfunction()
 
 # halyard_component(NAME SOURCES ... [DEPS ...])
@@ -61,7 +63,8 @@ endfunction()
 # fuzzers and benchmarks that reach internals. The .so exports exactly what the linker version
 # script exports.map beside the CMakeLists.txt lets through of what the code marks HALYARD_EXPORT;
 # exports.txt there lists those names (demangled, sorted) and a test holds the built library to it.
-# A host test (tests/host_test.cpp) links only the .so and the platform runtime.
+# A host test (tests/host_test.cpp) links only the .so and the platform runtime. The .so is
+# versioned (lib<NAME>.so.1) and installed with its public headers (cmake/HalyardInstall.cmake).
 function(halyard_component name)
   cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
   add_library(${name}_obj OBJECT ${A_SOURCES})
@@ -86,6 +89,7 @@ function(halyard_component name)
     target_link_options(${name} PRIVATE -Wl,--no-undefined)
   endif()
   set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${map})
+  halyard_install_library(${name} ${name})
   if(HALYARD_TESTS)
     add_test(NAME ${name}_exports
       COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-exports $<TARGET_FILE:${name}> ${list})
