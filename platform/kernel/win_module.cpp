@@ -74,7 +74,8 @@ std::string FolderOf(const std::string& path) {
 }
 
 // The file names tried for a Windows library name: as given (".dll" added when it has no
-// extension), then the host's "lib<base>.so" form.
+// extension), then the host's "lib<base>.so" form, then the versioned "lib<base>.so.<ABI>" that
+// a runtime-only install carries without the development link.
 std::vector<std::string> FileForms(std::string file) {
   std::size_t dot = file.rfind('.');
   if (dot == std::string::npos) {
@@ -89,6 +90,7 @@ std::vector<std::string> FileForms(std::string file) {
   if (!base.empty()) {
     std::string host = "lib" + AsciiLowerCopy(base) + ".so";
     if (host != file) forms.push_back(host);
+    forms.push_back(host + "." HALYARD_SOVERSION_TEXT);
   }
   return forms;
 }

@@ -66,6 +66,18 @@ TEST_F(WinModuleTest, AWindowsPathIsMappedThroughItsDrive) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
 }
 
+TEST_F(WinModuleTest, ARuntimeOnlyInstallIsFoundByItsVersionedName) {
+  // Runtime packages carry lib<name>.so.<ABI> and no development link.
+  halyard::testing::ScratchDir dir("kernel-module");
+  std::string versioned = dir.Join("libversioned.so." HALYARD_SOVERSION_TEXT);
+  halyard::testing::ScratchDir::Write(versioned, halyard::testing::ScratchDir::Read(FixtureHostPath()));
+  setenv("HALYARD_DRIVE_C", dir.path().c_str(), 1);
+  HMODULE module = LoadLibraryA("C:\\Versioned.dll");
+  ASSERT_NE(module, nullptr) << GetLastError();
+  EXPECT_NE(GetProcAddress(module, "FixtureName"), nullptr);
+  EXPECT_TRUE(FreeLibrary(module));
+}
+
 TEST_F(WinModuleTest, MissingOrBrokenLibrariesSetTheirErrors) {
   SetLastError(0);
   EXPECT_EQ(LoadLibraryA("NoSuchLibrary.dll"), nullptr);
