@@ -8,7 +8,10 @@
 //
 // A dual interface is handed out as its dispatch interface (TKIND_DISPATCH, members as
 // automation sees them: no HRESULT, the [retval] parameter as the result); its vtable
-// interface is the reference GetRefTypeOfImplType(-1) gives.
+// interface is the reference GetRefTypeOfImplType(-1) gives. The dispatch interface of a
+// dual interface derived from other dual interfaces holds the members of the whole chain,
+// the root's first, and names IDispatch as its one base; its vtable interface holds only its
+// own members and names its direct base.
 #pragma once
 
 #include <cstddef>
