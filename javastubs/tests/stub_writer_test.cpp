@@ -136,6 +136,10 @@ class Nameless final : public ITypeInfo {
   HRESULT GetIDsOfNames(LPOLESTR* n, UINT c, MEMBERID* m) override {
     return inner_->GetIDsOfNames(n, c, m);
   }
+  HRESULT Invoke(PVOID o, MEMBERID m, WORD w, DISPPARAMS* p, VARIANT* r, EXCEPINFO* e,
+                 UINT* a) override {
+    return inner_->Invoke(o, m, w, p, r, e, a);
+  }
   HRESULT GetDocumentation(MEMBERID m, BSTR* a, BSTR* b, DWORD* c, BSTR* d) override {
     return inner_->GetDocumentation(m, a, b, c, d);
   }

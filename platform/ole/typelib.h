@@ -18,6 +18,7 @@
 #include <string>
 
 #include "bstr.h"
+#include "dispatch.h"
 #include "typelib_types.h"
 #include "unknown.h"
 
@@ -38,6 +39,11 @@ struct ITypeInfo : IUnknown {
   virtual HRESULT GetRefTypeOfImplType(UINT index, HREFTYPE* pRefType) = 0;
   virtual HRESULT GetImplTypeFlags(UINT index, INT* pImplTypeFlags) = 0;
   virtual HRESULT GetIDsOfNames(LPOLESTR* rgszNames, UINT cNames, MEMBERID* pMemId) = 0;
+  // Calls the member memid of the interface this describes on pvInstance, an object that
+  // implements it (its vtable), converting the arguments of pDispParams as IDispatch::Invoke
+  // does (see std_dispatch.h).
+  virtual HRESULT Invoke(PVOID pvInstance, MEMBERID memid, WORD wFlags, DISPPARAMS* pDispParams,
+                         VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) = 0;
   // MEMBERID_NIL documents the type itself. Any output may be null.
   virtual HRESULT GetDocumentation(MEMBERID memid, BSTR* pBstrName, BSTR* pBstrDocString,
                                    DWORD* pdwHelpContext, BSTR* pBstrHelpFile) = 0;

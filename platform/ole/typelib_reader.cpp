@@ -12,6 +12,7 @@
 #include "platform/kernel/text.h"
 #include "platform/kernel/win_path.h"
 #include "code_page.h"
+#include "std_dispatch.h"
 #include "typelib.h"
 #include "typelib_msft.h"
 #include "typelib_pe.h"
@@ -189,6 +190,11 @@ class TypeInfoImpl final : public ITypeInfo {
   HRESULT GetRefTypeOfImplType(UINT index, HREFTYPE* pRefType) override;
   HRESULT GetImplTypeFlags(UINT index, INT* pImplTypeFlags) override;
   HRESULT GetIDsOfNames(LPOLESTR* rgszNames, UINT cNames, MEMBERID* pMemId) override;
+  HRESULT Invoke(PVOID pvInstance, MEMBERID memid, WORD wFlags, DISPPARAMS* pDispParams,
+                 VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override {
+    return InvokeByTypeInfo(this, pvInstance, memid, wFlags, pDispParams, pVarResult, pExcepInfo,
+                            puArgErr);
+  }
   HRESULT GetDocumentation(MEMBERID memid, BSTR* pBstrName, BSTR* pBstrDocString,
                            DWORD* pdwHelpContext, BSTR* pBstrHelpFile) override;
   HRESULT GetRefTypeInfo(HREFTYPE hRefType, ITypeInfo** ppTInfo) override;
