@@ -622,6 +622,9 @@ HRESULT InvokeByTypeInfo(ITypeInfo* info, PVOID instance, MEMBERID memid, WORD f
     if (!source && k < positional) {
       sourceIndex = params->cArgs - 1 - k;
       source = &params->rgvarg[sourceIndex];
+    } else if (!source && !(f->lprgelemdescParam[i].paramdesc.wParamFlags &
+                            (PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT))) {
+      return DISP_E_BADPARAMCOUNT;  // fewer arguments than the required parameters
     }
     HRESULT hr = PrepareArgument(owner.Get(), f->lprgelemdescParam[i], source, sourceIndex, argErr,
                                  state, i);

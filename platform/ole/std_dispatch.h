@@ -4,7 +4,9 @@
 // interface's function descriptions: arguments are converted to the parameter types
 // (VariantChangeType), by-reference arguments are passed as the pointers they hold, the
 // [retval] parameter becomes the result, and a failure HRESULT of the function is reported
-// as DISP_E_EXCEPTION with the code in the EXCEPINFO.
+// as DISP_E_EXCEPTION with the code in the EXCEPINFO. Too few arguments give
+// DISP_E_BADPARAMCOUNT; a required parameter passed as missing (VT_ERROR with
+// DISP_E_PARAMNOTFOUND) gives DISP_E_PARAMNOTOPTIONAL.
 #pragma once
 
 #include "dispatch.h"

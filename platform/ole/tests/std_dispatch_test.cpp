@@ -392,7 +392,13 @@ TEST_F(StdDispatchTest, BadCallsGiveTheirCodesAndFailuresAnException) {
   }
   {
     Call c({Long(1)});
-    EXPECT_EQ(c.Run(&g, 20, DISPATCH_METHOD), DISP_E_PARAMNOTOPTIONAL);
+    EXPECT_EQ(c.Run(&g, 20, DISPATCH_METHOD), DISP_E_BADPARAMCOUNT);
+    VARIANT missing;
+    VariantInit(&missing);
+    missing.vt = VT_ERROR;
+    missing.scode = DISP_E_PARAMNOTFOUND;
+    Call marked({Long(1), missing, missing});
+    EXPECT_EQ(marked.Run(&g, 20, DISPATCH_METHOD), DISP_E_PARAMNOTOPTIONAL);
   }
   {
     Call c({Long(1), Long(2)});
