@@ -1,46 +1,89 @@
 // A small control for the end-to-end tests of the run-time classes: an in-process server of its
 // own, loaded through the registry like any control, whose one class (the Gadget component
-// class of gadgets.tlb) answers IDispatch for the members of ICaption and IGadget. Its Invoke
-// checks the argument types strictly, as a control built on its type library would, so the
-// tests see that the run-time interfaces convert what they pass. Used on one thread.
+// class of gadgets.tlb) implements the vtables of IGadget and ICaption and answers IDispatch
+// through the library's type information, as a control built on its type library does: the
+// arguments reach its functions converted to their parameter types. Used on one thread.
 #include <atomic>
 #include <string>
 
 #include "platform/kernel/export.h"
 #include "platform/ole/bstr.h"
 #include "platform/ole/class_factory.h"
+#include "platform/ole/code_page.h"
 #include "platform/ole/dispatch.h"
+#include "platform/ole/std_dispatch.h"
+#include "platform/ole/typelib.h"
 
 namespace {
+
+using halyard::ole::ComPtr;
 
 // {5A0B1008-7C1E-4D2A-9F31-0C6E2B7D4A10}: the Gadget class of the fixture library.
 DEFINE_GUID(CLSID_Gadget, 0x5A0B1008, 0x7C1E, 0x4D2A, 0x9F, 0x31, 0x0C, 0x6E, 0x2B, 0x7D, 0x4A,
             0x10);
+DEFINE_GUID(IID_ICaption, 0x5A0B1003, 0x7C1E, 0x4D2A, 0x9F, 0x31, 0x0C, 0x6E, 0x2B, 0x7D, 0x4A,
+            0x10);
+DEFINE_GUID(IID_IGadget, 0x5A0B1004, 0x7C1E, 0x4D2A, 0x9F, 0x31, 0x0C, 0x6E, 0x2B, 0x7D, 0x4A,
+            0x10);
 
 std::atomic<long> g_objects{0};
 
-// The argument at position i of n (automation passes them last first), of type vt or none.
-VARIANT* Arg(DISPPARAMS* dp, UINT i, VARTYPE vt) {
-  if (dp == nullptr || i >= dp->cArgs) return nullptr;
-  VARIANT* v = &dp->rgvarg[dp->cArgs - 1 - i];
-  return v->vt == vt ? v : nullptr;
-}
+// The vtables of the library's two dual interfaces, in their declared order.
+struct ICaptionVtable : IDispatch {
+  virtual HRESULT get_Caption(BSTR* value) = 0;
+  virtual HRESULT put_Caption(BSTR value) = 0;
+  virtual HRESULT Refresh() = 0;
+};
 
-class Gadget : public IDispatch {
+struct IGadgetVtable : IDispatch {
+  virtual HRESULT get_Count(LONG* value) = 0;
+  virtual HRESULT put_Limit(LONG value) = 0;
+  virtual HRESULT putref_Target(IDispatch* value) = 0;
+  virtual HRESULT get_ForeColor(ULONG* value) = 0;
+  virtual HRESULT put_ForeColor(ULONG value) = 0;
+  virtual HRESULT get_Font(IDispatch** value) = 0;
+  virtual HRESULT putref_Font(IDispatch* value) = 0;
+  virtual HRESULT get_Picture(IDispatch** value) = 0;
+  virtual HRESULT get_Peer(IDispatch** value) = 0;
+  virtual HRESULT get_Style(LONG* value) = 0;
+  virtual HRESULT put_Style(LONG value) = 0;
+  virtual HRESULT get_Secret(LONG* value) = 0;
+  virtual HRESULT get_Locked(LONG* value) = 0;
+  virtual HRESULT get_Item(LONG index, BSTR* value) = 0;
+  virtual HRESULT get_Enabled(VARIANT_BOOL* value) = 0;
+  virtual HRESULT put_Enabled(VARIANT_BOOL value) = 0;
+  virtual HRESULT Move(LONG x, LONG* y, VARIANT_BOOL* moved) = 0;
+  virtual HRESULT Measure(double a, float b, SHORT c, DATE d, LONGLONG e, VARIANT_BOOL* fits) = 0;
+  virtual HRESULT Blend(VARIANT v, SCODE code, VARIANT* result) = 0;
+  virtual HRESULT Tweak(IUnknown* other, IDispatch** result) = 0;
+  virtual HRESULT Wipe(LONG shade) = 0;
+  virtual HRESULT Spread(LONG a1, LONG a2, LONG a3, LONG a4, LONG a5, LONG a6, LONG a7, LONG a8,
+                         LONG a9, LONG a10, LONG a11, BSTR a12) = 0;
+  virtual HRESULT Describe(BSTR* text) = 0;
+};
+
+class Gadget final : public IGadgetVtable, public ICaptionVtable {
  public:
-  Gadget() { ++g_objects; }
-  virtual ~Gadget() {
+  Gadget(ITypeInfo* gadgetInfo, ITypeInfo* captionInfo)
+      : gadgetInfo_(gadgetInfo), captionInfo_(captionInfo) {
+    ++g_objects;
+  }
+  ~Gadget() {
     SysFreeString(caption_);
+    if (target_) target_->Release();
     --g_objects;
   }
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
     if (ppv == nullptr) return E_POINTER;
-    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDispatch)) {
-      *ppv = nullptr;
+    *ppv = nullptr;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+        IsEqualIID(riid, IID_IGadget))
+      *ppv = static_cast<IGadgetVtable*>(this);
+    else if (IsEqualIID(riid, IID_ICaption))
+      *ppv = static_cast<ICaptionVtable*>(this);
+    else
       return E_NOINTERFACE;
-    }
-    *ppv = static_cast<IDispatch*>(this);
     AddRef();
     return S_OK;
   }
@@ -51,115 +94,185 @@ class Gadget : public IDispatch {
     return left;
   }
   HRESULT GetTypeInfoCount(UINT* n) override {
-    *n = 0;
+    if (n == nullptr) return E_INVALIDARG;
+    *n = 1;
     return S_OK;
   }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return DISP_E_BADINDEX; }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return DISP_E_UNKNOWNNAME;
+  HRESULT GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+    if (info == nullptr) return E_INVALIDARG;
+    *info = nullptr;
+    if (index != 0) return DISP_E_BADINDEX;
+    gadgetInfo_->AddRef();
+    *info = gadgetInfo_.Get();
+    return S_OK;
+  }
+  HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+    HRESULT hr = DispGetIDsOfNames(gadgetInfo_.Get(), names, count, ids);
+    if (hr == DISP_E_UNKNOWNNAME) hr = DispGetIDsOfNames(captionInfo_.Get(), names, count, ids);
+    return hr;
+  }
+  // One IDispatch for the members of both interfaces (their identifiers differ).
+  HRESULT Invoke(DISPID memid, REFIID, LCID, WORD flags, DISPPARAMS* dp, VARIANT* result,
+                 EXCEPINFO* excep, UINT* argErr) override {
+    error_.clear();
+    HRESULT hr = DispInvoke(static_cast<IGadgetVtable*>(this), gadgetInfo_.Get(), memid, flags, dp,
+                            result, excep, argErr);
+    if (hr == DISP_E_MEMBERNOTFOUND)
+      hr = DispInvoke(static_cast<ICaptionVtable*>(this), captionInfo_.Get(), memid, flags, dp,
+                      result, excep, argErr);
+    // The control describes its own refusals.
+    if (hr == DISP_E_EXCEPTION && excep != nullptr && !error_.empty()) {
+      SysFreeString(excep->bstrSource);
+      excep->bstrSource = halyard::ole::BstrFromAnsi("Gadget");
+      excep->bstrDescription = halyard::ole::BstrFromAnsi(error_);
+      excep->wCode = 1;
+    }
+    return hr;
   }
 
-  HRESULT Invoke(DISPID memid, REFIID, LCID, WORD flags, DISPPARAMS* dp, VARIANT* result,
-                 EXCEPINFO* excep, UINT*) override {
-    const bool get = flags & DISPATCH_PROPERTYGET;
-    const bool put = flags & DISPATCH_PROPERTYPUT;
-    if (put &&
-        (dp->cArgs != 1 || dp->cNamedArgs != 1 || dp->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT))
-      return DISP_E_PARAMNOTFOUND;
-    switch (memid) {
-      case 1:  // Caption
-        if (get)
-          return Give(result, VT_BSTR,
-                      [&](VARIANT* r) { r->bstrVal = SysAllocString(caption_ ? caption_ : u""); });
-        if (put) {
-          VARIANT* v = Arg(dp, 0, VT_BSTR);
-          if (v == nullptr) return DISP_E_TYPEMISMATCH;
-          SysFreeString(caption_);
-          caption_ = SysAllocString(v->bstrVal);
-          return S_OK;
-        }
-        return DISP_E_MEMBERNOTFOUND;
-      case 2:  // Refresh()
-        ++refreshes_;
-        return S_OK;
-      case 10:  // Count: the refreshes so far
-        return Give(result, VT_I4, [&](VARIANT* r) { r->lVal = refreshes_; });
-      case 11: {  // Limit
-        VARIANT* v = Arg(dp, 0, VT_I4);
-        if (v == nullptr) return DISP_E_TYPEMISMATCH;
-        if (v->lVal < 0) {
-          excep->wCode = 1;
-          excep->bstrSource = halyard::ole::BstrFromAnsi("Gadget");
-          excep->bstrDescription = halyard::ole::BstrFromAnsi("a limit cannot be negative");
-          return DISP_E_EXCEPTION;
-        }
-        limit_ = v->lVal;
-        return S_OK;
-      }
-      case -513:  // ForeColor
-        if (get) return Give(result, VT_I4, [&](VARIANT* r) { r->lVal = color_; });
-        if (VARIANT* v = Arg(dp, 0, VT_I4)) {
-          color_ = v->lVal;
-          return S_OK;
-        }
-        return DISP_E_TYPEMISMATCH;
-      case 19:  // Enabled
-        if (get) return Give(result, VT_BOOL, [&](VARIANT* r) { r->boolVal = enabled_; });
-        if (VARIANT* v = Arg(dp, 0, VT_BOOL)) {
-          enabled_ = v->boolVal;
-          return S_OK;
-        }
-        return DISP_E_TYPEMISMATCH;
-      case 20: {  // Move(x, [in, out] y, [out] moved)
-        VARIANT* x = Arg(dp, 0, VT_I4);
-        VARIANT* y = Arg(dp, 1, VT_BYREF | VT_I4);
-        VARIANT* moved = Arg(dp, 2, VT_BYREF | VT_BOOL);
-        if (dp->cArgs != 3) return DISP_E_BADPARAMCOUNT;
-        if (!x || !y || !moved) return DISP_E_TYPEMISMATCH;
-        *y->plVal += x->lVal;
-        *moved->pboolVal = x->lVal != 0 ? VARIANT_TRUE : VARIANT_FALSE;
-        return S_OK;
-      }
-      case 21: {  // Measure(double, float, short, DATE, hyper) as VARIANT_BOOL
-        VARIANT* a = Arg(dp, 0, VT_R8);
-        VARIANT* b = Arg(dp, 1, VT_R4);
-        VARIANT* c = Arg(dp, 2, VT_I2);
-        VARIANT* d = Arg(dp, 3, VT_DATE);
-        VARIANT* e = Arg(dp, 4, VT_I8);
-        if (dp->cArgs != 5) return DISP_E_BADPARAMCOUNT;
-        if (!a || !b || !c || !d || !e) return DISP_E_TYPEMISMATCH;
-        const double total = a->dblVal + b->fltVal + c->iVal + double(e->llVal);
-        return Give(result, VT_BOOL, [&](VARIANT* r) {
-          r->boolVal = total <= d->date ? VARIANT_TRUE : VARIANT_FALSE;
-        });
-      }
-      case 26:  // Describe() as BSTR
-        return Give(result, VT_BSTR, [&](VARIANT* r) {
-          std::string text = "limit " + std::to_string(limit_);
-          r->bstrVal = halyard::ole::BstrFromAnsi(text);
-        });
-      default:
-        return DISP_E_MEMBERNOTFOUND;
-    }
+  // ICaption
+  HRESULT get_Caption(BSTR* value) override {
+    *value = SysAllocString(caption_ ? caption_ : u"");
+    return S_OK;
+  }
+  HRESULT put_Caption(BSTR value) override {
+    SysFreeString(caption_);
+    caption_ = SysAllocString(value);
+    return S_OK;
+  }
+  HRESULT Refresh() override {
+    ++refreshes_;
+    return S_OK;
+  }
+
+  // IGadget
+  HRESULT get_Count(LONG* value) override {  // the refreshes so far
+    *value = refreshes_;
+    return S_OK;
+  }
+  HRESULT put_Limit(LONG value) override {
+    if (value < 0) return Refuse("a limit cannot be negative");
+    limit_ = value;
+    return S_OK;
+  }
+  HRESULT putref_Target(IDispatch* value) override {
+    if (value) value->AddRef();
+    if (target_) target_->Release();
+    target_ = value;
+    return S_OK;
+  }
+  HRESULT get_ForeColor(ULONG* value) override {
+    *value = color_;
+    return S_OK;
+  }
+  HRESULT put_ForeColor(ULONG value) override {
+    color_ = value;
+    return S_OK;
+  }
+  HRESULT get_Font(IDispatch** value) override { return Give(value); }
+  HRESULT putref_Font(IDispatch*) override { return Refuse("fonts are fixed"); }
+  HRESULT get_Picture(IDispatch** value) override { return Give(value); }
+  HRESULT get_Peer(IDispatch** value) override { return Give(value); }
+  HRESULT get_Style(LONG* value) override {
+    *value = style_;
+    return S_OK;
+  }
+  HRESULT put_Style(LONG value) override {
+    style_ = value;
+    return S_OK;
+  }
+  HRESULT get_Secret(LONG* value) override {
+    *value = 42;
+    return S_OK;
+  }
+  HRESULT get_Locked(LONG* value) override {
+    *value = 1;
+    return S_OK;
+  }
+  HRESULT get_Item(LONG index, BSTR* value) override {
+    *value = halyard::ole::BstrFromAnsi("item " + std::to_string(index));
+    return S_OK;
+  }
+  HRESULT get_Enabled(VARIANT_BOOL* value) override {
+    *value = enabled_;
+    return S_OK;
+  }
+  HRESULT put_Enabled(VARIANT_BOOL value) override {
+    enabled_ = value;
+    return S_OK;
+  }
+  HRESULT Move(LONG x, LONG* y, VARIANT_BOOL* moved) override {
+    *y += x;
+    *moved = x != 0 ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  }
+  HRESULT Measure(double a, float b, SHORT c, DATE d, LONGLONG e, VARIANT_BOOL* fits) override {
+    const double total = a + b + c + double(e);
+    *fits = total <= d ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  }
+  HRESULT Blend(VARIANT v, SCODE code, VARIANT* result) override {
+    if (FAILED(code)) return code;
+    return VariantChangeType(result, &v, 0, VT_BSTR);
+  }
+  HRESULT Tweak(IUnknown* other, IDispatch** result) override {
+    *result = nullptr;
+    if (other == nullptr) return Refuse("nothing to tweak");
+    return other->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(result));
+  }
+  HRESULT Wipe(LONG shade) override {
+    style_ = shade;
+    return S_OK;
+  }
+  HRESULT Spread(LONG a1, LONG a2, LONG a3, LONG a4, LONG a5, LONG a6, LONG a7, LONG a8, LONG a9,
+                 LONG a10, LONG a11, BSTR a12) override {
+    spread_ = std::to_string(a1 + a2 + a3 + a4 + a5 + a6 + a7 + a8 + a9 + a10 + a11) + " " +
+              halyard::ole::AnsiFromBstr(a12);
+    return S_OK;
+  }
+  HRESULT Describe(BSTR* text) override {
+    std::string description =
+        "limit " + std::to_string(limit_) + " style " + std::to_string(style_);
+    if (!spread_.empty()) description += " spread " + spread_;
+    *text = halyard::ole::BstrFromAnsi(description);
+    return S_OK;
   }
 
  private:
-  template <typename Fill>
-  static HRESULT Give(VARIANT* result, VARTYPE vt, Fill fill) {
-    if (result == nullptr) return S_OK;
-    VariantInit(result);
-    result->vt = vt;
-    fill(result);
+  HRESULT Refuse(const char* why) {
+    error_ = why;
+    return E_INVALIDARG;
+  }
+  static HRESULT Give(IDispatch** value) {
+    *value = nullptr;
     return S_OK;
   }
 
   std::atomic<ULONG> refs_{1};
+  ComPtr<ITypeInfo> gadgetInfo_;
+  ComPtr<ITypeInfo> captionInfo_;
+  std::string error_;
   BSTR caption_ = nullptr;
   LONG refreshes_ = 0;
   LONG limit_ = 0;
-  LONG color_ = 0;
+  ULONG color_ = 0;
+  LONG style_ = 0;
   VARIANT_BOOL enabled_ = VARIANT_FALSE;
+  IDispatch* target_ = nullptr;
+  std::string spread_;
 };
+
+// The type information of the two interfaces, from the control's type library.
+HRESULT LoadInterfaces(ComPtr<ITypeInfo>* gadget, ComPtr<ITypeInfo>* caption) {
+  std::u16string path = halyard::ole::AnsiToWide(QUARB_CONTROL_TYPELIB);
+  ITypeLib* raw = nullptr;
+  HRESULT hr = LoadTypeLib(path.c_str(), &raw);
+  if (FAILED(hr)) return hr;
+  ComPtr<ITypeLib> lib = ComPtr<ITypeLib>::Attach(raw);
+  hr = lib->GetTypeInfoOfGuid(IID_IGadget, gadget->Put());
+  if (SUCCEEDED(hr)) hr = lib->GetTypeInfoOfGuid(IID_ICaption, caption->Put());
+  return hr;
+}
 
 class Factory : public IClassFactory {
  public:
@@ -174,9 +287,14 @@ class Factory : public IClassFactory {
   ULONG AddRef() override { return 2; }
   ULONG Release() override { return 1; }
   HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
+    if (ppv == nullptr) return E_POINTER;
+    *ppv = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    Gadget* g = new Gadget();
-    HRESULT hr = g->QueryInterface(riid, ppv);
+    ComPtr<ITypeInfo> gadget, caption;
+    HRESULT hr = LoadInterfaces(&gadget, &caption);
+    if (FAILED(hr)) return hr;
+    Gadget* g = new Gadget(gadget.Get(), caption.Get());
+    hr = g->QueryInterface(riid, ppv);
     g->Release();
     return hr;
   }

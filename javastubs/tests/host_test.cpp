@@ -348,7 +348,7 @@ TEST_F(HostTest, RunTimeInterfacesCallARegisteredControlEndToEnd) {
   // Integers from text, booleans from integers, colours as ints.
   ASSERT_EQ(call(gadget, u"setLimit(I)V", {MakeText("12")}), S_OK);
   ASSERT_EQ(call(gadget, u"Describe()Ljava/lang/String;", {}), S_OK);
-  EXPECT_EQ(TextOf(result), "limit 12");
+  EXPECT_EQ(TextOf(result), "limit 12 style 0");
   ASSERT_EQ(call(gadget, u"setEnabled(Z)V", {MakeI4(1)}), S_OK);
   ASSERT_EQ(call(gadget, u"getEnabled()Z", {}), S_OK);
   EXPECT_EQ(result.vt, VT_BOOL);
@@ -374,6 +374,44 @@ TEST_F(HostTest, RunTimeInterfacesCallARegisteredControlEndToEnd) {
             S_OK);
   EXPECT_EQ(result.vt, VT_BOOL);
   EXPECT_EQ(result.boolVal, VARIANT_TRUE);  // 1 + 2.5 + 3 + 2 <= 10
+  // An enumeration behind an alias, converted from text.
+  ASSERT_EQ(call(gadget, u"setStyle(I)V", {MakeText("-2")}), S_OK);
+  ASSERT_EQ(call(gadget, u"getStyle()I", {}), S_OK);
+  EXPECT_EQ(result.vt, VT_I4);
+  EXPECT_EQ(result.lVal, -2);
+  // Object properties: the font, the picture and the peer, none set.
+  for (const char16_t* getter :
+       {u"getFont()Ljava/lang/Object;", u"getPicture()Ljava/lang/Object;", u"getPeer()LIPeer;"}) {
+    ASSERT_EQ(call(gadget, getter, {}), S_OK) << halyard::ole::WideToAnsi(getter);
+    EXPECT_EQ(result.vt, VT_DISPATCH);
+    EXPECT_EQ(result.pdispVal, nullptr);
+  }
+  // A variant and an error code in, a variant out.
+  VARIANT code;
+  VariantInit(&code);
+  code.vt = VT_ERROR;
+  code.scode = S_OK;
+  ASSERT_EQ(call(gadget, u"Blend()", {MakeI4(77), code}), S_OK);
+  EXPECT_EQ(TextOf(result), "77");
+  VariantClear(&result);
+  // An interface in, an interface out.
+  VARIANT self;
+  VariantInit(&self);
+  self.vt = VT_UNKNOWN;
+  self.punkVal = control;
+  ASSERT_EQ(call(gadget, u"Tweak(Ljava/lang/Object;)Ljava/lang/Object;", {self}), S_OK);
+  EXPECT_EQ(result.vt, VT_DISPATCH);
+  EXPECT_EQ(result.pdispVal, control);
+  VariantClear(&result);
+  // An enumeration parameter, and twelve parameters (more than the registers carry).
+  ASSERT_EQ(call(gadget, u"Wipe(I)V", {MakeI4(1)}), S_OK);
+  std::vector<VARIANT> many;
+  for (LONG i = 1; i <= 11; ++i) many.push_back(MakeI4(i));
+  many.push_back(MakeText("end"));
+  ASSERT_EQ(call(gadget, u"Spread(IIIIIIIIIIILjava/lang/String;)V", many), S_OK);
+  VariantClear(&many.back());
+  ASSERT_EQ(call(gadget, u"Describe()Ljava/lang/String;", {}), S_OK);
+  EXPECT_EQ(TextOf(result), "limit 12 style 1 spread 66 end");
   // The control's exception comes back described; its refusals as failures.
   EXPECT_EQ(call(gadget, u"setLimit(I)V", {MakeI4(-1)}), DISP_E_EXCEPTION);
   EXPECT_EQ(TextOf(result), "a limit cannot be negative");

@@ -76,6 +76,13 @@ TEST(JavaCompile, StubsWithFloatPropertiesAndResultsCompile) {
   ExpectCompiles(Generate(lib.Get(), WriteClassStubs), types);
 }
 
+TEST(JavaCompile, StubsOfDerivedDualInterfacesCompile) {
+  ComPtr<ITypeLib> lib = Load("derived.tlb");
+  const std::vector<std::string> types = {"IBase", "IDerived", "Widget"};
+  ExpectCompiles(Generate(lib.Get(), WriteInterfaceStubs), types);
+  ExpectCompiles(Generate(lib.Get(), WriteClassStubs), types);
+}
+
 TEST(JavaCompile, StubsOfTheAutomationLibraryCompile) {
   ComPtr<ITypeLib> lib = Load("stdole2.tlb");
   const std::vector<std::string> types = {"IUnknown", "IDispatch", "IFontDisp", "IPictureDisp"};

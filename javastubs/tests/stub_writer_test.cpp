@@ -24,6 +24,29 @@ TEST(StubWriter, ClassStubsOfTheGadgetsLibraryByteForByte) {
   EXPECT_EQ(Generate(lib.Get(), WriteClassStubs), Expected(true));
 }
 
+// A dual interface derived from another dual lists the members of both, the base's first.
+TEST(StubWriter, DerivedDualInterfaceListsTheMembersOfItsWholeChain) {
+  ComPtr<ITypeLib> lib = Load("derived.tlb");
+  const std::string interfaces =
+      "public interface IBase \n{\n   // properties\n    public abstract int getSize();\n"
+      "   // methods\n    public abstract void Reset(int to);\n}\n"
+      "public interface IDerived \n{\n   // properties\n    public abstract int getSize();\n"
+      "    public abstract String getTitle();\n   // methods\n"
+      "    public abstract void Reset(int to);\n    public abstract int Grow(int by);\n}\n";
+  EXPECT_EQ(
+      Generate(lib.Get(), WriteInterfaceStubs),
+      interfaces +
+          "public class Widget extends Object\n                /*implements IDerived*/\n{\n}\n");
+  EXPECT_EQ(
+      Generate(lib.Get(), WriteClassStubs),
+      interfaces +
+          "class Widget extends Object\n{\n                /*implements IDerived*/\n"
+          "   // properties\n    public int getSize() { return 0; }\n"
+          "    public String getTitle() { return null; }\n   // methods\n"
+          "    public void Reset(int to)  {  };\n    public int Grow(int by)  { return 0; };\n"
+          "}\n\n");
+}
+
 TEST(StubWriter, EmptyLibraryWritesNothing) {
   ComPtr<ITypeLib> lib = Load("empty.tlb");
   EXPECT_EQ(lib->GetTypeInfoCount(), 0u);
@@ -112,6 +135,10 @@ class Nameless final : public ITypeInfo {
   HRESULT GetImplTypeFlags(UINT i, INT* f) override { return inner_->GetImplTypeFlags(i, f); }
   HRESULT GetIDsOfNames(LPOLESTR* n, UINT c, MEMBERID* m) override {
     return inner_->GetIDsOfNames(n, c, m);
+  }
+  HRESULT Invoke(PVOID o, MEMBERID m, WORD w, DISPPARAMS* p, VARIANT* r, EXCEPINFO* e,
+                 UINT* a) override {
+    return inner_->Invoke(o, m, w, p, r, e, a);
   }
   HRESULT GetDocumentation(MEMBERID m, BSTR* a, BSTR* b, DWORD* c, BSTR* d) override {
     return inner_->GetDocumentation(m, a, b, c, d);

@@ -34,8 +34,10 @@ using LPEXCEPINFO = EXCEPINFO*;
 #define DISPATCH_PROPERTYPUT 0x4
 #define DISPATCH_PROPERTYPUTREF 0x8
 
+#ifndef DISPID_UNKNOWN  // also defined with the type information
 #define DISPID_UNKNOWN (-1)
 #define DISPID_VALUE 0
+#endif
 #define DISPID_PROPERTYPUT (-3)
 #define DISPID_NEWENUM (-4)
 #define DISPID_EVALUATE (-5)

@@ -4,6 +4,7 @@ halyard_platform_piece(halyard_typelib
     ${CMAKE_CURRENT_LIST_DIR}/typelib_msft.cpp
     ${CMAKE_CURRENT_LIST_DIR}/typelib_pe.cpp
     ${CMAKE_CURRENT_LIST_DIR}/typelib_reader.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/std_dispatch.cpp
   DEPS halyard_ole)
 
 # A builder of large type libraries in memory, for benchmarks and tests.
@@ -13,4 +14,5 @@ halyard_library(halyard_typelib_testing
 
 halyard_test(typelib_tests LABEL platform
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/typelib_reader_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/tests/std_dispatch_test.cpp
   DEPS halyard_typelib)

@@ -8,13 +8,17 @@
 //
 // A dual interface is handed out as its dispatch interface (TKIND_DISPATCH, members as
 // automation sees them: no HRESULT, the [retval] parameter as the result); its vtable
-// interface is the reference GetRefTypeOfImplType(-1) gives.
+// interface is the reference GetRefTypeOfImplType(-1) gives. The dispatch interface of a
+// dual interface derived from other dual interfaces holds the members of the whole chain,
+// the root's first, and names IDispatch as its one base; its vtable interface holds only its
+// own members and names its direct base.
 #pragma once
 
 #include <cstddef>
 #include <string>
 
 #include "bstr.h"
+#include "dispatch.h"
 #include "typelib_types.h"
 #include "unknown.h"
 
@@ -35,6 +39,11 @@ struct ITypeInfo : IUnknown {
   virtual HRESULT GetRefTypeOfImplType(UINT index, HREFTYPE* pRefType) = 0;
   virtual HRESULT GetImplTypeFlags(UINT index, INT* pImplTypeFlags) = 0;
   virtual HRESULT GetIDsOfNames(LPOLESTR* rgszNames, UINT cNames, MEMBERID* pMemId) = 0;
+  // Calls the member memid of the interface this describes on pvInstance, an object that
+  // implements it (its vtable), converting the arguments of pDispParams as IDispatch::Invoke
+  // does (see std_dispatch.h).
+  virtual HRESULT Invoke(PVOID pvInstance, MEMBERID memid, WORD wFlags, DISPPARAMS* pDispParams,
+                         VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) = 0;
   // MEMBERID_NIL documents the type itself. Any output may be null.
   virtual HRESULT GetDocumentation(MEMBERID memid, BSTR* pBstrName, BSTR* pBstrDocString,
                                    DWORD* pdwHelpContext, BSTR* pBstrHelpFile) = 0;

@@ -12,6 +12,7 @@
 #include "platform/kernel/text.h"
 #include "platform/kernel/win_path.h"
 #include "code_page.h"
+#include "std_dispatch.h"
 #include "typelib.h"
 #include "typelib_msft.h"
 #include "typelib_pe.h"
@@ -42,6 +43,11 @@ bool IsDual(const MsftType& t) { return t.kind == TKIND_DISPATCH && (t.flags & T
 
 // Handles of the vtable face of a local dual interface: its entry offset with bit 1 set.
 constexpr DWORD kVtableFace = 2;
+// Handles a type information object gives for types of another library (met in functions
+// inherited from it): bits 0 and 1 set, the rest an index into the object's own table.
+constexpr DWORD kForeignRef = 3;
+// Base interfaces followed before a chain is taken for a loop.
+constexpr int kMaxChain = 32;
 
 // Everything one handed-out description points into, freed together on release.
 struct DescBlock {
@@ -141,8 +147,15 @@ void FillValue(const MsftValue& v, VARIANT* out) {
 
 class TypeLibImpl;
 
+// A function a type information object shows, and the library it is stored in.
+struct Member {
+  TypeLibImpl* lib = nullptr;
+  const MsftFunc* f = nullptr;
+};
+
 // One function as the face in use shows it.
 struct FuncFace {
+  const MsftLibrary* lib = nullptr;
   const MsftFunc* f = nullptr;
   int result = -1;  // type node; -1 for VT_VOID
   std::size_t params = 0;
@@ -177,6 +190,11 @@ class TypeInfoImpl final : public ITypeInfo {
   HRESULT GetRefTypeOfImplType(UINT index, HREFTYPE* pRefType) override;
   HRESULT GetImplTypeFlags(UINT index, INT* pImplTypeFlags) override;
   HRESULT GetIDsOfNames(LPOLESTR* rgszNames, UINT cNames, MEMBERID* pMemId) override;
+  HRESULT Invoke(PVOID pvInstance, MEMBERID memid, WORD wFlags, DISPPARAMS* pDispParams,
+                 VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override {
+    return InvokeByTypeInfo(this, pvInstance, memid, wFlags, pDispParams, pVarResult, pExcepInfo,
+                            puArgErr);
+  }
   HRESULT GetDocumentation(MEMBERID memid, BSTR* pBstrName, BSTR* pBstrDocString,
                            DWORD* pdwHelpContext, BSTR* pBstrHelpFile) override;
   HRESULT GetRefTypeInfo(HREFTYPE hRefType, ITypeInfo** ppTInfo) override;
@@ -187,7 +205,9 @@ class TypeInfoImpl final : public ITypeInfo {
 
  private:
   ~TypeInfoImpl();
-  FuncFace Face(const MsftFunc& f) const;
+  void AddChain(TypeLibImpl* lib, int index, int depth);
+  FuncFace Face(const Member& m) const;
+  DWORD RefFrom(TypeLibImpl* lib, DWORD href) const;
   // Callers release descriptions soon and mostly in reverse order, so the search starts at
   // the newest; a pointer that was not handed out (or is released twice) is ignored.
   template <typename T>
@@ -203,13 +223,23 @@ class TypeInfoImpl final : public ITypeInfo {
       }
     }
   }
-  void FillType(int node, TYPEDESC* out, DescBlock& block, int depth) const;
+  void FillType(TypeLibImpl* lib, int node, TYPEDESC* out, DescBlock& block, int depth) const;
 
   TypeLibImpl* lib_;
   const MsftType& type_;
   int index_;
   bool dispatchFace_;  // a dual interface seen as its dispatch interface
   bool vtableFace_;    // a dual interface seen as its vtable interface
+  // The functions shown: the type's own, and on the dispatch face of a dual interface those
+  // of its whole chain of base interfaces first, root first.
+  std::vector<Member> funcs_;
+  std::vector<ComPtr<ITypeLib>> chainLibs_;  // other libraries funcs_ points into
+  // The base the dispatch face of a dual interface shows (the chain's first interface that
+  // is not dual: IDispatch), when the chain could be read.
+  bool hasDispatchBase_ = false;
+  DWORD dispatchBase_ = 0;
+  // Types of other libraries handed out as kForeignRef handles: their library and handle.
+  mutable std::vector<std::pair<TypeLibImpl*, DWORD>> foreignRefs_;
   ULONG refs_ = 1;
   std::vector<std::unique_ptr<DescBlock>> descs_;
   std::unique_ptr<DescBlock> spare_;  // the last released block, for the next description
@@ -303,6 +333,36 @@ class TypeLibImpl final : public ITypeLib {
 
   const MsftLibrary& Lib() const { return lib_; }
 
+  // The library and type index an imported-type handle names; false when it cannot be read.
+  bool ImportedType(DWORD href, TypeLibImpl** lib, int* index) {
+    const typelib::MsftImportRef* ref = lib_.Import(href);
+    if (!ref || ref->lib < 0 || std::size_t(ref->lib) >= imports_.size() || ref->index < 0)
+      return false;
+    if (!importTried_[ref->lib]) {
+      importTried_[ref->lib] = true;
+      LoadImport(ref->lib);
+    }
+    // Every library of this reader is a TypeLibImpl.
+    auto* imported = static_cast<TypeLibImpl*>(imports_[ref->lib].Get());
+    if (!imported) return false;
+    const std::vector<MsftType>& types = imported->lib_.types;
+    if (!ref->byGuid) {
+      if (std::size_t(ref->index) >= types.size()) return false;
+      *lib = imported;
+      *index = ref->index;
+      return true;
+    }
+    GUID wanted = ToGuid(ref->guid);
+    for (std::size_t i = 0; i < types.size(); ++i) {
+      if (types[i].hasGuid && IsEqualGUID(ToGuid(types[i].guid), wanted)) {
+        *lib = imported;
+        *index = int(i);
+        return true;
+      }
+    }
+    return false;
+  }
+
   // The type information an imported-type handle names, from the imported library.
   HRESULT ResolveImport(DWORD href, ITypeInfo** out) {
     const typelib::MsftImportRef* ref = lib_.Import(href);
@@ -367,6 +427,59 @@ TypeInfoImpl::TypeInfoImpl(TypeLibImpl* lib, int index, bool vtable)
   lib_->AddRef();
   dispatchFace_ = IsDual(type_) && !vtable;
   vtableFace_ = IsDual(type_) && vtable;
+  if (dispatchFace_) {
+    AddChain(lib_, index_, 0);
+  } else {
+    funcs_.reserve(type_.funcs.size());
+    for (const MsftFunc& f : type_.funcs) funcs_.push_back({lib_, &f});
+  }
+}
+
+// The dispatch face of a dual interface derived from other dual interfaces holds the
+// functions of the whole chain, root first, as they follow each other in the vtable; the
+// functions of IUnknown and IDispatch, where the chain ends, are left out as they are for a
+// dual interface derived from IDispatch itself. The chain is followed through the first
+// implemented interface of each type, into imported libraries too; it ends at a base that
+// cannot be read (whose functions are then missing), and one longer than kMaxChain is taken
+// for a loop in a damaged library.
+void TypeInfoImpl::AddChain(TypeLibImpl* lib, int index, int depth) {
+  const MsftType& t = lib->Lib().types[std::size_t(index)];
+  if (!t.impls.empty() && depth < kMaxChain) {
+    const DWORD href = t.impls[0].href;
+    TypeLibImpl* baseLib = nullptr;
+    int baseIndex = -1;
+    if ((href & 3) == 0) {
+      baseIndex = lib->Lib().LocalIndex(href);
+      if (baseIndex >= 0) baseLib = lib;
+    } else if ((href & 3) == 1 && lib->ImportedType(href, &baseLib, &baseIndex)) {
+      if (baseLib != lib_) {
+        baseLib->AddRef();
+        chainLibs_.push_back(ComPtr<ITypeLib>::Attach(baseLib));
+      }
+    }
+    if (baseLib) {
+      if (IsDual(baseLib->Lib().types[std::size_t(baseIndex)])) {
+        AddChain(baseLib, baseIndex, depth + 1);
+      } else if (!hasDispatchBase_) {
+        hasDispatchBase_ = true;
+        dispatchBase_ = RefFrom(lib, href);
+      }
+    }
+  }
+  for (const MsftFunc& f : t.funcs) {
+    if (funcs_.size() == 0xFFFF) break;  // what cFuncs can count
+    funcs_.push_back({lib, &f});
+  }
+}
+
+// The handle this object gives for the type href names in lib.
+DWORD TypeInfoImpl::RefFrom(TypeLibImpl* lib, DWORD href) const {
+  if (lib == lib_) return href;
+  for (std::size_t i = 0; i < foreignRefs_.size(); ++i)
+    if (foreignRefs_[i].first == lib && foreignRefs_[i].second == href)
+      return DWORD(i) << 2 | kForeignRef;
+  foreignRefs_.emplace_back(lib, href);
+  return DWORD(foreignRefs_.size() - 1) << 2 | kForeignRef;
 }
 
 TypeInfoImpl::~TypeInfoImpl() {
@@ -374,9 +487,11 @@ TypeInfoImpl::~TypeInfoImpl() {
   lib_->Release();
 }
 
-FuncFace TypeInfoImpl::Face(const MsftFunc& f) const {
-  const MsftLibrary& lib = lib_->Lib();
+FuncFace TypeInfoImpl::Face(const Member& m) const {
+  const MsftLibrary& lib = m.lib->Lib();
+  const MsftFunc& f = *m.f;
   FuncFace face;
+  face.lib = &lib;
   face.f = &f;
   face.result = f.result;
   face.params = f.params.size();
@@ -400,13 +515,14 @@ FuncFace TypeInfoImpl::Face(const MsftFunc& f) const {
   return face;
 }
 
-void TypeInfoImpl::FillType(int node, TYPEDESC* out, DescBlock& block, int depth) const {
+void TypeInfoImpl::FillType(TypeLibImpl* owner, int node, TYPEDESC* out, DescBlock& block,
+                            int depth) const {
   std::memset(out, 0, sizeof *out);
   if (node < 0) {
     out->vt = VT_VOID;
     return;
   }
-  const MsftLibrary& lib = lib_->Lib();
+  const MsftLibrary& lib = owner->Lib();
   const typelib::MsftTypeDesc& d = lib.descs[node];
   out->vt = d.vt;
   if (depth > 64) return;  // the parser refuses deeper chains; kept as a guard
@@ -415,10 +531,10 @@ void TypeInfoImpl::FillType(int node, TYPEDESC* out, DescBlock& block, int depth
     case VT_SAFEARRAY:
       if (d.child < 0) break;
       out->lptdesc = block.NewType();
-      FillType(d.child, out->lptdesc, block, depth + 1);
+      FillType(owner, d.child, out->lptdesc, block, depth + 1);
       break;
     case VT_USERDEFINED:
-      out->hreftype = d.href;
+      out->hreftype = RefFrom(owner, d.href);
       break;
     case VT_CARRAY: {
       if (d.array < 0) break;
@@ -434,7 +550,7 @@ void TypeInfoImpl::FillType(int node, TYPEDESC* out, DescBlock& block, int depth
         ad->rgbounds[i].cElements = a.bounds[i].first;
         ad->rgbounds[i].lLbound = a.bounds[i].second;
       }
-      FillType(a.element, &ad->tdescElem, block, depth + 1);
+      FillType(owner, a.element, &ad->tdescElem, block, depth + 1);
       out->lpadesc = ad;
       break;
     }
@@ -454,15 +570,15 @@ HRESULT TypeInfoImpl::GetTypeAttr(TYPEATTR** ppTypeAttr) {
   a.memidDestructor = MEMBERID_NIL;
   a.cbSizeInstance = type_.sizeInstance;
   a.typekind = vtableFace_ ? TKIND_INTERFACE : TYPEKIND(type_.kind);
-  a.cFuncs = WORD(type_.funcs.size());
+  a.cFuncs = WORD(funcs_.size());
   a.cVars = WORD(type_.vars.size());
-  a.cImplTypes = WORD(type_.impls.size());
+  a.cImplTypes = WORD(dispatchFace_ && hasDispatchBase_ ? 1 : type_.impls.size());
   a.cbSizeVft = dispatchFace_ ? 7 * 4 : type_.sizeVft;
   a.cbAlignment = type_.alignment;
   a.wTypeFlags = type_.flags;
   a.wMajorVerNum = type_.major;
   a.wMinorVerNum = type_.minor;
-  if (type_.kind == TKIND_ALIAS) FillType(type_.alias, &a.tdescAlias, *block, 0);
+  if (type_.kind == TKIND_ALIAS) FillType(lib_, type_.alias, &a.tdescAlias, *block, 0);
   *ppTypeAttr = &a;
   descs_.push_back(std::move(block));
   return S_OK;
@@ -471,8 +587,9 @@ HRESULT TypeInfoImpl::GetTypeAttr(TYPEATTR** ppTypeAttr) {
 HRESULT TypeInfoImpl::GetFuncDesc(UINT index, FUNCDESC** ppFuncDesc) {
   if (!ppFuncDesc) return E_INVALIDARG;
   *ppFuncDesc = nullptr;
-  if (index >= type_.funcs.size()) return TYPE_E_ELEMENTNOTFOUND;
-  FuncFace face = Face(type_.funcs[index]);
+  if (index >= funcs_.size()) return TYPE_E_ELEMENTNOTFOUND;
+  const Member& member = funcs_[index];
+  FuncFace face = Face(member);
   const MsftFunc& f = *face.f;
   auto block = NewBlock();
   FUNCDESC& d = block->func;
@@ -484,13 +601,13 @@ HRESULT TypeInfoImpl::GetFuncDesc(UINT index, FUNCDESC** ppFuncDesc) {
   d.cParamsOpt = f.optionalParams;
   d.oVft = f.oVft;
   d.wFuncFlags = f.funcFlags;
-  FillType(face.result, &d.elemdescFunc.tdesc, *block, 0);
+  FillType(member.lib, face.result, &d.elemdescFunc.tdesc, *block, 0);
   block->params.resize(face.params);
   for (std::size_t i = 0; i < face.params; ++i) {
     const typelib::MsftParam& p = f.params[i];
     ELEMDESC& e = block->params[i];
     std::memset(&e, 0, sizeof e);
-    FillType(p.type, &e.tdesc, *block, 0);
+    FillType(member.lib, p.type, &e.tdesc, *block, 0);
     e.paramdesc.wParamFlags = p.flags;
     if ((p.flags & PARAMFLAG_FHASDEFAULT) && p.defaultValue.vt != VT_EMPTY) {
       block->defaults.emplace_back();
@@ -516,7 +633,7 @@ HRESULT TypeInfoImpl::GetVarDesc(UINT index, VARDESC** ppVarDesc) {
   d.memid = v.memid;
   d.varkind = VARKIND(v.varKind);
   d.wVarFlags = v.varFlags;
-  FillType(v.type, &d.elemdescVar.tdesc, *block, 0);
+  FillType(lib_, v.type, &d.elemdescVar.tdesc, *block, 0);
   if (v.varKind == VAR_CONST) {
     FillValue(v.value, &block->value);
     d.lpvarValue = &block->value;
@@ -531,9 +648,10 @@ HRESULT TypeInfoImpl::GetVarDesc(UINT index, VARDESC** ppVarDesc) {
 HRESULT TypeInfoImpl::GetNames(MEMBERID memid, BSTR* rgBstrNames, UINT cMaxNames, UINT* pcNames) {
   if (!pcNames || (cMaxNames && !rgBstrNames)) return E_INVALIDARG;
   *pcNames = 0;
-  for (const MsftFunc& f : type_.funcs) {
+  for (const Member& m : funcs_) {
+    const MsftFunc& f = *m.f;
     if (f.memid != memid) continue;
-    FuncFace face = Face(f);
+    FuncFace face = Face(m);
     UINT n = 0;
     if (n < cMaxNames) rgBstrNames[n++] = BstrFromAnsi(f.name);
     for (std::size_t i = 0; i < face.params && n < cMaxNames; ++i)
@@ -557,6 +675,11 @@ HRESULT TypeInfoImpl::GetRefTypeOfImplType(UINT index, HREFTYPE* pRefType) {
   if (index == UINT(-1)) {
     if (!dispatchFace_) return TYPE_E_ELEMENTNOTFOUND;
     *pRefType = DWORD(index_) * typelib::kMsftTypeEntrySize | kVtableFace;
+    return S_OK;
+  }
+  if (dispatchFace_ && hasDispatchBase_) {
+    if (index != 0) return TYPE_E_ELEMENTNOTFOUND;
+    *pRefType = dispatchBase_;
     return S_OK;
   }
   if (index >= type_.impls.size()) return TYPE_E_ELEMENTNOTFOUND;
@@ -587,10 +710,11 @@ HRESULT TypeInfoImpl::GetIDsOfNames(LPOLESTR* rgszNames, UINT cNames, MEMBERID* 
     return i == w.size();
   };
   for (UINT i = 0; i < cNames; ++i) pMemId[i] = MEMBERID_NIL;
-  for (const MsftFunc& f : type_.funcs) {
+  for (const Member& m : funcs_) {
+    const MsftFunc& f = *m.f;
     if (!same(f.name, rgszNames[0])) continue;
     pMemId[0] = f.memid;
-    FuncFace face = Face(f);
+    FuncFace face = Face(m);
     HRESULT hr = S_OK;
     for (UINT n = 1; n < cNames; ++n) {
       for (std::size_t p = 0; p < face.params; ++p)
@@ -617,8 +741,9 @@ HRESULT TypeInfoImpl::GetDocumentation(MEMBERID memid, BSTR* pBstrName, BSTR* pB
     doc = &type_.doc;
     context = type_.helpContext;
   } else {
-    for (const MsftFunc& f : type_.funcs)
-      if (!name && f.memid == memid) name = &f.name, doc = &f.doc, context = f.helpContext;
+    for (const Member& m : funcs_)
+      if (!name && m.f->memid == memid)
+        name = &m.f->name, doc = &m.f->doc, context = m.f->helpContext;
     for (const MsftVar& v : type_.vars)
       if (!name && v.memid == memid) name = &v.name, doc = &v.doc, context = v.helpContext;
     if (!name) return TYPE_E_ELEMENTNOTFOUND;
@@ -631,28 +756,38 @@ HRESULT TypeInfoImpl::GetDocumentation(MEMBERID memid, BSTR* pBstrName, BSTR* pB
   return S_OK;
 }
 
-HRESULT TypeInfoImpl::GetRefTypeInfo(HREFTYPE hRefType, ITypeInfo** ppTInfo) {
-  if (!ppTInfo) return E_INVALIDARG;
-  *ppTInfo = nullptr;
-  const MsftLibrary& lib = lib_->Lib();
+// The type information a handle of owner's own names.
+HRESULT ResolveRef(TypeLibImpl* owner, HREFTYPE hRefType, ITypeInfo** ppTInfo) {
+  const MsftLibrary& lib = owner->Lib();
   switch (hRefType & 3) {
     case 0: {
       int index = lib.LocalIndex(hRefType);
       if (index < 0) return TYPE_E_ELEMENTNOTFOUND;
-      *ppTInfo = new TypeInfoImpl(lib_, index, false);
+      *ppTInfo = new TypeInfoImpl(owner, index, false);
       return S_OK;
     }
     case kVtableFace: {
       int index = lib.LocalIndex(hRefType & ~kVtableFace);
       if (index < 0 || !IsDual(lib.types[index])) return TYPE_E_ELEMENTNOTFOUND;
-      *ppTInfo = new TypeInfoImpl(lib_, index, true);
+      *ppTInfo = new TypeInfoImpl(owner, index, true);
       return S_OK;
     }
     case 1:
-      return lib_->ResolveImport(hRefType, ppTInfo);
+      return owner->ResolveImport(hRefType, ppTInfo);
     default:
       return TYPE_E_ELEMENTNOTFOUND;
   }
+}
+
+HRESULT TypeInfoImpl::GetRefTypeInfo(HREFTYPE hRefType, ITypeInfo** ppTInfo) {
+  if (!ppTInfo) return E_INVALIDARG;
+  *ppTInfo = nullptr;
+  if ((hRefType & 3) == kForeignRef) {
+    std::size_t i = hRefType >> 2;
+    if (i >= foreignRefs_.size()) return TYPE_E_ELEMENTNOTFOUND;
+    return ResolveRef(foreignRefs_[i].first, foreignRefs_[i].second, ppTInfo);
+  }
+  return ResolveRef(lib_, hRefType, ppTInfo);
 }
 
 HRESULT TypeInfoImpl::GetContainingTypeLib(ITypeLib** ppTLib, UINT* pIndex) {

@@ -11,8 +11,10 @@
 using HREFTYPE = DWORD;
 
 #define MEMBERID_NIL ((MEMBERID)-1)
-#define DISPID_UNKNOWN ((DISPID)-1)
-#define DISPID_VALUE ((DISPID)0)
+#ifndef DISPID_UNKNOWN  // also defined with IDispatch
+#define DISPID_UNKNOWN (-1)
+#define DISPID_VALUE 0
+#endif
 
 enum TYPEKIND {
   TKIND_ENUM = 0,

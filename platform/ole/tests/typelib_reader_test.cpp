@@ -168,6 +168,112 @@ TEST(TypeLibReader, DualInterfaceShowsAutomationMembersAndItsVtableFace) {
   EXPECT_EQ(vtable->GetRefTypeOfImplType(UINT(-1), &href), TYPE_E_ELEMENTNOTFOUND);
 }
 
+// The functions of a dispatch face as "name:memid:result type:parameter count", in order.
+std::vector<std::string> Shown(ITypeInfo* info) {
+  std::vector<std::string> out;
+  Attr a(info);
+  for (UINT i = 0; i < a->cFuncs; ++i) {
+    Func f(info, i);
+    EXPECT_EQ(f->funckind, FUNC_DISPATCH);
+    out.push_back(MemberName(info, f->memid) + ":" + std::to_string(f->memid) + ":" +
+                  std::to_string(f->elemdescFunc.tdesc.vt) + ":" + std::to_string(f->cParams));
+  }
+  return out;
+}
+
+TEST(TypeLibReader, DerivedDualInterfaceShowsItsWholeChainOnTheDispatchFace) {
+  ComPtr<ITypeLib> lib = Load("derived.tlb");
+  ComPtr<ITypeInfo> derived = Find(lib.Get(), "IDerived");
+  {
+    Attr a(derived.Get());
+    EXPECT_EQ(a->typekind, TKIND_DISPATCH);
+    EXPECT_EQ(a->cFuncs, 4);
+    EXPECT_EQ(a->cbSizeVft, 28);
+    EXPECT_EQ(a->cImplTypes, 1);
+  }
+  // IBase's members first, as they come first in the vtable.
+  EXPECT_EQ(Shown(derived.Get()),
+            (std::vector<std::string>{"Size:1:3:0", "Reset:2:24:1", "Title:3:8:0", "Grow:4:3:1"}));
+  EXPECT_EQ(Func(derived.Get(), 0)->invkind, INVOKE_PROPERTYGET);
+  EXPECT_EQ(derived->GetFuncDesc(4, nullptr), E_INVALIDARG);
+  FUNCDESC* none = nullptr;
+  EXPECT_EQ(derived->GetFuncDesc(4, &none), TYPE_E_ELEMENTNOTFOUND);
+
+  // Names, identifiers and documentation reach the inherited members too.
+  LPOLESTR names[2];
+  std::u16string reset = u"reset", to = u"TO";
+  names[0] = reset.data();
+  names[1] = to.data();
+  MEMBERID ids[2] = {};
+  ASSERT_EQ(derived->GetIDsOfNames(names, 2, ids), S_OK);
+  EXPECT_EQ(ids[0], 2);
+  EXPECT_EQ(ids[1], 0);
+  BSTR got[3] = {};
+  UINT count = 0;
+  ASSERT_EQ(derived->GetNames(2, got, 3, &count), S_OK);
+  ASSERT_EQ(count, 2u);
+  EXPECT_EQ(TakeAnsi(got[0]), "Reset");
+  EXPECT_EQ(TakeAnsi(got[1]), "to");
+
+  // The dispatch face derives from IDispatch alone...
+  HREFTYPE href = 0;
+  ASSERT_EQ(derived->GetRefTypeOfImplType(0, &href), S_OK);
+  EXPECT_EQ(NameOf(Ref(derived.Get(), href).Get()), "IDispatch");
+  EXPECT_EQ(derived->GetRefTypeOfImplType(1, &href), TYPE_E_ELEMENTNOTFOUND);
+  // ...while the vtable face keeps its own two members after 11 slots' worth of vtable and
+  // names IBase as its base.
+  ASSERT_EQ(derived->GetRefTypeOfImplType(UINT(-1), &href), S_OK);
+  ComPtr<ITypeInfo> vtable = Ref(derived.Get(), href);
+  {
+    Attr a(vtable.Get());
+    EXPECT_EQ(a->typekind, TKIND_INTERFACE);
+    EXPECT_EQ(a->cFuncs, 2);
+    EXPECT_EQ(a->cbSizeVft, 44);
+    Func title(vtable.Get(), 0);
+    EXPECT_EQ(title->oVft, 36);
+    EXPECT_EQ(title->funckind, FUNC_PUREVIRTUAL);
+  }
+  ASSERT_EQ(vtable->GetRefTypeOfImplType(0, &href), S_OK);
+  ComPtr<ITypeInfo> base = Ref(vtable.Get(), href);
+  EXPECT_EQ(NameOf(base.Get()), "IBase");
+  EXPECT_EQ(Shown(base.Get()), (std::vector<std::string>{"Size:1:3:0", "Reset:2:24:1"}));
+}
+
+TEST(TypeLibReader, DualChainReachesIntoAnImportedLibraryAndStopsWhereItCannot) {
+  ComPtr<ITypeLib> lib = Load("further.tlb");
+  ComPtr<ITypeInfo> further = Find(lib.Get(), "IFurther");
+  EXPECT_EQ(Shown(further.Get()),
+            (std::vector<std::string>{"Size:1:3:0", "Reset:2:24:1", "Title:3:8:0", "Grow:4:3:1",
+                                      "Origin:5:26:0"}));
+  // IDispatch is named through a handle of the imported library's own.
+  HREFTYPE href = 0;
+  ASSERT_EQ(further->GetRefTypeOfImplType(0, &href), S_OK);
+  EXPECT_EQ(NameOf(Ref(further.Get(), href).Get()), "IDispatch");
+  // A type a member of this library names is still this library's reference.
+  {
+    Func origin(further.Get(), 4);
+    ASSERT_EQ(origin->elemdescFunc.tdesc.lptdesc->vt, VT_USERDEFINED);
+    EXPECT_EQ(NameOf(Ref(further.Get(), origin->elemdescFunc.tdesc.lptdesc->hreftype).Get()),
+              "IBase");
+  }
+  ComPtr<ITypeInfo> bogus;
+  EXPECT_EQ(further->GetRefTypeInfo(href + 400, bogus.Put()), TYPE_E_ELEMENTNOTFOUND);
+
+  // Without the imported library the chain ends at its first link: only the own member, and
+  // the unreadable base as it is stored.
+  ::halyard::testing::ScratchDir dir("typelib-test");
+  std::filesystem::copy_file(DataPath("further.tlb"), dir.path() + "/further.tlb");
+  std::u16string path = halyard::ole::AnsiToWide(dir.path() + "/further.tlb");
+  unsetenv("HALYARD_TYPELIB_PATH");
+  ITypeLib* raw = nullptr;
+  ASSERT_EQ(LoadTypeLib(path.c_str(), &raw), S_OK);
+  ComPtr<ITypeLib> alone = ComPtr<ITypeLib>::Attach(raw);
+  further = Find(alone.Get(), "IFurther");
+  EXPECT_EQ(Shown(further.Get()), (std::vector<std::string>{"Origin:5:26:0"}));
+  ASSERT_EQ(further->GetRefTypeOfImplType(0, &href), S_OK);
+  EXPECT_EQ(further->GetRefTypeInfo(href, bogus.Put()), TYPE_E_CANTLOADLIBRARY);
+}
+
 TEST(TypeLibReader, ParametersKeepTheirFlagsPointersAndNames) {
   ComPtr<ITypeLib> lib = Load("gadgets.tlb");
   ComPtr<ITypeInfo> gadget = Find(lib.Get(), "IGadget");

@@ -18,4 +18,6 @@ compile gadgets.idl gadgets.tlb
 compile oddities.idl oddities.tlb
 compile empty.idl empty.tlb
 compile floats.idl floats.tlb
+compile derived.idl derived.tlb
+compile further.idl further.tlb
 python3 make-pe.py gadgets.tlb gadgets.ocx
