@@ -47,12 +47,12 @@ int ParseCheckOptions(int argc, char** argv, Options& o) {
       o.errors = true;
     } else if (std::strcmp(a, "--set") == 0) {
       if (i + 1 == argc) return UsageError("--set needs NAME=on|off");
-      std::string spec = argv[++i];
-      std::size_t eq = spec.find('=');
-      std::string name = spec.substr(0, eq),
-                  value = eq == std::string::npos ? "" : spec.substr(eq + 1);
+      std::string setting = argv[++i];
+      std::size_t eq = setting.find('=');
+      std::string name = setting.substr(0, eq),
+                  value = eq == std::string::npos ? "" : setting.substr(eq + 1);
       if (value != "on" && value != "off")
-        return UsageError("--set needs NAME=on|off, not " + Quote(spec, '\''));
+        return UsageError("--set needs NAME=on|off, not " + Quote(setting, '\''));
       const Switch* found = nullptr;
       for (const Switch& s : kSwitches)
         if (name == s.name) found = &s;
