@@ -862,30 +862,29 @@ Elem* Checker::RepairAnchor(Elem* e) {
   return e;
 }
 
-Elem* Checker::RepairForm(Elem* e) {
-  Tag* c = Top();
-  Trace("CheckHtml : Error %d Form type %d Can't Contain type %d", 11, c ? c->type : 0, e->type);
-  if (IsStartOf(e, Token::FORM)) {
-    Elem* end = NewTag(Token::FORM, true);
+// The repair shared by FORM and P, which may not nest: a second start tag first ends the open
+// one; anything else moves behind the container's end, or the container is ended before it.
+Elem* Checker::EndSelfOrMove(Elem* e, Tag* c, int self, const char* correction) {
+  if (IsStartOf(e, self)) {
+    Elem* end = NewTag(self, true);
     e->parent->InsertBefore(e, end);
-    Trace("Correction : Form in form, add end form tag\n");
+    Trace("%s", correction);
     return end;
   }
   if (FindEnd(e, c)) return MoveBehind(e);
   return AddEndTag(e);
 }
 
+Elem* Checker::RepairForm(Elem* e) {
+  Tag* c = Top();
+  Trace("CheckHtml : Error %d Form type %d Can't Contain type %d", 11, c ? c->type : 0, e->type);
+  return EndSelfOrMove(e, c, Token::FORM, "Correction : Form in form, add end form tag\n");
+}
+
 Elem* Checker::RepairParagraph(Elem* e) {
   Tag* c = Top();
   Trace("CheckHtml : Error %d P type %d Can't Contain type %d", 14, c ? c->type : 0, e->type);
-  if (IsStartOf(e, Token::P)) {
-    Elem* end = NewTag(Token::P, true);
-    e->parent->InsertBefore(e, end);
-    Trace("Correction : P in P , add end P tag\n");
-    return end;
-  }
-  if (FindEnd(e, c)) return MoveBehind(e);
-  return AddEndTag(e);
+  return EndSelfOrMove(e, c, Token::P, "Correction : P in P , add end P tag\n");
 }
 
 Elem* Checker::RepairPreformatted(Elem* e) {

@@ -126,6 +126,7 @@ class HALYARD_EXPORT Checker {
   Elem* RepairAnchor(Elem* e);
   Elem* RepairForm(Elem* e);
   Elem* RepairParagraph(Elem* e);
+  Elem* EndSelfOrMove(Elem* e, Tag* c, int self, const char* correction);
   Elem* RepairPreformatted(Elem* e);
   Elem* RepairSelect(Elem* e);
   Elem* RepairList(Elem* e);
