@@ -31,31 +31,13 @@ std::string Slurp(const fs::path& p) {
   return ss.str();
 }
 
-// The robot computes its temporary folder once per process, so the settings folder and the
-// cache folder are the process's; each test keeps its copies in a folder of its own.
-void SettingsForTheProcess() {
-  static const fs::path shared = [] {
-    char tmpl[] = "/tmp/siteglean-robot-env-XXXXXX";
-    fs::path p = mkdtemp(tmpl);
-    fs::create_directories(p / "windir");
-    std::ofstream(p / "windir" / "kvproxy.ini")
-        << "[Cache]\r\nCacheDirectory=" << (p / "cache").string() << "\r\n";
-    std::atexit([] { fs::remove_all(shared); });
-    return p;
-  }();
-  setenv("HALYARD_WINDIR", (shared / "windir").c_str(), 1);
-  setenv("HALYARD_COMPUTERNAME", "TESTBOX", 1);
-  unsetenv("http_proxy");
-  unsetenv("HTTP_PROXY");
-}
-
 class RobotTest : public ::testing::Test {
  protected:
   void SetUp() override {
     char tmpl[] = "/tmp/siteglean-robot-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     root_ = tmpl;
-    SettingsForTheProcess();
+    testing::UseProcessSettings();
     MimeTable::Instance().UseLowerCaseHtmlSuffixes();
   }
   void TearDown() override { fs::remove_all(root_); }

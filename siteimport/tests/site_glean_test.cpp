@@ -21,26 +21,10 @@ namespace {
 namespace fs = std::filesystem;
 using siteglean::testing::SiteServer;
 
-void SettingsForTheProcess() {
-  static const fs::path shared = [] {
-    char tmpl[] = "/tmp/siteglean-glean-env-XXXXXX";
-    fs::path p = mkdtemp(tmpl);
-    fs::create_directories(p / "windir");
-    std::ofstream(p / "windir" / "kvproxy.ini")
-        << "[Cache]\r\nCacheDirectory=" << (p / "cache").string() << "\r\n";
-    std::atexit([] { fs::remove_all(shared); });
-    return p;
-  }();
-  setenv("HALYARD_WINDIR", (shared / "windir").c_str(), 1);
-  setenv("HALYARD_COMPUTERNAME", "TESTBOX", 1);
-  unsetenv("http_proxy");
-  unsetenv("HTTP_PROXY");
-}
-
 class SiteGleanTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SettingsForTheProcess();
+    siteglean::testing::UseProcessSettings();
     char tmpl[] = "/tmp/siteglean-glean-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     root_ = tmpl;

@@ -3,11 +3,14 @@
 // paths in the order they were asked for. Built on the fetching tests' server.
 #pragma once
 
+#include <cstdlib>
+#include <fstream>
 #include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "platform/kernel/testing/scratch_dir.h"
 #include "test_http_server.h"
 
 namespace siteglean::testing {
@@ -68,5 +71,22 @@ class SiteServer {
   std::vector<std::string> asked_;
   TestHttpServer server_;
 };
+
+// The robot computes its temporary folder and agent text once per process, so the settings
+// folder (with a settings file naming the cache) is the process's; tests keep their copies in
+// folders of their own.
+inline void UseProcessSettings() {
+  static halyard::testing::ScratchDir shared("siteglean-env");
+  static const bool written = [] {
+    halyard::testing::ScratchDir::Write(shared.Join("kvproxy.ini"),
+                                        "[Cache]\r\nCacheDirectory=" + shared.Join("cache") + "\r\n");
+    return true;
+  }();
+  (void)written;
+  setenv("HALYARD_WINDIR", shared.path().c_str(), 1);
+  setenv("HALYARD_COMPUTERNAME", "TESTBOX", 1);
+  unsetenv("http_proxy");
+  unsetenv("HTTP_PROXY");
+}
 
 }  // namespace siteglean::testing
