@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "platform/registry/profile.h"
@@ -33,8 +34,8 @@ class Scratch {
   }
   ~Scratch() {
     RegCloseKey(key_);
-    std::string cmd = "rm -rf '" + dir_ + "'";
-    (void)system(cmd.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
   }
   HKEY key() const { return key_; }
   const std::string& dir() const { return dir_; }
@@ -76,8 +77,7 @@ void BM_RegistryReadAfterOutsideChange(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     // Another process's change: a new file under the hive's name.
-    std::string cmd = "cp '" + hive + "' '" + copy + "'";
-    (void)system(cmd.c_str());
+    std::filesystem::copy_file(hive, copy, std::filesystem::copy_options::overwrite_existing);
     std::rename(copy.c_str(), hive.c_str());
     state.ResumeTiming();
     DWORD size = sizeof buf, type = 0;

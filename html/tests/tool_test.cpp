@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -141,7 +142,8 @@ TEST(TagsmithTool, EnvironmentSwitchesTheTraceOn) {
                             .c_str()),
             0);
   EXPECT_EQ(Slurp(drive + "/other.txt").substr(0, 20), "[line 1] tag: 8 'B'\r");
-  std::system(("rm -rf '" + drive + "'").c_str());
+  std::error_code ignored;
+  std::filesystem::remove_all(drive, ignored);
 }
 
 }  // namespace

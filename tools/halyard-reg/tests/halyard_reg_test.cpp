@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -20,8 +21,8 @@ class HalyardRegTool : public ::testing::Test {
     setenv("HALYARD_REGISTRY", (dir_ + "/registry").c_str(), 1);
   }
   void TearDown() override {
-    std::string cmd = "rm -rf '" + dir_ + "'";
-    (void)system(cmd.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
     unsetenv("HALYARD_REGISTRY");
   }
   // Runs the tool with the arguments (already quoted for the shell) and stdin text.
