@@ -27,6 +27,15 @@ int ScriptScanner::Scan(const char* bytes, int length) {
 void ScriptScanner::Finish() {
   ResetLexer();
   stack_.clear();
+  builder_.Finish();
+}
+
+int ScriptScanner::Reserved() { return 0; }
+
+void ScriptScanner::Reset() {
+  ResetLexer();
+  stack_.clear();
+  builder_.Reset();
 }
 
 void ScriptScanner::ResetLexer() {
@@ -37,12 +46,16 @@ void ScriptScanner::ResetLexer() {
   endTagMatched_ = 0;
 }
 
-void ScriptScanner::Push(int tokenClass) {
+void ScriptScanner::Push(int tokenClass, std::size_t start, std::size_t end) {
   ++tokens_;
-  if (stack_.size() < kStackLimit) stack_.push_back(tokenClass);
+  bool pushed = stack_.size() < kStackLimit;
+  if (pushed) stack_.push_back(tokenClass);
+  builder_.Token(tokenClass, start, end, stack_, pushed);
 }
 
 long ScriptScanner::ScanForEnd(const char* bytes, std::size_t length) {
+  const std::size_t base = builder_.Offset();
+  builder_.BeginPiece(bytes, length);
   for (std::size_t i = 0; i < length; ++i) {
     char c = bytes[i];
     // "</script" ends the script even inside a comment or string: a browser reads it so, and a
@@ -51,7 +64,9 @@ long ScriptScanner::ScanForEnd(const char* bytes, std::size_t length) {
       if (endTagMatched_ == kEndTagLength) {
         if (EndsEndTag(c)) {
           ResetLexer();
-          return static_cast<long>(i) - kEndTagLength;
+          long end = static_cast<long>(i) - kEndTagLength;
+          builder_.EndOfScript(static_cast<std::size_t>(static_cast<long>(base) + end));
+          return end;
         }
         endTagMatched_ = c == '<' ? 1 : 0;
       } else if (Lower(c) == kEndTag[endTagMatched_]) {
@@ -77,6 +92,7 @@ long ScriptScanner::ScanForEnd(const char* bytes, std::size_t length) {
       while (i + 1 < length && !IsLineEnd(bytes[i + 1]) && bytes[i + 1] != '<') ++i;
       continue;
     }
+    at_ = base + i;
     bool done;
     do {
       switch (state_) {
@@ -144,13 +160,16 @@ long ScriptScanner::ScanForEnd(const char* bytes, std::size_t length) {
     } while (!done);
     if (ended_) {
       ResetLexer();
+      builder_.EndOfScript(at_ - 1);
       return static_cast<long>(i) - 1;  // the "<" stood just before this "/"
     }
   }
+  builder_.EndPiece();
   return kGoesOn;
 }
 
 bool ScriptScanner::StartState(char c) {
+  tokStart_ = at_;
   if (IsLetter(c)) {
     state_ = kInName;
     word_[0] = c;
@@ -171,41 +190,41 @@ bool ScriptScanner::StartState(char c) {
       return true;
     case '"':
     case '\'':
-      Push(c == '"' ? kDoubleQuote : kSingleQuote);
+      PushHere(c == '"' ? kDoubleQuote : kSingleQuote);
       quote_ = c;
       state_ = kInString;
       return true;
     case '(':
-      Push(kLParen);
+      PushHere(kLParen);
       return true;
     case ')':
-      Push(kRParen);
+      PushHere(kRParen);
       return true;
     case '[':
-      Push(kLBracket);
+      PushHere(kLBracket);
       return true;
     case ']':
-      Push(kRBracket);
+      PushHere(kRBracket);
       return true;
     case '{':
-      Push(kLBrace);
+      PushHere(kLBrace);
       return true;
     case '}':
-      Push(kRBrace);
+      PushHere(kRBrace);
       return true;
     case ',':
-      Push(kComma);
+      PushHere(kComma);
       return true;
     case '.':
-      Push(kDot);
+      PushHere(kDot);
       return true;
     case ';':
-      Push(kSemicolon);
+      PushHere(kSemicolon);
       return true;
     case ':':
     case '?':
     case '~':
-      Push(kOperator);
+      PushHere(kOperator);
       return true;
     case '<':
       state_ = kLt;
@@ -325,6 +344,7 @@ bool ScriptScanner::LtBangState(char c) {
 
 bool ScriptScanner::LtBangDashState(char c) {
   if (c == '-') {  // "<!--" is dropped
+    builder_.Drop(tokStart_, at_ + 1);
     state_ = kStart;
     return true;
   }

@@ -251,4 +251,35 @@ TEST_F(CheckTool, CorrectionLimitIsReportedAndTheNextFileGoesOn) {
   EXPECT_EQ(deletes, 4096u);
 }
 
+TEST(TagsmithTool, ScriptPrintsTheStructureOrGivesTheScriptBack) {
+  const std::string script = "<!--\nfunction f(a) { g(a, \"x\"); }\nf(1);\n// -->\n";
+  ToolResult r = Tool("script", script);
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out,
+            "group\n"
+            "  text \"\\n\"\n"
+            "function f(a)\n"
+            "  text \" { \"\n"
+            "  call g\n"
+            "    arg 0\n"
+            "      text \"a\"\n"
+            "    arg 1\n"
+            "      text \" \\\"x\\\"\"\n"
+            "  text \"; }\"\n"
+            "group\n"
+            "  text \"\\n\"\n"
+            "  call f\n"
+            "    arg 0\n"
+            "      text \"1\"\n"
+            "  text \";\\n//    \\n\"\n");
+  r = Tool("script --text --pieces 3", script);
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "\nfunction f(a) { g(a, \"x\"); }\nf(1);\n//    \n");
+  // A page: the scripts of its SCRIPT elements, in order.
+  r = Tool("script --text", "<P>a<SCRIPT>x(1)</SCRIPT><script language=JavaScript>y</script>");
+  EXPECT_EQ(r.out, "x(1)y");
+  EXPECT_EQ(Tool("script --pieces 0", "").code, 2);
+  EXPECT_EQ(Tool("script /nonexistent/file.js").code, 3);
+}
+
 }  // namespace

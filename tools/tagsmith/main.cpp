@@ -17,6 +17,7 @@
 #include "html/url_string.h"
 
 int CheckCommand(int argc, char** argv);  // check_command.cpp
+int ScriptCommand(int argc, char** argv);   // script_command.cpp
 
 namespace {
 
@@ -29,6 +30,9 @@ const char kHelp[] =
     "       tagsmith url absolute BASE LINK\n"
     "       tagsmith url root BASE LINK\n"
     "       tagsmith check [--errors] [--set NAME=on|off]... [-o DIR] [FILE]...\n"
+    "       tagsmith script [--text] [--pieces N] [FILE]\n"
+    "       tagsmith layout [FILE]\n"
+    "       tagsmith exports\n"
     "       tagsmith --help | --version\n"
     "\n"
     "tokens    tokenizes FILE (standard input without one) and prints the element tree, one\n"
@@ -50,6 +54,15 @@ const char kHelp[] =
     "  --set NAME=on|off change a correction switch first: closeImplied, moveIllegalAfter,\n"
     "                    endAndResume, addListItem, addOption, addRowOrCell, removeIllegal\n"
     "  -o DIR            write each repaired page to DIR under its own name\n"
+    "script    prints the structure of the script in FILE (of every SCRIPT element, in order,\n"
+    "          when FILE is a page), one item a line, indented two blanks per level: group,\n"
+    "          function NAME(PARAMS), call NAME, arg N, text \"...\".\n"
+    "  --text        write each top-level statement back as text instead\n"
+    "  --pieces N    hand the script over in pieces of N bytes\n"
+    "layout    lays the page out and prints each placed element: kind, type, component\n"
+    "          number for components, and its rectangle left,top,right,bottom.\n"
+    "exports   loads libtagsmith.so and lists every export by ordinal with what it reaches,\n"
+    "          then every named export; exit 1 when one is missing.\n"
     "\n"
     "Texts in double quotes escape \\\", \\\\, \\t, \\r and \\n, and any other byte outside\n"
     "printable ASCII as three octal digits (\\351).\n"
@@ -195,6 +208,7 @@ const Command kCommands[] = {
     {"write", WriteCommand},
     {"url", UrlCommand},
     {"check", CheckCommand},
+    {"script", ScriptCommand},
 };
 
 }  // namespace
