@@ -1,4 +1,6 @@
-// The library's table of exports by ordinal number (ordinals.h says how a host calls them).
+// The library's table of exports by ordinal number (ordinals.h says how a host calls them). The
+// numbers that are also exported by name give that name (mangled), so that the number and the
+// name reach the same function and the table says which name each number stands for.
 #include "ordinals.h"
 
 #include <cstring>
@@ -11,11 +13,8 @@
 #include "platform/kernel/ordinal_exports.h"
 #include "script_scanner.h"
 #include "script_structure.h"
-#include "selector_node.h"
 #include "tag_token.h"
 #include "token_reader.h"
-#include "url_string.h"
-#include "log.h"
 
 namespace {
 
@@ -133,13 +132,17 @@ HALYARD_ORDINAL_EXPORTS = {
     HALYARD_ORDINAL_NAMED(132, "_ZN12CheckHandler16HandleCheckErrorEP4ElemN9CheckHtml5ErrorE"),
     // Checker::HandleCheckError(Elem*, CheckHtml::Error)
     HALYARD_ORDINAL_NAMED(133, "_ZN7Checker16HandleCheckErrorEP4ElemN9CheckHtml5ErrorE"),
-    HALYARD_ORDINAL(134, Log),
+    HALYARD_ORDINAL_NAMED(134, "_Z3LogPKcz"),  // Log(const char*, ...)
     // SelectorNode::MergeProperties(CMapStringToString*)
     HALYARD_ORDINAL_NAMED(135, "_ZN12SelectorNode15MergePropertiesEP18CMapStringToString"),
-    HALYARD_ORDINAL(136, UrlString::ParseUrl),
+    // UrlString::ParseUrl(const char*, unsigned long&, CString&, CString&, unsigned short&)
+    HALYARD_ORDINAL_NAMED(136, "_ZN9UrlString8ParseUrlEPKcRjR7CStringS4_Rt"),
     HALYARD_ORDINAL_NAMED(137, "_ZN7Checker12PopContainerEv"),  // Checker::PopContainer()
-    HALYARD_ORDINAL(138, UrlString::Relative2Absolute),
-    HALYARD_ORDINAL(139, UrlString::Relative2Root),
-    HALYARD_ORDINAL(140, SelectorNode::parseCSSTagParams),
+    // UrlString::Relative2Absolute(const char*, const char*)
+    HALYARD_ORDINAL_NAMED(138, "_ZN9UrlString17Relative2AbsoluteEPKcS1_"),
+    // UrlString::Relative2Root(const char*, const char*)
+    HALYARD_ORDINAL_NAMED(139, "_ZN9UrlString13Relative2RootEPKcS1_"),
+    // SelectorNode::parseCSSTagParams(unsigned char**, unsigned long, CMapStringToString*)
+    HALYARD_ORDINAL_NAMED(140, "_ZN12SelectorNode17parseCSSTagParamsEPPhjP18CMapStringToString"),
     HALYARD_ORDINAL_END,
 };

@@ -282,4 +282,28 @@ TEST(TagsmithTool, ScriptPrintsTheStructureOrGivesTheScriptBack) {
   EXPECT_EQ(Tool("script /nonexistent/file.js").code, 3);
 }
 
+TEST(TagsmithTool, LayoutPrintsWhereEachElementWent) {
+  ToolResult r = Tool("layout", "Hi <Q-TEXT POS=10,20,110,70>x</Q-TEXT><IMG WIDTH=5 HEIGHT=6>");
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out,
+            "text 118 0,0,16,16\n"
+            "component 119 #6 10,20,110,70\n"
+            "image 56 24,0,29,6\n");
+}
+
+TEST(TagsmithTool, ExportsFindsEveryNumberAndName) {
+  ToolResult r = Tool("exports");
+  EXPECT_EQ(r.code, 0) << r.out;
+  for (int n = 101; n <= 140; ++n) {
+    std::string line = "\n" + std::to_string(n) + " ";
+    EXPECT_NE(("\n" + r.out).find(line), std::string::npos) << n;
+  }
+  EXPECT_EQ(r.out.find("missing"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\n112 Checker::Checker()\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\nCheckHandler::HandleCheckError(Elem*, CheckHtml::Error) = 132\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(Tool("exports extra").code, 2);
+}
+
 }  // namespace

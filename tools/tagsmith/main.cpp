@@ -18,6 +18,8 @@
 
 int CheckCommand(int argc, char** argv);  // check_command.cpp
 int ScriptCommand(int argc, char** argv);   // script_command.cpp
+int LayoutCommand(int argc, char** argv);   // layout_command.cpp
+int ExportsCommand(int argc, char** argv);  // exports_command.cpp
 
 namespace {
 
@@ -71,7 +73,8 @@ const char kHelp[] =
     "TAGSMITH_LOG=PATH writes it to PATH.\n"
     "\n"
     "exit codes: 0 done (check: nothing corrected), 1 URL not parsed (check: corrections\n"
-    "made, or a page passed the limit of 4096), 2 usage error, 3 a file (or the output)\n"
+    "made, or a page passed the limit of 4096; exports: an export is missing), 2 usage\n"
+    "error, 3 a file (or the output)\n"
     "cannot be read or written.\n";
 
 bool ReadAll(const char* path, std::string& out) {
@@ -209,6 +212,8 @@ const Command kCommands[] = {
     {"url", UrlCommand},
     {"check", CheckCommand},
     {"script", ScriptCommand},
+    {"layout", LayoutCommand},
+    {"exports", ExportsCommand},
 };
 
 }  // namespace
