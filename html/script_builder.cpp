@@ -10,10 +10,9 @@ namespace {
 
 using SS = ScriptScanner;
 
-int FunctionKeyword() {
-  static const int number = ScriptKeywordTable::Lookup("function", 8);
-  return number;
-}
+const int kFunctionKeyword = ScriptKeywordTable::Lookup("function", 8);
+
+int FunctionKeyword() { return kFunctionKeyword; }
 
 bool IsOneOf(int token, int a, int b, int c = -1) { return token == a || token == b || token == c; }
 
@@ -24,6 +23,17 @@ void PopBackTo(std::vector<int>& stack, int a, int b, int c, bool inclusive) {
 }
 
 }  // namespace
+
+// The token classes the rules act on.
+const ScriptBuilder::TokenSet ScriptBuilder::kWanted = [] {
+  TokenSet set{};
+  for (int cls : {static_cast<int>(SS::kName), static_cast<int>(SS::kLParen),
+                  static_cast<int>(SS::kRParen), static_cast<int>(SS::kLBracket),
+                  static_cast<int>(SS::kRBracket), static_cast<int>(SS::kRBrace),
+                  static_cast<int>(SS::kComma), static_cast<int>(SS::kSemicolon), kFunctionKeyword})
+    set.wanted[cls] = true;
+  return set;
+}();
 
 ScriptBuilder::~ScriptBuilder() { ResetBuilding(); }
 
@@ -64,12 +74,12 @@ void ScriptBuilder::AddText(std::size_t end) {
   if (end <= pendingStart_) return;
   if (pendingStart_ >= base_ && end <= base_ + pieceLen_) {
     // The common case: the run lies in this piece; no copy beyond the item's own.
-    pending_.AppendText(piece_ + (pendingStart_ - base_), end - pendingStart_);
+    run_.append(piece_ + (pendingStart_ - base_), end - pendingStart_);
     pendingStart_ = end;
     return;
   }
   std::string text = TakeText(end);
-  pending_.AppendText(text.data(), text.size());
+  run_ += text;
 }
 
 void ScriptBuilder::Skip(std::size_t end) {
@@ -87,6 +97,14 @@ ScriptItemList& ScriptBuilder::FlushTarget() {
   return container_->Items();
 }
 
+ScriptItemList& ScriptBuilder::Pending() {
+  if (!run_.empty()) {
+    pending_.AppendText(run_.data(), run_.size());
+    run_.clear();
+  }
+  return pending_;
+}
+
 void ScriptBuilder::FlushInto(ScriptItemList& source) {
   if (source.IsEmpty()) return;
   FlushTarget().TakeAll(source);
@@ -97,6 +115,10 @@ void ScriptBuilder::FlushInto(ScriptItemList& source) {
 void ScriptBuilder::Flush() {
   for (ScriptItemList* saved : savedPending_) FlushInto(*saved);
   FlushInto(pending_);
+  if (!run_.empty()) {
+    FlushTarget().AppendText(run_.data(), run_.size());
+    run_.clear();
+  }
 }
 
 void ScriptBuilder::CloseContainer() {
@@ -162,8 +184,19 @@ void ScriptBuilder::OnName(std::size_t start, std::size_t end, int previous) {
       // The pending list was flushed at the keyword: what it holds now is the keyword and the
       // blanks up to the name, the definition's head.
       AddText(start);
-      pending_.Write(head);
+      Pending().Write(head);
       pending_.Clear();
+    } else if (pending_.IsEmpty() && savedPending_.empty() && pendingStart_ >= base_ &&
+               start <= base_ + pieceLen_) {
+      // The common case: the text before the name goes straight where a flush would put it.
+      if (!run_.empty()) {
+        FlushTarget().AppendText(run_.data(), run_.size());
+        run_.clear();
+      }
+      if (start > pendingStart_) {
+        FlushTarget().AppendText(piece_ + (pendingStart_ - base_), start - pendingStart_);
+        pendingStart_ = start;
+      }
     } else {
       AddText(start);
       Flush();
@@ -178,7 +211,7 @@ void ScriptBuilder::OnName(std::size_t start, std::size_t end, int previous) {
   container_ = def;
   ScriptCall* signature = def->GetSignature();
   signature->opened = false;
-  signature->NamePart().TakeAll(pending_);
+  signature->NamePart().TakeAll(Pending());
   call_ = signature;
   callIsSignature_ = true;
   argument_ = nullptr;
@@ -214,7 +247,7 @@ void ScriptBuilder::OnOpenParen(std::size_t start, std::size_t end, int previous
     ScriptCall* signature = awaiting_->GetSignature();
     awaiting_ = nullptr;
     AddText(start);
-    signature->NamePart().TakeAll(pending_);
+    signature->NamePart().TakeAll(Pending());
     signature->opened = true;
     argumentMode_ = true;
     callDepth_ = parenDepth_;
@@ -228,7 +261,7 @@ void ScriptBuilder::OnOpenParen(std::size_t start, std::size_t end, int previous
   for (ScriptItemList* saved : savedPending_) FlushInto(*saved);
   if (call_) contexts_.push_back({call_, argument_, callDepth_, argumentMode_, callIsSignature_});
   auto* call = new ScriptCall;
-  call->NamePart().TakeAll(pending_);
+  call->NamePart().TakeAll(Pending());
   call_ = call;
   callIsSignature_ = false;
   argument_ = nullptr;
@@ -268,7 +301,7 @@ void ScriptBuilder::EndCall(bool closed) {
     callDepth_ = 0;
     argumentMode_ = false;
   }
-  if (finished) pending_.Append(finished);
+  if (finished) Pending().Append(finished);
 }
 
 void ScriptBuilder::OnCloseParen(std::size_t start, std::size_t end, std::vector<int>& stack) {
@@ -289,7 +322,7 @@ void ScriptBuilder::OnCloseParen(std::size_t start, std::size_t end, std::vector
 void ScriptBuilder::OnOpenBracket() {
   ++bracketDepth_;
   auto* saved = new ScriptItemList;
-  saved->TakeAll(pending_);
+  saved->TakeAll(Pending());
   savedPending_.push_back(saved);
 }
 
@@ -299,7 +332,7 @@ void ScriptBuilder::OnCloseBracket(std::size_t end, std::vector<int>& stack) {
     --bracketDepth_;
     ScriptItemList* saved = savedPending_.back();
     savedPending_.pop_back();
-    saved->TakeAll(pending_);
+    saved->TakeAll(Pending());
     pending_.TakeAll(*saved);
     delete saved;
   }
@@ -374,6 +407,7 @@ void ScriptBuilder::ResetBuilding() {
   delete container_;
   container_ = nullptr;
   pending_.Clear();
+  run_.clear();
   for (ScriptItemList* saved : savedPending_) delete saved;
   savedPending_.clear();
   carry_.clear();

@@ -31,6 +31,11 @@ class ScriptBuilder {
   // it fitted; the rules of the structure pop it.
   void Token(int tokenClass, std::size_t start, std::size_t end, std::vector<int>& stack,
              bool pushed);
+  // False for a token that changes nothing (an operator, a number, a string or comment start,
+  // a keyword other than "function"): the scanner need not hand it over.
+  bool Wants(int tokenClass) const {
+    return awaiting_ || (tokenClass >= 0 && tokenClass < 128 && kWanted.wanted[tokenClass]);
+  }
   // "<!--" at [start, end): dropped.
   void Drop(std::size_t start, std::size_t end);
   // The script text ends at offset end (an end tag begins there): text up to it is taken.
@@ -48,6 +53,10 @@ class ScriptBuilder {
   std::size_t Offset() const { return base_ + pieceLen_; }
 
  private:
+  struct TokenSet {
+    bool wanted[128];
+  };
+  static const TokenSet kWanted;
   struct CallContext {
     ScriptCall* call;
     ScriptItemList* argument;
@@ -62,6 +71,8 @@ class ScriptBuilder {
   void Skip(std::size_t end);
   std::string TakeText(std::size_t end);
   void Flush();
+  // The pending list with the pending run taken into it as its last text item.
+  ScriptItemList& Pending();
   void FlushInto(ScriptItemList& target);
   ScriptItemList& FlushTarget();
   void CloseContainer();
@@ -92,6 +103,7 @@ class ScriptBuilder {
   ScriptItemList top_;
   ScriptGroup* container_ = nullptr;
   ScriptItemList pending_;
+  std::string run_;  // text at the end of the pending list, not yet made an item
   ScriptCall* call_ = nullptr;
   ScriptItemList* argument_ = nullptr;
   bool argumentMode_ = false;

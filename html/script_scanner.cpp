@@ -1,5 +1,7 @@
 #include "script_scanner.h"
 
+#include <cstring>
+
 #include "script_keyword_table.h"
 
 namespace {
@@ -7,6 +9,34 @@ namespace {
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsLineEnd(char c) { return c == '\n' || c == '\r'; }
+bool IsNameChar(char c) { return IsLetter(c) || IsDigit(c) || c == '_'; }
+bool IsNumberChar(char c) {
+  return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f') || c == 'x';
+}
+// A character inside a string literal that neither ends it, escapes, nor may begin an end tag.
+bool IsStringBody(char c, char quote) {
+  return c != quote && c != '\\' && c != '<' && !IsLineEnd(c);
+}
+// The characters that are a token of their own wherever a token may begin.
+struct SingleTokens {
+  int cls[256];
+};
+constexpr SingleTokens MakeSingleTokens() {
+  SingleTokens t{};
+  t.cls[static_cast<unsigned char>('(')] = ScriptScanner::kLParen;
+  t.cls[static_cast<unsigned char>(')')] = ScriptScanner::kRParen;
+  t.cls[static_cast<unsigned char>('[')] = ScriptScanner::kLBracket;
+  t.cls[static_cast<unsigned char>(']')] = ScriptScanner::kRBracket;
+  t.cls[static_cast<unsigned char>('{')] = ScriptScanner::kLBrace;
+  t.cls[static_cast<unsigned char>('}')] = ScriptScanner::kRBrace;
+  t.cls[static_cast<unsigned char>(',')] = ScriptScanner::kComma;
+  t.cls[static_cast<unsigned char>('.')] = ScriptScanner::kDot;
+  t.cls[static_cast<unsigned char>(';')] = ScriptScanner::kSemicolon;
+  t.cls[static_cast<unsigned char>(':')] = t.cls[static_cast<unsigned char>('?')] = t.cls[static_cast<unsigned char>('~')] = ScriptScanner::kOperator;
+  return t;
+}
+constexpr SingleTokens kSingleTokens = MakeSingleTokens();
+
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 bool EndsEndTag(char c) {
   return c == '>' || c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
@@ -50,7 +80,7 @@ void ScriptScanner::Push(int tokenClass, std::size_t start, std::size_t end) {
   ++tokens_;
   bool pushed = stack_.size() < kStackLimit;
   if (pushed) stack_.push_back(tokenClass);
-  builder_.Token(tokenClass, start, end, stack_, pushed);
+  if (builder_.Wants(tokenClass)) builder_.Token(tokenClass, start, end, stack_, pushed);
 }
 
 long ScriptScanner::ScanForEnd(const char* bytes, std::size_t length) {
@@ -58,6 +88,31 @@ long ScriptScanner::ScanForEnd(const char* bytes, std::size_t length) {
   builder_.BeginPiece(bytes, length);
   for (std::size_t i = 0; i < length; ++i) {
     char c = bytes[i];
+    // Runs that change nothing but the position are passed over without the state machine:
+    // blanks between tokens, the rest of a name, the body of a string literal.
+    if (endTagMatched_ == 0) {
+      if (state_ == kStart && (c == ' ' || c == '\t')) {
+        while (i + 1 < length && (bytes[i + 1] == ' ' || bytes[i + 1] == '\t')) ++i;
+        continue;
+      }
+      if (state_ == kInName && IsNameChar(c)) {
+        for (;;) {
+          if (wordLen_ < sizeof word_) word_[wordLen_] = c;
+          ++wordLen_;
+          if (i + 1 == length || !IsNameChar(bytes[i + 1])) break;
+          c = bytes[++i];
+        }
+        continue;
+      }
+      if (state_ == kInNumber && IsNumberChar(c)) {
+        while (i + 1 < length && IsNumberChar(bytes[i + 1])) ++i;
+        continue;
+      }
+      if (state_ == kInString && IsStringBody(c, quote_)) {
+        while (i + 1 < length && IsStringBody(bytes[i + 1], quote_)) ++i;
+        continue;
+      }
+    }
     // "</script" ends the script even inside a comment or string: a browser reads it so, and a
     // comment left open would otherwise swallow the rest of the page.
     if (endTagMatched_ > 0 || c == '<') {
@@ -91,6 +146,32 @@ long ScriptScanner::ScanForEnd(const char* bytes, std::size_t length) {
       }
       while (i + 1 < length && !IsLineEnd(bytes[i + 1]) && bytes[i + 1] != '<') ++i;
       continue;
+    }
+    if (state_ == kStart && endTagMatched_ == 0) {
+      if (IsLetter(c)) {
+        // A whole name at once; it ends at the first other character, which the next round
+        // reads. A name cut by the end of the piece goes on in the name state.
+        std::size_t j = i + 1;
+        while (j < length && IsNameChar(bytes[j])) ++j;
+        tokStart_ = base + i;
+        wordLen_ = j - i;
+        std::memcpy(word_, bytes + i, wordLen_ < sizeof word_ ? wordLen_ : sizeof word_);
+        i = j - 1;
+        if (j == length) {
+          state_ = kInName;
+          continue;
+        }
+        at_ = base + j;
+        PushName();
+        continue;
+      }
+      int single = kSingleTokens.cls[static_cast<unsigned char>(c)];
+      if (single != 0) {
+        at_ = tokStart_ = base + i;
+        PushHere(single);
+        continue;
+      }
+      if (IsLineEnd(c) || c == '\f' || c == '\v') continue;
     }
     at_ = base + i;
     bool done;
@@ -262,16 +343,20 @@ bool ScriptScanner::NameState(char c) {
     ++wordLen_;
     return true;
   }
-  int keyword = 0;
-  if (word_[0] >= 'a' && word_[0] <= 'z' && wordLen_ < sizeof word_)
-    keyword = ScriptKeywordTable::Lookup(word_, wordLen_);
-  Push(keyword ? keyword : kName);
+  PushName();
   state_ = kStart;
   return false;
 }
 
+void ScriptScanner::PushName() {
+  int keyword = 0;
+  if (word_[0] >= 'a' && word_[0] <= 'z' && wordLen_ < sizeof word_)
+    keyword = ScriptKeywordTable::Lookup(word_, wordLen_);
+  Push(keyword ? keyword : kName);
+}
+
 bool ScriptScanner::NumberState(char c) {
-  if (IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f') || c == 'x') return true;
+  if (IsNumberChar(c)) return true;
   Push(kNumber);
   state_ = kStart;
   return false;

@@ -123,6 +123,9 @@ class HALYARD_EXPORT ScriptScanner {
   void Push(int tokenClass) { Push(tokenClass, tokStart_, at_); }
   // A one-character token at the current character.
   void PushHere(int tokenClass) { Push(tokenClass, at_, at_ + 1); }
+  // The name in word_ (its keyword number, or the name class), ending before the current
+  // character.
+  void PushName();
   void ResetLexer();
 
   State state_ = kStart;

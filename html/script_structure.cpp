@@ -1,5 +1,7 @@
 #include "script_structure.h"
 
+#include "elem_pool.h"
+
 namespace {
 
 void AppendToCString(CString& out, const std::string& text) {
@@ -9,6 +11,20 @@ void AppendToCString(CString& out, const std::string& text) {
 }  // namespace
 
 ScriptItemList::~ScriptItemList() { Clear(); }
+
+void* ScriptItemList::operator new(std::size_t size) {
+  return halyard::tagsmith::AllocateElem(size);
+}
+
+void ScriptItemList::operator delete(void* p, std::size_t size) {
+  halyard::tagsmith::FreeElem(p, size);
+}
+
+void* ScriptItem::operator new(std::size_t size) { return halyard::tagsmith::AllocateElem(size); }
+
+void ScriptItem::operator delete(void* p, std::size_t size) {
+  halyard::tagsmith::FreeElem(p, size);
+}
 
 ScriptItem* ScriptItemList::GetAt(int index) const {
   if (index < 0 || static_cast<std::size_t>(index) >= items_.size()) return nullptr;

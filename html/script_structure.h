@@ -23,6 +23,9 @@ class HALYARD_EXPORT ScriptItemList {
   ScriptItemList(const ScriptItemList&) = delete;
   ScriptItemList& operator=(const ScriptItemList&) = delete;
   ~ScriptItemList();
+  // Lists and items come from the element pool: a script has a great many of them.
+  static void* operator new(std::size_t size);
+  static void operator delete(void* p, std::size_t size);
 
   int GetCount() const { return static_cast<int>(items_.size()); }
   bool IsEmpty() const { return items_.empty(); }
@@ -53,6 +56,8 @@ class HALYARD_EXPORT ScriptItem {
   ScriptItem(const ScriptItem&) = delete;
   ScriptItem& operator=(const ScriptItem&) = delete;
   virtual ~ScriptItem();
+  static void* operator new(std::size_t size);
+  static void operator delete(void* p, std::size_t size);
   // Calls and function definitions are structured; text runs and groups are not.
   virtual BOOL IsStructured() const = 0;
   // Appends the item written as script text.
