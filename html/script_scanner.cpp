@@ -37,6 +37,23 @@ constexpr SingleTokens MakeSingleTokens() {
 }
 constexpr SingleTokens kSingleTokens = MakeSingleTokens();
 
+bool IsSimpleOperator(char c) {
+  switch (c) {
+    case '&':
+    case '+':
+    case '-':
+    case '|':
+    case '!':
+    case '%':
+    case '*':
+    case '=':
+    case '^':
+      return true;
+    default:
+      return false;
+  }
+}
+
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 bool EndsEndTag(char c) {
   return c == '>' || c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
@@ -163,6 +180,16 @@ long ScriptScanner::ScanForEnd(const char* bytes, std::size_t length) {
         }
         at_ = base + j;
         PushName();
+        continue;
+      }
+      if (IsSimpleOperator(c) && i + 1 < length) {
+        // "&&", "++", "--", "||" and each of these with "=", or "!", "%", "*", "=", "^" with
+        // "=": one operator token of one or two characters.
+        char d = bytes[i + 1];
+        bool doubled = (c == '&' || c == '+' || c == '-' || c == '|') && d == c;
+        at_ = tokStart_ = base + i;
+        if (doubled || d == '=') ++i;
+        Push(kOperator, at_, base + i + 1);
         continue;
       }
       int single = kSingleTokens.cls[static_cast<unsigned char>(c)];
