@@ -364,6 +364,8 @@ void ScriptBuilder::Drop(std::size_t start, std::size_t end) {
 
 void ScriptBuilder::EndOfScript(std::size_t end) {
   AddText(end);
+  // Nothing after the end is script text; the next script's text continues the offsets.
+  end = std::max(end, pendingStart_);
   carry_.clear();
   base_ = end;
   pieceLen_ = 0;

@@ -10,7 +10,10 @@ void AppendToCString(CString& out, const std::string& text) {
 
 }  // namespace
 
-ScriptItemList::~ScriptItemList() { Clear(); }
+ScriptItemList::~ScriptItemList() {
+  Clear();
+  if (items_ != inline_) delete[] items_;
+}
 
 void* ScriptItemList::operator new(std::size_t size) {
   return halyard::tagsmith::AllocateElem(size);
@@ -27,49 +30,65 @@ void ScriptItem::operator delete(void* p, std::size_t size) {
 }
 
 ScriptItem* ScriptItemList::GetAt(int index) const {
-  if (index < 0 || static_cast<std::size_t>(index) >= items_.size()) return nullptr;
+  if (index < 0 || static_cast<std::size_t>(index) >= count_) return nullptr;
   return items_[static_cast<std::size_t>(index)];
+}
+
+void ScriptItemList::Reserve(std::size_t capacity) {
+  if (capacity <= capacity_) return;
+  std::size_t grown = capacity_ * 2 > capacity ? capacity_ * 2 : capacity;
+  auto** bigger = new ScriptItem*[grown];
+  for (std::size_t i = 0; i < count_; ++i) bigger[i] = items_[i];
+  if (items_ != inline_) delete[] items_;
+  items_ = bigger;
+  capacity_ = grown;
+}
+
+void ScriptItemList::Push(ScriptItem* item) {
+  if (count_ == capacity_) Reserve(count_ + 1);
+  items_[count_++] = item;
 }
 
 void ScriptItemList::Append(ScriptItem* item) {
   if (!item) return;
-  if (item->GetKind() == ScriptItem::kText && !items_.empty() &&
-      items_.back()->GetKind() == ScriptItem::kText) {
-    static_cast<ScriptText*>(items_.back())->Text() += static_cast<ScriptText*>(item)->Text();
+  ScriptItem* last = Last();
+  if (item->GetKind() == ScriptItem::kText && last && last->GetKind() == ScriptItem::kText) {
+    static_cast<ScriptText*>(last)->Text() += static_cast<ScriptText*>(item)->Text();
     delete item;
     return;
   }
-  items_.push_back(item);
+  Push(item);
 }
 
 void ScriptItemList::AppendText(const char* text, std::size_t length) {
   if (length == 0) return;
-  if (!items_.empty() && items_.back()->GetKind() == ScriptItem::kText) {
-    static_cast<ScriptText*>(items_.back())->Text().append(text, length);
+  ScriptItem* last = Last();
+  if (last && last->GetKind() == ScriptItem::kText) {
+    static_cast<ScriptText*>(last)->Text().append(text, length);
     return;
   }
-  items_.push_back(new ScriptText(text, length));
+  Push(new ScriptText(text, length));
 }
 
 void ScriptItemList::TakeAll(ScriptItemList& other) {
-  if (&other == this || other.items_.empty()) return;
+  if (&other == this || other.count_ == 0) return;
   std::size_t first = 0;
-  if (!items_.empty()) {
+  if (count_ > 0) {
     Append(other.items_[0]);  // the one place where two text runs can meet
     first = 1;
   }
-  items_.insert(items_.end(), other.items_.begin() + static_cast<std::ptrdiff_t>(first),
-                other.items_.end());
-  other.items_.clear();
+  Reserve(count_ + other.count_ - first);
+  for (std::size_t i = first; i < other.count_; ++i) items_[count_++] = other.items_[i];
+  other.count_ = 0;
 }
 
 void ScriptItemList::Clear() {
-  for (ScriptItem* item : items_) delete item;
-  items_.clear();
+  for (std::size_t i = 0; i < count_; ++i) delete items_[i];
+  count_ = 0;
 }
 
 void ScriptItemList::Write(std::string& out) const {
-  for (const ScriptItem* item : items_) item->Write(out);
+  for (std::size_t i = 0; i < count_; ++i) items_[i]->Write(out);
 }
 
 void ScriptItemList::Write(CString& out) const {

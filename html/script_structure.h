@@ -27,11 +27,11 @@ class HALYARD_EXPORT ScriptItemList {
   static void* operator new(std::size_t size);
   static void operator delete(void* p, std::size_t size);
 
-  int GetCount() const { return static_cast<int>(items_.size()); }
-  bool IsEmpty() const { return items_.empty(); }
+  int GetCount() const { return static_cast<int>(count_); }
+  bool IsEmpty() const { return count_ == 0; }
   // The item at index, or null when index is negative or not below the count.
   ScriptItem* GetAt(int index) const;
-  ScriptItem* Last() const { return items_.empty() ? nullptr : items_.back(); }
+  ScriptItem* Last() const { return count_ == 0 ? nullptr : items_[count_ - 1]; }
 
   // Takes the item (merging it into a last text item when both are text).
   void Append(ScriptItem* item);
@@ -47,7 +47,15 @@ class HALYARD_EXPORT ScriptItemList {
   void Write(CString& out) const;
 
  private:
-  std::vector<ScriptItem*> items_;
+  void Push(ScriptItem* item);
+  void Reserve(std::size_t capacity);
+
+  // Most lists (a call's name, an argument) hold one or two items: those stay inside the list.
+  enum { kInline = 2 };
+  ScriptItem** items_ = inline_;
+  std::size_t count_ = 0;
+  std::size_t capacity_ = kInline;
+  ScriptItem* inline_[kInline] = {nullptr, nullptr};
 };
 
 class HALYARD_EXPORT ScriptItem {
