@@ -37,6 +37,16 @@ const ScriptBuilder::TokenSet ScriptBuilder::kWanted = [] {
 
 ScriptBuilder::~ScriptBuilder() { ResetBuilding(); }
 
+int ScriptBuilder::CallDepthOf(const ScriptItemList& list) {
+  int depth = 0;
+  for (int i = 0; i < list.GetCount(); ++i) {
+    const ScriptItem* item = list.GetAt(i);
+    if (item->GetKind() == ScriptItem::kCall)
+      depth = std::max(depth, static_cast<const ScriptCall*>(item)->depth);
+  }
+  return depth;
+}
+
 void ScriptBuilder::BeginPiece(const char* bytes, std::size_t length) {
   piece_ = bytes;
   pieceLen_ = length;
@@ -256,6 +266,9 @@ void ScriptBuilder::OnOpenParen(std::size_t start, std::size_t end, int previous
   }
   // The parameters of a function written inside an expression: plain text, not a call.
   if (functionBefore) return;
+  // Calls nest only so deep: writing and deleting the structure walk it recursively. Beyond
+  // that, parentheses stay text in the call around them.
+  if (contexts_.size() >= kMaxCallNesting || CallDepthOf(pending_) >= kMaxCallNesting) return;
   AddText(start);
   // What the brackets held back stands before the call's name.
   for (ScriptItemList* saved : savedPending_) FlushInto(*saved);
@@ -285,6 +298,10 @@ void ScriptBuilder::EndCall(bool closed) {
     call_->AddArgument(argument_ ? argument_ : new ScriptItemList);
   argument_ = nullptr;
   call_->closed = closed;
+  int depth = CallDepthOf(call_->NamePart());
+  for (int i = 0; i < call_->GetArgumentCount(); ++i)
+    depth = std::max(depth, CallDepthOf(*call_->GetArgument(i)));
+  call_->depth = depth + 1;
   ScriptCall* finished = callIsSignature_ ? nullptr : call_;
   callIsSignature_ = false;
   if (!contexts_.empty()) {

@@ -49,6 +49,9 @@ class ScriptBuilder {
 
   ScriptItemList& TopLevel() { return top_; }
   const ScriptItemList& TopLevel() const { return top_; }
+  // How deep calls may nest (in each other's arguments and name parts).
+  enum { kMaxCallNesting = 200 };
+
   // Offset of the next byte of script text.
   std::size_t Offset() const { return base_ + pieceLen_; }
 
@@ -92,6 +95,8 @@ class ScriptBuilder {
   // The calls still open at the end: each goes, unclosed, into the argument it stands in.
   void UnwindCalls();
   void ResetBuilding();
+  // The deepest nesting of calls among the items of list (0 without calls).
+  static int CallDepthOf(const ScriptItemList& list);
 
   // Text bookkeeping.
   const char* piece_ = nullptr;

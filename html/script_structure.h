@@ -117,6 +117,7 @@ class HALYARD_EXPORT ScriptCall : public ScriptItem {
 
   bool opened = true;   // its "(" was read
   bool closed = false;  // its ")" was read
+  int depth = 1;        // 1 + the deepest nesting of calls it holds
 
  private:
   ScriptItemList name_;

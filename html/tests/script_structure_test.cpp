@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "html/script_builder.h"
 #include "html/script_scanner.h"
 #include "html/script_structure.h"
 #include "html/script_text.h"
@@ -303,6 +304,32 @@ TEST(ScriptStructure, RealPageScriptsAreGivenBackWhole) {
     at = close;
   }
   EXPECT_GE(scripts, 4);
+}
+
+// Calls nest only so deep; beyond that the parentheses are text, and nothing is lost.
+TEST(ScriptStructure, DeeplyNestedCallsAndLongChainsAreKeptWithoutDeepNesting) {
+  std::string nested;
+  for (int i = 0; i < 20000; ++i) nested += "f(";
+  nested += "x";
+  for (int i = 0; i < 20000; ++i) nested += ")";
+  std::string chain = "g(";
+  for (int i = 0; i < 20000; ++i) chain += "a(1).";
+  chain += "b)";
+  for (const std::string& script : {nested, chain, nested + ";" + chain}) {
+    ScriptScanner s;
+    Build(s, script, 4096);
+    std::string out;
+    s.GetScriptItems()->Write(out);
+    EXPECT_EQ(out, script);
+    const ScriptItem* group = s.GetScriptItems()->GetAt(0);
+    ASSERT_NE(group, nullptr);
+    const ScriptItem* call = static_cast<const ScriptGroup*>(group)->Items().GetAt(0);
+    ASSERT_NE(call, nullptr);
+    ASSERT_EQ(call->GetKind(), ScriptItem::kCall);
+    EXPECT_LE(static_cast<const ScriptCall*>(call)->depth,
+              2 * halyard::tagsmith::ScriptBuilder::kMaxCallNesting);
+    EXPECT_GT(static_cast<const ScriptCall*>(call)->depth, 100);
+  }
 }
 
 // Random token soup in random pieces: whatever the script, its text comes back.
