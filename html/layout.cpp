@@ -1,6 +1,7 @@
 #include "layout.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 
 #include "block_class.h"
@@ -21,6 +22,13 @@ LONG SizeAttr(const Elem* e, const char* name, LONG fallback) {
   long n = std::strtol(s, &end, 10);
   if (end == s || *end == '%' || n < 0) return fallback;
   return static_cast<LONG>(std::min<long>(n, 100000));
+}
+
+// Page coordinates stop at the largest LONG rather than wrap: a hostile page may ask for more.
+LONG Clamp(std::int64_t v) {
+  if (v > 0x7fffffffLL) return 0x7fffffff;
+  if (v < -0x7fffffffLL - 1) return static_cast<LONG>(-0x7fffffffLL - 1);
+  return static_cast<LONG>(v);
 }
 
 // Elements whose content is not drawn on the page.
@@ -119,8 +127,8 @@ void LayoutContext::Step(Elem* elem) {
   if (!elem || !state_) return;
   switch (elem->kind) {
     case ElemKind::Text: {
-      LONG chars = static_cast<LONG>(elem->name.GetLength());
-      Flow(elem, chars * kCharWidth, kLineHeight, (elem->flags & Elem::kSpaceBefore) != 0);
+      std::int64_t chars = elem->name.GetLength();
+      Flow(elem, Clamp(chars * kCharWidth), kLineHeight, (elem->flags & Elem::kSpaceBefore) != 0);
       return;
     }
     case ElemKind::Image:
@@ -130,7 +138,7 @@ void LayoutContext::Step(Elem* elem) {
       Flow(elem, SizeAttr(elem, "WIDTH", 100), SizeAttr(elem, "HEIGHT", 100), true);
       return;
     case ElemKind::FormControl: {
-      LONG w = 20 * kCharWidth, h = kLineHeight + 6;
+      std::int64_t w = 20 * kCharWidth, h = kLineHeight + 6;
       if (elem->type == Token::INPUT) {
         int k = static_cast<FormControlTag*>(elem)->GetInputKind();
         if (k == FormControlTag::kHidden) return;
@@ -146,30 +154,30 @@ void LayoutContext::Step(Elem* elem) {
                            ? caption.GetLength()
                            : static_cast<LONG>(std::char_traits<char>::length(
                                  FormControlTag::DefaultCaption(k)));
-          w = (chars + 2) * kCharWidth;
+          w = (static_cast<std::int64_t>(chars) + 2) * kCharWidth;
         }
       } else if (elem->type == Token::TEXTAREA) {
-        w = SizeAttr(elem, "COLS", 20) * kCharWidth;
-        h = SizeAttr(elem, "ROWS", 2) * kLineHeight + 6;
+        w = static_cast<std::int64_t>(SizeAttr(elem, "COLS", 20)) * kCharWidth;
+        h = static_cast<std::int64_t>(SizeAttr(elem, "ROWS", 2)) * kLineHeight + 6;
       }
-      Flow(elem, w, h, true);
+      Flow(elem, Clamp(w), Clamp(h), true);
       return;
     }
     case ElemKind::Rule: {
       BreakBlock();
       LONG h = std::max<LONG>(SizeAttr(elem, "SIZE", 2), 1);
-      state_->Add(elem, RECT{0, y_, width_, y_ + h});
-      y_ += h;
-      lineBottom_ = y_;
+      LONG bottom = Clamp(static_cast<std::int64_t>(y_) + h);
+      state_->Add(elem, RECT{0, y_, width_, bottom});
+      y_ = lineBottom_ = bottom;
       return;
     }
     case ElemKind::Component: {
+      // The component keeps its size in its layout words; its box is its POS, normalised.
       RECT pos;
       elem->GetRectAttr("POS", &pos);
-      LONG w = 0, h = 0;
-      elem->Measure(&w, &h);
-      LONG left = std::min(pos.left, pos.right), top = std::min(pos.top, pos.bottom);
-      state_->Add(elem, RECT{left, top, static_cast<LONG>(left + w), static_cast<LONG>(top + h)});
+      elem->Measure(nullptr, nullptr);
+      state_->Add(elem, RECT{std::min(pos.left, pos.right), std::min(pos.top, pos.bottom),
+                             std::max(pos.left, pos.right), std::max(pos.top, pos.bottom)});
       return;
     }
     default:
@@ -179,14 +187,16 @@ void LayoutContext::Step(Elem* elem) {
 
 void LayoutContext::Flow(Elem* elem, LONG width, LONG height, bool space) {
   LONG gap = space && x_ > 0 ? static_cast<LONG>(kCharWidth) : 0;
-  if (x_ > 0 && x_ + gap + width > width_) {
+  if (x_ > 0 && static_cast<std::int64_t>(x_) + gap + width > width_) {
     BreakLine();
     gap = 0;
   }
-  LONG left = x_ + gap;
-  state_->Add(elem, RECT{left, y_, left + width, y_ + height});
-  x_ = left + width;
-  lineBottom_ = std::max(lineBottom_, y_ + height);
+  LONG left = Clamp(static_cast<std::int64_t>(x_) + gap);
+  LONG right = Clamp(static_cast<std::int64_t>(left) + width);
+  LONG bottom = Clamp(static_cast<std::int64_t>(y_) + height);
+  state_->Add(elem, RECT{left, y_, right, bottom});
+  x_ = right;
+  lineBottom_ = std::max(lineBottom_, bottom);
 }
 
 void LayoutContext::BreakLine() {

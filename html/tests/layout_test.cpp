@@ -92,6 +92,15 @@ TEST(Layout, ImagesAndFormControlsFlowWithTheirSize) {
                                       "7 104 0 184,0,264,54"}));
 }
 
+TEST(Layout, HugeSizesAndPositionsStopAtTheEdgeOfThePageSpace) {
+  std::string page = "<Q-TEXT POS=-2000000000,0,2000000000,2147483647></Q-TEXT>";
+  for (int i = 0; i < 2000; ++i) page += "<TEXTAREA ROWS=100000 COLS=100000></TEXTAREA><HR SIZE=99999>";
+  std::vector<std::string> lines = Layout(page);
+  ASSERT_EQ(lines.size(), 4001u);
+  EXPECT_EQ(lines[0], "17 119 6 -2000000000,0,2000000000,2147483647");
+  EXPECT_EQ(lines.back(), "9 51 0 0,2147483647,640,2147483647");
+}
+
 TEST(Layout, ASecondRunStartsAfresh) {
   Laid laid;
   std::vector<std::string> first = Layout("a b <Q-TEXT POS=1,2,3,4>", 640, &laid);
