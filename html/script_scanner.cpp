@@ -6,17 +6,34 @@
 
 namespace {
 
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsLineEnd(char c) { return c == '\n' || c == '\r'; }
-bool IsNameChar(char c) { return IsLetter(c) || IsDigit(c) || c == '_'; }
-bool IsNumberChar(char c) {
+constexpr bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool IsLineEnd(char c) { return c == '\n' || c == '\r'; }
+constexpr bool IsNameChar(char c) { return IsLetter(c) || IsDigit(c) || c == '_'; }
+constexpr bool IsNumberChar(char c) {
   return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f') || c == 'x';
 }
 // A character inside a string literal that neither ends it, escapes, nor may begin an end tag.
-bool IsStringBody(char c, char quote) {
+constexpr bool IsStringBody(char c, char quote) {
   return c != quote && c != '\\' && c != '<' && !IsLineEnd(c);
 }
+constexpr bool IsSimpleOperator(char c) {
+  switch (c) {
+    case '&':
+    case '+':
+    case '-':
+    case '|':
+    case '!':
+    case '%':
+    case '*':
+    case '=':
+    case '^':
+      return true;
+    default:
+      return false;
+  }
+}
+
 // The characters that are a token of their own wherever a token may begin.
 struct SingleTokens {
   int cls[256];
@@ -37,22 +54,37 @@ constexpr SingleTokens MakeSingleTokens() {
 }
 constexpr SingleTokens kSingleTokens = MakeSingleTokens();
 
-bool IsSimpleOperator(char c) {
-  switch (c) {
-    case '&':
-    case '+':
-    case '-':
-    case '|':
-    case '!':
-    case '%':
-    case '*':
-    case '=':
-    case '^':
-      return true;
-    default:
-      return false;
+// What a character does where a token may begin, for the scanner's fast path.
+enum StartChar : unsigned char {
+  kOtherChar,
+  kBlankChar,
+  kLineChar,
+  kLetterChar,
+  kOperatorChar,
+  kSingleChar
+};
+struct StartClasses {
+  StartChar cls[256];
+};
+constexpr StartClasses MakeStartClasses() {
+  StartClasses t{};
+  for (int c = 0; c < 256; ++c) {
+    auto ch = static_cast<char>(c);
+    if (ch == ' ' || ch == '\t')
+      t.cls[c] = kBlankChar;
+    else if (ch == '\n' || ch == '\r' || ch == '\f' || ch == '\v')
+      t.cls[c] = kLineChar;
+    else if (IsLetter(ch))
+      t.cls[c] = kLetterChar;
+    else if (IsSimpleOperator(ch))
+      t.cls[c] = kOperatorChar;
+    else if (kSingleTokens.cls[c] != 0)
+      t.cls[c] = kSingleChar;
   }
+  return t;
 }
+
+constexpr StartClasses kStartClass = MakeStartClasses();
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 bool EndsEndTag(char c) {
@@ -105,29 +137,89 @@ long ScriptScanner::ScanForEnd(const char* bytes, std::size_t length) {
   builder_.BeginPiece(bytes, length);
   for (std::size_t i = 0; i < length; ++i) {
     char c = bytes[i];
-    // Runs that change nothing but the position are passed over without the state machine:
-    // blanks between tokens, the rest of a name, the body of a string literal.
-    if (endTagMatched_ == 0) {
-      if (state_ == kStart && (c == ' ' || c == '\t')) {
-        while (i + 1 < length && (bytes[i + 1] == ' ' || bytes[i + 1] == '\t')) ++i;
-        continue;
-      }
-      if (state_ == kInName && IsNameChar(c)) {
-        for (;;) {
-          if (wordLen_ < sizeof word_) word_[wordLen_] = c;
-          ++wordLen_;
-          if (i + 1 == length || !IsNameChar(bytes[i + 1])) break;
-          c = bytes[++i];
-        }
-        continue;
-      }
-      if (state_ == kInNumber && IsNumberChar(c)) {
-        while (i + 1 < length && IsNumberChar(bytes[i + 1])) ++i;
-        continue;
-      }
-      if (state_ == kInString && IsStringBody(c, quote_)) {
-        while (i + 1 < length && IsStringBody(bytes[i + 1], quote_)) ++i;
-        continue;
+    // Runs that change nothing but the position are passed over without the state machine, and
+    // the common tokens are read at once: blanks between tokens, names, numbers, the bodies of
+    // strings and comments, one-character tokens and the short operators. A "<" always takes
+    // the long way, for the end tag.
+    if (endTagMatched_ == 0 && c != '<') {
+      switch (state_) {
+        case kStart:
+          switch (kStartClass.cls[static_cast<unsigned char>(c)]) {
+            case kBlankChar:
+              while (i + 1 < length && (bytes[i + 1] == ' ' || bytes[i + 1] == '\t')) ++i;
+              continue;
+            case kLineChar:
+              continue;
+            case kLetterChar: {
+              // A whole name; it ends at the first other character, which the next round
+              // reads. A name cut by the end of the piece goes on in the name state.
+              std::size_t j = i + 1;
+              while (j < length && IsNameChar(bytes[j])) ++j;
+              tokStart_ = base + i;
+              wordLen_ = j - i;
+              std::memcpy(word_, bytes + i, wordLen_ < sizeof word_ ? wordLen_ : sizeof word_);
+              i = j - 1;
+              if (j == length) {
+                state_ = kInName;
+                continue;
+              }
+              at_ = base + j;
+              PushName();
+              continue;
+            }
+            case kOperatorChar:
+              if (i + 1 < length) {
+                // "&&", "++", "--", "||" and each of these with "=", or "!", "%", "*", "=",
+                // "^" with "=": one operator token of one or two characters.
+                char d = bytes[i + 1];
+                bool doubled = (c == '&' || c == '+' || c == '-' || c == '|') && d == c;
+                at_ = tokStart_ = base + i;
+                if (doubled || d == '=') ++i;
+                Push(kOperator, at_, base + i + 1);
+                continue;
+              }
+              break;
+            case kSingleChar:
+              at_ = tokStart_ = base + i;
+              PushHere(kSingleTokens.cls[static_cast<unsigned char>(c)]);
+              continue;
+            default:
+              break;
+          }
+          break;
+        case kInName:
+          if (!IsNameChar(c)) break;
+          for (;;) {
+            if (wordLen_ < sizeof word_) word_[wordLen_] = c;
+            ++wordLen_;
+            if (i + 1 == length || !IsNameChar(bytes[i + 1])) break;
+            c = bytes[++i];
+          }
+          continue;
+        case kInNumber:
+          if (!IsNumberChar(c)) break;
+          while (i + 1 < length && IsNumberChar(bytes[i + 1])) ++i;
+          continue;
+        case kInString:
+          if (!IsStringBody(c, quote_)) break;
+          while (i + 1 < length && IsStringBody(bytes[i + 1], quote_)) ++i;
+          continue;
+        case kInBlockComment:
+          if (c == '*') {
+            state_ = kInBlockCommentStar;
+            continue;
+          }
+          while (i + 1 < length && bytes[i + 1] != '*' && bytes[i + 1] != '<') ++i;
+          continue;
+        case kInLineComment:
+          if (IsLineEnd(c)) {
+            state_ = kStart;
+            continue;
+          }
+          while (i + 1 < length && !IsLineEnd(bytes[i + 1]) && bytes[i + 1] != '<') ++i;
+          continue;
+        default:
+          break;
       }
     }
     // "</script" ends the script even inside a comment or string: a browser reads it so, and a
@@ -163,42 +255,6 @@ long ScriptScanner::ScanForEnd(const char* bytes, std::size_t length) {
       }
       while (i + 1 < length && !IsLineEnd(bytes[i + 1]) && bytes[i + 1] != '<') ++i;
       continue;
-    }
-    if (state_ == kStart && endTagMatched_ == 0) {
-      if (IsLetter(c)) {
-        // A whole name at once; it ends at the first other character, which the next round
-        // reads. A name cut by the end of the piece goes on in the name state.
-        std::size_t j = i + 1;
-        while (j < length && IsNameChar(bytes[j])) ++j;
-        tokStart_ = base + i;
-        wordLen_ = j - i;
-        std::memcpy(word_, bytes + i, wordLen_ < sizeof word_ ? wordLen_ : sizeof word_);
-        i = j - 1;
-        if (j == length) {
-          state_ = kInName;
-          continue;
-        }
-        at_ = base + j;
-        PushName();
-        continue;
-      }
-      if (IsSimpleOperator(c) && i + 1 < length) {
-        // "&&", "++", "--", "||" and each of these with "=", or "!", "%", "*", "=", "^" with
-        // "=": one operator token of one or two characters.
-        char d = bytes[i + 1];
-        bool doubled = (c == '&' || c == '+' || c == '-' || c == '|') && d == c;
-        at_ = tokStart_ = base + i;
-        if (doubled || d == '=') ++i;
-        Push(kOperator, at_, base + i + 1);
-        continue;
-      }
-      int single = kSingleTokens.cls[static_cast<unsigned char>(c)];
-      if (single != 0) {
-        at_ = tokStart_ = base + i;
-        PushHere(single);
-        continue;
-      }
-      if (IsLineEnd(c) || c == '\f' || c == '\v') continue;
     }
     at_ = base + i;
     bool done;
