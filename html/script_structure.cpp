@@ -106,23 +106,32 @@ void ScriptItem::Write(CString& out) const {
 }
 
 ScriptCall::~ScriptCall() {
-  for (ScriptItemList* arg : args_) delete arg;
+  for (std::size_t i = 0; i < argCount_; ++i) delete args_[i];
+  if (args_ != argsInline_) delete[] args_;
 }
 
 ScriptItemList* ScriptCall::GetArgument(int index) const {
-  if (index < 0 || static_cast<std::size_t>(index) >= args_.size()) return nullptr;
+  if (index < 0 || static_cast<std::size_t>(index) >= argCount_) return nullptr;
   return args_[static_cast<std::size_t>(index)];
 }
 
 void ScriptCall::AddArgument(ScriptItemList* argument) {
-  if (argument) args_.push_back(argument);
+  if (!argument) return;
+  if (argCount_ == argCapacity_) {
+    auto** bigger = new ScriptItemList*[argCapacity_ * 2];
+    for (std::size_t i = 0; i < argCount_; ++i) bigger[i] = args_[i];
+    if (args_ != argsInline_) delete[] args_;
+    args_ = bigger;
+    argCapacity_ *= 2;
+  }
+  args_[argCount_++] = argument;
 }
 
 void ScriptCall::Write(std::string& out) const {
   name_.Write(out);
   if (!opened) return;
   out += '(';
-  for (std::size_t i = 0; i < args_.size(); ++i) {
+  for (std::size_t i = 0; i < argCount_; ++i) {
     if (i > 0) out += ',';
     args_[i]->Write(out);
   }

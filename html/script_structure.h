@@ -107,7 +107,7 @@ class HALYARD_EXPORT ScriptCall : public ScriptItem {
 
   ScriptItemList& NamePart() { return name_; }
   const ScriptItemList& NamePart() const { return name_; }
-  int GetArgumentCount() const { return static_cast<int>(args_.size()); }
+  int GetArgumentCount() const { return static_cast<int>(argCount_); }
   // The argument at index, or null out of range.
   ScriptItemList* GetArgument(int index) const;
   // Takes the argument as the last one.
@@ -121,7 +121,12 @@ class HALYARD_EXPORT ScriptCall : public ScriptItem {
 
  private:
   ScriptItemList name_;
-  std::vector<ScriptItemList*> args_;
+  // Most calls have few arguments: the first two are kept inside the call.
+  enum { kInlineArgs = 2 };
+  ScriptItemList** args_ = argsInline_;
+  std::size_t argCount_ = 0;
+  std::size_t argCapacity_ = kInlineArgs;
+  ScriptItemList* argsInline_[kInlineArgs] = {nullptr, nullptr};
 };
 
 // A statement container: a list of expression items.
