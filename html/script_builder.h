@@ -15,6 +15,18 @@ namespace halyard::tagsmith {
 // script text before its tokens, and each token with its token class (or keyword number) and
 // its place as an offset from the start of the script text; the builder keeps the text not yet
 // taken into an item, also across pieces.
+//
+// What it keeps: every text run goes somewhere, so the written top-level list gives the script
+// back, except for "<!--" (dropped) and the "-->" that Finish blanks. In particular:
+// - "(", "," and ")" of a call are written by the call itself; text before them (a string
+//   argument, blanks) goes to the argument first. A ")" that is not the call's own (inner
+//   parentheses, a condition) is text.
+// - Text held back at "[" goes out before anything gathered inside the brackets.
+// - A definition ("function" and a name where a statement may begin) keeps its head and writes
+//   its signature; "function" anywhere else is text and its parameter list plain parentheses.
+// - A block inside parentheses or brackets (a function written as an argument) does not end
+//   the statement around it; a call ends in argument mode of the call around it, or none.
+// - Calls left open at the end are written unclosed, as they stood.
 class ScriptBuilder {
  public:
   ScriptBuilder() = default;
