@@ -212,8 +212,11 @@ void ScriptBuilder::OnName(std::size_t start, std::size_t end, int previous) {
       Flush();
     }
   }
-  AddText(end);
+  // The name joins the text that stays pending; it is taken with the next text added, which
+  // comes before anything that could tell the difference (a call's name part, a flush, a
+  // skipped token).
   if (!definition) return;
+  AddText(end);
   functionAtStatement_ = false;
   auto* def = new ScriptFunction;
   def->head = head;
