@@ -131,6 +131,19 @@ void ScriptBuilder::Flush() {
   }
 }
 
+void ScriptBuilder::TakeFlushed() {
+  if (flushedTo_ <= pendingStart_) return;
+  std::size_t end = flushedTo_;
+  flushedTo_ = 0;
+  if (pendingStart_ >= base_ && end <= base_ + pieceLen_) {
+    FlushTarget().AppendText(piece_ + (pendingStart_ - base_), end - pendingStart_);
+    pendingStart_ = end;
+    return;
+  }
+  std::string text = TakeText(end);
+  FlushTarget().AppendText(text.data(), text.size());
+}
+
 void ScriptBuilder::CloseContainer() {
   if (!container_) return;
   top_.Append(container_);
@@ -141,6 +154,7 @@ void ScriptBuilder::Token(int cls, std::size_t start, std::size_t end, std::vect
                           bool pushed) {
   std::size_t below = stack.size() - (pushed ? 1 : 0);
   int previous = below > 0 ? stack[below - 1] : 0;
+  if (cls != SS::kName && cls != SS::kSemicolon) TakeFlushed();
   if (awaiting_ && cls != SS::kLParen) DropAwaitedSignature();
   switch (cls) {
     case SS::kName:
@@ -193,21 +207,17 @@ void ScriptBuilder::OnName(std::size_t start, std::size_t end, int previous) {
     if (definition) {
       // The pending list was flushed at the keyword: what it holds now is the keyword and the
       // blanks up to the name, the definition's head.
+      TakeFlushed();
       AddText(start);
       Pending().Write(head);
       pending_.Clear();
-    } else if (pending_.IsEmpty() && savedPending_.empty() && pendingStart_ >= base_ &&
-               start <= base_ + pieceLen_) {
-      // The common case: the text before the name goes straight where a flush would put it.
-      if (!run_.empty()) {
-        FlushTarget().AppendText(run_.data(), run_.size());
-        run_.clear();
-      }
-      if (start > pendingStart_) {
-        FlushTarget().AppendText(piece_ + (pendingStart_ - base_), start - pendingStart_);
-        pendingStart_ = start;
-      }
+    } else if (pending_.IsEmpty() && savedPending_.empty() && run_.empty()) {
+      // The common case: nothing is pending but text, so the text before the name belongs
+      // where a flush would put it. It stays in the script text until something could tell the
+      // difference (TakeFlushed).
+      flushedTo_ = start;
     } else {
+      TakeFlushed();
       AddText(start);
       Flush();
     }
@@ -378,11 +388,13 @@ void ScriptBuilder::UnwindCalls() {
 }
 
 void ScriptBuilder::Drop(std::size_t start, std::size_t end) {
+  TakeFlushed();
   AddText(start);
   Skip(end);
 }
 
 void ScriptBuilder::EndOfScript(std::size_t end) {
+  TakeFlushed();
   AddText(end);
   // Nothing after the end is script text; the next script's text continues the offsets.
   end = std::max(end, pendingStart_);
@@ -394,6 +406,7 @@ void ScriptBuilder::EndOfScript(std::size_t end) {
 }
 
 void ScriptBuilder::Finish() {
+  TakeFlushed();
   AddText(Offset());
   UnwindCalls();
   Flush();
@@ -436,6 +449,7 @@ void ScriptBuilder::ResetBuilding() {
   piece_ = nullptr;
   pieceLen_ = 0;
   pendingStart_ = base_;
+  flushedTo_ = 0;
   argumentMode_ = callIsSignature_ = functionAtStatement_ = false;
   callDepth_ = parenDepth_ = bracketDepth_ = 0;
   awaiting_ = nullptr;

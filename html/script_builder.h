@@ -86,6 +86,8 @@ class ScriptBuilder {
   void Skip(std::size_t end);
   std::string TakeText(std::size_t end);
   void Flush();
+  // The text up to flushedTo_, flushed in name only, goes to the flush target now.
+  void TakeFlushed();
   // The pending list with the pending run taken into it as its last text item.
   ScriptItemList& Pending();
   void FlushInto(ScriptItemList& target);
@@ -115,6 +117,9 @@ class ScriptBuilder {
   std::size_t base_ = 0;  // offset of piece_[0]
   std::size_t pieceLen_ = 0;
   std::size_t pendingStart_ = 0;
+  // Text from the pending start up to here belongs to the flush target already; it is copied
+  // there by the next token that could change the target or take the pending text.
+  std::size_t flushedTo_ = 0;
   std::string carry_;  // untaken text before base_, from pendingStart_
 
   ScriptItemList top_;
