@@ -9,6 +9,7 @@
 
 #include "elem_kinds.h"
 #include "elem_pool.h"
+#include "layout.h"
 #include "platform/mfc/cexception.h"
 #include "platform/mfc/cmapstringtostring.h"
 
@@ -150,14 +151,20 @@ void Elem::SetAttributeList(const AttrRef* attrs, int n) {
   *slot = reinterpret_cast<std::uintptr_t>(p) | 1u;
 }
 
-void Elem::LayOut(LayoutContext*) {}
+// The element hands itself to the layout, which looks at its kind, type and attributes; the
+// layout calls back into LayoutStep for what the element's class measures and places.
+void Elem::LayOut(LayoutContext* context) {
+  if (context) context->LayOut(this);
+}
 
 void Elem::Measure(LONG* width, LONG* height) {
   if (width) *width = static_cast<LONG>(GetLayout(0));
   if (height) *height = static_cast<LONG>(GetLayout(1));
 }
 
-void Elem::LayoutStep(LayoutContext*) {}
+void Elem::LayoutStep(LayoutContext* context) {
+  if (context) context->Step(this);
+}
 
 CString Elem::TextForm() const { return CString(); }
 

@@ -8,6 +8,7 @@
 
 #include "component_table.h"
 #include "elem_pool.h"
+#include "layout.h"
 #include "platform/mfc/cexception.h"
 #include "platform/mfc/cmapstringtostring.h"
 #include "selector_node.h"
@@ -64,6 +65,13 @@ void CommentElem::Finish(Elem* root) {
 }
 
 Document::Document() : Elem(ElemKind::Document, Token::UNKNOWN, "", 0, 0) {}
+
+Document::~Document() = default;
+
+LayoutState* Document::GetLayoutState() {
+  if (!layout_) layout_ = std::make_unique<LayoutState>();
+  return layout_.get();
+}
 
 Tag::Tag(Token::Type type_, const char* name_, int nameLength, bool end, ElemKind kind_)
     : Elem(kind_, type_, name_, nameLength, end ? static_cast<DWORD>(kEndTag) : 0u) {}

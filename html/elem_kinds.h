@@ -11,6 +11,7 @@
 #include "elem.h"
 
 class SelectorNode;
+class LayoutState;
 
 class HALYARD_EXPORT TextElem : public Elem {
  public:
@@ -36,6 +37,12 @@ class HALYARD_EXPORT CommentElem : public Elem {
 class HALYARD_EXPORT Document : public Elem {
  public:
   Document();
+  ~Document() override;
+  // The document's page layout state, made on first use; it goes with the document.
+  LayoutState* GetLayoutState();
+
+ private:
+  std::unique_ptr<LayoutState> layout_;
 };
 
 class HALYARD_EXPORT Tag : public Elem {

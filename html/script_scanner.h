@@ -4,8 +4,9 @@
 // ">" or white space) wherever it stands, as a browser ends a script whose comment or string
 // was left open. The lexer keeps its state between pieces (a
 // token, string or comment may be cut by the end of a piece). Each token's class, or its
-// keyword number 1 to 53, goes onto a nesting stack of at most 512 entries, from which the
-// script's structure is built. Owned by the Parser that created it; one thread at a time.
+// keyword number 1 to 53, goes onto a nesting stack of at most 512 entries, and to the builder
+// of the script's structure (script_builder.h), which the scanner owns: the top-level list lives
+// until Reset or the scanner's end. Owned by the Parser that created it; one thread at a time.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +14,7 @@
 
 #include "platform/kernel/export.h"
 #include "platform/kernel/win_types.h"
+#include "script_builder.h"
 
 class HALYARD_EXPORT ScriptScanner {
  public:
@@ -45,8 +47,16 @@ class HALYARD_EXPORT ScriptScanner {
   // ends the script, or 0 when the script goes on (so an end right at the start of a piece also
   // reads 0: callers that must tell the two apart use ScanForEnd).
   virtual int Scan(const char* bytes, int length);
-  // Completes the script: the lexer starts afresh for the next script.
+  // Completes the script's structure (script_builder.h): the lexer and the building state
+  // start afresh for the next script; the top-level list stays until Reset.
   virtual void Finish();
+  // The fourth slot of the original interface, which hosts may still call: answers 0.
+  virtual int Reserved();
+
+  // The top-level list of statements (groups and function definitions) built so far.
+  ScriptItemList* GetScriptItems() { return &builder_.TopLevel(); }
+  // Deletes the structure and starts afresh, as a new scanner.
+  void Reset();
 
   // The offset in this piece of the "<" of the "</" that ends the script: negative when that
   // "<" stood in an earlier piece (-1 the last byte of the previous piece, at most
@@ -107,7 +117,15 @@ class HALYARD_EXPORT ScriptScanner {
   bool OpEqState(char c);
   bool SlashState(char c);
 
-  void Push(int tokenClass);
+  // A token of the class at [start, end) of the script text; the one-argument form is for a
+  // token that began at tokStart_ and ends before the current character.
+  void Push(int tokenClass, std::size_t start, std::size_t end);
+  void Push(int tokenClass) { Push(tokenClass, tokStart_, at_); }
+  // A one-character token at the current character.
+  void PushHere(int tokenClass) { Push(tokenClass, at_, at_ + 1); }
+  // The name in word_ (its keyword number, or the name class), ending before the current
+  // character.
+  void PushName();
   void ResetLexer();
 
   State state_ = kStart;
@@ -119,4 +137,7 @@ class HALYARD_EXPORT ScriptScanner {
   std::size_t endTagMatched_ = 0;  // characters of kEndTag just read, in any lexer state
   std::vector<int> stack_;
   std::size_t tokens_ = 0;
+  std::size_t at_ = 0;        // offset in the script text of the current character
+  std::size_t tokStart_ = 0;  // offset of the token in progress
+  halyard::tagsmith::ScriptBuilder builder_;
 };

@@ -253,4 +253,59 @@ TEST_F(CheckTool, CorrectionLimitIsReportedAndTheNextFileGoesOn) {
   EXPECT_EQ(deletes, 4096u);
 }
 
+TEST(TagsmithTool, ScriptPrintsTheStructureOrGivesTheScriptBack) {
+  const std::string script = "<!--\nfunction f(a) { g(a, \"x\"); }\nf(1);\n// -->\n";
+  ToolResult r = Tool("script", script);
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out,
+            "group\n"
+            "  text \"\\n\"\n"
+            "function f(a)\n"
+            "  text \" { \"\n"
+            "  call g\n"
+            "    arg 0\n"
+            "      text \"a\"\n"
+            "    arg 1\n"
+            "      text \" \\\"x\\\"\"\n"
+            "  text \"; }\"\n"
+            "group\n"
+            "  text \"\\n\"\n"
+            "  call f\n"
+            "    arg 0\n"
+            "      text \"1\"\n"
+            "  text \";\\n//    \\n\"\n");
+  r = Tool("script --text --pieces 3", script);
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "\nfunction f(a) { g(a, \"x\"); }\nf(1);\n//    \n");
+  // A page: the scripts of its SCRIPT elements, in order.
+  r = Tool("script --text", "<P>a<SCRIPT>x(1)</SCRIPT><script language=JavaScript>y</script>");
+  EXPECT_EQ(r.out, "x(1)y");
+  EXPECT_EQ(Tool("script --pieces 0", "").code, 2);
+  EXPECT_EQ(Tool("script /nonexistent/file.js").code, 3);
+}
+
+TEST(TagsmithTool, LayoutPrintsWhereEachElementWent) {
+  ToolResult r = Tool("layout", "Hi <Q-TEXT POS=10,20,110,70>x</Q-TEXT><IMG WIDTH=5 HEIGHT=6>");
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out,
+            "text 118 0,0,16,16\n"
+            "component 119 #6 10,20,110,70\n"
+            "image 56 24,0,29,6\n");
+}
+
+TEST(TagsmithTool, ExportsFindsEveryNumberAndName) {
+  ToolResult r = Tool("exports");
+  EXPECT_EQ(r.code, 0) << r.out;
+  for (int n = 101; n <= 140; ++n) {
+    std::string line = "\n" + std::to_string(n) + " ";
+    EXPECT_NE(("\n" + r.out).find(line), std::string::npos) << n;
+  }
+  EXPECT_EQ(r.out.find("missing"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\n112 Checker::Checker()\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\nCheckHandler::HandleCheckError(Elem*, CheckHtml::Error) = 132\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(Tool("exports extra").code, 2);
+}
+
 }  // namespace

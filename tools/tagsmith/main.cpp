@@ -17,6 +17,9 @@
 #include "html/url_string.h"
 
 int CheckCommand(int argc, char** argv);  // check_command.cpp
+int ScriptCommand(int argc, char** argv);   // script_command.cpp
+int LayoutCommand(int argc, char** argv);   // layout_command.cpp
+int ExportsCommand(int argc, char** argv);  // exports_command.cpp
 
 namespace {
 
@@ -29,6 +32,9 @@ const char kHelp[] =
     "       tagsmith url absolute BASE LINK\n"
     "       tagsmith url root BASE LINK\n"
     "       tagsmith check [--errors] [--set NAME=on|off]... [-o DIR] [FILE]...\n"
+    "       tagsmith script [--text] [--pieces N] [FILE]\n"
+    "       tagsmith layout [FILE]\n"
+    "       tagsmith exports\n"
     "       tagsmith --help | --version\n"
     "\n"
     "tokens    tokenizes FILE (standard input without one) and prints the element tree, one\n"
@@ -50,6 +56,15 @@ const char kHelp[] =
     "  --set NAME=on|off change a correction switch first: closeImplied, moveIllegalAfter,\n"
     "                    endAndResume, addListItem, addOption, addRowOrCell, removeIllegal\n"
     "  -o DIR            write each repaired page to DIR under its own name\n"
+    "script    prints the structure of the script in FILE (of every SCRIPT element, in order,\n"
+    "          when FILE is a page), one item a line, indented two blanks per level: group,\n"
+    "          function NAME(PARAMS), call NAME, arg N, text \"...\".\n"
+    "  --text        write each top-level statement back as text instead\n"
+    "  --pieces N    hand the script over in pieces of N bytes\n"
+    "layout    lays the page out and prints each placed element: kind, type, component\n"
+    "          number for components, and its rectangle left,top,right,bottom.\n"
+    "exports   loads libtagsmith.so and lists every export by ordinal with what it reaches,\n"
+    "          then every named export; exit 1 when one is missing.\n"
     "\n"
     "Texts in double quotes escape \\\", \\\\, \\t, \\r and \\n, and any other byte outside\n"
     "printable ASCII as three octal digits (\\351).\n"
@@ -58,7 +73,8 @@ const char kHelp[] =
     "TAGSMITH_LOG=PATH writes it to PATH.\n"
     "\n"
     "exit codes: 0 done (check: nothing corrected), 1 URL not parsed (check: corrections\n"
-    "made, or a page passed the limit of 4096), 2 usage error, 3 a file (or the output)\n"
+    "made, or a page passed the limit of 4096; exports: an export is missing), 2 usage\n"
+    "error, 3 a file (or the output)\n"
     "cannot be read or written.\n";
 
 bool ReadAll(const char* path, std::string& out) {
@@ -195,6 +211,9 @@ const Command kCommands[] = {
     {"write", WriteCommand},
     {"url", UrlCommand},
     {"check", CheckCommand},
+    {"script", ScriptCommand},
+    {"layout", LayoutCommand},
+    {"exports", ExportsCommand},
 };
 
 }  // namespace

@@ -1,0 +1,154 @@
+#include "script_structure.h"
+
+#include "elem_pool.h"
+
+namespace {
+
+void AppendToCString(CString& out, const std::string& text) {
+  if (!text.empty()) out += CString(text.data(), static_cast<int>(text.size()));
+}
+
+}  // namespace
+
+ScriptItemList::~ScriptItemList() {
+  Clear();
+  if (items_ != inline_) delete[] items_;
+}
+
+void* ScriptItemList::operator new(std::size_t size) {
+  return halyard::tagsmith::AllocateElem(size);
+}
+
+void ScriptItemList::operator delete(void* p, std::size_t size) {
+  halyard::tagsmith::FreeElem(p, size);
+}
+
+void* ScriptItem::operator new(std::size_t size) { return halyard::tagsmith::AllocateElem(size); }
+
+void ScriptItem::operator delete(void* p, std::size_t size) {
+  halyard::tagsmith::FreeElem(p, size);
+}
+
+ScriptItem* ScriptItemList::GetAt(int index) const {
+  if (index < 0 || static_cast<std::size_t>(index) >= count_) return nullptr;
+  return items_[static_cast<std::size_t>(index)];
+}
+
+void ScriptItemList::Reserve(std::size_t capacity) {
+  if (capacity <= capacity_) return;
+  std::size_t grown = capacity_ * 2 > capacity ? capacity_ * 2 : capacity;
+  auto** bigger = new ScriptItem*[grown];
+  for (std::size_t i = 0; i < count_; ++i) bigger[i] = items_[i];
+  if (items_ != inline_) delete[] items_;
+  items_ = bigger;
+  capacity_ = grown;
+}
+
+void ScriptItemList::Push(ScriptItem* item) {
+  if (count_ == capacity_) Reserve(count_ + 1);
+  items_[count_++] = item;
+}
+
+void ScriptItemList::Append(ScriptItem* item) {
+  if (!item) return;
+  ScriptItem* last = Last();
+  if (item->GetKind() == ScriptItem::kText && last && last->GetKind() == ScriptItem::kText) {
+    static_cast<ScriptText*>(last)->Text() += static_cast<ScriptText*>(item)->Text();
+    delete item;
+    return;
+  }
+  Push(item);
+}
+
+void ScriptItemList::AppendText(const char* text, std::size_t length) {
+  if (length == 0) return;
+  ScriptItem* last = Last();
+  if (last && last->GetKind() == ScriptItem::kText) {
+    static_cast<ScriptText*>(last)->Text().append(text, length);
+    return;
+  }
+  Push(new ScriptText(text, length));
+}
+
+void ScriptItemList::TakeAll(ScriptItemList& other) {
+  if (&other == this || other.count_ == 0) return;
+  std::size_t first = 0;
+  if (count_ > 0) {
+    Append(other.items_[0]);  // the one place where two text runs can meet
+    first = 1;
+  }
+  Reserve(count_ + other.count_ - first);
+  for (std::size_t i = first; i < other.count_; ++i) items_[count_++] = other.items_[i];
+  other.count_ = 0;
+}
+
+void ScriptItemList::Clear() {
+  for (std::size_t i = 0; i < count_; ++i) delete items_[i];
+  count_ = 0;
+}
+
+void ScriptItemList::Write(std::string& out) const {
+  for (std::size_t i = 0; i < count_; ++i) items_[i]->Write(out);
+}
+
+void ScriptItemList::Write(CString& out) const {
+  std::string text;
+  Write(text);
+  AppendToCString(out, text);
+}
+
+ScriptItem::~ScriptItem() = default;
+
+void ScriptItem::Write(CString& out) const {
+  std::string text;
+  Write(text);
+  AppendToCString(out, text);
+}
+
+ScriptCall::~ScriptCall() {
+  for (std::size_t i = 0; i < argCount_; ++i) delete args_[i];
+  if (args_ != argsInline_) delete[] args_;
+}
+
+ScriptItemList* ScriptCall::GetArgument(int index) const {
+  if (index < 0 || static_cast<std::size_t>(index) >= argCount_) return nullptr;
+  return args_[static_cast<std::size_t>(index)];
+}
+
+void ScriptCall::AddArgument(ScriptItemList* argument) {
+  if (!argument) return;
+  if (argCount_ == argCapacity_) {
+    auto** bigger = new ScriptItemList*[argCapacity_ * 2];
+    for (std::size_t i = 0; i < argCount_; ++i) bigger[i] = args_[i];
+    if (args_ != argsInline_) delete[] args_;
+    args_ = bigger;
+    argCapacity_ *= 2;
+  }
+  args_[argCount_++] = argument;
+}
+
+void ScriptCall::Write(std::string& out) const {
+  name_.Write(out);
+  if (!opened) return;
+  out += '(';
+  for (std::size_t i = 0; i < argCount_; ++i) {
+    if (i > 0) out += ',';
+    args_[i]->Write(out);
+  }
+  if (closed) out += ')';
+}
+
+std::string ScriptCall::Name() const {
+  std::string text;
+  name_.Write(text);
+  std::size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return std::string();
+  std::size_t last = text.find_last_not_of(" \t\r\n");
+  return text.substr(first, last - first + 1);
+}
+
+void ScriptFunction::Write(std::string& out) const {
+  out += head;
+  signature_.Write(out);
+  Items().Write(out);
+}
