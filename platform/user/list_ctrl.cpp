@@ -293,23 +293,30 @@ CEdit* CListCtrl::EditLabel(int item) {
   if (item < 0 || item >= GetItemCount() || !m_hWnd) return nullptr;
   if (edit_) FinishEdit(false);
   if (item >= GetItemCount()) return nullptr;
+  EnsureVisible(item, FALSE);
+  RECT r;
+  GetItemRect(item, &r, LVIR_LABEL);
+  r.right = std::max(r.right, r.left + 60);
+  // The edit exists while the parent hears of the beginning, so that it can subclass it.
+  auto edit = std::make_unique<CEdit>();
+  if (!edit->Create(GetItemText(item, 0).c_str(), WS_CHILD | WS_VISIBLE | WS_BORDER, r, this, 1)) return nullptr;
+  edit_ = std::move(edit);
+  editing_ = item;
+  edit_->SetSel(0, -1);
   NMLVDISPINFO di{};
   di.item.mask = LVIF_TEXT | LVIF_PARAM;
   di.item.iItem = item;
   di.item.lParam = rows_[static_cast<size_t>(item)].param;
   std::string text = GetItemText(item, 0);
   di.item.pszText = text.data();
-  if (Notify(LVN_BEGINLABELEDIT, &di.hdr)) return nullptr;
-  if (item >= GetItemCount()) return nullptr;
-  EnsureVisible(item, FALSE);
-  RECT r;
-  GetItemRect(item, &r, LVIR_LABEL);
-  r.right = std::max(r.right, r.left + 60);
-  auto edit = std::make_unique<CEdit>();
-  if (!edit->Create(GetItemText(item, 0).c_str(), WS_CHILD | WS_VISIBLE | WS_BORDER, r, this, 1)) return nullptr;
-  edit_ = std::move(edit);
-  editing_ = item;
-  edit_->SetSel(0, -1);
+  if (Notify(LVN_BEGINLABELEDIT, &di.hdr) || !edit_ || editing_ < 0) {
+    if (edit_) {
+      edit_->DestroyWindow();
+      ended_ = std::move(edit_);
+    }
+    editing_ = -1;
+    return nullptr;
+  }
   edit_->SetOnEnd([this](bool accept) { FinishEdit(accept); });
   edit_->SetFocus();
   return edit_.get();

@@ -437,23 +437,29 @@ CEdit* CTreeCtrl::EditLabel(HTREEITEM h) {
   if (edit_) EndEditLabelNow(FALSE);
   item = Find(h);  // ending the last edit may have changed the tree
   if (!item) return nullptr;
-  NMTVDISPINFO di{};
-  di.item.mask = TVIF_HANDLE | TVIF_PARAM | TVIF_TEXT;
-  di.item.hItem = item->handle;
-  di.item.lParam = item->param;
-  di.item.pszText = const_cast<LPSTR>(item->text.c_str());
-  if (Notify(TVN_BEGINLABELEDIT, &di.hdr)) return nullptr;
-  item = Find(h);
-  if (!item) return nullptr;
   EnsureVisible(h);
   RECT r;
   GetItemRect(h, &r, TRUE);
   r.right = std::max(r.right + 8, r.left + 60);
+  // The edit exists while the parent hears of the beginning, so that it can subclass it.
   auto edit = std::make_unique<CEdit>();
   if (!edit->Create(item->text.c_str(), WS_CHILD | WS_VISIBLE | WS_BORDER, r, this, 1)) return nullptr;
   edit_ = std::move(edit);
   editing_ = item;
   edit_->SetSel(0, -1);
+  NMTVDISPINFO di{};
+  di.item.mask = TVIF_HANDLE | TVIF_PARAM | TVIF_TEXT;
+  di.item.hItem = item->handle;
+  di.item.lParam = item->param;
+  di.item.pszText = const_cast<LPSTR>(item->text.c_str());
+  if (Notify(TVN_BEGINLABELEDIT, &di.hdr) || !Find(h) || !edit_) {
+    if (edit_) {
+      edit_->DestroyWindow();
+      ended_ = std::move(edit_);
+    }
+    editing_ = nullptr;
+    return nullptr;
+  }
   edit_->SetOnEnd([this](bool accept) { FinishEdit(accept); });
   edit_->SetFocus();
   return edit_.get();
@@ -656,6 +662,9 @@ LRESULT CTreeCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_LBUTTONUP:
       pressed_ = nullptr;
+      return 0;
+    case WM_RBUTTONDOWN:
+      if (GetFocus() != this) SetFocus();
       return 0;
     case WM_RBUTTONUP: {
       NMHDR hdr;
