@@ -6,6 +6,7 @@
 #include "desktop.h"
 #include "gdi.h"
 #include "image_list.h"
+#include "mouse.h"
 
 CListCtrl::CListCtrl() = default;
 
@@ -505,6 +506,9 @@ LRESULT CListCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_GETDLGCODE:
       return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case WM_SETCURSOR:
+      SetCursor(LoadCursor(nullptr, IDC_ARROW));
+      return TRUE;
     case WM_SETFOCUS: {
       focus_ = true;
       NMHDR hdr;

@@ -617,6 +617,9 @@ LRESULT CTreeCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       return EnsureVisible(reinterpret_cast<HTREEITEM>(lParam));
     case WM_GETDLGCODE:
       return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case WM_SETCURSOR:
+      SetCursor(LoadCursor(nullptr, IDC_ARROW));
+      return TRUE;
     case WM_SETFOCUS: {
       focus_ = true;
       NMHDR hdr;
