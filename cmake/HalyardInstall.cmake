@@ -253,6 +253,7 @@ set(HALYARD_TOOL_SUMMARY_vaultkit "decode and re-encode the stream forms of Vaul
 set(HALYARD_TOOL_SUMMARY_siteglean "classify links, list a page's links and fetch pages as SiteGlean does")
 set(HALYARD_TOOL_SUMMARY_tagsmith "tokenize, write and check HTML and resolve URLs with Tagsmith")
 set(HALYARD_TOOL_SUMMARY_glyphpad "colour HTML and show protected regions as the Glyphpad control does")
+set(HALYARD_TOOL_SUMMARY_outfold "show, rearrange and paint a folder tree as the Outfold publish view does")
 set(HALYARD_TOOL_SUMMARY_quarb-stubs "write Java stubs for a type library with QuarbCompiler")
 
 # The manual page of every installed tool, made from its --help when the tool is built.
