@@ -26,6 +26,7 @@ CTreeNode::~CTreeNode() {
     c->m_pNext = nullptr;
     c = next;
   }
+  m_pFirstChild = m_pLastChild = nullptr;
   LiveNodes().erase(this);
 }
 
@@ -34,15 +35,17 @@ void CTreeNode::AddChild(CTreeNode* child) {
   if (child->m_pParent) child->m_pParent->RemoveChild(child);
   child->m_pParent = this;
   child->m_pNext = nullptr;
-  CTreeNode** at = &m_pFirstChild;
-  while (*at) at = &(*at)->m_pNext;
-  *at = child;
+  if (m_pLastChild) m_pLastChild->m_pNext = child;
+  else m_pFirstChild = child;
+  m_pLastChild = child;
 }
 
 BOOL CTreeNode::RemoveChild(CTreeNode* child) {
-  for (CTreeNode** at = &m_pFirstChild; *at; at = &(*at)->m_pNext) {
+  CTreeNode* before = nullptr;
+  for (CTreeNode** at = &m_pFirstChild; *at; before = *at, at = &(*at)->m_pNext) {
     if (*at == child) {
       *at = child->m_pNext;
+      if (m_pLastChild == child) m_pLastChild = before;
       child->m_pNext = nullptr;
       child->m_pParent = nullptr;
       return TRUE;
@@ -66,6 +69,7 @@ void CTreeNode::FreeAll() {
     // Unlink first so that no destructor walks a freed neighbour.
     node->m_pParent = nullptr;
     node->m_pFirstChild = nullptr;
+    node->m_pLastChild = nullptr;
     node->m_pNext = nullptr;
   }
   for (const CTreeNode* n : all) {

@@ -32,4 +32,8 @@ class HALYARD_EXPORT CTreeNode {
   CTreeNode* m_pFirstChild = nullptr;
   CTreeNode* m_pNext = nullptr;
   HTREEITEM m_hItem = nullptr;
+
+ private:
+  // The end of the child list, so that appending does not walk it.
+  CTreeNode* m_pLastChild = nullptr;
 };
