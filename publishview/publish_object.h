@@ -61,5 +61,6 @@ class HALYARD_EXPORT CPublishObject {
   virtual void OnUndo(ChangeRecord* change) = 0;
 
  protected:
-  virtual ~CPublishObject() = default;
+  // Out of line: the library holds the class's type information and virtual table.
+  virtual ~CPublishObject();
 };

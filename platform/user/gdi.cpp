@@ -10,6 +10,7 @@
 
 #include "wnd.h"
 
+
 namespace {
 
 std::unordered_set<HGDIOBJ>& Live() {
@@ -182,13 +183,17 @@ CDC::CDC(int width, int height) : impl_(std::make_unique<Impl>()) {
   cairo_set_antialias(impl_->cr, CAIRO_ANTIALIAS_NONE);
   cairo_set_source_rgb(impl_->cr, 1, 1, 1);
   cairo_paint(impl_->cr);
-  impl_->layout = pango_cairo_create_layout(impl_->cr);
+  // One font map for the whole process, whatever thread draws.
+  static PangoFontMap* const fontMap = pango_cairo_font_map_new();
+  PangoContext* context = pango_font_map_create_context(fontMap);
+  pango_cairo_update_context(impl_->cr, context);
   cairo_font_options_t* opts = cairo_font_options_create();
   cairo_font_options_set_antialias(opts, CAIRO_ANTIALIAS_NONE);
   cairo_font_options_set_hint_metrics(opts, CAIRO_HINT_METRICS_ON);
-  pango_cairo_context_set_font_options(pango_layout_get_context(impl_->layout), opts);
+  pango_cairo_context_set_font_options(context, opts);
   cairo_font_options_destroy(opts);
-  pango_layout_context_changed(impl_->layout);
+  impl_->layout = pango_layout_new(context);
+  g_object_unref(context);
   clip_ = RECT{0, 0, width, height};
   pen_ = StockBlackPen();
   brush_ = StockWhiteBrush();
