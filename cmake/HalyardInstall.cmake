@@ -43,6 +43,7 @@ set(HALYARD_SUMMARY_vaultkit "Vaultkit, the Halyard data access library")
 set(HALYARD_SUMMARY_siteglean "SiteGlean, the Halyard site import library")
 set(HALYARD_SUMMARY_tagsmith "Tagsmith, the Halyard HTML library")
 set(HALYARD_SUMMARY_glyphpad "Glyphpad, the Halyard syntax edit control")
+set(HALYARD_SUMMARY_outfold "Outfold, the Halyard publish structure view")
 set(HALYARD_SUMMARY_quarbcompiler "QuarbCompiler, the Halyard Java stub compiler")
 
 # halyard_header_closure(OUT header ...): the headers (paths from the project root) and every
