@@ -162,8 +162,12 @@ struct CDC::Impl {
   cairo_surface_t* surface = nullptr;
   cairo_t* cr = nullptr;
   PangoLayout* layout = nullptr;
-  HFONT layoutFont = nullptr;
-  std::unordered_map<HFONT, PangoFontDescription*> fonts;
+  std::string layoutFont;
+  std::unordered_map<std::string, PangoFontDescription*> fonts;
+  // The text the layout holds now and its size.
+  bool measured = false;
+  std::string lastText;
+  SIZE lastSize{0, 0};
   int width = 0, height = 0;
   ~Impl() {
     for (auto& [f, d] : fonts) pango_font_description_free(d);
@@ -390,31 +394,39 @@ void CDC::InvertRect(const RECT& rect) {
 }
 
 namespace {
-PangoFontDescription* FontDescription(std::unordered_map<HFONT, PangoFontDescription*>& cache,
-                                      HFONT font) {
-  auto it = cache.find(font);
+PangoFontDescription* FontDescription(std::unordered_map<std::string, PangoFontDescription*>& cache,
+                                      HFONT font, const std::string& key) {
+  auto it = cache.find(key);
   if (it != cache.end()) return it->second;
   PangoFontDescription* d = pango_font_description_new();
   pango_font_description_set_family(d, font->face.c_str());
   pango_font_description_set_absolute_size(d, font->height * PANGO_SCALE);
   pango_font_description_set_weight(d, font->weight >= 600 ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
-  cache.emplace(font, d);
+  cache.emplace(key, d);
   return d;
 }
 }  // namespace
 
 SIZE CDC::GetTextExtent(std::string_view text) {
   HFONT f = IsGdiObject(font_) ? font_ : GetDefaultGuiFont();
-  if (impl_->layoutFont != f) {
-    pango_layout_set_font_description(impl_->layout, FontDescription(impl_->fonts, f));
-    impl_->layoutFont = f;
+  // Fonts are told apart by what they are, not by their handles, which may be reused.
+  std::string key = f->face + '/' + std::to_string(f->height) + '/' + std::to_string(f->weight);
+  if (impl_->layoutFont != key) {
+    pango_layout_set_font_description(impl_->layout, FontDescription(impl_->fonts, f, key));
+    impl_->layoutFont = key;
+    impl_->measured = false;
   }
+  // Measuring and then drawing one text lays it out once.
+  if (impl_->measured && impl_->lastText == text) return impl_->lastSize;
   std::string utf8 = AnsiToUtf8(text);
   pango_layout_set_text(impl_->layout, utf8.data(), static_cast<int>(utf8.size()));
   int w = 0, h = 0;
   pango_layout_get_pixel_size(impl_->layout, &w, &h);
   if (text.empty()) w = 0;
-  return SIZE{w, h};
+  impl_->lastText.assign(text);
+  impl_->lastSize = SIZE{w, h};
+  impl_->measured = true;
+  return impl_->lastSize;
 }
 
 int CDC::GetTextHeight() { return GetTextExtent("Ag").cy; }
@@ -455,8 +467,8 @@ int CDC::DrawText(std::string_view text, RECT* rect, UINT format) {
 }
 
 BOOL CDC::TextOut(int x, int y, std::string_view text) {
-  RECT r{x, y, x, y};
-  DrawText(text, &r, DT_CALCRECT | DT_SINGLELINE);
+  SIZE size = GetTextExtent(text);
+  RECT r{x, y, x + size.cx, y + size.cy};
   DrawText(text, &r, DT_SINGLELINE | DT_NOCLIP);
   return TRUE;
 }
