@@ -6,9 +6,9 @@ int ChangeKindFromFlags(DWORD flags) {
   static const struct {
     DWORD flag;
     int kind;
-  } kOrder[] = {{0x01, kChangeRename},     {0x02, kChangeMove},     {0x04, kChangeGroupStart},
-                {0x08, kChangeGroupEnd},   {0x20, kChangeSettings}, {0x40, kChangeProperty},
-                {0x10, kChangeNewFolder},  {0x80, kChangeDelete}};
+  } kOrder[] = {{0x01, kChangeRename},    {0x02, kChangeMove},     {0x04, kChangeGroupStart},
+                {0x08, kChangeGroupEnd},  {0x20, kChangeSettings}, {0x40, kChangeProperty},
+                {0x10, kChangeNewFolder}, {0x80, kChangeDelete}};
   for (const auto& o : kOrder)
     if (flags & o.flag) return o.kind;
   return 0;

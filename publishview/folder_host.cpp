@@ -34,7 +34,8 @@ bool ValidName(const std::string& name) {
 
 std::string Extension(const std::string& name) {
   size_t dot = name.rfind('.');
-  return dot == std::string::npos || dot == 0 ? std::string() : AsciiLowerCopy(name.substr(dot + 1));
+  return dot == std::string::npos || dot == 0 ? std::string()
+                                              : AsciiLowerCopy(name.substr(dot + 1));
 }
 
 // 16 x 16 pictures on magenta, the colour the view takes for transparent.
@@ -73,7 +74,8 @@ HBITMAP Picture(int image) {
 
 }  // namespace
 
-FolderObject::FolderObject(FolderHost* host, FolderObject* parent, std::string name, bool file, bool onDisk)
+FolderObject::FolderObject(FolderHost* host, FolderObject* parent, std::string name, bool file,
+                           bool onDisk)
     : host_(host), parent_(parent), name_(std::move(name)), file_(file), onDisk_(onDisk) {}
 
 std::string FolderObject::Path() const {
@@ -169,12 +171,18 @@ void FolderObject::GetTypeText(CString& text) {
     return;
   }
   std::string ext = Extension(name_);
-  if (ext == "html" || ext == "htm") text = "HTML Document";
-  else if (ext == "gif") text = "GIF Image";
-  else if (ext == "jpg" || ext == "jpeg") text = "JPEG Image";
-  else if (ext == "png") text = "PNG Image";
-  else if (ext.empty()) text = "File";
-  else text = (AsciiUpperCopy(ext) + " File").c_str();
+  if (ext == "html" || ext == "htm")
+    text = "HTML Document";
+  else if (ext == "gif")
+    text = "GIF Image";
+  else if (ext == "jpg" || ext == "jpeg")
+    text = "JPEG Image";
+  else if (ext == "png")
+    text = "PNG Image";
+  else if (ext.empty())
+    text = "File";
+  else
+    text = (AsciiUpperCopy(ext) + " File").c_str();
 }
 
 void FolderObject::Destroy(int abandoned) {
@@ -193,7 +201,8 @@ CPublishObject* FolderObject::CreateFolder() {
 }
 
 BOOL FolderObject::CanAddFolder() {
-  return !file_ && !destroyed_ && onDisk_ && IsDirectory(Path()) && ::access(Path().c_str(), W_OK) == 0;
+  return !file_ && !destroyed_ && onDisk_ && IsDirectory(Path()) &&
+         ::access(Path().c_str(), W_OK) == 0;
 }
 
 BOOL FolderObject::IsChanged() { return local_ > 0 && ModifiedTime() > local_; }
@@ -249,8 +258,10 @@ void FolderObject::OnChange(ChangeRecord* change) {
       break;
     case kChangeProperty:
       // The dialog made the change already; a redo makes it again.
-      if (toggledByDialog_) toggledByDialog_ = false;
-      else excluded_ = !excluded_;
+      if (toggledByDialog_)
+        toggledByDialog_ = false;
+      else
+        excluded_ = !excluded_;
       host_->SaveState();
       break;
     default:
@@ -358,9 +369,10 @@ void FolderHost::ReadState() {
 void FolderHost::SaveState() {
   std::string text;
   for (const auto& o : objects_) {
-    if (o->destroyed_ || !o->onDisk_ || (o->remote_ == 0 && o->local_ == 0 && !o->excluded_)) continue;
-    text += std::to_string(o->remote_) + " " + std::to_string(o->local_) + " " + (o->excluded_ ? "D" : "-") + " " +
-            o->RelativePath() + "\n";
+    if (o->destroyed_ || !o->onDisk_ || (o->remote_ == 0 && o->local_ == 0 && !o->excluded_))
+      continue;
+    text += std::to_string(o->remote_) + " " + std::to_string(o->local_) + " " +
+            (o->excluded_ ? "D" : "-") + " " + o->RelativePath() + "\n";
   }
   if (text.empty() && !Exists(StatePath())) return;
   if (ReplaceFileContents(StatePath(), text, false) != 0) Error("cannot write " + StatePath());

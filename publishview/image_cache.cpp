@@ -4,7 +4,8 @@
 
 ImageCache::Entry& ImageCache::Find(std::uintptr_t image, BOOL isIcon) {
   for (int i = 0; i < count_; ++i)
-    if (entries_[i].image == image && (entries_[i].isIcon != 0) == (isIcon != 0)) return entries_[i];
+    if (entries_[i].image == image && (entries_[i].isIcon != 0) == (isIcon != 0))
+      return entries_[i];
   if (count_ == capacity_) {
     int step = std::clamp(count_ / 8, 4, 1024);
     auto* grown = new Entry[static_cast<size_t>(capacity_ + step)];

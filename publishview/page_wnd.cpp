@@ -3,15 +3,16 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 #include <ctime>
+#include <iterator>
 
 #include "platform/kernel/text.h"
 #include "platform/user/mouse.h"
 
 namespace {
 
-const char kColumnCaptions[] = "Name Description\tType\tAttributes\tLast Remote Publish\tLast Local Publish\t";
+const char kColumnCaptions[] =
+    "Name Description\tType\tAttributes\tLast Remote Publish\tLast Local Publish\t";
 const char kBandCaption[] = "Directory Structure";
 constexpr COLORREF kMagenta = RGB(255, 0, 255);
 constexpr COLORREF kLightGray = RGB(0xC0, 0xC0, 0xC0);
@@ -43,7 +44,9 @@ bool SameNameNoCase(const CString& a, const CString& b) {
                                     std::string_view(b, static_cast<size_t>(b.GetLength())));
 }
 
-bool IsFolder(const CTreeNode* node) { return node && node->m_pObject && !node->m_pObject->IsFile(); }
+bool IsFolder(const CTreeNode* node) {
+  return node && node->m_pObject && !node->m_pObject->IsFile();
+}
 
 bool IsDescendant(const CTreeNode* node, const CTreeNode* ancestor) {
   for (const CTreeNode* p = node ? node->m_pParent : nullptr; p; p = p->m_pParent)
@@ -63,8 +66,10 @@ std::string FitText(CDC& dc, const std::string& text, int width) {
   size_t lo = 0, hi = text.size();
   while (lo < hi) {
     size_t mid = (lo + hi + 1) / 2;
-    if (dc.GetTextExtent(text.substr(0, mid) + "...").cx <= width) lo = mid;
-    else hi = mid - 1;
+    if (dc.GetTextExtent(text.substr(0, mid) + "...").cx <= width)
+      lo = mid;
+    else
+      hi = mid - 1;
   }
   return text.substr(0, lo) + "...";
 }
@@ -104,7 +109,8 @@ CPageWnd::~CPageWnd() {
   drag_ = Drag::None;
   // The widths the user gave the columns are kept.
   for (int c = 0; c < kColumns && list_.m_hWnd; ++c)
-    if (list_.GetColumnWidth(c) > 0) settings_.fields[c] = static_cast<DWORD>(list_.GetColumnWidth(c));
+    if (list_.GetColumnWidth(c) > 0)
+      settings_.fields[c] = static_cast<DWORD>(list_.GetColumnWidth(c));
   if (m_hWnd) DestroyWindow();
   FreeCutItems();
   FreeRows();
@@ -187,8 +193,10 @@ void CPageWnd::Layout() {
   RECT r;
   GetClientRect(&r);
   int right = TreeRight();
-  tree_.MoveWindow(RECT{0, HeaderHeight() - 1, right, std::max<LONG>(r.bottom, HeaderHeight() - 1)});
-  list_.MoveWindow(RECT{right + kSplitter, 0, std::max<LONG>(r.right, right + kSplitter), r.bottom});
+  tree_.MoveWindow(
+      RECT{0, HeaderHeight() - 1, right, std::max<LONG>(r.bottom, HeaderHeight() - 1)});
+  list_.MoveWindow(
+      RECT{right + kSplitter, 0, std::max<LONG>(r.right, right + kSplitter), r.bottom});
 }
 
 void CPageWnd::ClientToClient(CWnd* from, CWnd* to, POINT* pt) const {
@@ -257,7 +265,8 @@ CPublishObject* CPageWnd::FindRoot(const CString& key) const {
     CString k;
     root->m_pObject->GetSortKey(k);
     if (k.GetLength() == key.GetLength() &&
-        std::memcmp(static_cast<LPCSTR>(k), static_cast<LPCSTR>(key), static_cast<size_t>(k.GetLength())) == 0)
+        std::memcmp(static_cast<LPCSTR>(k), static_cast<LPCSTR>(key),
+                    static_cast<size_t>(k.GetLength())) == 0)
       return root->m_pObject;
   }
   return nullptr;
@@ -286,8 +295,10 @@ void CPageWnd::FinishExpand(CTreeNode* only) {
   tree_.SortChildren(TVI_ROOT);
   filling_ = false;
   if (first && first->m_hItem) {
-    if (tree_.GetSelectedItem() == first->m_hItem) FillList(first);
-    else tree_.SelectItem(first->m_hItem);
+    if (tree_.GetSelectedItem() == first->m_hItem)
+      FillList(first);
+    else
+      tree_.SelectItem(first->m_hItem);
   }
 }
 
@@ -373,10 +384,13 @@ void CPageWnd::SetTreeItemLook(CTreeNode* node) {
   if (!InTree(node)) return;
   BYTE attrs = node->m_pObject->GetAttributes();
   UINT stateImage = 0;
-  if (attrs & kPublishExcluded) stateImage = 2;
-  else if ((attrs & kPublishReadOnly) && node->m_pParent) stateImage = 1;
+  if (attrs & kPublishExcluded)
+    stateImage = 2;
+  else if ((attrs & kPublishReadOnly) && node->m_pParent)
+    stateImage = 1;
   UINT cut = IsInCutItems(node) >= 0 ? TVIS_CUT : 0;
-  tree_.SetItemState(node->m_hItem, INDEXTOSTATEIMAGEMASK(stateImage) | cut, TVIS_STATEIMAGEMASK | TVIS_CUT);
+  tree_.SetItemState(node->m_hItem, INDEXTOSTATEIMAGEMASK(stateImage) | cut,
+                     TVIS_STATEIMAGEMASK | TVIS_CUT);
 }
 
 void CPageWnd::InsertFolderRow(CTreeNode* node, HTREEITEM parent, bool sorted) {
@@ -405,8 +419,10 @@ void CPageWnd::MultipleInsert(CTreeNode* node, HTREEITEM parent) {
 }
 
 void CPageWnd::SortTreeChildren(CTreeNode* folder) {
-  if (folder && InTree(folder)) tree_.SortChildren(folder->m_hItem);
-  else if (!folder) tree_.SortChildren(TVI_ROOT);
+  if (folder && InTree(folder))
+    tree_.SortChildren(folder->m_hItem);
+  else if (!folder)
+    tree_.SortChildren(TVI_ROOT);
 }
 
 CTreeNode* CPageWnd::SelectedFolder() const { return NodeOfTreeItem(tree_.GetSelectedItem()); }
@@ -427,8 +443,10 @@ void CPageWnd::DetachFromView(CTreeNode* node) {
   CTreeNode* sel = SelectedFolder();
   if (sel && (sel == node || IsDescendant(sel, node))) {
     CTreeNode* p = node->m_pParent;
-    if (p && InTree(p)) tree_.SelectItem(p->m_hItem);
-    else tree_.SelectItem(nullptr);
+    if (p && InTree(p))
+      tree_.SelectItem(p->m_hItem);
+    else
+      tree_.SelectItem(nullptr);
   }
   if (InTree(node)) tree_.DeleteItem(node->m_hItem);
   std::vector<CTreeNode*> stack{node};
@@ -521,7 +539,8 @@ void CPageWnd::SortList(int column) {
   int n = list_.GetItemCount();
   std::vector<ListRowRecord*> recs;
   recs.reserve(static_cast<size_t>(n));
-  for (int i = 0; i < n; ++i) recs.push_back(reinterpret_cast<ListRowRecord*>(list_.GetItemData(i)));
+  for (int i = 0; i < n; ++i)
+    recs.push_back(reinterpret_cast<ListRowRecord*>(list_.GetItemData(i)));
   if (column == 3 || column == 4) {
     bool any = std::any_of(recs.begin(), recs.end(), [&](const ListRowRecord* r) {
       return (column == 3 ? r->remoteTime : r->localTime) != 0;
@@ -530,11 +549,15 @@ void CPageWnd::SortList(int column) {
   } else {
     for (ListRowRecord* r : recs) {
       CPublishObject* o = r->pNode->m_pObject;
-      if (column == 0) o->GetSortKey(r->sortKey);
-      else if (column == 1) o->GetTypeText(r->sortKey);
-      else r->sortKey = AttributeText(o);
+      if (column == 0)
+        o->GetSortKey(r->sortKey);
+      else if (column == 1)
+        o->GetTypeText(r->sortKey);
+      else
+        r->sortKey = AttributeText(o);
     }
-    if (column == 2 && std::all_of(recs.begin(), recs.end(), [](const ListRowRecord* r) { return r->sortKey == " "; }))
+    if (column == 2 && std::all_of(recs.begin(), recs.end(),
+                                   [](const ListRowRecord* r) { return r->sortKey == " "; }))
       return;
   }
   list_.SortItems(CompareByKey, column);
@@ -566,7 +589,9 @@ void CPageWnd::DrawListRow(DRAWITEMSTRUCT* di) {
   UINT style = IsInCutItems(rec->pNode) >= 0 ? ILD_BLEND50 : ILD_NORMAL;
   images_.Draw(&dc, ImageIndex(object, kImageNormal), POINT{rc.left, rc.top}, style);
   BYTE attrs = object->GetAttributes();
-  int stateImage = (attrs & kPublishExcluded) ? 2 : ((attrs & kPublishReadOnly) && rec->pNode->m_pParent) ? 1 : 0;
+  int stateImage = (attrs & kPublishExcluded)                              ? 2
+                   : ((attrs & kPublishReadOnly) && rec->pNode->m_pParent) ? 1
+                                                                           : 0;
   if (stateImage) stateImages_.Draw(&dc, stateImage, POINT{rc.left, rc.top}, ILD_NORMAL);
   dc.SelectObject(GetDefaultGuiFont());
   dc.SetBkMode(TRANSPARENT);
@@ -579,7 +604,8 @@ void CPageWnd::DrawListRow(DRAWITEMSTRUCT* di) {
     x += width;
     if (c == 0) cell.left = std::min(cell.right, cell.left + kIcon);
     COLORREF colour = GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
-    if ((c == 3 && object->NeedsRemotePublish()) || (c == 4 && object->NeedsLocalPublish())) colour = kRed;
+    if ((c == 3 && object->NeedsRemotePublish()) || (c == 4 && object->NeedsLocalPublish()))
+      colour = kRed;
     dc.SetTextColor(colour);
     std::string text = list_.GetItemText(row, c);
     std::string shown = FitText(dc, text, static_cast<int>(cell.right - cell.left) - 4);
@@ -593,7 +619,8 @@ void CPageWnd::DrawListRow(DRAWITEMSTRUCT* di) {
 
 // ---- the change stack ----
 
-ChangeRecord* CPageWnd::RecordChange(CPublishObject* object, DWORD flags, DWORD_PTR data, const CString& name) {
+ChangeRecord* CPageWnd::RecordChange(CPublishObject* object, DWORD flags, DWORD_PTR data,
+                                     const CString& name) {
   int kind = ChangeKindFromFlags(flags);
   if (kind == 0) return nullptr;
   ChangeRecord rec;
@@ -700,22 +727,40 @@ void CPageWnd::AddBackNewFolder(ChangeRecord* change) {
 
 void CPageWnd::UndoOne(ChangeRecord* change) {
   switch (change->m_nKind) {
-    case kChangeMove: MoveBackOneNode(change); break;
-    case kChangeRename: RenameBackOneNode(change); break;
-    case kChangeNewFolder: RemoveNewFolder(change); break;
-    case kChangeDelete: AddBackNewFolder(change); break;
-    default: break;  // kinds 1 and 16 are the host's alone
+    case kChangeMove:
+      MoveBackOneNode(change);
+      break;
+    case kChangeRename:
+      RenameBackOneNode(change);
+      break;
+    case kChangeNewFolder:
+      RemoveNewFolder(change);
+      break;
+    case kChangeDelete:
+      AddBackNewFolder(change);
+      break;
+    default:
+      break;  // kinds 1 and 16 are the host's alone
   }
   if (change->m_pObject) change->m_pObject->OnUndo(change);
 }
 
 void CPageWnd::RedoOne(ChangeRecord* change) {
   switch (change->m_nKind) {
-    case kChangeMove: MoveBackOneNode(change); break;
-    case kChangeRename: RenameBackOneNode(change); break;
-    case kChangeNewFolder: AddBackNewFolder(change); break;
-    case kChangeDelete: RemoveNewFolder(change); break;
-    default: break;
+    case kChangeMove:
+      MoveBackOneNode(change);
+      break;
+    case kChangeRename:
+      RenameBackOneNode(change);
+      break;
+    case kChangeNewFolder:
+      AddBackNewFolder(change);
+      break;
+    case kChangeDelete:
+      RemoveNewFolder(change);
+      break;
+    default:
+      break;
   }
   if (change->m_pObject) change->m_pObject->OnChange(change);
 }
@@ -735,10 +780,12 @@ void CPageWnd::Undo() {
   if (r->m_nKind == kChangeGroupEnd) {
     int depth = 1;
     while ((r = stack_.StepBack())) {
-      if (r->m_nKind == kChangeGroupEnd) ++depth;
+      if (r->m_nKind == kChangeGroupEnd)
+        ++depth;
       else if (r->m_nKind == kChangeGroupStart) {
         if (--depth == 0) break;
-      } else UndoOne(r);
+      } else
+        UndoOne(r);
     }
   } else if (r->m_nKind != kChangeGroupStart) {
     UndoOne(r);
@@ -752,10 +799,12 @@ void CPageWnd::Redo() {
   if (r->m_nKind == kChangeGroupStart) {
     int depth = 1;
     while ((r = stack_.StepForward())) {
-      if (r->m_nKind == kChangeGroupStart) ++depth;
+      if (r->m_nKind == kChangeGroupStart)
+        ++depth;
       else if (r->m_nKind == kChangeGroupEnd) {
         if (--depth == 0) break;
-      } else RedoOne(r);
+      } else
+        RedoOne(r);
     }
   } else if (r->m_nKind != kChangeGroupEnd) {
     RedoOne(r);
@@ -804,7 +853,8 @@ BOOL CPageWnd::MoveMultipleNodes(const std::vector<CTreeNode*>& nodes, CTreeNode
     if (!CanDrop(nodes[i], target)) return FALSE;
     // Two of them with one name cannot both land in the same folder.
     for (size_t j = 0; j < i; ++j)
-      if (nodes[j] == nodes[i] || SameNameNoCase(NameOf(nodes[i]->m_pObject), NameOf(nodes[j]->m_pObject)))
+      if (nodes[j] == nodes[i] ||
+          SameNameNoCase(NameOf(nodes[i]->m_pObject), NameOf(nodes[j]->m_pObject)))
         return FALSE;
   }
   RecordChange(nullptr, 0x04, 0, CString());
@@ -839,7 +889,8 @@ std::vector<CTreeNode*> CPageWnd::FocusedSelection() const {
   CWnd* focus = CWnd::GetFocus();
   bool inList = focus && (focus == &list_ || focus->GetParent() == &list_);
   if (inList) {
-    for (int i = list_.GetNextItem(-1, LVNI_SELECTED); i >= 0; i = list_.GetNextItem(i, LVNI_SELECTED))
+    for (int i = list_.GetNextItem(-1, LVNI_SELECTED); i >= 0;
+         i = list_.GetNextItem(i, LVNI_SELECTED))
       if (ListRowRecord* rec = RowRecord(i)) nodes.push_back(rec->pNode);
   } else if (CTreeNode* node = SelectedFolder()) {
     nodes.push_back(node);
@@ -971,8 +1022,10 @@ BOOL CPageWnd::AddNewFolder(bool inList, bool editLabel) {
 }
 
 BOOL CPageWnd::IsNewFolder(CTreeNode* node) const {
-  return CTreeNode::IsLive(node) && node->m_pObject && (node->m_pObject->GetAttributes() & kPublishNewFolder) ? TRUE
-                                                                                                              : FALSE;
+  return CTreeNode::IsLive(node) && node->m_pObject &&
+                 (node->m_pObject->GetAttributes() & kPublishNewFolder)
+             ? TRUE
+             : FALSE;
 }
 
 BOOL CPageWnd::CanDeleteFolder(CTreeNode* node) const {
@@ -1071,7 +1124,8 @@ BOOL CPageWnd::PassOnDeleteKey(UINT msg, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     }
   }
-  if (msg == WM_KEYDOWN && wParam == static_cast<WPARAM>(VK_DELETE) && (focus == &tree_ || focus == &list_)) {
+  if (msg == WM_KEYDOWN && wParam == static_cast<WPARAM>(VK_DELETE) &&
+      (focus == &tree_ || focus == &list_)) {
     if (CanDeleteSelectedFolder()) DeleteSelectedFolder();
     return TRUE;
   }
@@ -1080,7 +1134,8 @@ BOOL CPageWnd::PassOnDeleteKey(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 // ---- menus ----
 
-void CPageWnd::EnableMenuItem(CMenu* menu, BOOL cut, BOOL paste, BOOL newFolder, BOOL del, BOOL rename) {
+void CPageWnd::EnableMenuItem(CMenu* menu, BOOL cut, BOOL paste, BOOL newFolder, BOOL del,
+                              BOOL rename) {
   if (!menu) return;
   auto state = [](BOOL on) { return MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED); };
   menu->EnableMenuItem(ID_OUTFOLD_CUT, state(cut));
@@ -1090,13 +1145,14 @@ void CPageWnd::EnableMenuItem(CMenu* menu, BOOL cut, BOOL paste, BOOL newFolder,
   if (!del) menu->RemoveMenu(ID_OUTFOLD_DELETE, MF_BYCOMMAND);
 }
 
-UINT CPageWnd::TrackPopupMenu(POINT screen, BOOL cut, BOOL paste, BOOL newFolder, BOOL del, BOOL rename) {
+UINT CPageWnd::TrackPopupMenu(POINT screen, BOOL cut, BOOL paste, BOOL newFolder, BOOL del,
+                              BOOL rename) {
   CMenu menu;
   if (!menu.LoadMenuTemplate(kPopupMenu, static_cast<int>(std::size(kPopupMenu)))) return 0;
   CMenu* popup = menu.GetSubMenu(0);
   EnableMenuItem(popup, cut, paste, newFolder, del, rename);
-  UINT cmd = static_cast<UINT>(popup->TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, screen.x,
-                                                     screen.y, this));
+  UINT cmd = static_cast<UINT>(popup->TrackPopupMenu(
+      TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, screen.x, screen.y, this));
   if (cmd) OnCommand(cmd);
   menuTarget_ = nullptr;
   return cmd;
@@ -1116,8 +1172,8 @@ void CPageWnd::ContextMenuTree() {
   menuTarget_ = nullptr;
   BOOL paste = !cut_.empty();
   for (const CUT_ITEM& c : cut_) paste = paste && CanDrop(c.pNode, node);
-  TrackPopupMenu(screen, node->m_pParent && node->m_pObject->CanCut(), paste, TRUE, CanDeleteFolder(node),
-                 node->m_pObject->CanRename());
+  TrackPopupMenu(screen, node->m_pParent && node->m_pObject->CanCut(), paste, TRUE,
+                 CanDeleteFolder(node), node->m_pObject->CanRename());
 }
 
 void CPageWnd::ContextMenuList(int row) {
@@ -1140,22 +1196,40 @@ void CPageWnd::ContextMenuList(int row) {
     menuTarget_ = nullptr;
     paste = CanPaste();
   }
-  TrackPopupMenu(screen, TRUE, paste, CanAddNewFolder(), CanDeleteFolder(node), node->m_pObject->CanRename());
+  TrackPopupMenu(screen, TRUE, paste, CanAddNewFolder(), CanDeleteFolder(node),
+                 node->m_pObject->CanRename());
 }
 
 void CPageWnd::OnCommand(UINT id) {
   CWnd* focus = CWnd::GetFocus();
   bool inList = focus && (focus == &list_ || focus->GetParent() == &list_);
   switch (id) {
-    case ID_OUTFOLD_CUT: Cut(); break;
-    case ID_OUTFOLD_PASTE: Paste(); break;
-    case ID_OUTFOLD_PROPERTIES: ShowProperties(); break;
-    case ID_OUTFOLD_NEWFOLDER: AddNewFolder(inList, true); break;
-    case ID_OUTFOLD_RENAME: Rename(); break;
-    case ID_OUTFOLD_UNDO: Undo(); break;
-    case ID_OUTFOLD_REDO: Redo(); break;
-    case ID_OUTFOLD_DELETE: DeleteSelectedFolder(); break;
-    default: break;
+    case ID_OUTFOLD_CUT:
+      Cut();
+      break;
+    case ID_OUTFOLD_PASTE:
+      Paste();
+      break;
+    case ID_OUTFOLD_PROPERTIES:
+      ShowProperties();
+      break;
+    case ID_OUTFOLD_NEWFOLDER:
+      AddNewFolder(inList, true);
+      break;
+    case ID_OUTFOLD_RENAME:
+      Rename();
+      break;
+    case ID_OUTFOLD_UNDO:
+      Undo();
+      break;
+    case ID_OUTFOLD_REDO:
+      Redo();
+      break;
+    case ID_OUTFOLD_DELETE:
+      DeleteSelectedFolder();
+      break;
+    default:
+      break;
   }
 }
 
@@ -1184,7 +1258,8 @@ void CPageWnd::XorOutlines() {
   RECT lr;
   list_.GetWindowRect(&lr);
   int saved = screen_->SaveDC();
-  screen_->SetViewportOrg(screenCorner_.x + lr.left + outlineOffset_.x, screenCorner_.y + lr.top + outlineOffset_.y);
+  screen_->SetViewportOrg(screenCorner_.x + lr.left + outlineOffset_.x,
+                          screenCorner_.y + lr.top + outlineOffset_.y);
   for (CTreeNode* n : dragNodes_) {
     RECT r;
     int row = RowOfNode(n);
@@ -1259,8 +1334,10 @@ void CPageWnd::OnDragEnd(POINT viewPt, bool drop) {
     }
   } else {
     if (ok) {
-      if (nodes.size() == 1) MoveNode(nodes.front(), target);
-      else MoveMultipleNodes(nodes, target);
+      if (nodes.size() == 1)
+        MoveNode(nodes.front(), target);
+      else
+        MoveMultipleNodes(nodes, target);
     }
     if (InTree(dragStartFolder_)) SelectFolder(dragStartFolder_);
     FillList(SelectedFolder());
@@ -1328,7 +1405,8 @@ LRESULT CPageWnd::OnListNotify(NMHDR* hdr) {
     case LVN_BEGINDRAG: {
       auto* nm = reinterpret_cast<NMLISTVIEW*>(hdr);
       std::vector<CTreeNode*> nodes;
-      for (int i = list_.GetNextItem(-1, LVNI_SELECTED); i >= 0; i = list_.GetNextItem(i, LVNI_SELECTED)) {
+      for (int i = list_.GetNextItem(-1, LVNI_SELECTED); i >= 0;
+           i = list_.GetNextItem(i, LVNI_SELECTED)) {
         ListRowRecord* rec = RowRecord(i);
         if (!rec || !rec->pNode->m_pParent || !rec->pNode->m_pObject->CanCut()) return 0;
         nodes.push_back(rec->pNode);
@@ -1391,7 +1469,8 @@ LRESULT CPageWnd::OnNotify(NMHDR* hdr) {
   if (hdr->hwndFrom == tree_.m_hWnd) return OnTreeNotify(hdr);
   if (hdr->hwndFrom == list_.m_hWnd) return OnListNotify(hdr);
   // The header's notifications arrive through the list with the header as sender.
-  if (list_.GetHeaderCtrl() && hdr->hwndFrom == list_.GetHeaderCtrl()->m_hWnd) return OnListNotify(hdr);
+  if (list_.GetHeaderCtrl() && hdr->hwndFrom == list_.GetHeaderCtrl()->m_hWnd)
+    return OnListNotify(hdr);
   return 0;
 }
 
@@ -1399,12 +1478,14 @@ LRESULT CPageWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_CREATE: {
       RECT none{0, 0, 0, 0};
-      if (!tree_.Create("", WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
-                                TVS_EDITLABELS | TVS_SHOWSELALWAYS,
+      if (!tree_.Create("",
+                        WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
+                            TVS_EDITLABELS | TVS_SHOWSELALWAYS,
                         none, this, kTreeId))
         return -1;
-      if (!list_.Create("", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_OWNERDRAWFIXED | LVS_EDITLABELS |
-                                LVS_SHOWSELALWAYS,
+      if (!list_.Create("",
+                        WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_OWNERDRAWFIXED | LVS_EDITLABELS |
+                            LVS_SHOWSELALWAYS,
                         none, this, kListId))
         return -1;
       tree_.SetIndent(tree_.GetIndent() - 4);

@@ -163,7 +163,8 @@ class HALYARD_EXPORT CPageWnd : public CWnd {
  private:
   enum class Drag { None, Tree, List };
   // Records a change requested by a flag word; the host is told (OnChange) after the push.
-  ChangeRecord* RecordChange(CPublishObject* object, DWORD flags, DWORD_PTR data, const CString& name);
+  ChangeRecord* RecordChange(CPublishObject* object, DWORD flags, DWORD_PTR data,
+                             const CString& name);
   void UndoOne(ChangeRecord* change);
   void RedoOne(ChangeRecord* change);
   void AfterUndoRedo(CTreeNode* sortFolder);

@@ -13,8 +13,8 @@ class CTreeNode;
 struct ChangeRecord;
 
 // Attribute flags of GetAttributes.
-constexpr BYTE kPublishReadOnly = 0x01;  // "R"; the folder may not be deleted
-constexpr BYTE kPublishExcluded = 0x02;  // "D"; the tree marks it with state image 2
+constexpr BYTE kPublishReadOnly = 0x01;   // "R"; the folder may not be deleted
+constexpr BYTE kPublishExcluded = 0x02;   // "D"; the tree marks it with state image 2
 constexpr BYTE kPublishNewFolder = 0x10;  // created in this view
 
 // Image states of GetImage (the tree adds the attribute flags).

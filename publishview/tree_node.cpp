@@ -35,8 +35,10 @@ void CTreeNode::AddChild(CTreeNode* child) {
   if (child->m_pParent) child->m_pParent->RemoveChild(child);
   child->m_pParent = this;
   child->m_pNext = nullptr;
-  if (m_pLastChild) m_pLastChild->m_pNext = child;
-  else m_pFirstChild = child;
+  if (m_pLastChild)
+    m_pLastChild->m_pNext = child;
+  else
+    m_pFirstChild = child;
   m_pLastChild = child;
 }
 

@@ -22,7 +22,9 @@ class BenchObject : public CPublishObject {
   BYTE GetAttributes() override { return 0; }
   int GetImage(int state) override { return file ? 300 : ((state & kImageSelected) ? 201 : 200); }
   HICON GetIcon() override { return nullptr; }
-  HBITMAP GetBitmap(int image) override { return CreateFilledBitmap(16, 16, image == 300 ? RGB(0, 0, 255) : RGB(255, 255, 0)); }
+  HBITMAP GetBitmap(int image) override {
+    return CreateFilledBitmap(16, 16, image == 300 ? RGB(0, 0, 255) : RGB(255, 255, 0));
+  }
   int GetOverlayImage(int n) override { return 400 + n; }
   BOOL CanCut() override { return TRUE; }
   BOOL CanAccept(CPublishObject*) override { return TRUE; }
@@ -83,7 +85,8 @@ struct World {
         BenchObject* f = Make("Folder " + std::to_string((j * 37) % 99), false, top->node);
         if (!big) {
           big = f->node;
-          for (int k = 0; k < 10000; ++k) Make("page" + std::to_string((k * 7919) % 10000) + ".html", true, big);
+          for (int k = 0; k < 10000; ++k)
+            Make("page" + std::to_string((k * 7919) % 10000) + ".html", true, big);
         } else {
           for (int k = 0; k < 9; ++k) Make("p" + std::to_string(k) + ".html", true, f->node);
         }
@@ -133,7 +136,8 @@ BENCHMARK(BM_SortByDate)->Unit(benchmark::kMillisecond);
 void BM_UndoPasteOf1000(benchmark::State& state) {
   World& w = TheWorld();
   std::vector<CTreeNode*> nodes;
-  for (CTreeNode* c = w.big->m_pFirstChild; c && nodes.size() < 1000; c = c->m_pNext) nodes.push_back(c);
+  for (CTreeNode* c = w.big->m_pFirstChild; c && nodes.size() < 1000; c = c->m_pNext)
+    nodes.push_back(c);
   // Each round pastes (untimed) and undoes (timed).
   for (auto _ : state) {
     state.PauseTiming();

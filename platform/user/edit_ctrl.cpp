@@ -19,7 +19,8 @@ void CEdit::ReplaceSelection(const std::string& with) {
   std::string text = GetWindowText();
   int a = std::clamp(selStart_, 0, static_cast<int>(text.size()));
   int b = std::clamp(selEnd_, a, static_cast<int>(text.size()));
-  std::string next = text.substr(0, static_cast<size_t>(a)) + with + text.substr(static_cast<size_t>(b));
+  std::string next =
+      text.substr(0, static_cast<size_t>(a)) + with + text.substr(static_cast<size_t>(b));
   if (static_cast<int>(next.size()) > limit_) return;
   DefWindowProc(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(next.c_str()));
   selStart_ = selEnd_ = a + static_cast<int>(with.size());
@@ -74,17 +75,30 @@ LRESULT CEdit::OwnProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_KEYDOWN:
       switch (static_cast<int>(wParam)) {
-        case VK_RETURN: End(true); return 0;
-        case VK_ESCAPE: End(false); return 0;
+        case VK_RETURN:
+          End(true);
+          return 0;
+        case VK_ESCAPE:
+          End(false);
+          return 0;
         case VK_DELETE:
           if (selStart_ == selEnd_ && selEnd_ < GetWindowTextLength()) ++selEnd_;
           ReplaceSelection("");
           return 0;
-        case VK_HOME: selStart_ = selEnd_ = 0; return 0;
-        case VK_END: selStart_ = selEnd_ = GetWindowTextLength(); return 0;
-        case VK_LEFT: selStart_ = selEnd_ = std::max(0, selStart_ - 1); return 0;
-        case VK_RIGHT: selStart_ = selEnd_ = std::min(GetWindowTextLength(), selEnd_ + 1); return 0;
-        default: return 0;
+        case VK_HOME:
+          selStart_ = selEnd_ = 0;
+          return 0;
+        case VK_END:
+          selStart_ = selEnd_ = GetWindowTextLength();
+          return 0;
+        case VK_LEFT:
+          selStart_ = selEnd_ = std::max(0, selStart_ - 1);
+          return 0;
+        case VK_RIGHT:
+          selStart_ = selEnd_ = std::min(GetWindowTextLength(), selEnd_ + 1);
+          return 0;
+        default:
+          return 0;
       }
     case WM_KILLFOCUS:
       losingFocus_ = true;

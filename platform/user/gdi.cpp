@@ -10,7 +10,6 @@
 
 #include "wnd.h"
 
-
 namespace {
 
 std::unordered_set<HGDIOBJ>& Live() {
@@ -72,15 +71,24 @@ std::string AnsiToUtf8(std::string_view text) {
 
 COLORREF GetSysColor(int index) {
   switch (index) {
-    case COLOR_WINDOW: return RGB(255, 255, 255);
-    case COLOR_WINDOWTEXT: return RGB(0, 0, 0);
-    case COLOR_HIGHLIGHT: return RGB(0, 0, 128);
-    case COLOR_HIGHLIGHTTEXT: return RGB(255, 255, 255);
-    case COLOR_BTNFACE: return RGB(192, 192, 192);
-    case COLOR_BTNSHADOW: return RGB(128, 128, 128);
-    case COLOR_GRAYTEXT: return RGB(128, 128, 128);
-    case COLOR_BTNTEXT: return RGB(0, 0, 0);
-    default: return RGB(0, 0, 0);
+    case COLOR_WINDOW:
+      return RGB(255, 255, 255);
+    case COLOR_WINDOWTEXT:
+      return RGB(0, 0, 0);
+    case COLOR_HIGHLIGHT:
+      return RGB(0, 0, 128);
+    case COLOR_HIGHLIGHTTEXT:
+      return RGB(255, 255, 255);
+    case COLOR_BTNFACE:
+      return RGB(192, 192, 192);
+    case COLOR_BTNSHADOW:
+      return RGB(128, 128, 128);
+    case COLOR_GRAYTEXT:
+      return RGB(128, 128, 128);
+    case COLOR_BTNTEXT:
+      return RGB(0, 0, 0);
+    default:
+      return RGB(0, 0, 0);
   }
 }
 
@@ -381,7 +389,8 @@ void CDC::DrawFocusRect(const RECT& rect) {
          rect.bottom + origin_.y};
   if (r.right <= r.left || r.bottom <= r.top) return;
   XorRect(RECT{r.left, r.top, r.right, r.top + 1}, 0x00FFFFFF, true);
-  if (r.bottom - 1 > r.top) XorRect(RECT{r.left, r.bottom - 1, r.right, r.bottom}, 0x00FFFFFF, true);
+  if (r.bottom - 1 > r.top)
+    XorRect(RECT{r.left, r.bottom - 1, r.right, r.bottom}, 0x00FFFFFF, true);
   XorRect(RECT{r.left, r.top + 1, r.left + 1, r.bottom - 1}, 0x00FFFFFF, true);
   if (r.right - 1 > r.left)
     XorRect(RECT{r.right - 1, r.top + 1, r.right, r.bottom - 1}, 0x00FFFFFF, true);
@@ -401,7 +410,8 @@ PangoFontDescription* FontDescription(std::unordered_map<std::string, PangoFontD
   PangoFontDescription* d = pango_font_description_new();
   pango_font_description_set_family(d, font->face.c_str());
   pango_font_description_set_absolute_size(d, font->height * PANGO_SCALE);
-  pango_font_description_set_weight(d, font->weight >= 600 ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+  pango_font_description_set_weight(d,
+                                    font->weight >= 600 ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
   cache.emplace(key, d);
   return d;
 }

@@ -53,7 +53,8 @@ int CHeaderCtrl::HitTest(HDHITTESTINFO* info) const {
       info->flags = HHT_ONDIVIDER;
       info->iItem = i;
       // A later zero-width column's divider lies on the same place; the last one wins.
-      while (i + 1 < GetItemCount() && items_[static_cast<size_t>(i) + 1].width == 0) info->iItem = ++i;
+      while (i + 1 < GetItemCount() && items_[static_cast<size_t>(i) + 1].width == 0)
+        info->iItem = ++i;
       return info->iItem;
     }
     if (info->pt.x >= x && info->pt.x < right) {
@@ -76,7 +77,8 @@ LRESULT CHeaderCtrl::Notify(UINT code, int item) {
   nm.hdr = NMHDR{m_hWnd, static_cast<UINT_PTR>(GetDlgCtrlID()), code};
   nm.iItem = item;
   nm.pitem = &hd;
-  return parent->SendMessage(WM_NOTIFY, static_cast<WPARAM>(GetDlgCtrlID()), reinterpret_cast<LPARAM>(&nm));
+  return parent->SendMessage(WM_NOTIFY, static_cast<WPARAM>(GetDlgCtrlID()),
+                             reinterpret_cast<LPARAM>(&nm));
 }
 
 void CHeaderCtrl::Paint(CDC& dc) {
@@ -110,7 +112,8 @@ LRESULT CHeaderCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case HDM_INSERTITEM: {
       auto* hd = reinterpret_cast<HDITEM*>(lParam);
       if (!hd) return -1;
-      return InsertItem(static_cast<int>(wParam), (hd->mask & HDI_TEXT) && hd->pszText ? hd->pszText : "",
+      return InsertItem(static_cast<int>(wParam),
+                        (hd->mask & HDI_TEXT) && hd->pszText ? hd->pszText : "",
                         (hd->mask & HDI_WIDTH) ? hd->cxy : 0);
     }
     case HDM_DELETEITEM:

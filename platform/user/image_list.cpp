@@ -34,7 +34,8 @@ BOOL CImageList::DeleteImageList() {
 int CImageList::Add(HBITMAP bitmap, COLORREF mask) {
   if (!IsCreated() || !IsGdiObject(bitmap) || bitmap->width <= 0 || bitmap->height <= 0) return -1;
   // Opaque pixel of the mask colour, as stored in a bitmap.
-  std::uint32_t maskPx = 0xFF000000u | ((mask & 0xFF) << 16) | (mask & 0xFF00) | ((mask >> 16) & 0xFF);
+  std::uint32_t maskPx =
+      0xFF000000u | ((mask & 0xFF) << 16) | (mask & 0xFF00) | ((mask >> 16) & 0xFF);
   bool useMask = (flags_ & ILC_MASK) != 0;
   int first = GetImageCount();
   int count = std::max(1, bitmap->width / cx_);
@@ -61,7 +62,8 @@ int CImageList::Add(HICON icon) {
   img.pixels.assign(static_cast<size_t>(cx_) * cy_, 0);
   for (int y = 0; y < std::min(cy_, icon->height); ++y)
     for (int x = 0; x < std::min(cx_, icon->width); ++x)
-      img.pixels[static_cast<size_t>(y) * cx_ + x] = icon->pixels[static_cast<size_t>(y) * icon->width + x];
+      img.pixels[static_cast<size_t>(y) * cx_ + x] =
+          icon->pixels[static_cast<size_t>(y) * icon->width + x];
   images_.push_back(std::move(img));
   return GetImageCount() - 1;
 }
@@ -70,8 +72,10 @@ BOOL CImageList::Remove(int image) {
   if (image < 0 || image >= GetImageCount()) return FALSE;
   images_.erase(images_.begin() + image);
   for (int& o : overlays_) {
-    if (o == image) o = -1;
-    else if (o > image) --o;
+    if (o == image)
+      o = -1;
+    else if (o > image)
+      --o;
   }
   return TRUE;
 }

@@ -35,7 +35,8 @@ int CListCtrl::InsertColumn(int pos, LPCSTR text, int, int width) {
   if (!header_.m_hWnd) return -1;
   int at = header_.InsertItem(pos, text ? text : "", width < 0 ? 100 : width);
   for (Row& r : rows_)
-    if (at <= static_cast<int>(r.texts.size()) && at > 0) r.texts.insert(r.texts.begin() + at, std::string());
+    if (at <= static_cast<int>(r.texts.size()) && at > 0)
+      r.texts.insert(r.texts.begin() + at, std::string());
   Layout();
   return at;
 }
@@ -74,8 +75,10 @@ BOOL CListCtrl::DeleteItem(int item) {
   if (editing_ == item) CancelEditLabel();
   rows_.erase(rows_.begin() + item);
   if (editing_ > item) --editing_;
-  if (anchor_ == item) anchor_ = -1;
-  else if (anchor_ > item) --anchor_;
+  if (anchor_ == item)
+    anchor_ = -1;
+  else if (anchor_ > item)
+    --anchor_;
   pressed_ = -1;
   top_ = std::clamp(top_, 0, std::max(0, GetItemCount() - 1));
   return TRUE;
@@ -107,7 +110,8 @@ BOOL CListCtrl::GetItem(LVITEM* item) const {
 BOOL CListCtrl::SetItem(const LVITEM& item) {
   if (item.iItem < 0 || item.iItem >= GetItemCount()) return FALSE;
   Row& r = rows_[static_cast<size_t>(item.iItem)];
-  if ((item.mask & LVIF_TEXT) && !SetItemText(item.iItem, item.iSubItem, item.pszText)) return FALSE;
+  if ((item.mask & LVIF_TEXT) && !SetItemText(item.iItem, item.iSubItem, item.pszText))
+    return FALSE;
   if (item.mask & LVIF_IMAGE) r.image = item.iImage;
   if (item.mask & LVIF_PARAM) r.param = item.lParam;
   if (item.mask & LVIF_STATE) SetItemState(item.iItem, item.state, item.stateMask);
@@ -121,7 +125,8 @@ std::string CListCtrl::GetItemText(int item, int sub) const {
 }
 
 BOOL CListCtrl::SetItemText(int item, int sub, LPCSTR text) {
-  if (item < 0 || item >= GetItemCount() || sub < 0 || sub >= std::max(1, GetColumnCount())) return FALSE;
+  if (item < 0 || item >= GetItemCount() || sub < 0 || sub >= std::max(1, GetColumnCount()))
+    return FALSE;
   Row& r = rows_[static_cast<size_t>(item)];
   if (static_cast<int>(r.texts.size()) <= sub) r.texts.resize(static_cast<size_t>(sub) + 1);
   r.texts[static_cast<size_t>(sub)] = text ? text : "";
@@ -129,7 +134,9 @@ BOOL CListCtrl::SetItemText(int item, int sub, LPCSTR text) {
 }
 
 DWORD_PTR CListCtrl::GetItemData(int item) const {
-  return item >= 0 && item < GetItemCount() ? static_cast<DWORD_PTR>(rows_[static_cast<size_t>(item)].param) : 0;
+  return item >= 0 && item < GetItemCount()
+             ? static_cast<DWORD_PTR>(rows_[static_cast<size_t>(item)].param)
+             : 0;
 }
 
 BOOL CListCtrl::SetItemData(int item, DWORD_PTR data) {
@@ -169,15 +176,16 @@ int CListCtrl::GetNextItem(int start, UINT flags) const {
 }
 
 UINT CListCtrl::GetSelectedCount() const {
-  return static_cast<UINT>(std::count_if(rows_.begin(), rows_.end(),
-                                         [](const Row& r) { return (r.state & LVIS_SELECTED) != 0; }));
+  return static_cast<UINT>(std::count_if(
+      rows_.begin(), rows_.end(), [](const Row& r) { return (r.state & LVIS_SELECTED) != 0; }));
 }
 
 BOOL CListCtrl::SortItems(PFNLVCOMPARE compare, LPARAM param) {
   if (!compare) return FALSE;
   if (editing_ >= 0) CancelEditLabel();
-  std::stable_sort(rows_.begin(), rows_.end(),
-                   [&](const Row& a, const Row& b) { return compare(a.param, b.param, param) < 0; });
+  std::stable_sort(rows_.begin(), rows_.end(), [&](const Row& a, const Row& b) {
+    return compare(a.param, b.param, param) < 0;
+  });
   anchor_ = -1;
   return TRUE;
 }
@@ -212,12 +220,17 @@ int CListCtrl::HitTest(LVHITTESTINFO* info) const {
     }
     x += GetColumnWidth(c);
   }
-  int stateW = state_ && (rows_[static_cast<size_t>(row)].state & LVIS_STATEIMAGEMASK) ? state_->GetIconSize().cx : 0;
+  int stateW = state_ && (rows_[static_cast<size_t>(row)].state & LVIS_STATEIMAGEMASK)
+                   ? state_->GetIconSize().cx
+                   : 0;
   int iconW = small_ ? small_->GetIconSize().cx : 0;
   info->iItem = row;
-  if (pt.x < stateW) info->flags = LVHT_ONITEMSTATEICON;
-  else if (pt.x < stateW + iconW) info->flags = LVHT_ONITEMICON;
-  else info->flags = LVHT_ONITEMLABEL;
+  if (pt.x < stateW)
+    info->flags = LVHT_ONITEMSTATEICON;
+  else if (pt.x < stateW + iconW)
+    info->flags = LVHT_ONITEMICON;
+  else
+    info->flags = LVHT_ONITEMLABEL;
   return row;
 }
 
@@ -231,18 +244,27 @@ int CListCtrl::HitTest(POINT pt, UINT* flags) const {
 BOOL CListCtrl::GetItemRect(int item, RECT* rect, int code) const {
   if (!rect || item < 0 || item >= GetItemCount()) return FALSE;
   int y = RowsTop() + (item - top_) * kRowHeight;
-  int stateW = state_ && (rows_[static_cast<size_t>(item)].state & LVIS_STATEIMAGEMASK) ? state_->GetIconSize().cx : 0;
+  int stateW = state_ && (rows_[static_cast<size_t>(item)].state & LVIS_STATEIMAGEMASK)
+                   ? state_->GetIconSize().cx
+                   : 0;
   int iconW = small_ ? small_->GetIconSize().cx : 0;
   switch (code) {
-    case LVIR_ICON: *rect = RECT{stateW, y, stateW + iconW, y + kRowHeight}; break;
-    case LVIR_LABEL: *rect = RECT{stateW + iconW, y, std::max(stateW + iconW, GetColumnWidth(0)), y + kRowHeight}; break;
-    default: *rect = RECT{0, y, TotalWidth(), y + kRowHeight}; break;
+    case LVIR_ICON:
+      *rect = RECT{stateW, y, stateW + iconW, y + kRowHeight};
+      break;
+    case LVIR_LABEL:
+      *rect = RECT{stateW + iconW, y, std::max(stateW + iconW, GetColumnWidth(0)), y + kRowHeight};
+      break;
+    default:
+      *rect = RECT{0, y, TotalWidth(), y + kRowHeight};
+      break;
   }
   return TRUE;
 }
 
 BOOL CListCtrl::GetSubItemRect(int item, int sub, RECT* rect) const {
-  if (!rect || item < 0 || item >= GetItemCount() || sub < 0 || sub >= GetColumnCount()) return FALSE;
+  if (!rect || item < 0 || item >= GetItemCount() || sub < 0 || sub >= GetColumnCount())
+    return FALSE;
   int x = 0;
   for (int c = 0; c < sub; ++c) x += GetColumnWidth(c);
   int y = RowsTop() + (item - top_) * kRowHeight;
@@ -260,14 +282,18 @@ BOOL CListCtrl::EnsureVisible(int item, BOOL partialOK) {
   if (item < 0 || item >= GetItemCount()) return FALSE;
   (void)partialOK;
   int page = std::max(1, GetCountPerPage());
-  if (item < top_) top_ = item;
-  else if (item >= top_ + page) top_ = item - page + 1;
+  if (item < top_)
+    top_ = item;
+  else if (item >= top_ + page)
+    top_ = item - page + 1;
   return TRUE;
 }
 
 BOOL CListCtrl::RedrawItems(int first, int last) {
   if (first < 0 || last < first) return FALSE;
-  redraws_ += std::min(last, GetItemCount() - 1) - first + 1 > 0 ? std::min(last, GetItemCount() - 1) - first + 1 : 0;
+  redraws_ += std::min(last, GetItemCount() - 1) - first + 1 > 0
+                  ? std::min(last, GetItemCount() - 1) - first + 1
+                  : 0;
   return TRUE;
 }
 
@@ -275,10 +301,12 @@ LRESULT CListCtrl::Notify(UINT code, NMHDR* hdr) {
   CWnd* parent = GetParent();
   if (!parent) return 0;
   *hdr = NMHDR{m_hWnd, static_cast<UINT_PTR>(GetDlgCtrlID()), code};
-  return parent->SendMessage(WM_NOTIFY, static_cast<WPARAM>(GetDlgCtrlID()), reinterpret_cast<LPARAM>(hdr));
+  return parent->SendMessage(WM_NOTIFY, static_cast<WPARAM>(GetDlgCtrlID()),
+                             reinterpret_cast<LPARAM>(hdr));
 }
 
-LRESULT CListCtrl::NotifyList(UINT code, int item, int sub, POINT pt, UINT oldState, UINT newState) {
+LRESULT CListCtrl::NotifyList(UINT code, int item, int sub, POINT pt, UINT oldState,
+                              UINT newState) {
   NMLISTVIEW nm{};
   nm.iItem = item;
   nm.iSubItem = sub;
@@ -300,7 +328,8 @@ CEdit* CListCtrl::EditLabel(int item) {
   r.right = std::max(r.right, r.left + 60);
   // The edit exists while the parent hears of the beginning, so that it can subclass it.
   auto edit = std::make_unique<CEdit>();
-  if (!edit->Create(GetItemText(item, 0).c_str(), WS_CHILD | WS_VISIBLE | WS_BORDER, r, this, 1)) return nullptr;
+  if (!edit->Create(GetItemText(item, 0).c_str(), WS_CHILD | WS_VISIBLE | WS_BORDER, r, this, 1))
+    return nullptr;
   edit_ = std::move(edit);
   editing_ = item;
   edit_->SetSel(0, -1);
@@ -353,7 +382,8 @@ void CListCtrl::FinishEdit(bool accept) {
 
 void CListCtrl::SelectOnly(int item) {
   for (int i = 0; i < GetItemCount(); ++i)
-    if (i != item && (rows_[static_cast<size_t>(i)].state & LVIS_SELECTED)) SetItemState(i, 0, LVIS_SELECTED);
+    if (i != item && (rows_[static_cast<size_t>(i)].state & LVIS_SELECTED))
+      SetItemState(i, 0, LVIS_SELECTED);
   if (item >= 0) SetItemState(item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
   anchor_ = item;
 }
@@ -374,13 +404,16 @@ void CListCtrl::Paint(CDC& dc) {
       di.CtlID = static_cast<UINT>(GetDlgCtrlID());
       di.itemID = static_cast<UINT>(i);
       di.itemAction = ODA_DRAWENTIRE;
-      di.itemState = ((r.state & LVIS_SELECTED) ? ODS_SELECTED : 0) | ((r.state & LVIS_FOCUSED) && focus_ ? ODS_FOCUS : 0);
+      di.itemState = ((r.state & LVIS_SELECTED) ? ODS_SELECTED : 0) |
+                     ((r.state & LVIS_FOCUSED) && focus_ ? ODS_FOCUS : 0);
       di.hwndItem = m_hWnd;
       di.hDC = &dc;
       di.rcItem = rc;
       di.itemData = static_cast<ULONG_PTR>(r.param);
       int saved = dc.SaveDC();
-      if (CWnd* parent = GetParent()) parent->SendMessage(WM_DRAWITEM, static_cast<WPARAM>(GetDlgCtrlID()), reinterpret_cast<LPARAM>(&di));
+      if (CWnd* parent = GetParent())
+        parent->SendMessage(WM_DRAWITEM, static_cast<WPARAM>(GetDlgCtrlID()),
+                            reinterpret_cast<LPARAM>(&di));
       dc.RestoreDC(saved);
       continue;
     }
@@ -395,7 +428,8 @@ void CListCtrl::Paint(CDC& dc) {
       GetSubItemRect(i, c, &cell);
       if (c == 0) cell.left = x;
       if (hilite && c == 0) dc.FillSolidRect(cell, GetSysColor(COLOR_HIGHLIGHT));
-      dc.SetTextColor(hilite && c == 0 ? GetSysColor(COLOR_HIGHLIGHTTEXT) : GetSysColor(COLOR_WINDOWTEXT));
+      dc.SetTextColor(hilite && c == 0 ? GetSysColor(COLOR_HIGHLIGHTTEXT)
+                                       : GetSysColor(COLOR_WINDOWTEXT));
       dc.SetBkMode(TRANSPARENT);
       RECT t{cell.left + 2, cell.top + 1, cell.right - 2, cell.bottom};
       dc.DrawText(GetItemText(i, c), &t, DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
@@ -415,7 +449,8 @@ LRESULT CListCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       Layout();
       return 0;
     case LVM_SETIMAGELIST:
-      return reinterpret_cast<LRESULT>(SetImageList(reinterpret_cast<CImageList*>(lParam), static_cast<int>(wParam)));
+      return reinterpret_cast<LRESULT>(
+          SetImageList(reinterpret_cast<CImageList*>(lParam), static_cast<int>(wParam)));
     case LVM_GETITEMCOUNT:
       return GetItemCount();
     case LVM_GETITEM:
@@ -454,8 +489,8 @@ LRESULT CListCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case LVM_INSERTCOLUMN: {
       auto* col = reinterpret_cast<LVCOLUMN*>(lParam);
       if (!col) return -1;
-      return InsertColumn(static_cast<int>(wParam), (col->mask & LVCF_TEXT) ? col->pszText : "", col->fmt,
-                          (col->mask & LVCF_WIDTH) ? col->cx : -1);
+      return InsertColumn(static_cast<int>(wParam), (col->mask & LVCF_TEXT) ? col->pszText : "",
+                          col->fmt, (col->mask & LVCF_WIDTH) ? col->cx : -1);
     }
     case LVM_GETCOLUMNWIDTH:
       return GetColumnWidth(static_cast<int>(wParam));
@@ -469,10 +504,13 @@ LRESULT CListCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       return GetCountPerPage();
     case LVM_SETITEMSTATE: {
       auto* it = reinterpret_cast<LVITEM*>(lParam);
-      return it ? SetItemState(static_cast<int>(static_cast<LPARAM>(wParam)), it->state, it->stateMask) : FALSE;
+      return it ? SetItemState(static_cast<int>(static_cast<LPARAM>(wParam)), it->state,
+                               it->stateMask)
+                : FALSE;
     }
     case LVM_GETITEMSTATE:
-      return static_cast<LRESULT>(GetItemState(static_cast<int>(wParam), static_cast<UINT>(lParam)));
+      return static_cast<LRESULT>(
+          GetItemState(static_cast<int>(wParam), static_cast<UINT>(lParam)));
     case LVM_GETITEMTEXT: {
       auto* it = reinterpret_cast<LVITEM*>(lParam);
       if (!it || !it->pszText || it->cchTextMax <= 0) return 0;
@@ -538,8 +576,10 @@ LRESULT CListCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       if (msg == WM_RBUTTONDOWN) {
-        if (!GetItemState(row, LVIS_SELECTED)) SelectOnly(row);
-        else SetItemState(row, LVIS_FOCUSED, LVIS_FOCUSED);
+        if (!GetItemState(row, LVIS_SELECTED))
+          SelectOnly(row);
+        else
+          SetItemState(row, LVIS_FOCUSED, LVIS_FOCUSED);
         return 0;
       }
       if (ctrl) {
@@ -548,7 +588,8 @@ LRESULT CListCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         anchor_ = row;
       } else if (shift && anchor_ >= 0) {
         int a = std::min(anchor_, row), b = std::max(anchor_, row);
-        for (int i = 0; i < GetItemCount(); ++i) SetItemState(i, (i >= a && i <= b) ? LVIS_SELECTED : 0, LVIS_SELECTED);
+        for (int i = 0; i < GetItemCount(); ++i)
+          SetItemState(i, (i >= a && i <= b) ? LVIS_SELECTED : 0, LVIS_SELECTED);
         SetItemState(row, LVIS_FOCUSED, LVIS_FOCUSED);
       } else if (!GetItemState(row, LVIS_SELECTED)) {
         SelectOnly(row);
@@ -573,9 +614,12 @@ LRESULT CListCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONUP: {
       int row = pressed_;
       pressed_ = -1;
-      bool modifiers = halyard::user::Desktop::IsKeyDown(VK_CONTROL) || halyard::user::Desktop::IsKeyDown(VK_SHIFT);
+      bool modifiers = halyard::user::Desktop::IsKeyDown(VK_CONTROL) ||
+                       halyard::user::Desktop::IsKeyDown(VK_SHIFT);
       // A click (no drag) on one of several selected rows selects only that row.
-      if (row >= 0 && !modifiers && row == HitTest(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)})) SelectOnly(row);
+      if (row >= 0 && !modifiers &&
+          row == HitTest(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}))
+        SelectOnly(row);
       return 0;
     }
     case WM_RBUTTONUP: {
@@ -606,7 +650,8 @@ LRESULT CListCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
           if (GetItemCount() > 0) SelectOnly(0), EnsureVisible(0, FALSE);
           break;
         case VK_END:
-          if (GetItemCount() > 0) SelectOnly(GetItemCount() - 1), EnsureVisible(GetItemCount() - 1, FALSE);
+          if (GetItemCount() > 0)
+            SelectOnly(GetItemCount() - 1), EnsureVisible(GetItemCount() - 1, FALSE);
           break;
         case VK_F2:
           if (focused >= 0 && (GetStyle() & LVS_EDITLABELS)) EditLabel(focused);

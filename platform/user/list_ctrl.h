@@ -81,7 +81,8 @@ class HALYARD_EXPORT CListCtrl : public CWnd {
     LPARAM param = 0;
   };
   LRESULT Notify(UINT code, NMHDR* hdr);
-  LRESULT NotifyList(UINT code, int item, int sub, POINT pt = {0, 0}, UINT oldState = 0, UINT newState = 0);
+  LRESULT NotifyList(UINT code, int item, int sub, POINT pt = {0, 0}, UINT oldState = 0,
+                     UINT newState = 0);
   void FinishEdit(bool accept);
   void Paint(CDC& dc);
   void SelectOnly(int item);

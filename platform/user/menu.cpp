@@ -84,8 +84,7 @@ UINT CMenu::GetMenuItemID(int pos) const {
 }
 
 const CMenu::Item* CMenu::Find(UINT item, UINT flags) const {
-  if (flags & MF_BYPOSITION)
-    return item < items_.size() ? &items_[item] : nullptr;
+  if (flags & MF_BYPOSITION) return item < items_.size() ? &items_[item] : nullptr;
   for (const Item& it : items_) {
     if (!it.popup && !(it.flags & MF_SEPARATOR) && it.id == item) return &it;
     if (it.popup)
@@ -139,7 +138,8 @@ BOOL CMenu::TrackPopupMenu(UINT flags, int x, int y, CWnd* owner) {
   shown.at = POINT{x, y};
   for (const Item& it : items_)
     if (!(it.flags & MF_SEPARATOR))
-      shown.entries.push_back({it.id, it.text, !(it.flags & (MF_GRAYED | MF_DISABLED)) && !it.popup});
+      shown.entries.push_back(
+          {it.id, it.text, !(it.flags & (MF_GRAYED | MF_DISABLED)) && !it.popup});
   M().tracked.push_back(shown);
   UINT cmd = M().chooser ? M().chooser(shown) : 0;
   bool allowed = false;

@@ -153,7 +153,8 @@ HTREEITEM CTreeCtrl::GetNextItem(HTREEITEM h, UINT code) const {
       std::vector<Item*> rows;
       VisibleRows(rows);
       if (rows.empty()) return nullptr;
-      return rows[static_cast<size_t>(std::clamp(top_, 0, static_cast<int>(rows.size()) - 1))]->handle;
+      return rows[static_cast<size_t>(std::clamp(top_, 0, static_cast<int>(rows.size()) - 1))]
+          ->handle;
     }
     default:
       break;
@@ -197,7 +198,8 @@ void CTreeCtrl::FillItem(const Item* it, TVITEM* out) const {
   if (out->mask & TVIF_IMAGE) out->iImage = it->image;
   if (out->mask & TVIF_SELECTEDIMAGE) out->iSelectedImage = it->selImage;
   if (out->mask & TVIF_PARAM) out->lParam = it->param;
-  if (out->mask & TVIF_STATE) out->state = (it->state | (it == caret_ ? TVIS_SELECTED : 0)) & out->stateMask;
+  if (out->mask & TVIF_STATE)
+    out->state = (it->state | (it == caret_ ? TVIS_SELECTED : 0)) & out->stateMask;
   if (out->mask & TVIF_CHILDREN) out->cChildren = it->children.empty() ? 0 : 1;
 }
 
@@ -273,7 +275,8 @@ LRESULT CTreeCtrl::Notify(UINT code, NMHDR* hdr) {
   CWnd* parent = GetParent();
   if (!parent) return 0;
   *hdr = NMHDR{m_hWnd, static_cast<UINT_PTR>(GetDlgCtrlID()), code};
-  return parent->SendMessage(WM_NOTIFY, static_cast<WPARAM>(GetDlgCtrlID()), reinterpret_cast<LPARAM>(hdr));
+  return parent->SendMessage(WM_NOTIFY, static_cast<WPARAM>(GetDlgCtrlID()),
+                             reinterpret_cast<LPARAM>(hdr));
 }
 
 LRESULT CTreeCtrl::NotifyTree(UINT code, Item* oldItem, Item* newItem, UINT action, POINT pt) {
@@ -319,10 +322,14 @@ BOOL CTreeCtrl::Expand(HTREEITEM h, UINT code) {
   Item* item = Find(h);
   if (!item) return FALSE;
   UINT before = item->state & TVIS_EXPANDED;
-  if (code == TVE_EXPAND) item->state |= TVIS_EXPANDED;
-  else if (code == TVE_COLLAPSE) item->state &= ~TVIS_EXPANDED;
-  else if (code == TVE_TOGGLE) item->state ^= TVIS_EXPANDED;
-  else return FALSE;
+  if (code == TVE_EXPAND)
+    item->state |= TVIS_EXPANDED;
+  else if (code == TVE_COLLAPSE)
+    item->state &= ~TVIS_EXPANDED;
+  else if (code == TVE_TOGGLE)
+    item->state ^= TVIS_EXPANDED;
+  else
+    return FALSE;
   if (before != (item->state & TVIS_EXPANDED)) {
     // A collapsed branch cannot keep the selection inside it hidden.
     if (!(item->state & TVIS_EXPANDED) && caret_ && caret_ != item) {
@@ -343,8 +350,10 @@ BOOL CTreeCtrl::EnsureVisible(HTREEITEM h) {
   for (Item* p = item->parent; p && p != &root_; p = p->parent) p->state |= TVIS_EXPANDED;
   int row = RowOf(item);
   int page = static_cast<int>(std::max<UINT>(1, GetVisibleCount()));
-  if (row < top_) top_ = row;
-  else if (row >= top_ + page) top_ = row - page + 1;
+  if (row < top_)
+    top_ = row;
+  else if (row >= top_ + page)
+    top_ = row - page + 1;
   return TRUE;
 }
 
@@ -407,8 +416,11 @@ HTREEITEM CTreeCtrl::HitTest(POINT pt, UINT* flags) const {
     if (row >= 0 && row < static_cast<int>(rows.size())) {
       Item* item = rows[static_cast<size_t>(row)];
       hit = item->handle;
-      int indentRight = (Level(item) + ((GetStyle() & TVS_LINESATROOT) ? 1 : 0)) * static_cast<int>(indent_);
-      int stateRight = indentRight + (state_ && (item->state & TVIS_STATEIMAGEMASK) ? state_->GetIconSize().cx : 0);
+      int indentRight =
+          (Level(item) + ((GetStyle() & TVS_LINESATROOT) ? 1 : 0)) * static_cast<int>(indent_);
+      int stateRight =
+          indentRight +
+          (state_ && (item->state & TVIS_STATEIMAGEMASK) ? state_->GetIconSize().cx : 0);
       int iconRight = stateRight + (normal_ ? normal_->GetIconSize().cx + 3 : 0);
       RECT label;
       GetItemRect(item->handle, &label, TRUE);
@@ -443,7 +455,8 @@ CEdit* CTreeCtrl::EditLabel(HTREEITEM h) {
   r.right = std::max(r.right + 8, r.left + 60);
   // The edit exists while the parent hears of the beginning, so that it can subclass it.
   auto edit = std::make_unique<CEdit>();
-  if (!edit->Create(item->text.c_str(), WS_CHILD | WS_VISIBLE | WS_BORDER, r, this, 1)) return nullptr;
+  if (!edit->Create(item->text.c_str(), WS_CHILD | WS_VISIBLE | WS_BORDER, r, this, 1))
+    return nullptr;
   edit_ = std::move(edit);
   editing_ = item;
   edit_->SetSel(0, -1);
@@ -513,7 +526,8 @@ void CTreeCtrl::Paint(CDC& dc) {
     if ((GetStyle() & TVS_HASLINES) && level + lines > 0) {
       // A dotted line from the parent's column to the item, and the parent's column down.
       int colX = x - indent / 2;
-      for (int px = colX; px < x; px += 2) dc.FillSolidRect(RECT{px, midY, px + 1, midY + 1}, RGB(128, 128, 128));
+      for (int px = colX; px < x; px += 2)
+        dc.FillSolidRect(RECT{px, midY, px + 1, midY + 1}, RGB(128, 128, 128));
       bool last = item->parent->children.back() == item;
       for (int py = y; py < (last ? midY : y + kRowHeight); py += 2)
         dc.FillSolidRect(RECT{colX, py, colX + 1, py + 1}, RGB(128, 128, 128));
@@ -529,7 +543,8 @@ void CTreeCtrl::Paint(CDC& dc) {
       dc.FillSolidRect(RECT{bx, by, bx + 9, by + 9}, RGB(128, 128, 128));
       dc.FillSolidRect(RECT{bx + 1, by + 1, bx + 8, by + 8}, RGB(255, 255, 255));
       dc.FillSolidRect(RECT{bx + 2, by + 4, bx + 7, by + 5}, RGB(0, 0, 0));
-      if (!(item->state & TVIS_EXPANDED)) dc.FillSolidRect(RECT{bx + 4, by + 2, bx + 5, by + 7}, RGB(0, 0, 0));
+      if (!(item->state & TVIS_EXPANDED))
+        dc.FillSolidRect(RECT{bx + 4, by + 2, bx + 5, by + 7}, RGB(0, 0, 0));
     }
     UINT stateImage = (item->state & TVIS_STATEIMAGEMASK) >> 12;
     if (state_ && stateImage) {
@@ -542,8 +557,8 @@ void CTreeCtrl::Paint(CDC& dc) {
       x += normal_->GetIconSize().cx + 3;
     }
     RECT label{x, y, x + TextWidth(item->text) + 4, y + kRowHeight};
-    bool hilite = item == drop_ ||
-                  (item == caret_ && !drop_ && (focus_ || (GetStyle() & TVS_SHOWSELALWAYS)));
+    bool hilite =
+        item == drop_ || (item == caret_ && !drop_ && (focus_ || (GetStyle() & TVS_SHOWSELALWAYS)));
     if (hilite) {
       bool strong = item == drop_ || focus_;
       dc.FillSolidRect(label, strong ? GetSysColor(COLOR_HIGHLIGHT) : GetSysColor(COLOR_BTNFACE));
@@ -584,9 +599,11 @@ LRESULT CTreeCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case TVM_GETIMAGELIST:
       return reinterpret_cast<LRESULT>(GetImageList(static_cast<int>(wParam)));
     case TVM_SETIMAGELIST:
-      return reinterpret_cast<LRESULT>(SetImageList(reinterpret_cast<CImageList*>(lParam), static_cast<int>(wParam)));
+      return reinterpret_cast<LRESULT>(
+          SetImageList(reinterpret_cast<CImageList*>(lParam), static_cast<int>(wParam)));
     case TVM_GETNEXTITEM:
-      return reinterpret_cast<LRESULT>(GetNextItem(reinterpret_cast<HTREEITEM>(lParam), static_cast<UINT>(wParam)));
+      return reinterpret_cast<LRESULT>(
+          GetNextItem(reinterpret_cast<HTREEITEM>(lParam), static_cast<UINT>(wParam)));
     case TVM_SELECTITEM:
       return Select(reinterpret_cast<HTREEITEM>(lParam), static_cast<UINT>(wParam));
     case TVM_GETITEM:
@@ -682,19 +699,25 @@ LRESULT CTreeCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       HTREEITEM h = caret_ ? caret_->handle : nullptr;
       switch (static_cast<int>(wParam)) {
         case VK_DOWN:
-          if (HTREEITEM n = h ? GetNextItem(h, TVGN_NEXTVISIBLE) : GetRootItem()) Select(n, TVGN_CARET, TVC_BYKEYBOARD);
+          if (HTREEITEM n = h ? GetNextItem(h, TVGN_NEXTVISIBLE) : GetRootItem())
+            Select(n, TVGN_CARET, TVC_BYKEYBOARD);
           break;
         case VK_UP:
-          if (HTREEITEM p = h ? GetNextItem(h, TVGN_PREVIOUSVISIBLE) : nullptr) Select(p, TVGN_CARET, TVC_BYKEYBOARD);
+          if (HTREEITEM p = h ? GetNextItem(h, TVGN_PREVIOUSVISIBLE) : nullptr)
+            Select(p, TVGN_CARET, TVC_BYKEYBOARD);
           break;
         case VK_LEFT:
-          if (h && (caret_->state & TVIS_EXPANDED) && !caret_->children.empty()) Expand(h, TVE_COLLAPSE);
-          else if (h && GetParentItem(h)) Select(GetParentItem(h), TVGN_CARET, TVC_BYKEYBOARD);
+          if (h && (caret_->state & TVIS_EXPANDED) && !caret_->children.empty())
+            Expand(h, TVE_COLLAPSE);
+          else if (h && GetParentItem(h))
+            Select(GetParentItem(h), TVGN_CARET, TVC_BYKEYBOARD);
           break;
         case VK_RIGHT:
           if (h && !caret_->children.empty()) {
-            if (!(caret_->state & TVIS_EXPANDED)) Expand(h, TVE_EXPAND);
-            else Select(GetChildItem(h), TVGN_CARET, TVC_BYKEYBOARD);
+            if (!(caret_->state & TVIS_EXPANDED))
+              Expand(h, TVE_EXPAND);
+            else
+              Select(GetChildItem(h), TVGN_CARET, TVC_BYKEYBOARD);
           }
           break;
         case VK_F2:

@@ -1,12 +1,13 @@
 // The sample host over a real folder: each operation of the view is checked on disk, and undo
 // must put the disk back as it was; a disk that refuses leaves nothing half-changed.
+#include "publishview/folder_host.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
 #include "platform/kernel/testing/scratch_dir.h"
 #include "platform/user/desktop.h"
-#include "publishview/folder_host.h"
 #include "publishview/outfold.h"
 
 using halyard::outfold::FolderHost;
@@ -38,7 +39,8 @@ class FolderHostTest : public ::testing::Test {
     ScratchDir::Write(root + "/index.html", "<html></html>");
     ScratchDir::Write(root + "/docs/a.html", "a");
     ScratchDir::Write(root + "/images/logo.gif", "GIF89a");
-    ScratchDir::Write(root + ".outfold", "# remote local flags path\n86400 -1 D images/logo.gif\n0 86400 - docs\n");
+    ScratchDir::Write(root + ".outfold",
+                      "# remote local flags path\n86400 -1 D images/logo.gif\n0 86400 - docs\n");
     ASSERT_TRUE(frame.Create("", WS_VISIBLE, RECT{0, 0, 800, 600}, nullptr, 0));
     view = CreateView(frame.m_hWnd);
     ASSERT_NE(view, nullptr);
@@ -99,7 +101,8 @@ TEST_F(FolderHostTest, PasteOfFilesMovesThemAllAndOneUndoBringsThemBack) {
   view->SelectFolder(Node(""));
   view->List().SetFocus();
   for (int i = 0; i < view->List().GetItemCount(); ++i)
-    if (view->List().GetItemText(i, 0) == "index.html") view->List().SetItemState(i, LVIS_SELECTED, LVIS_SELECTED);
+    if (view->List().GetItemText(i, 0) == "index.html")
+      view->List().SetItemState(i, LVIS_SELECTED, LVIS_SELECTED);
   ASSERT_TRUE(view->Cut());
   view->Tree().SetFocus();
   view->SelectFolder(Node("empty"));

@@ -32,7 +32,7 @@ TEST_F(ViewTest, TreeDragMovesAFolderOntoAnotherWithTheArrowCursor) {
   Mouse(WM_MOUSEMOVE, TreePoint(alpha), MK_LBUTTON);
   EXPECT_EQ(CursorId(GetCursor()), IDC_ARROW);
   EXPECT_EQ(Tree().GetSelectedItem(), alpha->node->m_hItem);  // the selection follows
-  Mouse(WM_MOUSEMOVE, TreePoint(site), MK_LBUTTON);  // its own parent
+  Mouse(WM_MOUSEMOVE, TreePoint(site), MK_LBUTTON);           // its own parent
   EXPECT_EQ(CursorId(GetCursor()), IDC_NO);
   Mouse(WM_MOUSEMOVE, to, MK_LBUTTON);
   Mouse(WM_LBUTTONUP, to);
@@ -84,7 +84,8 @@ TEST_F(ViewTest, ListDragOfSeveralRowsOntoAListFolderMovesThemAsOneChange) {
   ASSERT_TRUE(view->IsDragging());
   EXPECT_FALSE(CImageList::GetDragState().dragging);  // several rows: outlines, no image
   int dark = 0;
-  for (int x = 166; x < 800; ++x) dark += screen.GetPixel(x, 20 + RowOf("beta") * 17) == RGB(0, 0, 0);
+  for (int x = 166; x < 800; ++x)
+    dark += screen.GetPixel(x, 20 + RowOf("beta") * 17) == RGB(0, 0, 0);
   EXPECT_GT(dark, 100);  // the top of the outline: a dotted line
   POINT to = ListPoint(RowOf("Gamma"));
   Mouse(WM_MOUSEMOVE, to, MK_LBUTTON);
@@ -181,7 +182,8 @@ TEST_F(ViewTest, ListFolderRowMenuPastesIntoThatFolder) {
   SelectRows({"b.html"});
   OutfoldCut();
   Select(site);
-  MenuTracker::SetChooser([](const TrackedMenu& m) { return Enabled(m, ID_OUTFOLD_PASTE) ? ID_OUTFOLD_PASTE : 0u; });
+  MenuTracker::SetChooser(
+      [](const TrackedMenu& m) { return Enabled(m, ID_OUTFOLD_PASTE) ? ID_OUTFOLD_PASTE : 0u; });
   POINT p = ListPoint(RowOf("beta"));
   Mouse(WM_RBUTTONDOWN, p, MK_RBUTTON);
   Mouse(WM_RBUTTONUP, p);

@@ -17,12 +17,14 @@ class MemoryHost;
 
 class MemoryObject : public CPublishObject {
  public:
-  MemoryObject(MemoryHost* host, std::string name, bool file) : host_(host), name(std::move(name)), file(file) {}
+  MemoryObject(MemoryHost* host, std::string name, bool file)
+      : host_(host), name(std::move(name)), file(file) {}
 
   void GetName(CString& out) override {
     if (nameCycle) {
       // Answers every probe of a new name as if that name were taken.
-      out = cycleCount == 0 ? CString("New Folder") : CString(("New Folder (" + std::to_string(cycleCount) + ")").c_str());
+      out = cycleCount == 0 ? CString("New Folder")
+                            : CString(("New Folder (" + std::to_string(cycleCount) + ")").c_str());
       ++cycleCount;
       return;
     }
@@ -38,7 +40,8 @@ class MemoryObject : public CPublishObject {
     auto* r = new ChangeRecord;
     r->m_pObject = this;
     r->m_nKind = propertiesKind;
-    if (propertiesKind == kChangeSettings) r->m_dwData = reinterpret_cast<DWORD_PTR>(new CString("old settings"));
+    if (propertiesKind == kChangeSettings)
+      r->m_dwData = reinterpret_cast<DWORD_PTR>(new CString("old settings"));
     r->m_strName = "props";
     return r;
   }

@@ -80,7 +80,8 @@ TEST_F(PaintTest, TextsStartTwoPixelsInAndLongOnesAreShortenedToFitTheirCells) {
   EXPECT_EQ(Count(RECT{name.left + 16, name.top, name.left + 18, name.bottom}, RGB(0, 0, 0)), 0);
   EXPECT_EQ(Count(RECT{name.right - 2, name.top, name.right, name.bottom}, RGB(0, 0, 0)), 0);
   EXPECT_EQ(Count(RECT{type.left, type.top, type.left + 2, type.bottom}, RGB(0, 0, 0)), 0);
-  EXPECT_EQ(Count(RECT{type.left, type.top, type.right, type.top + 1}, RGB(0, 0, 0)), 0);  // one pixel down
+  EXPECT_EQ(Count(RECT{type.left, type.top, type.right, type.top + 1}, RGB(0, 0, 0)),
+            0);  // one pixel down
   EXPECT_GT(Count(type, RGB(0, 0, 0)), 10);
 }
 

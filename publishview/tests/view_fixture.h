@@ -64,7 +64,8 @@ class ViewTest : public ::testing::Test {
   }
   std::vector<std::string> NodeKids(MemoryObject* o) {
     std::vector<std::string> out;
-    for (CTreeNode* c = o->node->m_pFirstChild; c; c = c->m_pNext) out.push_back(static_cast<MemoryObject*>(c->m_pObject)->name);
+    for (CTreeNode* c = o->node->m_pFirstChild; c; c = c->m_pNext)
+      out.push_back(static_cast<MemoryObject*>(c->m_pObject)->name);
     return out;
   }
   void Select(MemoryObject* o) { ASSERT_TRUE(view->SelectFolder(o->node)); }
@@ -75,7 +76,8 @@ class ViewTest : public ::testing::Test {
   }
   void SelectRows(std::initializer_list<std::string> names) {
     List().SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-    for (const auto& n : names) List().SetItemState(RowOf(n), LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    for (const auto& n : names)
+      List().SetItemState(RowOf(n), LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
   }
   // Screen points of a tree folder's label and of a list row.
   POINT TreePoint(MemoryObject* o) {
@@ -90,7 +92,9 @@ class ViewTest : public ::testing::Test {
     ClientToScreen(List().m_hWnd, &p);
     return p;
   }
-  LRESULT Mouse(UINT msg, POINT p, WPARAM keys = 0) { return halyard::user::Mouse::Send(&frame, msg, p, keys); }
+  LRESULT Mouse(UINT msg, POINT p, WPARAM keys = 0) {
+    return halyard::user::Mouse::Send(&frame, msg, p, keys);
+  }
   void Drag(POINT from, POINT to) {
     Mouse(WM_LBUTTONDOWN, from, MK_LBUTTON);
     Mouse(WM_MOUSEMOVE, POINT{from.x + 6, from.y + 3}, MK_LBUTTON);

@@ -49,8 +49,10 @@ TEST_F(ViewTest, AttributeLettersDatesAndStateImages) {
   EXPECT_EQ(List().GetItemText(row, 2), "RCD ");
   EXPECT_NE(List().GetItemText(row, 3), "Never Published");
   EXPECT_NE(List().GetItemText(row, 3), " ");
-  EXPECT_EQ(Tree().GetItemState(beta->node->m_hItem, TVIS_STATEIMAGEMASK), INDEXTOSTATEIMAGEMASK(2));
-  EXPECT_EQ(Tree().GetItemState(gamma->node->m_hItem, TVIS_STATEIMAGEMASK), INDEXTOSTATEIMAGEMASK(1));
+  EXPECT_EQ(Tree().GetItemState(beta->node->m_hItem, TVIS_STATEIMAGEMASK),
+            INDEXTOSTATEIMAGEMASK(2));
+  EXPECT_EQ(Tree().GetItemState(gamma->node->m_hItem, TVIS_STATEIMAGEMASK),
+            INDEXTOSTATEIMAGEMASK(1));
   EXPECT_EQ(Tree().GetItemState(alpha->node->m_hItem, TVIS_STATEIMAGEMASK), 0u);
 }
 
@@ -167,7 +169,8 @@ TEST_F(ViewTest, NewFoldersGetUniqueNamesAndUndoRemovesThem) {
   Tree().EndEditLabelNow(TRUE);
   EXPECT_EQ(NodeKids(beta), (std::vector<std::string>{"New Folder", "New Folder (1)"}));
   EXPECT_EQ(NodeKids(gamma).back(), "New Folder (2)");
-  MemoryObject* made = static_cast<MemoryObject*>(gamma->node->m_pFirstChild->m_pNext->m_pNext->m_pObject);
+  MemoryObject* made =
+      static_cast<MemoryObject*>(gamma->node->m_pFirstChild->m_pNext->m_pNext->m_pObject);
   EXPECT_EQ(made->told, std::vector<int>{kChangeNewFolder});
   EXPECT_EQ(view->Changes().At(2)->m_dwData, reinterpret_cast<DWORD_PTR>(gamma));
   undo();
@@ -313,8 +316,8 @@ TEST_F(ViewTest, PropertiesRecordsOfKindsOneAndSixteenAreToldButChangeNothing) {
   undo();
   undo();
   redo();
-  EXPECT_EQ(beta->told, (std::vector<int>{kChangeProperty, kChangeSettings, -kChangeSettings, -kChangeProperty,
-                                          kChangeProperty}));
+  EXPECT_EQ(beta->told, (std::vector<int>{kChangeProperty, kChangeSettings, -kChangeSettings,
+                                          -kChangeProperty, kChangeProperty}));
   EXPECT_EQ(NodeKids(site), (std::vector<std::string>{"Alpha", "beta", "Gamma", "index.html"}));
   beta->propertiesKind = kChangeSettings;
   ShowProperties();  // overwrites the undone kind-16 record: its text is freed, not leaked
@@ -368,7 +371,8 @@ TEST_F(ViewTest, SortingByEveryColumn) {
   Select(gamma);
   EXPECT_EQ(Rows(), (std::vector<std::string>{"Sub", "a.html", "b.html", "C.html"}));
   view->SortList(1);
-  EXPECT_EQ(Rows(), (std::vector<std::string>{"Sub", "b.html", "C.html", "a.html"}));  // apple, HTML, Zebra
+  EXPECT_EQ(Rows(),
+            (std::vector<std::string>{"Sub", "b.html", "C.html", "a.html"}));  // apple, HTML, Zebra
   view->SortList(3);
   // Folder 0, never published 1, then the dates.
   EXPECT_EQ(Rows()[0], "Sub");
@@ -418,8 +422,8 @@ TEST_F(ViewTest, ExportedFunctionsWithoutAViewOrWithStaleNodesDoNothing) {
   ResetDateColumns();
   FinishExpand(stale, 0);
   Reset(nullptr);
-  EXPECT_EQ(CanOutfoldCut() + CanOutfoldPaste() + CanAddNewFolder() + CanDeleteSelectedFolder() + CanRename() +
-                CanShowProperties(),
+  EXPECT_EQ(CanOutfoldCut() + CanOutfoldPaste() + CanAddNewFolder() + CanDeleteSelectedFolder() +
+                CanRename() + CanShowProperties(),
             0);
   EXPECT_EQ(PassOnDeleteKey(WM_KEYDOWN, VK_DELETE, 0), 0);
   EXPECT_EQ(FindRoot(CString("Site")), nullptr);
@@ -458,13 +462,17 @@ TEST_F(ViewTest, SettingsAreWrittenAtDestructionAndReadBack) {
   EXPECT_EQ(view->TreeRight(), 396);
   DestroyView(view);
   HKEY key;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, ViewSettings::KeyPath(), 0, KEY_READ, &key), ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, ViewSettings::KeyPath(), 0, KEY_READ, &key),
+            ERROR_SUCCESS);
   DWORD value = 0, size = sizeof value, type = 0;
-  ASSERT_EQ(RegQueryValueExA(key, "OutfoldHorzRatio", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size),
+  ASSERT_EQ(RegQueryValueExA(key, "OutfoldHorzRatio", nullptr, &type,
+                             reinterpret_cast<BYTE*>(&value), &size),
             ERROR_SUCCESS);
   EXPECT_EQ(type, REG_DWORD);
   EXPECT_EQ(value, 50u);
-  ASSERT_EQ(RegQueryValueExA(key, "Field 2", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size), ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegQueryValueExA(key, "Field 2", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size),
+      ERROR_SUCCESS);
   EXPECT_EQ(value, 77u);
   RegCloseKey(key);
   view = CreateView(frame.m_hWnd);
@@ -489,7 +497,8 @@ TEST_F(ViewTest, WrongTypedOrOutOfRangeSettingsGiveTheDefaults) {
   EXPECT_EQ(view->FieldWidth(0), 5000);
   EXPECT_EQ(view->FieldWidth(2), 0);
   ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, ViewSettings::KeyPath(), &key), ERROR_SUCCESS);
-  RegSetValueExA(key, "OutfoldHorzRatio", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&ratio), sizeof ratio);
+  RegSetValueExA(key, "OutfoldHorzRatio", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&ratio),
+                 sizeof ratio);
   RegCloseKey(key);
   ViewSettings s;
   s.Read();

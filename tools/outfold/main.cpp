@@ -123,8 +123,8 @@ struct Options {
   bool show = false;
 };
 
-bool ParseOptions(int argc, char** argv, Options& o, bool allowSelect, bool allowSize, bool allowShow,
-                  std::string& why) {
+bool ParseOptions(int argc, char** argv, Options& o, bool allowSelect, bool allowSize,
+                  bool allowShow, std::string& why) {
   for (int i = 2; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--select" && allowSelect) {
@@ -134,8 +134,8 @@ bool ParseOptions(int argc, char** argv, Options& o, bool allowSelect, bool allo
       if (++i >= argc) return why = "--size needs WxH", false;
       int w = 0, h = 0;
       char x = 0, extra = 0;
-      if (std::sscanf(argv[i], "%d%c%d%c", &w, &x, &h, &extra) != 3 || (x != 'x' && x != 'X') || w < 100 ||
-          h < 60 || w > 8192 || h > 8192)
+      if (std::sscanf(argv[i], "%d%c%d%c", &w, &x, &h, &extra) != 3 || (x != 'x' && x != 'X') ||
+          w < 100 || h < 60 || w > 8192 || h > 8192)
         return why = std::string("bad size ") + argv[i] + " (WxH, 100x60 to 8192x8192)", false;
       o.width = w;
       o.height = h;
@@ -157,7 +157,8 @@ int Show(int argc, char** argv) {
   if (o.args.size() != 1) return UsageError("show takes one folder");
   Session s;
   if (!s.Open(o.args[0], o.width, o.height)) return Fail(kExitFailed, s.error);
-  if (!o.select.empty() && !s.Select(o.select)) return Fail(kExitFailed, "no folder " + Quote(o.select));
+  if (!o.select.empty() && !s.Select(o.select))
+    return Fail(kExitFailed, "no folder " + Quote(o.select));
   return WriteOutput(Picture(s));
 }
 
@@ -205,8 +206,10 @@ bool RunLine(Session& s, const std::vector<std::string>& w, std::string& answer)
     if (verb == "delete") return done(v.DeleteSelectedFolder());
     if (verb == "undo" || verb == "redo") {
       BOOL can = verb == "undo" ? v.CanUndo() != 0 : v.CanRedo();
-      if (verb == "undo") v.Undo();
-      else v.Redo();
+      if (verb == "undo")
+        v.Undo();
+      else
+        v.Redo();
       return done(can);
     }
     if (verb == "new-folder") {
@@ -224,7 +227,9 @@ bool RunLine(Session& s, const std::vector<std::string>& w, std::string& answer)
   if (verb == "key" && w.size() == 2 && halyard::EqualsNoCaseAscii(w[1], "delete")) {
     int before = v.Changes().Count();
     BOOL taken = v.PassOnDeleteKey(WM_KEYDOWN, VK_DELETE, 0);
-    answer = !taken ? "not taken" : v.Changes().Count() != before ? "deleted" : "taken, nothing deleted";
+    answer = !taken                          ? "not taken"
+             : v.Changes().Count() != before ? "deleted"
+                                             : "taken, nothing deleted";
     return true;
   }
   if (verb == "rename" && w.size() == 2) {
@@ -303,9 +308,11 @@ int Render(int argc, char** argv) {
   if (o.args.size() != 2) return UsageError("render takes a folder and a picture file");
   Session s;
   if (!s.Open(o.args[0], o.width, o.height)) return Fail(kExitFailed, s.error);
-  if (!o.select.empty() && !s.Select(o.select)) return Fail(kExitFailed, "no folder " + Quote(o.select));
+  if (!o.select.empty() && !s.Select(o.select))
+    return Fail(kExitFailed, "no folder " + Quote(o.select));
   s.view->List().SetFocus();
-  if (s.view->List().GetItemCount() > 0) s.view->List().SetItemState(0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  if (s.view->List().GetItemCount() > 0)
+    s.view->List().SetItemState(0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
   CDC dc(o.width, o.height);
   halyard::user::Painter::PaintWindow(&s.frame, dc);
   if (!dc.SaveAsPng(o.args[1])) return CannotWrite(o.args[1], errno ? errno : EIO);

@@ -1,9 +1,10 @@
 // Drawing into images: fills, copy and XOR lines, focus rectangles, clipped and measured text,
 // bitmaps, and a window tree painted as the screen would show it.
+#include "platform/user/gdi.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/user/commctrl.h"
-#include "platform/user/gdi.h"
 #include "platform/user/image_list.h"
 #include "platform/user/wnd.h"
 
@@ -85,7 +86,8 @@ TEST(Gdi, TextIsMeasuredDrawnInItsColourAndClippedToItsRectangle) {
   RECT calc{0, 0, 0, 0};
   dc.DrawText("Hello", &calc, DT_CALCRECT | DT_SINGLELINE);
   EXPECT_EQ(calc.right, dc.GetTextExtent("Hello").cx);
-  EXPECT_EQ(CountColour(dc, RECT{0, 0, 200, 40}, RGB(255, 255, 255)), 8000);  // measuring draws nothing
+  EXPECT_EQ(CountColour(dc, RECT{0, 0, 200, 40}, RGB(255, 255, 255)),
+            8000);  // measuring draws nothing
   dc.SetTextColor(RGB(255, 0, 0));
   dc.SetBkMode(TRANSPARENT);
   RECT clip{10, 10, 20, 30};
@@ -105,7 +107,8 @@ TEST(Gdi, ImageListMasksItsColourAndDrawsOverlaysAndDimmedImages) {
   CImageList list;
   ASSERT_TRUE(list.Create(4, 4, ILC_COLOR24 | ILC_MASK, 2, 2));
   HBITMAP bm = CreateFilledBitmap(8, 4, RGB(255, 0, 255));
-  for (int x = 4; x < 8; ++x) bm->pixels[static_cast<size_t>(x)] = 0xFF00FF00;  // green top row of image 1
+  for (int x = 4; x < 8; ++x)
+    bm->pixels[static_cast<size_t>(x)] = 0xFF00FF00;  // green top row of image 1
   EXPECT_EQ(list.Add(bm, RGB(255, 0, 255)), 0);
   EXPECT_EQ(list.GetImageCount(), 2);
   DeleteObject(bm);

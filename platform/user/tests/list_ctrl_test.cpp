@@ -1,12 +1,13 @@
 // The report list: rows and columns, selection by mouse with Ctrl and Shift, the header's
 // tracking and caption clicks reaching the parent, owner drawing of the visible rows, hit tests
 // and paging, sorting and label editing.
+#include "platform/user/list_ctrl.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/user/commctrl.h"
 #include "platform/user/desktop.h"
 #include "platform/user/gdi.h"
-#include "platform/user/list_ctrl.h"
 #include "platform/user/mouse.h"
 
 using halyard::user::Desktop;
@@ -36,7 +37,9 @@ class Parent : public CWnd {
     }
     return DefWindowProc(msg, w, l);
   }
-  int Count(UINT code) const { return static_cast<int>(std::count(codes.begin(), codes.end(), code)); }
+  int Count(UINT code) const {
+    return static_cast<int>(std::count(codes.begin(), codes.end(), code));
+  }
 };
 
 class ListTest : public ::testing::Test {
@@ -45,8 +48,8 @@ class ListTest : public ::testing::Test {
     Desktop::Reset();
     halyard::user::Mouse::Reset();
     ASSERT_TRUE(parent.Create("", WS_VISIBLE, RECT{0, 0, 400, 300}, nullptr, 0));
-    ASSERT_TRUE(list.Create("", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_EDITLABELS, RECT{0, 0, 300, 20 + 17 * 5 + 3},
-                            &parent, 2));
+    ASSERT_TRUE(list.Create("", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_EDITLABELS,
+                            RECT{0, 0, 300, 20 + 17 * 5 + 3}, &parent, 2));
     list.InsertColumn(0, "Name", LVCFMT_LEFT, 100);
     list.InsertColumn(1, "Type", LVCFMT_LEFT, 80);
     for (int i = 0; i < 10; ++i) {
@@ -95,7 +98,8 @@ TEST_F(ListTest, ClicksSelectWithControlTogglingAndShiftExtending) {
   EXPECT_EQ(list.GetNextItem(-1, LVNI_SELECTED), 3);
   EXPECT_EQ(list.GetNextItem(3, LVNI_SELECTED), 4);
   EXPECT_EQ(list.GetNextItem(4, LVNI_SELECTED), -1);
-  list.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 20 + 17 * 5 + 1));  // below the rows? no: row 5
+  list.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON,
+                   MAKELPARAM(30, 20 + 17 * 5 + 1));  // below the rows? no: row 5
   list.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(30, 20 + 17 * 5 + 1));
   EXPECT_EQ(list.GetSelectedCount(), 1u);
   list.SendMessage(WM_KEYDOWN, VK_DOWN, 0);
@@ -149,7 +153,7 @@ TEST_F(ListTest, OwnerDrawnListAsksTheParentForEachVisibleRow) {
   halyard::user::Painter::PaintWindow(&list, dc);
   EXPECT_EQ(parent.drawn, (std::vector<int>{2, 3, 4, 5, 6, 7}));  // five and a part
   EXPECT_EQ(dc.GetPixel(5, 20 + 3), RGB(0, 0, 200));
-  EXPECT_EQ(dc.GetPixel(185, 25), RGB(255, 255, 255));  // right of the columns
+  EXPECT_EQ(dc.GetPixel(185, 25), RGB(255, 255, 255));       // right of the columns
   EXPECT_EQ(dc.GetPixel(5, 5), GetSysColor(COLOR_BTNFACE));  // the header
 }
 

@@ -1,8 +1,9 @@
 // Menus from a template, enabling and removal, tracking with a chooser; mouse capture, the
 // cursor and the delivery of mouse messages to the window under the pointer.
+#include "platform/user/menu.h"
+
 #include <gtest/gtest.h>
 
-#include "platform/user/menu.h"
 #include "platform/user/mouse.h"
 #include "platform/user/wnd.h"
 
@@ -11,9 +12,9 @@ using halyard::user::Mouse;
 
 namespace {
 
-const CMenu::Template kMenu[] = {
-    {MF_POPUP, 0, "Popup"}, {MF_STRING, 10, "&Cut"}, {MF_STRING, 11, "&Paste"},
-    {MF_SEPARATOR, 0, nullptr}, {MF_STRING, 12, "&Delete"}, {0, 0, nullptr}};
+const CMenu::Template kMenu[] = {{MF_POPUP, 0, "Popup"},     {MF_STRING, 10, "&Cut"},
+                                 {MF_STRING, 11, "&Paste"},  {MF_SEPARATOR, 0, nullptr},
+                                 {MF_STRING, 12, "&Delete"}, {0, 0, nullptr}};
 
 class Owner : public CWnd {
  public:

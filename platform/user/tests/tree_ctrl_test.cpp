@@ -1,12 +1,13 @@
 // The tree view: items and their order, stale handles, hit tests, selection and drag through
 // mouse messages, label editing with Enter and Escape, and what the parent hears of it.
+#include "platform/user/tree_ctrl.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/user/commctrl.h"
 #include "platform/user/desktop.h"
 #include "platform/user/gdi.h"
 #include "platform/user/image_list.h"
-#include "platform/user/tree_ctrl.h"
 
 namespace {
 
@@ -38,8 +39,9 @@ class TreeTest : public ::testing::Test {
   void SetUp() override {
     halyard::user::Desktop::Reset();
     ASSERT_TRUE(parent.Create("", WS_VISIBLE, RECT{0, 0, 300, 300}, nullptr, 0));
-    ASSERT_TRUE(tree.Create("", WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
-                                    TVS_EDITLABELS | TVS_SHOWSELALWAYS,
+    ASSERT_TRUE(tree.Create("",
+                            WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES |
+                                TVS_LINESATROOT | TVS_EDITLABELS | TVS_SHOWSELALWAYS,
                             RECT{0, 0, 200, 200}, &parent, 1));
   }
   Parent parent;
@@ -127,7 +129,8 @@ TEST_F(TreeTest, LabelEditEndsWithEnterAcceptedOrEscapeCancelled) {
   CEdit* edit = tree.GetEditControl();
   ASSERT_NE(edit, nullptr);
   EXPECT_EQ(CWnd::GetFocus(), edit);
-  for (char c : std::string("new")) edit->SendMessage(WM_CHAR, static_cast<WPARAM>(c), 0);  // replaces all
+  for (char c : std::string("new"))
+    edit->SendMessage(WM_CHAR, static_cast<WPARAM>(c), 0);  // replaces all
   edit->SendMessage(WM_KEYDOWN, VK_RETURN, 0);
   EXPECT_EQ(tree.GetEditControl(), nullptr);
   EXPECT_EQ(parent.endText, "new");
