@@ -43,6 +43,7 @@ set(HALYARD_SUMMARY_vaultkit "Vaultkit, the Halyard data access library")
 set(HALYARD_SUMMARY_siteglean "SiteGlean, the Halyard site import library")
 set(HALYARD_SUMMARY_tagsmith "Tagsmith, the Halyard HTML library")
 set(HALYARD_SUMMARY_glyphpad "Glyphpad, the Halyard syntax edit control")
+set(HALYARD_SUMMARY_outfold "Outfold, the Halyard publish structure view")
 set(HALYARD_SUMMARY_quarbcompiler "QuarbCompiler, the Halyard Java stub compiler")
 
 # halyard_header_closure(OUT header ...): the headers (paths from the project root) and every
@@ -253,6 +254,7 @@ set(HALYARD_TOOL_SUMMARY_vaultkit "decode and re-encode the stream forms of Vaul
 set(HALYARD_TOOL_SUMMARY_siteglean "classify links, list a page's links and fetch pages as SiteGlean does")
 set(HALYARD_TOOL_SUMMARY_tagsmith "tokenize, write and check HTML and resolve URLs with Tagsmith")
 set(HALYARD_TOOL_SUMMARY_glyphpad "colour HTML and show protected regions as the Glyphpad control does")
+set(HALYARD_TOOL_SUMMARY_outfold "show, rearrange and paint a folder tree as the Outfold publish view does")
 set(HALYARD_TOOL_SUMMARY_quarb-stubs "write Java stubs for a type library with QuarbCompiler")
 
 # The manual page of every installed tool, made from its --help when the tool is built.

@@ -9,7 +9,6 @@
 
 // A child whose own children take part in its parent dialog's tab order.
 constexpr DWORD WS_EX_CONTROLPARENT = 0x00010000;
-constexpr UINT WM_COMMAND = 0x0111;
 
 class HALYARD_EXPORT CDialog : public CWnd {
  public:

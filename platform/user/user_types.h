@@ -27,6 +27,25 @@ struct POINT {
   LONG y;
 };
 
+struct SIZE {
+  LONG cx;
+  LONG cy;
+};
+
+// Packing of two 16-bit halves into a message parameter; coordinates are signed.
+constexpr LPARAM MAKELPARAM(int lo, int hi) {
+  return static_cast<LPARAM>(static_cast<DWORD>(static_cast<WORD>(lo)) |
+                             (static_cast<DWORD>(static_cast<WORD>(hi)) << 16));
+}
+constexpr WORD LOWORD(std::uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
+constexpr WORD HIWORD(std::uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
+constexpr int GET_X_LPARAM(LPARAM l) { return static_cast<SHORT>(LOWORD(static_cast<std::uintptr_t>(l))); }
+constexpr int GET_Y_LPARAM(LPARAM l) { return static_cast<SHORT>(HIWORD(static_cast<std::uintptr_t>(l))); }
+
+inline bool PtInRect(const RECT& r, POINT p) {
+  return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
+}
+
 // 0x00BBGGRR, as the window manager stores colours.
 constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
   return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) |
@@ -45,16 +64,35 @@ constexpr UINT WM_ENABLE = 0x000A;
 constexpr UINT WM_SETTEXT = 0x000C;
 constexpr UINT WM_GETTEXT = 0x000D;
 constexpr UINT WM_GETTEXTLENGTH = 0x000E;
+constexpr UINT WM_PAINT = 0x000F;
 constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_SHOWWINDOW = 0x0018;
+constexpr UINT WM_SETCURSOR = 0x0020;
+constexpr UINT WM_DRAWITEM = 0x002B;
+constexpr UINT WM_SETFONT = 0x0030;
+constexpr UINT WM_GETFONT = 0x0031;
+constexpr UINT WM_NOTIFY = 0x004E;
+constexpr UINT WM_CONTEXTMENU = 0x007B;
+constexpr UINT WM_GETDLGCODE = 0x0087;
 constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_KEYUP = 0x0101;
 constexpr UINT WM_CHAR = 0x0102;
+constexpr UINT WM_COMMAND = 0x0111;
+constexpr UINT WM_TIMER = 0x0113;
+constexpr UINT WM_MOUSEMOVE = 0x0200;
+constexpr UINT WM_LBUTTONDOWN = 0x0201;
+constexpr UINT WM_LBUTTONUP = 0x0202;
+constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
+constexpr UINT WM_RBUTTONDOWN = 0x0204;
+constexpr UINT WM_RBUTTONUP = 0x0205;
+constexpr UINT WM_CAPTURECHANGED = 0x0215;
 constexpr UINT WM_CUT = 0x0300;
 constexpr UINT WM_COPY = 0x0301;
 constexpr UINT WM_PASTE = 0x0302;
 constexpr UINT WM_CLEAR = 0x0303;
 constexpr UINT WM_UNDO = 0x0304;
+// Paint into the device context in wParam (a CDC*), as WM_PAINT would paint on the screen.
+constexpr UINT WM_PRINTCLIENT = 0x0318;
 constexpr UINT WM_USER = 0x0400;
 
 // Window styles.
@@ -68,6 +106,16 @@ constexpr DWORD WS_DISABLED = 0x08000000;
 constexpr DWORD WS_VISIBLE = 0x10000000;
 constexpr DWORD WS_CHILD = 0x40000000;
 constexpr DWORD WS_EX_CLIENTEDGE = 0x00000200;
+
+// Mouse key flags of the mouse messages' wParam.
+constexpr WPARAM MK_LBUTTON = 0x0001;
+constexpr WPARAM MK_RBUTTON = 0x0002;
+
+// Answers to WM_GETDLGCODE.
+constexpr LRESULT DLGC_WANTARROWS = 0x0001;
+constexpr LRESULT DLGC_WANTTAB = 0x0002;
+constexpr LRESULT DLGC_WANTALLKEYS = 0x0004;
+constexpr LRESULT DLGC_WANTCHARS = 0x0080;
 
 // ShowWindow commands.
 constexpr int SW_HIDE = 0;
@@ -105,6 +153,7 @@ constexpr int VK_RIGHT = 0x27;
 constexpr int VK_DOWN = 0x28;
 constexpr int VK_INSERT = 0x2D;
 constexpr int VK_DELETE = 0x2E;
+constexpr int VK_F2 = 0x71;
 
 // Clipboard formats.
 constexpr UINT CF_TEXT = 1;

@@ -1,0 +1,3 @@
+#include "publish_object.h"
+
+CPublishObject::~CPublishObject() = default;

@@ -1,0 +1,186 @@
+// The sample host over a real folder: each operation of the view is checked on disk, and undo
+// must put the disk back as it was; a disk that refuses leaves nothing half-changed.
+#include "publishview/folder_host.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include "platform/kernel/testing/scratch_dir.h"
+#include "platform/user/desktop.h"
+#include "publishview/outfold.h"
+
+using halyard::outfold::FolderHost;
+using halyard::outfold::FolderObject;
+using halyard::testing::ScratchDir;
+
+namespace {
+
+bool IsDir(const std::string& p) {
+  struct stat st;
+  return ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+bool IsFile(const std::string& p) {
+  struct stat st;
+  return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+class FolderHostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("HALYARD_REGISTRY", registry.path().c_str(), 1);
+    halyard::user::Desktop::Reset();
+    root = dir.Join("site");
+    ::mkdir(root.c_str(), 0777);
+    ::mkdir((root + "/docs").c_str(), 0777);
+    ::mkdir((root + "/docs/old").c_str(), 0777);
+    ::mkdir((root + "/images").c_str(), 0777);
+    ::mkdir((root + "/empty").c_str(), 0777);
+    ScratchDir::Write(root + "/index.html", "<html></html>");
+    ScratchDir::Write(root + "/docs/a.html", "a");
+    ScratchDir::Write(root + "/images/logo.gif", "GIF89a");
+    ScratchDir::Write(root + ".outfold",
+                      "# remote local flags path\n86400 -1 D images/logo.gif\n0 86400 - docs\n");
+    ASSERT_TRUE(frame.Create("", WS_VISIBLE, RECT{0, 0, 800, 600}, nullptr, 0));
+    view = CreateView(frame.m_hWnd);
+    ASSERT_NE(view, nullptr);
+    view->MoveWindow(RECT{0, 0, 800, 600});
+    host = std::make_unique<FolderHost>(root);
+    std::string error;
+    ASSERT_TRUE(host->Load(&error)) << error;
+    ASSERT_NE(host->Attach(view), nullptr);
+  }
+  void TearDown() override { DestroyView(GetView()); }
+  CTreeNode* Node(const std::string& rel) {
+    FolderObject* o = host->Find(rel);
+    return o ? o->GetNode() : nullptr;
+  }
+
+  ScratchDir registry{"outfold-registry"};
+  ScratchDir dir{"outfold-host"};
+  std::string root;
+  CWnd frame;
+  CPageWnd* view = nullptr;
+  std::unique_ptr<FolderHost> host;
+};
+
+TEST_F(FolderHostTest, TheViewShowsTheFolderWithTheStateFilesTimesAndFlags) {
+  EXPECT_EQ(view->Tree().GetCount(), 5u);  // site, docs, old, empty, images
+  ASSERT_TRUE(view->SelectFolder(Node("images")));
+  ASSERT_EQ(view->List().GetItemCount(), 1);
+  EXPECT_EQ(view->List().GetItemText(0, 0), "logo.gif");
+  EXPECT_EQ(view->List().GetItemText(0, 1), "GIF Image");
+  EXPECT_EQ(view->List().GetItemText(0, 2), "D ");
+  EXPECT_EQ(view->List().GetItemText(0, 4), " ");
+  EXPECT_EQ(view->List().GetItemText(0, 3), std::string(view->FormatTime(86400)));
+  view->SelectFolder(Node(""));
+  int docs = -1;
+  for (int i = 0; i < view->List().GetItemCount(); ++i)
+    if (view->List().GetItemText(i, 0) == "docs") docs = i;
+  ASSERT_GE(docs, 0);
+  EXPECT_EQ(view->List().GetItemText(docs, 3), "Never Published");
+  EXPECT_EQ(FindRoot(CString(root.c_str())), host->Root());
+}
+
+TEST_F(FolderHostTest, MovesHappenOnDiskAndUndoPutsThemBack) {
+  ASSERT_TRUE(view->MoveNode(Node("docs"), Node("images")));
+  EXPECT_TRUE(IsFile(root + "/images/docs/a.html"));
+  EXPECT_TRUE(IsDir(root + "/images/docs/old"));
+  EXPECT_FALSE(IsDir(root + "/docs"));
+  undo();
+  EXPECT_TRUE(IsFile(root + "/docs/a.html"));
+  EXPECT_FALSE(IsDir(root + "/images/docs"));
+  redo();
+  EXPECT_TRUE(IsDir(root + "/images/docs"));
+  // The state file follows the folder to its new path.
+  EXPECT_NE(ScratchDir::Read(root + ".outfold").find("images/docs"), std::string::npos);
+  EXPECT_TRUE(host->TakeErrors().empty());
+}
+
+TEST_F(FolderHostTest, PasteOfFilesMovesThemAllAndOneUndoBringsThemBack) {
+  view->SelectFolder(Node(""));
+  view->List().SetFocus();
+  for (int i = 0; i < view->List().GetItemCount(); ++i)
+    if (view->List().GetItemText(i, 0) == "index.html")
+      view->List().SetItemState(i, LVIS_SELECTED, LVIS_SELECTED);
+  ASSERT_TRUE(view->Cut());
+  view->Tree().SetFocus();
+  view->SelectFolder(Node("empty"));
+  ASSERT_TRUE(view->Paste());
+  EXPECT_TRUE(IsFile(root + "/empty/index.html"));
+  EXPECT_FALSE(IsFile(root + "/index.html"));
+  undo();
+  EXPECT_TRUE(IsFile(root + "/index.html"));
+  EXPECT_FALSE(IsFile(root + "/empty/index.html"));
+}
+
+TEST_F(FolderHostTest, NewFolderRenameAndDeleteOnDiskWithUndo) {
+  view->SelectFolder(Node("docs"));
+  view->Tree().SetFocus();
+  ASSERT_TRUE(view->AddNewFolder(false, false));
+  EXPECT_TRUE(IsDir(root + "/docs/New Folder"));
+  CTreeNode* made = Node("docs/New Folder");
+  ASSERT_NE(made, nullptr);
+  EXPECT_TRUE(view->IsNewFolder(made));
+  ASSERT_TRUE(view->RenameNode(made, CString("fresh")));
+  EXPECT_TRUE(IsDir(root + "/docs/fresh"));
+  EXPECT_EQ(view->Changes().Count(), 1);  // a new folder's rename is not recorded
+  undo();
+  EXPECT_FALSE(IsDir(root + "/docs/fresh"));
+  redo();
+  EXPECT_TRUE(IsDir(root + "/docs/fresh"));
+  ASSERT_TRUE(view->RenameNode(Node("docs/old"), CString("older")));
+  EXPECT_TRUE(IsDir(root + "/docs/older"));
+  undo();
+  EXPECT_TRUE(IsDir(root + "/docs/old"));
+  EXPECT_FALSE(IsDir(root + "/docs/older"));
+  ASSERT_TRUE(view->DeleteFolder(Node("empty")));
+  EXPECT_FALSE(IsDir(root + "/empty"));
+  undo();
+  EXPECT_TRUE(IsDir(root + "/empty"));
+  EXPECT_TRUE(host->TakeErrors().empty());
+}
+
+TEST_F(FolderHostTest, WhatTheDiskRefusesLeavesViewAndDiskUnchanged) {
+  // A folder that vanished behind the view's back cannot be moved.
+  ScratchDir::RemoveTree(root + "/images");
+  EXPECT_FALSE(view->MoveNode(Node("docs"), Node("images")));
+  EXPECT_FALSE(view->MoveNode(Node("images"), Node("docs")));
+  EXPECT_TRUE(IsDir(root + "/docs"));
+  // A name already on disk (a file the view does not know) is refused for a rename.
+  ScratchDir::Write(root + "/docs/taken", "x");
+  EXPECT_FALSE(view->RenameNode(Node("docs/old"), CString("taken")));
+  EXPECT_TRUE(IsDir(root + "/docs/old"));
+  EXPECT_EQ(view->Changes().Count(), 0);
+  EXPECT_FALSE(host->TakeErrors().empty());
+  // And a move onto a folder holding that name on disk.
+  ::mkdir((root + "/empty/old").c_str(), 0777);
+  EXPECT_FALSE(view->MoveNode(Node("docs/old"), Node("empty")));
+  EXPECT_EQ(view->Changes().Count(), 0);
+}
+
+TEST_F(FolderHostTest, PropertiesToggleTheFlagWithUndoAndRedo) {
+  view->SelectFolder(Node("docs"));
+  view->Tree().SetFocus();
+  ASSERT_TRUE(view->ShowProperties());
+  EXPECT_TRUE(host->Find("docs")->GetAttributes() & kPublishExcluded);
+  EXPECT_EQ(view->Changes().At(0)->m_nKind, kChangeProperty);
+  undo();
+  EXPECT_FALSE(host->Find("docs")->GetAttributes() & kPublishExcluded);
+  redo();
+  EXPECT_TRUE(host->Find("docs")->GetAttributes() & kPublishExcluded);
+  EXPECT_NE(ScratchDir::Read(root + ".outfold").find("D docs"), std::string::npos);
+}
+
+TEST(FolderHost, ARootThatIsNoFolderIsRefused) {
+  ScratchDir dir("outfold-host");
+  ScratchDir::Write(dir.Join("file"), "x");
+  FolderHost host(dir.Join("file"));
+  std::string error;
+  EXPECT_FALSE(host.Load(&error));
+  EXPECT_NE(error.find("no folder"), std::string::npos);
+  FolderHost missing(dir.Join("nothing"));
+  EXPECT_FALSE(missing.Load(&error));
+}
+
+}  // namespace
