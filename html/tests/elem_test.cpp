@@ -348,14 +348,38 @@ TEST(ElemName, ShortAndLongTextsKeepEveryByte) {
   EXPECT_EQ(copy.data()[15], '\0');
 }
 
+TEST(ElemName, EveryLengthAroundTheInlineLimitReadsBackWithItsNul) {
+  std::string text = "abcdefghij";
+  text[2] = '\0';  // a NUL inside the text is kept too
+  for (int n = 0; n <= 10; ++n) {
+    ElemName name(text.data(), n);
+    ASSERT_EQ(name.GetLength(), n);
+    EXPECT_EQ(std::string(name.data(), static_cast<std::size_t>(n)), text.substr(0, n));
+    EXPECT_EQ(name.data()[n], '\0') << n;
+    ElemName other("zz", 2);
+    other = name;  // inline to heap and back
+    EXPECT_EQ(std::string(other.data(), static_cast<std::size_t>(other.GetLength())),
+              text.substr(0, n));
+    other.Assign("0123456789012", 13);
+    other.Assign(text.data(), n);
+    EXPECT_EQ(other.GetLength(), n);
+    EXPECT_EQ(other.data()[n], '\0');
+  }
+  ElemName empty(nullptr, 5);
+  EXPECT_TRUE(empty.IsEmpty());
+  EXPECT_EQ(*empty.data(), '\0');
+}
+
 }  // namespace
 
 namespace {
 
 TEST(ElemSize, ElementsStaySmall) {
-  // A page has about one element per ten bytes; the tree must stay within twelve times the page.
-  EXPECT_LE(sizeof(TextElem), 80u);
-  EXPECT_LE(sizeof(Tag), 96u);
+  // A page has about one element per seven bytes; the tree must stay within twelve times the
+  // page.
+  EXPECT_LE(sizeof(ElemName), 8u);
+  EXPECT_LE(sizeof(TextElem), 72u);
+  EXPECT_LE(sizeof(Tag), 88u);
 }
 
 }  // namespace
