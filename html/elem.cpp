@@ -64,7 +64,37 @@ LayoutStore& Layouts() {
   return *store;
 }
 
+// The walk cursors of text elements that hold children, which no tree the library builds has.
+struct TextCursorStore {
+  std::mutex lock;
+  std::unordered_map<const Elem*, Elem*> cursors;
+};
+
+TextCursorStore& TextCursors() {
+  static TextCursorStore* store = new TextCursorStore;  // lives as long as any element may
+  return *store;
+}
+
 }  // namespace
+
+Elem* Elem::TextCursor() const {
+  TextCursorStore& s = TextCursors();
+  std::lock_guard<std::mutex> guard(s.lock);
+  auto it = s.cursors.find(this);
+  return it == s.cursors.end() ? nullptr : it->second;
+}
+
+void Elem::SetTextCursor(Elem* child) {
+  TextCursorStore& s = TextCursors();
+  std::lock_guard<std::mutex> guard(s.lock);
+  if (child) {
+    s.cursors[this] = child;
+    flags |= kHasCursor;
+  } else {
+    s.cursors.erase(this);
+    flags &= ~static_cast<DWORD>(kHasCursor);
+  }
+}
 
 DWORD Elem::GetLayout(int i) const {
   if (i < 0 || i > 3 || !(flags & kHasLayout)) return 0;
@@ -90,7 +120,7 @@ void Elem::operator delete(void* p, std::size_t size) { halyard::tagsmith::FreeE
 
 Elem::~Elem() {
   if (parent) parent->Unlink(this);
-  DeleteChildren();
+  DeleteChildren();  // clears the cursor too
   if (flags & kHasLayout) {
     LayoutStore& s = Layouts();
     std::lock_guard<std::mutex> guard(s.lock);
@@ -217,7 +247,7 @@ Elem* Elem::Unlink(Elem* child) {
     next->prevSibling = child->prevSibling;
   else
     lastChild = child->prevSibling;
-  if (cursor == child) cursor = nullptr;
+  if (GetCursor() == child) SetCursor(nullptr);
   child->parent = nullptr;
   child->nextSibling = nullptr;
   child->prevSibling = nullptr;
@@ -232,7 +262,8 @@ void Elem::DeleteChildren() {
       Elem* first = c->firstChild;
       Elem* last = c->lastChild;
       for (Elem* g = first; g; g = g->nextSibling) g->parent = this;
-      c->firstChild = c->lastChild = c->cursor = nullptr;
+      c->firstChild = c->lastChild = nullptr;
+      c->SetCursor(nullptr);
       last->nextSibling = c;
       c->prevSibling = last;
       firstChild = first;
@@ -246,7 +277,7 @@ void Elem::DeleteChildren() {
     c->parent = c->nextSibling = nullptr;
     delete c;
   }
-  cursor = nullptr;
+  SetCursor(nullptr);
 }
 
 void Elem::SetAttributes(CMapStringToString* map) {

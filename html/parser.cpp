@@ -88,9 +88,9 @@ namespace halyard::tagsmith {
 
 void FinishChildren(Elem* root) {
   if (!root) return;
-  root->cursor = root->firstChild;
-  while (Elem* e = root->cursor) {
-    root->cursor = e->nextSibling;
+  root->SetCursor(root->firstChild);
+  while (Elem* e = root->GetCursor()) {
+    root->SetCursor(e->nextSibling);
     // Only comments and components have an end-of-input step; the call is saved for the rest.
     if (e->kind == ElemKind::Comment || e->kind == ElemKind::Component) e->Finish(root);
   }
@@ -103,10 +103,10 @@ void EndOfInput::Run(Elem* root) {
     } else {
       for (Elem* e : noted_) {
         if (e->parent != root) continue;  // gathered by a component before
-        root->cursor = e->nextSibling;
+        root->SetCursor(e->nextSibling);
         e->Finish(root);
       }
-      root->cursor = nullptr;
+      root->SetCursor(nullptr);
     }
   }
   *this = EndOfInput();

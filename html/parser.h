@@ -23,12 +23,12 @@ class ScriptScanner;
 
 namespace halyard::tagsmith {
 
-// Gives every child of root its end-of-input call, walking through root->cursor.
+// Gives every child of root its end-of-input call, walking through the root's cursor.
 void FinishChildren(Elem* root);
 
 // The end-of-input calls of one document. Only comments and components do anything at the end
 // of input, so a tokenizer notes those it appends and End calls just them, in document order,
-// with root->cursor just past each (as the walk over every child would have it); a noted
+// with the root's cursor just past each (as the walk over every child would have it); a noted
 // element that an earlier one gathered is passed over. When the root already held children
 // before the document, every child is walked. The tree must not change between the first
 // piece and End.
