@@ -75,6 +75,32 @@ TextCursorStore& TextCursors() {
   return *store;
 }
 
+// Deletes every child of e, leaving its cursor as it is.
+void DeleteChildList(Elem* e) {
+  // Grandchildren are moved up into this list before their parent goes, so that a deep tree
+  // is deleted without a deep recursion.
+  while (Elem* c = e->firstChild) {
+    if (c->firstChild) {
+      Elem* first = c->firstChild;
+      Elem* last = c->lastChild;
+      for (Elem* g = first; g; g = g->nextSibling) g->parent = e;
+      c->firstChild = c->lastChild = nullptr;
+      c->SetCursor(nullptr);
+      last->nextSibling = c;
+      c->prevSibling = last;
+      e->firstChild = first;
+      continue;
+    }
+    e->firstChild = c->nextSibling;
+    if (e->firstChild)
+      e->firstChild->prevSibling = nullptr;
+    else
+      e->lastChild = nullptr;
+    c->parent = c->nextSibling = nullptr;
+    delete c;
+  }
+}
+
 }  // namespace
 
 Elem* Elem::TextCursor() const {
@@ -120,13 +146,22 @@ void Elem::operator delete(void* p, std::size_t size) { halyard::tagsmith::FreeE
 
 Elem::~Elem() {
   if (parent) parent->Unlink(this);
-  DeleteChildren();  // clears the cursor too
+  // The derived part, where a tag keeps its cursor, is gone by now: only the text cursor kept
+  // aside is left to drop.
+  DeleteChildList(this);
+  if (flags & kHasCursor) {
+    TextCursorStore& s = TextCursors();
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.cursors.erase(this);
+  }
   if (flags & kHasLayout) {
     LayoutStore& s = Layouts();
     std::lock_guard<std::mutex> guard(s.lock);
     s.words.erase(this);
   }
 }
+
+ContainerElem::~ContainerElem() = default;
 
 void Elem::DropAttributes() {
   std::uintptr_t* slot = Slot();
@@ -255,30 +290,10 @@ Elem* Elem::Unlink(Elem* child) {
 }
 
 void Elem::DeleteChildren() {
-  // Grandchildren are moved up into this list before their parent goes, so that a deep tree
-  // is deleted without a deep recursion.
-  while (Elem* c = firstChild) {
-    if (c->firstChild) {
-      Elem* first = c->firstChild;
-      Elem* last = c->lastChild;
-      for (Elem* g = first; g; g = g->nextSibling) g->parent = this;
-      c->firstChild = c->lastChild = nullptr;
-      c->SetCursor(nullptr);
-      last->nextSibling = c;
-      c->prevSibling = last;
-      firstChild = first;
-      continue;
-    }
-    firstChild = c->nextSibling;
-    if (firstChild)
-      firstChild->prevSibling = nullptr;
-    else
-      lastChild = nullptr;
-    c->parent = c->nextSibling = nullptr;
-    delete c;
-  }
+  DeleteChildList(this);
   SetCursor(nullptr);
 }
+
 
 void Elem::SetAttributes(CMapStringToString* map) {
   std::uintptr_t* slot = Slot();

@@ -154,6 +154,9 @@ class HALYARD_EXPORT Elem {
 
 // An element that keeps its walk cursor in place: the base of tags, comments and the root.
 class HALYARD_EXPORT ContainerElem : public Elem {
+ public:
+  ~ContainerElem() override;
+
  protected:
   using Elem::Elem;
 
