@@ -215,7 +215,7 @@ void WriteHtml(const Elem* root, std::string& out) { WriteHtml(root, out, nullpt
 
 void WriteHtml(const Elem* root, std::string& out, const std::function<void(std::string&)>& drain) {
   if (!root) return;
-  constexpr std::size_t kDrainAt = 16 * 1024;
+  constexpr std::size_t kDrainAt = 8 * 1024;
   int rawType = -1;  // the type whose content is being written as it stands
   std::vector<const Elem*> stack;
   const Elem* e = root->firstChild;

@@ -75,7 +75,7 @@ int ParseCheckOptions(int argc, char** argv, Options& o) {
 bool ParseFile(const char* path, Parser& parser) {
   std::FILE* f = path ? std::fopen(path, "rb") : stdin;
   if (!f) return false;
-  char piece[16384];
+  char piece[8192];
   std::size_t got;
   while ((got = std::fread(piece, 1, sizeof piece, f)) > 0)
     parser.Parse(piece, static_cast<int>(got));
@@ -92,11 +92,11 @@ std::string BaseName(const char* path) {
   return slash == std::string::npos ? p : p.substr(slash + 1);
 }
 
-// Writes the repaired page, a line feed after it, through put in pieces of about 16 KB as it is
+// Writes the repaired page, a line feed after it, through put in pieces of about 8 KB as it is
 // formed, so that a large page is never held twice.
 void WritePage(const Document& doc, const std::function<void(std::string&)>& put) {
   std::string buf;
-  buf.reserve(20 * 1024);
+  buf.reserve(12 * 1024);
   bool any = false;
   auto drain = [&](std::string& s) {
     any = any || !s.empty();
