@@ -35,7 +35,7 @@ namespace {
 constexpr std::size_t kGrain = 8;
 constexpr std::size_t kClasses = 32;  // up to 256 bytes
 constexpr std::size_t kFirstBlock = 4 * 1024;
-constexpr std::size_t kLastBlock = 64 * 1024;
+constexpr std::size_t kLastBlock = 16 * 1024;
 
 struct FreeNode {
   FreeNode* next;
