@@ -231,7 +231,6 @@ int MeasureOne(const char* path, const std::string& mode) {
     }
     sample();
     std::string out;
-    out.reserve(12 * 1024);
     halyard::tagsmith::WriteHtml(&doc, out, [&](std::string& s) {
       sample();
       s.clear();

@@ -96,7 +96,6 @@ std::string BaseName(const char* path) {
 // formed, so that a large page is never held twice.
 void WritePage(const Document& doc, const std::function<void(std::string&)>& put) {
   std::string buf;
-  buf.reserve(12 * 1024);
   bool any = false;
   auto drain = [&](std::string& s) {
     any = any || !s.empty();
