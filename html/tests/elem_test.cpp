@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "html/elem_kinds.h"
+#include "html/elem_pool.h"
 #include "platform/mfc/cmapstringtostring.h"
 #include "html/tag_type_table.h"
 #include "test_util.h"
@@ -361,6 +362,44 @@ TEST(ElemTree, EveryKindKeepsItsWalkCursorUntilThatChildGoes) {
   TextElem* t = new TextElem("t", 1, 0);
   EXPECT_EQ(t->GetCursor(), nullptr);
   delete t;
+}
+
+TEST(ElemPool, PiecesOfEverySizeNeverOverlapAndComeBackAligned) {
+  // Sizes from 1 to 300 bytes carved from shared blocks, freed at random and taken again
+  // (freed places are reused, a block's rest goes to the free lists): every piece keeps the
+  // bytes written into it while it is held.
+  std::mt19937 rng(13);
+  struct Piece {
+    unsigned char* p;
+    std::size_t size;
+    unsigned char fill;
+  };
+  std::vector<Piece> held;
+  auto intact = [](const Piece& x) {
+    for (std::size_t i = 0; i < x.size; ++i)
+      if (x.p[i] != x.fill) return false;
+    return true;
+  };
+  for (int round = 0; round < 20000; ++round) {
+    if (!held.empty() && rng() % 3 == 0) {
+      std::size_t k = rng() % held.size();
+      ASSERT_TRUE(intact(held[k])) << "round " << round;
+      halyard::tagsmith::FreeElem(held[k].p, held[k].size);
+      held[k] = held.back();
+      held.pop_back();
+      continue;
+    }
+    std::size_t size = 1 + rng() % 300;
+    auto* p = static_cast<unsigned char*>(halyard::tagsmith::AllocateElem(size));
+    ASSERT_EQ(reinterpret_cast<std::uintptr_t>(p) % 8, 0u);  // names keep a tag in the low bit
+    unsigned char fill = static_cast<unsigned char>(rng());
+    std::memset(p, fill, size);
+    held.push_back({p, size, fill});
+  }
+  for (const Piece& x : held) {
+    EXPECT_TRUE(intact(x));
+    halyard::tagsmith::FreeElem(x.p, x.size);
+  }
 }
 
 TEST(ElemName, ShortAndLongTextsKeepEveryByte) {
