@@ -56,30 +56,33 @@ struct ThreadPool {
 };
 thread_local ThreadPool t_pool;
 
-void* Carve(ThreadPool& pool, std::size_t size) {
-  if (static_cast<std::size_t>(pool.limit - pool.cursor) < size) {
-    // The rest of the block goes onto the free lists, largest pieces first.
-    while (std::size_t left = static_cast<std::size_t>(pool.limit - pool.cursor)) {
-      std::size_t piece = left < kClasses * kGrain ? left : kClasses * kGrain;
-      auto* n = reinterpret_cast<FreeNode*>(pool.cursor);
-      n->next = pool.free[piece / kGrain - 1];
-      pool.free[piece / kGrain - 1] = n;
-      pool.cursor += piece;
-    }
-    std::size_t blockSize = pool.nextBlock;
-    pool.nextBlock = blockSize * 2 < kLastBlock ? blockSize * 2 : kLastBlock;
-    void* block = std::malloc(blockSize);
-    if (!block) AfxThrowMemoryException();
-    {
-      std::lock_guard<std::mutex> lock(g_blocksLock);
-      if (!g_blocks) g_blocks = new std::vector<void*>;
-      g_blocks->push_back(block);
-    }
-    pool.cursor = static_cast<char*>(block);
-    pool.limit = pool.cursor + blockSize;
+// Starts a new block, the current one being too short for the next piece. Kept out of the
+// allocation's own path, which then needs no registers saved.
+[[gnu::noinline]] void NextBlock(ThreadPool& pool) {
+  // The rest of the block goes onto the free lists, largest pieces first.
+  while (std::size_t left = static_cast<std::size_t>(pool.limit - pool.cursor)) {
+    std::size_t piece = left < kClasses * kGrain ? left : kClasses * kGrain;
+    auto* n = reinterpret_cast<FreeNode*>(pool.cursor);
+    n->next = pool.free[piece / kGrain - 1];
+    pool.free[piece / kGrain - 1] = n;
+    pool.cursor += piece;
   }
-  void* p = pool.cursor;
-  pool.cursor += size;
+  std::size_t blockSize = pool.nextBlock;
+  pool.nextBlock = blockSize * 2 < kLastBlock ? blockSize * 2 : kLastBlock;
+  void* block = std::malloc(blockSize);
+  if (!block) AfxThrowMemoryException();
+  {
+    std::lock_guard<std::mutex> lock(g_blocksLock);
+    if (!g_blocks) g_blocks = new std::vector<void*>;
+    g_blocks->push_back(block);
+  }
+  pool.cursor = static_cast<char*>(block);
+  pool.limit = pool.cursor + blockSize;
+}
+
+[[gnu::noinline]] void* AllocateLarge(std::size_t size) {
+  void* p = std::malloc(size);
+  if (!p) AfxThrowMemoryException();
   return p;
 }
 
@@ -87,18 +90,18 @@ void* Carve(ThreadPool& pool, std::size_t size) {
 
 void* AllocateElem(std::size_t size) {
   std::size_t cls = (size + kGrain - 1) / kGrain;
-  if (cls == 0 || cls > kClasses) {
-    void* p = std::malloc(size);
-    if (!p) AfxThrowMemoryException();
-    return p;
-  }
+  if (cls == 0 || cls > kClasses) return AllocateLarge(size);
   ThreadPool& pool = t_pool;
   --cls;
   if (FreeNode* n = pool.free[cls]) {
     pool.free[cls] = n->next;
     return n;
   }
-  return Carve(pool, (cls + 1) * kGrain);
+  const std::size_t bytes = (cls + 1) * kGrain;
+  if (static_cast<std::size_t>(pool.limit - pool.cursor) < bytes) NextBlock(pool);
+  void* p = pool.cursor;
+  pool.cursor += bytes;
+  return p;
 }
 
 void FreeElem(void* p, std::size_t size) {
