@@ -115,6 +115,8 @@ int CheckOne(const char* file, const Options& o, Document& doc) {
   {
     Parser parser;
     parser.SetDocument(&doc);
+    // The page is read in pieces: its tree and trace are still those of the page in one piece.
+    parser.GatherBlockText(true);
     parser.Begin();
     if (!ParseFile(file, parser)) return CannotRead(shown, errno);
     parser.End();
