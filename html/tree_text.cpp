@@ -165,7 +165,7 @@ bool HasTextEntity(const char* p, int n) {
 
 // Where the writer puts the page: a buffer of its own, moved onto the caller's text whenever it
 // fills (and at the end), so that most elements are written with plain copies; the caller's
-// drain runs once its text has grown past kDrainAt.
+// drain runs once its text has reached kDrainAt.
 class PageSink {
  public:
   static constexpr std::size_t kDrainAt = 8 * 1024;
@@ -180,17 +180,17 @@ class PageSink {
     if (at_ == sizeof buf_) Flush();
     buf_[at_++] = c;
   }
+  // The buffer is filled to the brim before it goes, so that the caller's text takes it in
+  // pieces of one size and never grows past it while drained.
   void Put(const char* p, std::size_t n) {
-    if (n > sizeof buf_ - at_) {
-      Flush();
-      if (n > sizeof buf_) {
-        out_.append(p, n);
-        Drain();
-        return;
-      }
+    while (n > 0) {
+      if (at_ == sizeof buf_) Flush();
+      std::size_t k = sizeof buf_ - at_ < n ? sizeof buf_ - at_ : n;
+      std::memcpy(buf_ + at_, p, k);
+      at_ += k;
+      p += k;
+      n -= k;
     }
-    if (n) std::memcpy(buf_ + at_, p, n);
-    at_ += n;
   }
   // A word with the blanks before and after it.
   void PutWord(bool before, const char* p, std::size_t n, bool after) {
