@@ -127,7 +127,10 @@ endfunction()
 
 # A tool: installed to bindir with its manual page.
 function(halyard_install_tool target)
-  _halyard_set_rpath(${target} ${CMAKE_INSTALL_BINDIR})
+  get_target_property(options ${target} LINK_OPTIONS)
+  if(NOT "-static" IN_LIST options)  # a static program has no run path
+    _halyard_set_rpath(${target} ${CMAKE_INSTALL_BINDIR})
+  endif()
   install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
   set_property(GLOBAL APPEND PROPERTY HALYARD_INSTALLED_TOOLS ${target})
 endfunction()
@@ -192,7 +195,8 @@ function(halyard_install_finish)
     foreach(target IN LISTS targets)
       get_target_property(type ${target} TYPE)
       get_target_property(links ${target} LINK_LIBRARIES)
-      if(type STREQUAL "EXECUTABLE" AND "halyard_tool" IN_LIST links)
+      if(type STREQUAL "EXECUTABLE" AND ("halyard_tool" IN_LIST links OR
+                                         "halyard_tool_static" IN_LIST links))
         halyard_install_tool(${target})
       endif()
     endforeach()

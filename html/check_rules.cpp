@@ -1,6 +1,6 @@
 #include "check_rules.h"
 
-#include <bitset>
+#include <cstdint>
 #include <initializer_list>
 
 namespace halyard::tagsmith {
@@ -34,14 +34,19 @@ enum Allowed {
   kNotBlock,  // every container in no row
 };
 
-using TypeSet = std::bitset<256>;
+// A set of the type numbers 0 to 255.
+struct TypeSet {
+  std::uint64_t words[4] = {};
+  constexpr void set(std::size_t t) { words[t / 64] |= std::uint64_t{1} << (t % 64); }
+  constexpr bool test(std::size_t t) const { return (words[t / 64] >> (t % 64)) & 1u; }
+};
 
 struct Rules {
   TypeSet kEmpty, kOmissibleEnd, kSelfClosingRepeat, kBlock, kNonBody, kFont, kListItem, kHead;
-  unsigned char allowed[256];
-  unsigned char error[256];
+  unsigned char allowed[256] = {};
+  unsigned char error[256] = {};
 
-  Rules() {
+  constexpr Rules() {
     for (int i = 0; i < 256; ++i) {
       allowed[i] = kNotBlock;
       error[i] = 3;
@@ -64,12 +69,10 @@ struct Rules {
   }
 };
 
-const Rules& R() {
-  static const Rules rules;
-  return rules;
-}
+// Built while compiling: constant data.
+constexpr Rules kRules;
 
-[[maybe_unused]] const Rules& g_builtAtLoad = R();
+constexpr const Rules& R() { return kRules; }
 
 bool In(const TypeSet& set, int type) {
   return type >= 0 && type < 256 && set.test(static_cast<std::size_t>(type));

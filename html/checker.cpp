@@ -292,23 +292,23 @@ Tag* Checker::Pop() {
 Elem* Checker::CheckHtml(Elem* root) {
   if (!root) return nullptr;
   std::vector<Elem*> lists{root};
-  root->cursor = root->firstChild;
+  root->SetCursor(root->firstChild);
   while (!lists.empty()) {
     Elem* list = lists.back();
-    Elem* e = list->cursor;
+    Elem* e = list->GetCursor();
     if (!e) {
       CloseAtEnd(list);
       lists.pop_back();
-      if (!lists.empty() && list->parent == lists.back()) lists.back()->cursor = list->nextSibling;
+      if (!lists.empty() && list->parent == lists.back()) lists.back()->SetCursor(list->nextSibling);
       continue;
     }
     int result = Check(e);
     if (result == 1) {
       if (e->firstChild && e->kind != ElemKind::Comment) {
-        e->cursor = e->firstChild;
+        e->SetCursor(e->firstChild);
         lists.push_back(e);
       } else {
-        list->cursor = e->nextSibling;
+        list->SetCursor(e->nextSibling);
       }
       continue;
     }
@@ -323,7 +323,7 @@ Elem* Checker::CheckHtml(Elem* root) {
       next = e->nextSibling;
     // A handler that moved the element out of this list ends the list here; the walk goes on
     // after it in the outer list.
-    list->cursor = next && next->parent == list ? next : nullptr;
+    list->SetCursor(next && next->parent == list ? next : nullptr);
   }
   // The walk has left the root: nothing is open any more.
   CleanUp();

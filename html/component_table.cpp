@@ -4,7 +4,6 @@
 
 namespace {
 
-using halyard::tagsmith::NameTable;
 
 const char* const kNames[] = {
 #define COMPONENT(name, number) name,
@@ -13,23 +12,21 @@ const char* const kNames[] = {
 };
 static_assert(sizeof(kNames) / sizeof(kNames[0]) == ComponentTable::kCount);
 
-const NameTable& Table() {
-  static const NameTable table = [] {
-    NameTable t(ComponentTable::kCount);
+using Table = halyard::tagsmith::NameTable<halyard::tagsmith::NameTableCapacity(
+    static_cast<std::size_t>(ComponentTable::kCount))>;
+
+constexpr Table kTable = [] {
+  Table t;
 #define COMPONENT(name, number) t.Add(name, number);
 #include "components.inc"
 #undef COMPONENT
-    return t;
-  }();
-  return table;
-}
-
-[[maybe_unused]] const NameTable& g_builtAtLoad = Table();
+  return t;
+}();
 
 }  // namespace
 
 int ComponentTable::Lookup(const char* upperName, std::size_t len) {
-  return static_cast<int>(Table().Find(upperName, len, 0));
+  return static_cast<int>(kTable.Find(upperName, len, 0));
 }
 
 const char* ComponentTable::Name(int n) { return n >= 1 && n <= kCount ? kNames[n - 1] : nullptr; }

@@ -65,7 +65,63 @@ LayoutStore& Layouts() {
   return *store;
 }
 
+// The walk cursors of text elements that hold children, which no tree the library builds has.
+struct TextCursorStore {
+  std::mutex lock;
+  std::unordered_map<const Elem*, Elem*> cursors;
+};
+
+TextCursorStore& TextCursors() {
+  static TextCursorStore* store = new TextCursorStore;  // lives as long as any element may
+  return *store;
+}
+
+// Deletes every child of e, leaving its cursor as it is.
+void DeleteChildList(Elem* e) {
+  // Grandchildren are moved up into this list before their parent goes, so that a deep tree
+  // is deleted without a deep recursion.
+  while (Elem* c = e->firstChild) {
+    if (c->firstChild) {
+      Elem* first = c->firstChild;
+      Elem* last = c->lastChild;
+      for (Elem* g = first; g; g = g->nextSibling) g->parent = e;
+      c->firstChild = c->lastChild = nullptr;
+      c->SetCursor(nullptr);
+      last->nextSibling = c;
+      c->prevSibling = last;
+      e->firstChild = first;
+      continue;
+    }
+    e->firstChild = c->nextSibling;
+    if (e->firstChild)
+      e->firstChild->prevSibling = nullptr;
+    else
+      e->lastChild = nullptr;
+    c->parent = c->nextSibling = nullptr;
+    delete c;
+  }
+}
+
 }  // namespace
+
+Elem* Elem::TextCursor() const {
+  TextCursorStore& s = TextCursors();
+  std::lock_guard<std::mutex> guard(s.lock);
+  auto it = s.cursors.find(this);
+  return it == s.cursors.end() ? nullptr : it->second;
+}
+
+void Elem::SetTextCursor(Elem* child) {
+  TextCursorStore& s = TextCursors();
+  std::lock_guard<std::mutex> guard(s.lock);
+  if (child) {
+    s.cursors[this] = child;
+    flags |= kHasCursor;
+  } else {
+    s.cursors.erase(this);
+    flags &= ~static_cast<DWORD>(kHasCursor);
+  }
+}
 
 DWORD Elem::GetLayout(int i) const {
   if (i < 0 || i > 3 || !(flags & kHasLayout)) return 0;
@@ -91,13 +147,22 @@ void Elem::operator delete(void* p, std::size_t size) { halyard::tagsmith::FreeE
 
 Elem::~Elem() {
   if (parent) parent->Unlink(this);
-  DeleteChildren();
+  // The derived part, where a tag keeps its cursor, is gone by now: only the text cursor kept
+  // aside is left to drop.
+  DeleteChildList(this);
+  if (flags & kHasCursor) {
+    TextCursorStore& s = TextCursors();
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.cursors.erase(this);
+  }
   if (flags & kHasLayout) {
     LayoutStore& s = Layouts();
     std::lock_guard<std::mutex> guard(s.lock);
     s.words.erase(this);
   }
 }
+
+ContainerElem::~ContainerElem() = default;
 
 void Elem::DropAttributes() {
   std::uintptr_t* slot = Slot();
@@ -224,7 +289,7 @@ Elem* Elem::Unlink(Elem* child) {
     next->prevSibling = child->prevSibling;
   else
     lastChild = child->prevSibling;
-  if (cursor == child) cursor = nullptr;
+  if (GetCursor() == child) SetCursor(nullptr);
   child->parent = nullptr;
   child->nextSibling = nullptr;
   child->prevSibling = nullptr;
@@ -232,29 +297,10 @@ Elem* Elem::Unlink(Elem* child) {
 }
 
 void Elem::DeleteChildren() {
-  // Grandchildren are moved up into this list before their parent goes, so that a deep tree
-  // is deleted without a deep recursion.
-  while (Elem* c = firstChild) {
-    if (c->firstChild) {
-      Elem* first = c->firstChild;
-      Elem* last = c->lastChild;
-      for (Elem* g = first; g; g = g->nextSibling) g->parent = this;
-      c->firstChild = c->lastChild = c->cursor = nullptr;
-      last->nextSibling = c;
-      c->prevSibling = last;
-      firstChild = first;
-      continue;
-    }
-    firstChild = c->nextSibling;
-    if (firstChild)
-      firstChild->prevSibling = nullptr;
-    else
-      lastChild = nullptr;
-    c->parent = c->nextSibling = nullptr;
-    delete c;
-  }
-  cursor = nullptr;
+  DeleteChildList(this);
+  SetCursor(nullptr);
 }
+
 
 void Elem::SetAttributes(CMapStringToString* map) {
   std::uintptr_t* slot = Slot();

@@ -43,8 +43,9 @@ class HALYARD_EXPORT Elem {
   // flags: bit 0 is the end-tag flag of tags and the space-before flag of text; bit 3 the
   // space-after flag of text. Bit 1 is cleared at construction.
   enum : DWORD { kEndTag = 1, kSpaceBefore = 1, kReserved = 2, kSpaceAfter = 8 };
-  // Internal: the element has layout words stored (see GetLayout).
-  enum : DWORD { kHasLayout = 0x40000000 };
+  // Internal: the element has layout words stored (see GetLayout); a text element has a walk
+  // cursor stored (see GetCursor).
+  enum : DWORD { kHasLayout = 0x40000000, kHasCursor = 0x20000000 };
 
   Elem(const Elem&) = delete;
   Elem& operator=(const Elem&) = delete;
@@ -63,7 +64,7 @@ class HALYARD_EXPORT Elem {
   // The element written back as HTML.
   virtual CString TextForm() const;
   // The end-of-input call, made once for every top-level element when the input is done; the
-  // walk over the root's children goes through root->cursor.
+  // walk over the root's children goes through the root's cursor.
   virtual void Finish(Elem* root);
   virtual void Hook(void* first, void* second);
   // Reads a named attribute as left, top, right, bottom; 1 only for exactly four numbers.
@@ -121,10 +122,16 @@ class HALYARD_EXPORT Elem {
   DWORD GetLayout(int i) const;
   void SetLayout(int i, DWORD value);
 
+  // The child that an ongoing walk over the children visits next, null when none; cleared when
+  // that child is unlinked. Elements that hold children (tags, comments, the root) keep it in
+  // place; text, which holds none in a tree the tokenizers and the checker build, keeps it aside,
+  // so that the many words of a page stay small.
+  inline Elem* GetCursor() const;
+  inline void SetCursor(Elem* child);
+
   Elem* parent = nullptr;
   Elem* firstChild = nullptr;
   Elem* lastChild = nullptr;
-  Elem* cursor = nullptr;
   Elem* nextSibling = nullptr;
   Elem* prevSibling = nullptr;
   ElemKind kind;
@@ -140,4 +147,32 @@ class HALYARD_EXPORT Elem {
  private:
   // The attribute slot: tags only (every kind but text, comment and the document root).
   std::uintptr_t* Slot() const;
+  // The cursor of a text element, kept aside.
+  Elem* TextCursor() const;
+  void SetTextCursor(Elem* child);
 };
+
+// An element that keeps its walk cursor in place: the base of tags, comments and the root.
+class HALYARD_EXPORT ContainerElem : public Elem {
+ public:
+  ~ContainerElem() override;
+
+ protected:
+  using Elem::Elem;
+
+ private:
+  friend class Elem;
+  Elem* cursor_ = nullptr;
+};
+
+Elem* Elem::GetCursor() const {
+  if (kind != ElemKind::Text) return static_cast<const ContainerElem*>(this)->cursor_;
+  return (flags & kHasCursor) ? TextCursor() : nullptr;
+}
+
+void Elem::SetCursor(Elem* child) {
+  if (kind != ElemKind::Text)
+    static_cast<ContainerElem*>(this)->cursor_ = child;
+  else if (child || (flags & kHasCursor))
+    SetTextCursor(child);
+}

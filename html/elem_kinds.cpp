@@ -45,7 +45,7 @@ CString TextElem::TextForm() const {
 }
 
 CommentElem::CommentElem(const char* text, int length)
-    : Elem(ElemKind::Comment, Token::COMMENT, text, length, 0) {}
+    : ContainerElem(ElemKind::Comment, Token::COMMENT, text, length, 0) {}
 
 CString CommentElem::TextForm() const {
   CString s("<!-- ");
@@ -56,15 +56,15 @@ CString CommentElem::TextForm() const {
 }
 
 void CommentElem::Finish(Elem* root) {
-  while (Elem* e = root->cursor) {
+  while (Elem* e = root->GetCursor()) {
     if (e->kind != ElemKind::Comment) break;
-    root->cursor = e->nextSibling;
+    root->SetCursor(e->nextSibling);
     root->Unlink(e);
     Append(e);
   }
 }
 
-Document::Document() : Elem(ElemKind::Document, Token::UNKNOWN, "", 0, 0) {}
+Document::Document() : ContainerElem(ElemKind::Document, Token::UNKNOWN, "", 0, 0) {}
 
 Document::~Document() = default;
 
@@ -74,7 +74,7 @@ LayoutState* Document::GetLayoutState() {
 }
 
 Tag::Tag(Token::Type type_, const char* name_, int nameLength, bool end, ElemKind kind_)
-    : Elem(kind_, type_, name_, nameLength, end ? static_cast<DWORD>(kEndTag) : 0u) {}
+    : ContainerElem(kind_, type_, name_, nameLength, end ? static_cast<DWORD>(kEndTag) : 0u) {}
 
 namespace {
 
@@ -234,9 +234,9 @@ void ComponentTag::Finish(Elem* root) {
   // of our own rather than on the call stack, so that deep nesting cannot exhaust it.
   std::vector<ComponentTag*> open{this};
   while (!open.empty()) {
-    Elem* e = root->cursor;
+    Elem* e = root->GetCursor();
     if (!e) break;  // the input ended inside every open component
-    root->cursor = e->nextSibling;
+    root->SetCursor(e->nextSibling);
     root->Unlink(e);
     open.back()->Append(e);
     if (e->kind == ElemKind::Component) {

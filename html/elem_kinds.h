@@ -22,7 +22,7 @@ class HALYARD_EXPORT TextElem : public Elem {
   CString GetText() const override { return name.ToCString(); }
 };
 
-class HALYARD_EXPORT CommentElem : public Elem {
+class HALYARD_EXPORT CommentElem : public ContainerElem {
  public:
   CommentElem(const char* text, int length);
   // "<!-- ", the text, the texts of the gathered further lines, " -->".
@@ -34,7 +34,7 @@ class HALYARD_EXPORT CommentElem : public Elem {
 };
 
 // The root that receives the tokens: kind 4, type 0, empty name.
-class HALYARD_EXPORT Document : public Elem {
+class HALYARD_EXPORT Document : public ContainerElem {
  public:
   Document();
   ~Document() override;
@@ -45,7 +45,7 @@ class HALYARD_EXPORT Document : public Elem {
   std::unique_ptr<LayoutState> layout_;
 };
 
-class HALYARD_EXPORT Tag : public Elem {
+class HALYARD_EXPORT Tag : public ContainerElem {
  public:
   Tag(Token::Type type, const char* name, int nameLength, bool end, ElemKind kind = ElemKind::Tag);
   // "<", "/" for an end tag, the name, then ` NAME="value"` per attribute in map order, ">".

@@ -7,17 +7,19 @@
 #include "elem_pool.h"
 
 void ElemName::InitHeap(const char* p, int n) {
-  char* q = static_cast<char*>(halyard::tagsmith::AllocateElem(static_cast<std::size_t>(n) + 1));
-  std::memcpy(q, p, static_cast<std::size_t>(n));
-  q[n] = 0;
-  u_.heap.ptr = q;
-  u_.heap.len = static_cast<DWORD>(n);
-  std::memset(u_.heap.pad, 0, sizeof u_.heap.pad);
+  const DWORD length = static_cast<DWORD>(n);
+  char* q = static_cast<char*>(
+      halyard::tagsmith::AllocateElem(sizeof length + static_cast<std::size_t>(n) + 1));
+  std::memcpy(q, &length, sizeof length);
+  std::memcpy(q + sizeof length, p, static_cast<std::size_t>(n));
+  q[sizeof length + length] = 0;
+  std::memcpy(b_, &q, sizeof q);
 }
 
 void ElemName::Release() {
   if (!IsInline())
-    halyard::tagsmith::FreeElem(u_.heap.ptr, static_cast<std::size_t>(u_.heap.len) + 1);
+    halyard::tagsmith::FreeElem(const_cast<char*>(Block()),
+                                sizeof(DWORD) + static_cast<std::size_t>(GetLength()) + 1);
   SetInline(0);
 }
 

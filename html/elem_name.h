@@ -1,8 +1,10 @@
 // ElemName: the owned name or text of an element. Short texts (most words and tag names) are
-// kept inside the element, longer ones in one heap block of their own, so that a tree of many
-// small elements stays small. May hold NUL bytes; always NUL-terminated. Converts to CString.
+// kept inside the eight bytes of the name itself, longer ones in one block of the element pool
+// (a DWORD length, the text, a NUL), so that a tree of many small elements stays small. May
+// hold NUL bytes; always NUL-terminated. Converts to CString.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstring>
 #include <iosfwd>
@@ -12,7 +14,7 @@
 
 class ElemName {
  public:
-  enum { kInline = 14 };
+  enum { kInline = 6 };
 
   ElemName() { SetInline(0); }
   ElemName(const char* p, int n) { Init(p, n); }
@@ -35,8 +37,15 @@ class ElemName {
     Release();
     Init(p, n);
   }
-  const char* data() const { return IsInline() ? u_.inl : u_.heap.ptr; }
-  int GetLength() const { return IsInline() ? (u_.inl[15] & 0x7f) : static_cast<int>(u_.heap.len); }
+  const char* data() const {
+    return IsInline() ? reinterpret_cast<const char*>(b_ + kText) : Block() + sizeof(DWORD);
+  }
+  int GetLength() const {
+    if (IsInline()) return b_[kTag] >> 1;
+    DWORD n;
+    std::memcpy(&n, Block(), sizeof n);
+    return static_cast<int>(n);
+  }
   bool IsEmpty() const { return GetLength() == 0; }
   operator LPCTSTR() const { return data(); }  // NOLINT(google-explicit-constructor)
   CString ToCString() const { return CString(data(), GetLength()); }
@@ -55,15 +64,27 @@ class ElemName {
   friend std::ostream& operator<<(std::ostream& os, const ElemName& n);
 
  private:
-  bool IsInline() const { return (u_.inl[15] & 0x80) != 0; }
+  // The eight bytes hold either a pointer to the block or, inline, a tag byte (length * 2 + 1)
+  // and up to six bytes of text with their NUL. The tag byte is where the pointer keeps its
+  // lowest bits, which are clear in a pointer to a block (blocks are 8-aligned), so an odd tag
+  // byte means inline.
+  static constexpr int kTag = std::endian::native == std::endian::little ? 0 : 7;
+  static constexpr int kText = kTag == 0 ? 1 : 0;
+
+  bool IsInline() const { return (b_[kTag] & 1) != 0; }
+  const char* Block() const {
+    const char* p;
+    std::memcpy(&p, b_, sizeof p);
+    return p;
+  }
   void SetInline(int n) {
-    u_.inl[n] = 0;
-    u_.inl[15] = static_cast<char>(0x80 | n);
+    b_[kText + n] = 0;
+    b_[kTag] = static_cast<unsigned char>(n * 2 + 1);
   }
   void Init(const char* p, int n) {
     if (!p || n < 0) n = 0;
     if (n <= kInline) {
-      if (n) std::memcpy(u_.inl, p, static_cast<std::size_t>(n));
+      if (n) std::memcpy(b_ + kText, p, static_cast<std::size_t>(n));
       SetInline(n);
       return;
     }
@@ -72,12 +93,5 @@ class ElemName {
   void InitHeap(const char* p, int n);
   void Release();
 
-  union {
-    char inl[16];  // [15]: 0x80 | length while inline
-    struct {
-      char* ptr;
-      DWORD len;
-      char pad[4];  // [15] stays 0
-    } heap;
-  } u_;
+  alignas(char*) unsigned char b_[sizeof(char*)];
 };

@@ -4,25 +4,20 @@
 
 namespace {
 
-using halyard::tagsmith::NameTable;
+using Table = halyard::tagsmith::NameTable<halyard::tagsmith::NameTableCapacity(96)>;
 
-const NameTable& Table() {
-  static const NameTable table = [] {
-    NameTable t(96);
+constexpr Table kTable = [] {
+  Table t;
 #define ENTITY(name, code) t.Add(name, code);
 #include "entities.inc"
 #undef ENTITY
-    return t;
-  }();
-  return table;
-}
-
-[[maybe_unused]] const NameTable& g_builtAtLoad = Table();
+  return t;
+}();
 
 }  // namespace
 
 int EntityTable::Lookup(const char* name, std::size_t len) {
-  return static_cast<int>(Table().Find(name, len, -1));
+  return static_cast<int>(kTable.Find(name, len, -1));
 }
 
-std::size_t EntityTable::Count() { return Table().Count(); }
+std::size_t EntityTable::Count() { return kTable.Count(); }

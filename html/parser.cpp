@@ -88,9 +88,9 @@ namespace halyard::tagsmith {
 
 void FinishChildren(Elem* root) {
   if (!root) return;
-  root->cursor = root->firstChild;
-  while (Elem* e = root->cursor) {
-    root->cursor = e->nextSibling;
+  root->SetCursor(root->firstChild);
+  while (Elem* e = root->GetCursor()) {
+    root->SetCursor(e->nextSibling);
     // Only comments and components have an end-of-input step; the call is saved for the rest.
     if (e->kind == ElemKind::Comment || e->kind == ElemKind::Component) e->Finish(root);
   }
@@ -103,10 +103,10 @@ void EndOfInput::Run(Elem* root) {
     } else {
       for (Elem* e : noted_) {
         if (e->parent != root) continue;  // gathered by a component before
-        root->cursor = e->nextSibling;
+        root->SetCursor(e->nextSibling);
         e->Finish(root);
       }
-      root->cursor = nullptr;
+      root->SetCursor(nullptr);
     }
   }
   *this = EndOfInput();
@@ -191,9 +191,11 @@ void Parser::End() {
   if ((state_ == kScript || state_ == kRawText || state_ == kStyle) && heldLen_ > 0) {
     // The start of an end tag that the input never completed is text after all.
     if (state_ == kStyle) styleTail_.append(held_, heldLen_);
+    EndBlock();  // the text before it, as a document in one piece has it
     EmitBlockText(held_, heldLen_, nullptr, 0, 0);
     heldLen_ = 0;
   }
+  EndBlock();
   if (state_ == kStyle && styleRoot_ && !styleTail_.empty())
     styleRoot_->ParseRules(styleTail_.data(), styleTail_.size(), true, styleScan_);
   endOfInput_.Begin(root_);
@@ -330,13 +332,6 @@ void Parser::EmitMark(Token::Type type, const char* name) {
 void Parser::EmitBlockText(const char* prefix, std::size_t prefixLen, const char* p, std::size_t n,
                            char next) {
   if (prefixLen + n == 0) return;
-  char text[kMaxText];
-  std::size_t len = 0;
-  auto flush = [&] {
-    if (g_logOn) Log("text: '%s'\n", std::string(text, len).c_str());
-    root_->Append(new TextElem(text, static_cast<int>(len), 0));
-    len = 0;
-  };
   // A carriage return without a line feed after it reads as a line feed. Text longer than
   // the buffer goes on in a further element: none of it is lost.
   auto put = [&](const char* s, std::size_t k, char after) {
@@ -344,13 +339,20 @@ void Parser::EmitBlockText(const char* prefix, std::size_t prefixLen, const char
       char c = s[i];
       if (c == '\r' && (i + 1 < k ? s[i + 1] : after) != '\n') c = '\n';
       if (c == '\n') ++line_;
-      if (len == kMaxText) flush();
-      text[len++] = c;
+      if (blockLen_ == kMaxText) EndBlock();
+      block_[blockLen_++] = c;
     }
   };
   put(prefix, prefixLen, n ? p[0] : next);
   put(p, n, next);
-  flush();
+  if (!gatherBlocks_) EndBlock();
+}
+
+void Parser::EndBlock() {
+  if (blockLen_ == 0) return;
+  if (g_logOn) Log("text: '%s'\n", std::string(block_, blockLen_).c_str());
+  root_->Append(new TextElem(block_, static_cast<int>(blockLen_), 0));
+  blockLen_ = 0;
 }
 
 void Parser::EmitBlockKeeping(const char* p, std::size_t n, std::size_t keep) {
@@ -747,6 +749,7 @@ std::size_t Parser::ScriptState(const char* p, std::size_t n) {
   if (end >= 0) {
     std::size_t k = static_cast<std::size_t>(end);
     EmitBlockKeeping(p, k, 0);
+    EndBlock();
     state_ = kText;
     return k;
   }
@@ -755,6 +758,7 @@ std::size_t Parser::ScriptState(const char* p, std::size_t n) {
   std::size_t back = static_cast<std::size_t>(-end);
   std::size_t lt = back <= heldLen_ ? heldLen_ - back : 0;
   EmitBlockText(held_, lt, nullptr, 0, '<');
+  EndBlock();
   len_ = heldLen_ > lt + 1 ? heldLen_ - lt - 1 : 0;
   std::memcpy(buf_, held_ + lt + 1, len_);
   heldLen_ = 0;
@@ -775,6 +779,7 @@ std::size_t Parser::RawTextState(const char* p, std::size_t n) {
         heldLen_ += avail;
         return n;
       }
+      EndBlock();
       std::memcpy(buf_, held_ + 1, heldLen_ - 1);
       std::memcpy(buf_ + heldLen_ - 1, p, avail - 1);
       len_ = m - 2;
@@ -790,6 +795,7 @@ std::size_t Parser::RawTextState(const char* p, std::size_t n) {
     if (n - i < m) break;  // a start of the marker at the end is held back below
     if (!EqualNoCase(lt, marker, m)) continue;
     EmitBlockKeeping(p, i, 0);
+    EndBlock();
     std::memcpy(buf_, lt + 1, m - 2);
     len_ = m - 2;
     EndTag();
@@ -804,6 +810,7 @@ std::size_t Parser::StyleState(const char* p, std::size_t n) {
   if (heldLen_ == 1 && held_[0] == '<' && p[0] == '/') {
     // "</" across the pieces: the "<" closed the last piece.
     heldLen_ = 0;
+    EndBlock();
     styleRoot_->ParseRules(styleTail_.data(), styleTail_.size(), true, styleScan_);
     styleTail_.clear();
     styleScan_ = SelectorNode::RuleScan();
@@ -830,6 +837,7 @@ std::size_t Parser::StyleState(const char* p, std::size_t n) {
   std::size_t used =
       styleRoot_->ParseRules(styleTail_.data(), styleTail_.size(), final, styleScan_);
   if (final) {
+    EndBlock();
     styleTail_.clear();
     styleScan_ = SelectorNode::RuleScan();
     state_ = kText;

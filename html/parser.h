@@ -23,12 +23,12 @@ class ScriptScanner;
 
 namespace halyard::tagsmith {
 
-// Gives every child of root its end-of-input call, walking through root->cursor.
+// Gives every child of root its end-of-input call, walking through the root's cursor.
 void FinishChildren(Elem* root);
 
 // The end-of-input calls of one document. Only comments and components do anything at the end
 // of input, so a tokenizer notes those it appends and End calls just them, in document order,
-// with root->cursor just past each (as the walk over every child would have it); a noted
+// with the root's cursor just past each (as the walk over every child would have it); a noted
 // element that an earlier one gathered is passed over. When the root already held children
 // before the document, every child is walked. The tree must not change between the first
 // piece and End.
@@ -77,6 +77,10 @@ class HALYARD_EXPORT Parser {
   Elem* GetDocument() const { return root_; }
 
   State GetState() const { return state_; }
+  // Gathers script, raw and style text across pieces, so that its elements and trace lines are
+  // those of the document given in one piece wherever the pieces are cut. By default the text
+  // each piece holds becomes elements as it comes.
+  void GatherBlockText(bool on) { gatherBlocks_ = on; }
   // The line the parser is on, from 1.
   LONG GetLine() const { return line_; }
   bool IsPreformatted() const { return pre_; }
@@ -108,10 +112,13 @@ class HALYARD_EXPORT Parser {
   // Text emission: words with their space flags, or one run when preformatted.
   void EmitTextBytes(const char* p, std::size_t n);
   // Script, raw and style text: prefix + p[0, n) as text elements of at most 4095 characters
-  // each (a longer text goes on in further elements). next is the character after the text,
-  // which tells whether a carriage return at its end is half of a CR LF.
+  // each (a longer text goes on in further elements). While block text is gathered, the last
+  // element waits for more (EndBlock). next is the character after the text, which tells
+  // whether a carriage return at its end is half of a CR LF.
   void EmitBlockText(const char* prefix, std::size_t prefixLen, const char* p, std::size_t n,
                      char next);
+  // The script, raw or style text has ended: what is gathered of it becomes a text element.
+  void EndBlock();
   // Emits held_ + p[0, n) but its last keep bytes, which are held back for the next piece.
   void EmitBlockKeeping(const char* p, std::size_t n, std::size_t keep);
   // How many bytes at the end of held_ + p[0, n) to hold back: the start of marker (case
@@ -155,6 +162,10 @@ class HALYARD_EXPORT Parser {
   // tag, or a carriage return.
   enum { kHeldSize = 32 };
   char held_[kHeldSize];
+  // The script, raw or style text gathered and not yet in an element.
+  char block_[kMaxText];
+  std::size_t blockLen_ = 0;
+  bool gatherBlocks_ = false;
   std::size_t heldLen_ = 0;
 
   ScriptScanner* scanner_ = nullptr;

@@ -6,9 +6,9 @@
 
 namespace {
 
-using halyard::tagsmith::NameTable;
+using Table = halyard::tagsmith::NameTable<halyard::tagsmith::NameTableCapacity(192)>;
 
-void AddCommon(NameTable& t) {
+constexpr void AddCommon(Table& t) {
 #define TAG_TYPE(name, type) t.Add(name, type);
 #include "tag_types.inc"
 #undef TAG_TYPE
@@ -17,36 +17,25 @@ void AddCommon(NameTable& t) {
 #undef COMPONENT
 }
 
-NameTable BuildMain() {
-  NameTable t(192);
+constexpr Table kMain = [] {
+  Table t;
   AddCommon(t);
 #define JSB_TAG(name, type) t.Add(name, type);
 #include "jsb_tags.inc"
 #undef JSB_TAG
   return t;
-}
+}();
 
-const NameTable& Main() {
-  static const NameTable table = BuildMain();
-  return table;
-}
-
-const NameTable& WithoutJsb() {
-  static const NameTable table = [] {
-    NameTable t(192);
-    AddCommon(t);
-    return t;
-  }();
-  return table;
-}
-
-// The main table is there before anyone parses, as the library's load builds it.
-[[maybe_unused]] const NameTable& g_builtAtLoad = Main();
+constexpr Table kWithoutJsb = [] {
+  Table t;
+  AddCommon(t);
+  return t;
+}();
 
 }  // namespace
 
 Token::Type TagTypeTable::Lookup(const char* upperName, std::size_t len) {
-  return static_cast<Token::Type>(Main().Find(upperName, len, 0));
+  return static_cast<Token::Type>(kMain.Find(upperName, len, 0));
 }
 
 Token::Type TagTypeTable::Lookup(const char* upperName) {
@@ -54,8 +43,8 @@ Token::Type TagTypeTable::Lookup(const char* upperName) {
 }
 
 Token::Type TagTypeTable::LookupWithoutJsb(const char* upperName, std::size_t len) {
-  return static_cast<Token::Type>(WithoutJsb().Find(upperName, len, 0));
+  return static_cast<Token::Type>(kWithoutJsb.Find(upperName, len, 0));
 }
 
-std::size_t TagTypeTable::Count() { return Main().Count(); }
-std::size_t TagTypeTable::CountWithoutJsb() { return WithoutJsb().Count(); }
+std::size_t TagTypeTable::Count() { return kMain.Count(); }
+std::size_t TagTypeTable::CountWithoutJsb() { return kWithoutJsb.Count(); }

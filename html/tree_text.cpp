@@ -1,6 +1,7 @@
 #include "tree_text.h"
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "elem.h"
@@ -155,58 +156,123 @@ struct EntityClasses {
 };
 const EntityClasses kEntityClasses;
 
-void AppendEntities(std::string& out, const char* p, int n, bool value) {
-  const bool* special = value ? kEntityClasses.value : kEntityClasses.text;
-  int i = 0;
-  while (i < n) {
-    int j = i;
-    while (j < n && !special[static_cast<unsigned char>(p[j])]) ++j;
-    out.append(p + i, static_cast<std::size_t>(j - i));
-    if (j == n) break;
-    switch (p[j]) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      default:
-        out += "&quot;";
-        break;
-    }
-    i = j + 1;
-  }
+// Whether text holds a byte that a text writes as a reference.
+bool HasTextEntity(const char* p, int n) {
+  for (int i = 0; i < n; ++i)
+    if (kEntityClasses.text[static_cast<unsigned char>(p[i])]) return true;
+  return false;
 }
 
-void WriteTag(const Elem* e, std::string& out) {
-  out += '<';
-  if (e->IsEnd()) out += '/';
-  out.append(e->name.data(), static_cast<std::size_t>(e->name.GetLength()));
+// Where the writer puts the page: a buffer of its own, moved onto the caller's text whenever it
+// fills (and at the end), so that most elements are written with plain copies; the caller's
+// drain runs once its text has reached kDrainAt.
+class PageSink {
+ public:
+  static constexpr std::size_t kDrainAt = 8 * 1024;
+
+  PageSink(std::string& out, const std::function<void(std::string&)>* drain)
+      : out_(out), drain_(drain) {}
+  PageSink(const PageSink&) = delete;
+  PageSink& operator=(const PageSink&) = delete;
+  ~PageSink() { Flush(); }
+
+  void Put(char c) {
+    if (at_ == sizeof buf_) Flush();
+    buf_[at_++] = c;
+  }
+  // The buffer is filled to the brim before it goes, so that the caller's text takes it in
+  // pieces of one size and never grows past it while drained.
+  void Put(const char* p, std::size_t n) {
+    while (n > 0) {
+      if (at_ == sizeof buf_) Flush();
+      std::size_t k = sizeof buf_ - at_ < n ? sizeof buf_ - at_ : n;
+      std::memcpy(buf_ + at_, p, k);
+      at_ += k;
+      p += k;
+      n -= k;
+    }
+  }
+  // A word with the blanks before and after it.
+  void PutWord(bool before, const char* p, std::size_t n, bool after) {
+    if (n + 2 > sizeof buf_ - at_) {
+      if (before) Put(' ');
+      Put(p, n);
+      if (after) Put(' ');
+      return;
+    }
+    if (before) buf_[at_++] = ' ';
+    if (n) std::memcpy(buf_ + at_, p, n);
+    at_ += n;
+    if (after) buf_[at_++] = ' ';
+  }
+  // Bytes with those that special marks written as references.
+  void PutEntities(const char* p, int n, const bool* special) {
+    int i = 0;
+    while (i < n) {
+      int j = i;
+      while (j < n && !special[static_cast<unsigned char>(p[j])]) ++j;
+      Put(p + i, static_cast<std::size_t>(j - i));
+      if (j == n) break;
+      switch (p[j]) {
+        case '&':
+          Put("&amp;", 5);
+          break;
+        case '<':
+          Put("&lt;", 4);
+          break;
+        case '>':
+          Put("&gt;", 4);
+          break;
+        default:
+          Put("&quot;", 6);
+          break;
+      }
+      i = j + 1;
+    }
+  }
+  void Flush() {
+    if (at_) out_.append(buf_, at_);
+    at_ = 0;
+    Drain();
+  }
+
+ private:
+  void Drain() {
+    if (drain_ && *drain_ && out_.size() >= kDrainAt) (*drain_)(out_);
+  }
+
+  std::string& out_;
+  const std::function<void(std::string&)>* drain_;
+  std::size_t at_ = 0;
+  char buf_[kDrainAt];
+};
+
+void WriteTag(const Elem* e, PageSink& out) {
+  out.Put('<');
+  if (e->IsEnd()) out.Put('/');
+  out.Put(e->name.data(), static_cast<std::size_t>(e->name.GetLength()));
   // Packed attributes are written in the map's order without building the map.
   thread_local std::vector<Elem::AttrRef> attrs;
   if (e->PackedAttributesInMapOrder(attrs)) {
     for (const Elem::AttrRef& a : attrs) {
-      out += ' ';
-      out.append(a.key, static_cast<std::size_t>(a.keyLength));
-      out += "=\"";
-      AppendEntities(out, a.value, a.valueLength, true);
-      out += '"';
+      out.Put(' ');
+      out.Put(a.key, static_cast<std::size_t>(a.keyLength));
+      out.Put("=\"", 2);
+      out.PutEntities(a.value, a.valueLength, kEntityClasses.value);
+      out.Put('"');
     }
   } else if (CMapStringToString* map = e->Attributes()) {
     CString key, value;
     for (POSITION pos = map->GetStartPosition(); pos;) {
       map->GetNextAssoc(pos, key, value);
-      out += ' ';
-      out.append(static_cast<const char*>(key), static_cast<std::size_t>(key.GetLength()));
-      out += "=\"";
-      AppendEntities(out, value, value.GetLength(), true);
-      out += '"';
+      out.Put(' ');
+      out.Put(static_cast<const char*>(key), static_cast<std::size_t>(key.GetLength()));
+      out.Put("=\"", 2);
+      out.PutEntities(value, value.GetLength(), kEntityClasses.value);
+      out.Put('"');
     }
   }
-  out += '>';
+  out.Put('>');
 }
 
 }  // namespace
@@ -215,7 +281,7 @@ void WriteHtml(const Elem* root, std::string& out) { WriteHtml(root, out, nullpt
 
 void WriteHtml(const Elem* root, std::string& out, const std::function<void(std::string&)>& drain) {
   if (!root) return;
-  constexpr std::size_t kDrainAt = 64 * 1024;
+  PageSink sink(out, &drain);
   int rawType = -1;  // the type whose content is being written as it stands
   std::vector<const Elem*> stack;
   const Elem* e = root->firstChild;
@@ -226,17 +292,23 @@ void WriteHtml(const Elem* root, std::string& out, const std::function<void(std:
       continue;
     }
     switch (e->kind) {
-      case ElemKind::Text:
-        if (e->flags & Elem::kSpaceBefore) out += ' ';
-        if (rawType >= 0)
-          out.append(e->name.data(), static_cast<std::size_t>(e->name.GetLength()));
-        else
-          AppendEntities(out, e->name.data(), e->name.GetLength(), false);
-        if (e->flags & Elem::kSpaceAfter) out += ' ';
+      case ElemKind::Text: {
+        const char* word = e->name.data();
+        const int n = e->name.GetLength();
+        const bool before = (e->flags & Elem::kSpaceBefore) != 0;
+        const bool after = (e->flags & Elem::kSpaceAfter) != 0;
+        if (rawType >= 0 || !HasTextEntity(word, n)) {
+          sink.PutWord(before, word, static_cast<std::size_t>(n), after);
+        } else {
+          if (before) sink.Put(' ');
+          sink.PutEntities(word, n, kEntityClasses.text);
+          if (after) sink.Put(' ');
+        }
         break;
+      }
       case ElemKind::Comment: {
         CString text = e->TextForm();
-        out.append(static_cast<const char*>(text), static_cast<std::size_t>(text.GetLength()));
+        sink.Put(static_cast<const char*>(text), static_cast<std::size_t>(text.GetLength()));
         e = e->nextSibling;  // the further lines are in its text form
         continue;
       }
@@ -244,11 +316,11 @@ void WriteHtml(const Elem* root, std::string& out, const std::function<void(std:
         break;
       default:
         if (e->type == Token::TABCHAR) {
-          out += '\t';
+          sink.Put('\t');
         } else if (e->type == Token::LFCHAR) {
-          out += '\n';
+          sink.Put('\n');
         } else {
-          WriteTag(e, out);
+          WriteTag(e, sink);
           if (rawType < 0 && !e->IsEnd() && IsRawTextType(e->type))
             rawType = e->type;
           else if (rawType == e->type && e->IsEnd())
@@ -256,7 +328,6 @@ void WriteHtml(const Elem* root, std::string& out, const std::function<void(std:
         }
         break;
     }
-    if (drain && out.size() >= kDrainAt) drain(out);
     if (e->firstChild) {
       stack.push_back(e);
       e = e->firstChild;

@@ -30,7 +30,7 @@ void WriteChildren(const Elem* root, std::string& out);
 // and "&" and '"' in attribute values as entities, except in the content of SCRIPT, STYLE and
 // the raw-text JSB tags, which is written as it stands.
 void WriteHtml(const Elem* root, std::string& out);
-// The same for a page too large to hold twice: whenever out has grown past 64 KB, drain is
+// The same for a page too large to hold twice: whenever out has grown past 8 KB, drain is
 // called to take it away (it writes and empties it).
 void WriteHtml(const Elem* root, std::string& out, const std::function<void(std::string&)>& drain);
 

@@ -1,6 +1,8 @@
 #include "html/checker.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -669,6 +671,44 @@ TEST(CheckerWriter, PageWrittenInPiecesIsThePageWrittenWhole) {
   std::vector<Elem::AttrRef> attrs;
   for (Elem* e = doc.firstChild; e; e = e->nextSibling)
     ASSERT_TRUE(e->PackedAttributesInMapOrder(attrs));
+}
+
+TEST(CheckerWriter, PiecesLongerThanTheWritersBufferAreWrittenWholeAndInOrder) {
+  // A comment, an attribute value and a word that each outgrow the writer's own 8 KB buffer
+  // once written (the references make them four times as long), between short elements.
+  std::string comment(20000, 'c'), value, word;
+  for (int i = 0; i < 1300; ++i) value += "a&\"";  // a tag stays within 4 KB
+  for (int i = 0; i < 1300; ++i) word += "&amp;&lt;&gt;";
+  std::string html = "<P>x<!-- " + comment + " --><A TITLE='" + value + "'>" + word +
+                     "</A><SCRIPT>" + std::string(9000, 's') + "</SCRIPT>y";
+  Document doc;
+  Parser p;
+  p.SetDocument(&doc);
+  p.Parse(html.data(), static_cast<int>(html.size()));
+  p.End();
+  std::string whole, pieces, buf;
+  halyard::tagsmith::WriteHtml(&doc, whole);
+  halyard::tagsmith::WriteHtml(&doc, buf, [&](std::string& s) {
+    pieces += s;
+    s.clear();
+  });
+  pieces += buf;
+  EXPECT_TRUE(pieces == whole);
+  std::string escapedValue, escapedWord;
+  for (int i = 0; i < 1300; ++i) escapedValue += "a&amp;&quot;";
+  for (int i = 0; i < 1300; ++i) escapedWord += "&amp;&lt;&gt;";
+  std::size_t at = whole.find(comment + "  -->");
+  ASSERT_NE(at, std::string::npos);
+  std::size_t v = whole.find("TITLE=\"" + escapedValue + "\">", at);
+  ASSERT_NE(v, std::string::npos);
+  std::size_t w = whole.find('>', v + 7 + escapedValue.size()) + 1;
+  std::size_t end = whole.find("</A>", w);
+  ASSERT_NE(end, std::string::npos);
+  std::string written = whole.substr(w, end - w);
+  written.erase(std::remove(written.begin(), written.end(), ' '), written.end());
+  EXPECT_TRUE(written == escapedWord) << written.size() << " bytes for " << escapedWord.size();
+  EXPECT_NE(whole.find("<SCRIPT>" + std::string(4095, 's')), std::string::npos);
+  EXPECT_EQ(whole.substr(whole.size() - 10), "</SCRIPT>y");
 }
 
 // Every page of the corpus settles: checking the repaired page again corrects nothing. The

@@ -511,6 +511,49 @@ TEST(ParserPieces, ScriptStyleAndRawTextDoNotDependOnWherePiecesAreCut) {
             "script 90 \"SCRIPT\" end\n");
 }
 
+// The tree of a document fed in pieces with the block text gathered: every element as in the
+// document given whole, wherever the pieces are cut.
+std::string GatheredDump(const std::string& html, std::size_t cut, std::size_t step, bool gather) {
+  Document doc;
+  Parser p;
+  p.SetDocument(&doc);
+  p.GatherBlockText(gather);
+  if (cut == 0 || cut > html.size()) cut = html.size();
+  p.Parse(html.data(), static_cast<int>(cut));
+  for (std::size_t at = cut; at < html.size();) {
+    std::size_t n = step ? std::min(step, html.size() - at) : html.size() - at;
+    p.Parse(html.data() + at, static_cast<int>(n));
+    at += n;
+  }
+  p.End();
+  std::string out;
+  halyard::tagsmith::DumpTree(&doc, out);
+  return out;
+}
+
+TEST(ParserPieces, GatheredBlockTextGivesTheElementsOfTheWholeDocument) {
+  const std::string docs[] = {
+      "<SCRIPT>ab\r\nb</SCRIPT>y",
+      "<SCRIPT LANGUAGE=JavaScript>x=1;\r\nif (a<b) y='</b>';</SCRIPT>y",
+      "<STYLE>p{a:b}\r\nq{c:d}</STYLE>z",
+      "<JSB_CONSTRUCTOR>a <b>\r\n c</jsb_constructor>y",
+      "<script>x</scr",  // an end tag the input never completes stays apart
+      "<style>x<",
+      "<script>" + std::string(5000, 's') + "\r\n" + std::string(4000, 't') + "</script>after",
+  };
+  for (const std::string& html : docs) {
+    const std::string whole = GatheredDump(html, 0, 0, false);
+    ASSERT_EQ(GatheredDump(html, 0, 0, true), whole) << html;
+    for (std::size_t cut = 1; cut < html.size(); cut += html.size() > 200 ? 97 : 1)
+      ASSERT_EQ(GatheredDump(html, cut, 0, true), whole) << "cut " << cut << " of " << html;
+    ASSERT_EQ(GatheredDump(html, 1, 1, true), whole) << "byte by byte: " << html;
+    ASSERT_EQ(GatheredDump(html, 4096, 4096, true), whole) << "pieces of 4096: " << html;
+  }
+  // Without gathering, each piece's text becomes elements as it comes.
+  EXPECT_NE(GatheredDump("<SCRIPT>ab\r\nb</SCRIPT>y", 11, 0, false),
+            GatheredDump("<SCRIPT>ab\r\nb</SCRIPT>y", 0, 0, false));
+}
+
 TEST(ParserPieces, ScriptStyleAndRawTextLongerThanTheBufferLoseNothing) {
   const std::string body = std::string(5000, 's') + "\n" + std::string(9000, 't');
   for (const char* open : {"<script language=javascript>", "<script>", "<style>"}) {

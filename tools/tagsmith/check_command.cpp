@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -71,20 +70,19 @@ int ParseCheckOptions(int argc, char** argv, Options& o) {
   return kExitOk;
 }
 
-bool ReadFile(const char* path, std::string& out) {
+// Feeds the file (standard input without one) to the parser in pieces as it is read, so that
+// the page is never held beside its tree. False, with errno set, when it cannot be read.
+bool ParseFile(const char* path, Parser& parser) {
   std::FILE* f = path ? std::fopen(path, "rb") : stdin;
   if (!f) return false;
-  // A file's size is known: the text is read into a block of just that size.
-  std::error_code ec;
-  if (path) {
-    auto size = std::filesystem::file_size(path, ec);
-    if (!ec && size < (std::uintmax_t{1} << 40)) out.reserve(static_cast<std::size_t>(size));
-  }
-  char chunk[65536];
+  char piece[8192];
   std::size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) out.append(chunk, got);
+  while ((got = std::fread(piece, 1, sizeof piece, f)) > 0)
+    parser.Parse(piece, static_cast<int>(got));
   bool ok = !std::ferror(f);
+  int err = errno;
   if (path) std::fclose(f);
+  errno = err;
   return ok;
 }
 
@@ -94,11 +92,10 @@ std::string BaseName(const char* path) {
   return slash == std::string::npos ? p : p.substr(slash + 1);
 }
 
-// Writes the repaired page, a line feed after it, through put in pieces of about 64 KB as it is
+// Writes the repaired page, a line feed after it, through put in pieces of about 8 KB as it is
 // formed, so that a large page is never held twice.
 void WritePage(const Document& doc, const std::function<void(std::string&)>& put) {
   std::string buf;
-  buf.reserve(80 * 1024);
   bool any = false;
   auto drain = [&](std::string& s) {
     any = any || !s.empty();
@@ -111,25 +108,19 @@ void WritePage(const Document& doc, const std::function<void(std::string&)>& put
 }
 
 // Checks one page and writes the repaired page (to standard output, or into -o's folder) or,
-// with --errors, the checker's lines. Returns the page's exit code.
-int CheckOne(const char* file, const Options& o) {
+// with --errors, the checker's lines, building the page's tree below doc. Returns the page's
+// exit code.
+int CheckOne(const char* file, const Options& o, Document& doc) {
   const char* shown = file ? file : "standard input";
-  Document doc;
   {
-    std::string text;
-    if (!ReadFile(file, text)) return CannotRead(shown, errno);
     Parser parser;
     parser.SetDocument(&doc);
+    // The page is read in pieces: its tree and trace are still those of the page in one piece.
+    parser.GatherBlockText(true);
     parser.Begin();
-    // Pieces the size of the length argument; a page over 2 GB goes in several.
-    for (std::size_t at = 0; at < text.size();) {
-      std::size_t n = text.size() - at;
-      if (n > 0x40000000) n = 0x40000000;
-      parser.Parse(text.data() + at, static_cast<int>(n));
-      at += n;
-    }
+    if (!ParseFile(file, parser)) return CannotRead(shown, errno);
     parser.End();
-  }  // the text goes before the check: the tree holds all of it
+  }
   Checker checker;
   for (const auto& s : o.sets) checker.*(s.first) = s.second;
   checker.AddCheckHandler();
@@ -174,6 +165,8 @@ int CheckOne(const char* file, const Options& o) {
   return rc;
 }
 
+Document* g_lastTree = nullptr;
+
 }  // namespace
 
 int CheckCommand(int argc, char** argv) {
@@ -182,8 +175,18 @@ int CheckCommand(int argc, char** argv) {
   if (o.files.empty()) o.files.push_back(nullptr);
   // The worst outcome decides: a file that could not be read or written, then corrections.
   int worst = kExitOk;
-  for (const char* file : o.files) {
-    int rc = CheckOne(file, o);
+  for (std::size_t i = 0; i < o.files.size(); ++i) {
+    const char* file = o.files[i];
+    int rc;
+    if (i + 1 < o.files.size()) {
+      Document doc;
+      rc = CheckOne(file, o, doc);
+    } else {
+      // The last page's tree is left to the end of the process, which takes its memory back at
+      // once rather than element by element. (It stays reachable from here.)
+      g_lastTree = new Document;
+      rc = CheckOne(file, o, *g_lastTree);
+    }
     // A page that could not be written to standard output ends the run: the rest would be lost
     // as well. An unreadable file, or one whose copy cannot be written, does not.
     if (rc == kExitFile && !o.outDir && std::ferror(stdout)) return rc;
