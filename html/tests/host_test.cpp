@@ -285,10 +285,10 @@ TEST(TagsmithOrdinals, TheBlockClassOfEveryTagTypeFollowsTheTable) {
   doc.Append(end);
   // Unlinking the last element answers the new last one.
   auto unlink = Bind<ord::UnlinkElemProc>(lib, 116);
-  doc.cursor = end;
+  doc.SetCursor(end);
   EXPECT_EQ(unlink(&doc, end), img);
   EXPECT_EQ(end->parent, nullptr);
-  EXPECT_EQ(doc.cursor, nullptr);
+  EXPECT_EQ(doc.GetCursor(), nullptr);
   EXPECT_EQ(doc.lastChild, img);
   delete end;
 }
