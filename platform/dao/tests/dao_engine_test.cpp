@@ -3,7 +3,10 @@
 // its ODBC driver, started by the test fixture. Texts go in and out as Windows-1252.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -465,6 +468,29 @@ TEST_P(DaoEngineTest, TableListAndClosingTheDatabaseClosesItsRecordsets) {
   db_->Close();
   EXPECT_FALSE(rs.IsOpen());
 }
+
+#if DAO_TEST_ENGINES == 2
+// What the server stores is read by its own client as UTF-8 text.
+TEST_P(DaoEngineTest, TextsAreUtf8ForTheServersOwnClient) {
+  MakePeople();
+  AddPerson(1, "Cr\xE8me \x80 O'Hara");
+  std::string fixture = std::getenv("HALYARD_PG_FIXTURE");
+  std::string bin = ScratchDir::Read(fixture + "/bin");
+  while (!bin.empty() && bin.back() == '\n') bin.pop_back();
+  std::size_t at = connect_.find("SERVER=") + 7;
+  std::string socket = connect_.substr(at, connect_.find(';', at) - at);
+  std::string command = bin + "/psql -h '" + socket + "' -p 5432 -U halyard -d " + pgName_ +
+                        " -At -c 'SELECT \"Name\" FROM \"People\"'";
+  std::string out;
+  if (FILE* p = ::popen(command.c_str(), "r")) {
+    char buf[256];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    ::pclose(p);
+  }
+  EXPECT_EQ(out, "Cr\xC3\xA8me \xE2\x82\xAC O'Hara\n");
+}
+#endif
 
 #if DAO_TEST_ENGINES == 1
 INSTANTIATE_TEST_SUITE_P(Engines, DaoEngineTest, ::testing::Values(Engine::kSqlite, Engine::kSqliteOdbc), EngineName);
