@@ -1,12 +1,15 @@
 #include "cdaorecordset.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "cdaodatabase.h"
 #include "cdaoexception.h"
 #include "cdaotabledef.h"
 #include "engine.h"
 #include "platform/kernel/text.h"
+#include "platform/ole/bstr.h"
+#include "platform/ole/safearray.h"
 
 namespace {
 
@@ -546,7 +549,24 @@ void CDaoRecordset::SetFieldValue(int nIndex, const COleVariant& varValue) {
   std::size_t c = static_cast<std::size_t>(RequireField(nIndex));
   if (m_nEditMode == dbEditNone)
     AfxThrowDaoException(AFX_DAO_ERROR_UPDATE_NO_EDIT, "DAO", "Update or CancelUpdate without AddNew or Edit.");
-  m_buffer[c] = varValue;
+  if (m_types[c] == dbLongBinary && varValue.vt == VT_BSTR) {
+    // Binary data handed over as a byte string (the ANSI convention) is stored as the very
+    // bytes, never as text in a code page.
+    const char* bytes = reinterpret_cast<const char*>(varValue.bstrVal);
+    UINT n = SysStringByteLen(varValue.bstrVal);
+    SAFEARRAY* psa = SafeArrayCreateVector(VT_UI1, 0, n);
+    if (psa == nullptr) AfxThrowMemoryException();
+    void* data = nullptr;
+    SafeArrayAccessData(psa, &data);
+    if (n > 0) std::memcpy(data, bytes, n);
+    SafeArrayUnaccessData(psa);
+    COleVariant blob;
+    blob.vt = VT_ARRAY | VT_UI1;
+    blob.parray = psa;
+    m_buffer[c] = std::move(blob);
+  } else {
+    m_buffer[c] = varValue;
+  }
   m_dirty[c] = true;
 }
 

@@ -75,20 +75,31 @@ TEST(Catalog, RegisteredTypeKeepsItsPlaceholderFlagInTheSeventhField) {
   db.mClose();
 }
 
+// A relational database that says it is a locking one: the catalog goes by the flag alone.
+// (The locking wrapper itself shifts every record's fields past its lock columns, the
+// catalog's too, so its catalog lives in a store whose tables carry those columns.)
+class FlaggedAsLocking : public CDARelationalDatabase {
+ public:
+  unsigned short mGetTypeFlags() override { return kDATypeRelational | kDAServiceLocking; }
+};
+
 TEST(Catalog, LockingDatabaseGetsPlaceholdersAndShiftedFieldNumbers) {
   halyard::testing::ScratchDir dir("catalog");
-  auto* inner = new CDARelationalDatabase();
-  inner->mCreate(dir.Join("lock.db").c_str());
-  OwnedPtr<CDADatabase> lock(CDAHandler::mAddService(kDAServiceLocking, inner));
-  ASSERT_NE(lock->mGetTypeFlags() & kDAServiceLocking, 0);
-  CDASysType::mRegisterType(inner, 50, "Held", "dHeld", 0, 1);
-  CDASysType::mRegisterType(inner, 51, "Plain", "dPlain", 0, 0);
-  CDASysType::mRegisterField(lock.get(), 0, 50, "Title", kDAKindText, 0);
-  CDASysType::mRegisterField(lock.get(), 1, 50, "Body", kDAKindText, 0);
-  EXPECT_EQ(FieldRows(inner, 50), "DummyField_0=0,DummyField_1=1,Title=2,Body=3");
-  CDASysType::mRegisterField(lock.get(), 0, 51, "Title", kDAKindText, 0);
-  EXPECT_EQ(FieldRows(inner, 51), "Title=2");
-  lock->mClose();
+  {
+    CDARelationalDatabase plain;
+    plain.mCreate(dir.Join("lock.db").c_str());
+  }
+  FlaggedAsLocking db;
+  db.mOpen((dir.Join("lock.db") + "|1").c_str());
+  CDASysType::mRegisterType(&db, 50, "Held", "dHeld", 0, 1);
+  CDASysType::mRegisterType(&db, 51, "Plain", "dPlain", 0, 0);
+  CDASysType::mRegisterField(&db, 0, 50, "Title", kDAKindText, 0);
+  CDASysType::mRegisterField(&db, 1, 50, "Body", kDAKindText, 0);
+  EXPECT_EQ(FieldRows(&db, 50), "DummyField_0=0,DummyField_1=1,Title=2,Body=3");
+  // Without the flag in SysTypes there are no placeholders; the shift stays.
+  CDASysType::mRegisterField(&db, 0, 51, "Title", kDAKindText, 0);
+  EXPECT_EQ(FieldRows(&db, 51), "Title=2");
+  db.mClose();
 }
 
 }  // namespace
