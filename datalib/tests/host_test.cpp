@@ -14,6 +14,12 @@
 #include "datalib/values/cpd_long.h"
 #include "datalib/values/cpd_long_array.h"
 #include "datalib/values/cpd_string.h"
+#include "datalib/access/cda_data_iterator.h"
+#include "datalib/catalog/cda_sys_type.h"
+#include "datalib/relational/cda_relational_database.h"
+#include "datalib/select/cda_sort.h"
+#include "datalib/select/cda_type_select.h"
+#include "platform/kernel/testing/scratch_dir.h"
 
 TEST(VaultkitHost, ValuesTravelThroughTheirStreamFormsAndComeBackByKind) {
   CPDLong number(42);
@@ -78,4 +84,44 @@ TEST(VaultkitHost, TheLastErrorIsKeptForTheHost) {
   CRErrorHandler::mReportError(error);
   ASSERT_NE(CRErrorHandler::mGetLastError(), nullptr);
   CRErrorHandler::mClearError();
+}
+
+// A relational database made, filled and queried through the library, as the design tool
+// does with a site's data source.
+TEST(VaultkitHost, ARelationalDatabaseIsCreatedFilledAndQueried) {
+  halyard::testing::ScratchDir dir("vaultkit-host");
+  std::string path = dir.Join("site.db");
+  {
+    CDARelationalDatabase db;
+    ASSERT_EQ(db.mCreate(path.c_str()), 1);
+    CDASysType::mRegisterType(&db, 10, "Product", "dProduct", 0, 0);
+    db.mCreateTypeTable(10, "Product");
+    CDASysType::mRegisterField(&db, 0, 10, "System", 1, 0);
+    LONG name = db.mAddField(10, "Name", 0);
+    CDASysType::mRegisterField(&db, name, 10, "Name", 0, 0);
+    db.mBeginTransaction();
+    const char* names[] = {"Anchor", "Buoy", "Cleat"};
+    for (LONG i = 0; i < 3; ++i) {
+      std::unique_ptr<CDADataObject> rec(db.mNewRecord(10));
+      CPDLong key(i + 1);
+      CPDString text(names[i]);
+      rec->mSetField(0, &key);
+      rec->mSetField(name, &text);
+      rec->mUpdateRecord();
+    }
+    db.mCommitTransaction(nullptr);
+    db.mClose();
+  }
+  CDARelationalDatabase db;
+  ASSERT_EQ(db.mOpen(path.c_str()), 1);
+  CDALongSelect after(10, 0, 1, CDALongSelect::kGreaterThan);
+  CDASort order;
+  order.mInit(1, 0);
+  std::unique_ptr<CDADataIterator> it(db.mQuery(10, &after, &order));
+  ASSERT_NE(it, nullptr);
+  EXPECT_EQ(it->mGetRecordCount(), 2);
+  CPDString first;
+  it->mGetField(1, &first);
+  EXPECT_STREQ(static_cast<char*>(first), "Cleat");
+  EXPECT_STREQ(cSTRCATALOG, "SysTypes");
 }
