@@ -3,10 +3,12 @@
 // catalog of the database CONNECT names, opened through the handler as an external source;
 // with CONNECT "-" no database is opened and fields are given by number ("#3").
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
 
+#include "tools/common/quote.h"
 #include "tools/common/tool_main.h"
 #include "datalib/access/cda_connect_string_provider.h"
 #include "datalib/access/cda_database.h"
@@ -91,7 +93,7 @@ int SelectCommand(int argc, char** argv) {
     } else if (arg == "--archive") {
       archive = true;
     } else {
-      return UsageError("unknown option " + arg);
+      return UsageError("unknown option " + Quote(arg, '\''));
     }
   }
   if (where == nullptr) return UsageError("select needs --where EXPR");

@@ -142,7 +142,9 @@ TEST(VaultkitTool, SelectNamesThePositionOfASyntaxErrorAndRefusesUnknownSources)
   EXPECT_NE(name.out.find("position 1: no field \"Title\""), std::string::npos) << name.out;
   EXPECT_EQ(RunTool("select - 12").code, 2);
   EXPECT_EQ(RunTool("select - twelve --where '#1 = 1'").code, 2);
-  EXPECT_EQ(RunTool("select - 12 --where '#1 = 1' --sideways").code, 2);
+  Result option = RunTool("select - 12 --where '#1 = 1' --sideways", true);
+  EXPECT_EQ(option.code, 2);
+  EXPECT_EQ(option.out.rfind("vaultkit: unknown option '--sideways'\n", 0), 0u) << option.out;
   Result none = RunTool("select 'ODBC;DSN=nothing-here' 12 --where '#1 = 1'", true);
   EXPECT_EQ(none.code, 1);
   EXPECT_NE(none.out.find("cannot open"), std::string::npos) << none.out;
