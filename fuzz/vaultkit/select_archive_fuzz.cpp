@@ -20,7 +20,8 @@ std::string Stored(CDASelect& select) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CPDBuffer buffer;
-  buffer.mInit(reinterpret_cast<const char*>(data), static_cast<LONG>(size));
+  // A count of 0 would make mInit take the data for a terminated text.
+  if (size > 0) buffer.mInit(reinterpret_cast<const char*>(data), static_cast<LONG>(size));
   CDASelect* select = nullptr;
   try {
     select = CDASelect::mRetrieveData(&buffer);
