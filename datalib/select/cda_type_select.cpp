@@ -184,5 +184,5 @@ void CDAInLongSelect::Serialize(std::istream& is) {
 void CDAInLongSelect::mAddValue(LONG value) { mValues.mAdd(&value); }
 
 void CDAInLongSelect::mSetValues(CPDLongArray* values) {
-  if (values != nullptr && values != &mValues) mValues = *values;
+  if (values != nullptr && values != &mValues) static_cast<CPDArray&>(mValues) = *values;
 }

@@ -10,7 +10,14 @@
 #include "platform/mfc/carchive.h"
 #include "platform/mfc/cmemfile.h"
 #include "platform/mfc/stringtable.h"
+#include "datalib/access/cda_data_iterator.h"
+#include "datalib/access/cda_database.h"
+#include "datalib/access/cda_handler.h"
+#include "datalib/select/cda_complex_select.h"
+#include "datalib/select/cda_sql_condition.h"
+#include "datalib/select/cda_type_select.h"
 #include "datalib/support/cr_error.h"
+#include "datalib/values/cpd_buffer.h"
 #include "datalib/values/cpd_long.h"
 #include "datalib/values/cpd_long_array.h"
 #include "datalib/values/cpd_string.h"
@@ -124,4 +131,83 @@ TEST(VaultkitHost, ARelationalDatabaseIsCreatedFilledAndQueried) {
   it->mGetField(1, &first);
   EXPECT_STREQ(static_cast<char*>(first), "Cleat");
   EXPECT_STREQ(cSTRCATALOG, "SysTypes");
+}
+
+TEST(VaultkitHost, ASavedSelectionIsRecreatedByClassNameInsideTheLibrary) {
+  auto* text = new CDAStringSelect(40, 2, CPDString("news"), 1);
+  auto* number = new CDALongSelect(40, 3, 2024, 2);
+  CDAOrSelectWithDelete either;
+  either.mAddSelect(text);
+  either.mAddSelect(number);
+  CPDBuffer saved;
+  either.mStoreData(&saved);
+  ASSERT_GT(saved.mGetLength(), 0);
+
+  std::unique_ptr<CDASelect> back(CDASelect::mRetrieveData(&saved));
+  ASSERT_NE(back, nullptr);
+  EXPECT_TRUE(back->IsKindOf(RUNTIME_CLASS(CDAOrSelectWithDelete)));
+  std::ostringstream os, original;
+  os << *back;
+  original << either;
+  EXPECT_EQ(os.str(), original.str());
+  EXPECT_EQ(os.str(), "EU2 HU40 U2 U1 T4 news GU40 U3 U2 U2024 ");
+}
+
+namespace {
+
+// A back end written by the host: it answers selections with SQL text and counts its end.
+class HostDatabase : public CDADatabase {
+ public:
+  explicit HostDatabase(int* destroyed) : mDestroyed(destroyed) {}
+  ~HostDatabase() override { ++*mDestroyed; }
+  void mBeginTransaction() override {}
+  void mCommitTransaction(CObject*) override {}
+  void mRollback() override {}
+  CDADataIterator* mQueryType(LONG, CDASort*) override { return nullptr; }
+  CDADataIterator* mFindByNumber(LONG, LONG) override { return nullptr; }
+  CDADataIterator* mFindByType(LONG, LONG) override { return nullptr; }
+  CDADataIterator* mFindByClass(LONG, LONG) override { return nullptr; }
+  CDADataIterator* mFindByName(LONG, CPDString*) override { return nullptr; }
+  CDADataIterator* mQuery(LONG, CDASelect*, CDASort*) override { return nullptr; }
+  void mCreateTypeTable(LONG, const CPDString&) override {}
+  LONG mAddField(LONG, const CPDString&, LONG) override { return 0; }
+  void mGetFields(LONG, CPDStringArray*, CPDLongArray*) override {}
+  void mGetFieldName(LONG, LONG, CPDString*, LONG*) override {}
+  int mCreate(const CPDString&) override { return 1; }
+  int mOpen(const CPDString&) override { return 1; }
+  void mClose() override {}
+  unsigned short mGetTypeFlags() override { return 16; }
+  CDADataObject* mNewRecord(LONG) override { return nullptr; }
+  CObject* mProcessInLongSelect(CDAInLongSelect*) override { return nullptr; }
+  CObject* mProcessStringSelect(CDAStringSelect* s) override {
+    return new CDASqlCondition(static_cast<char*>(s->mGetValue()));
+  }
+  CObject* mProcessLongSelect(CDALongSelect*) override { return nullptr; }
+  CObject* mProcessOrSelect(CDAOrSelect*) override { return nullptr; }
+  CObject* mProcessAndSelect(CDAAndSelect*) override { return nullptr; }
+  LONG mGetNativeFieldType(LONG) override { return 0; }
+
+ private:
+  int* mDestroyed;
+};
+
+}  // namespace
+
+TEST(VaultkitHost, TheHandlerKeepsAndDestroysAHostsDatabaseOnce) {
+  int destroyed = 0;
+  auto* db = new HostDatabase(&destroyed);
+  CDAStringSelect s(1, 1, CPDString("asked"), 0);
+  std::unique_ptr<CObject> answer(s.mProcessSelect(db));
+  auto* condition = dynamic_cast<CDASqlCondition*>(answer.get());
+  ASSERT_NE(condition, nullptr);
+  EXPECT_STREQ(static_cast<const char*>(condition->mGetText()), "asked");
+
+  CDADatabase* wrapped = CDAHandler::mAddService(0x1000, db);
+  EXPECT_EQ(wrapped->mGetTypeFlags(), 0x1010);
+  CDAHandler::mSetDatabase(0, wrapped);
+  CDAHandler::mSetDatabase(9, wrapped);
+  EXPECT_EQ(CDAHandler::mGetDatabase(9), wrapped);
+  CDAHandler::mExit();
+  EXPECT_EQ(destroyed, 1);
+  EXPECT_EQ(CDAHandler::mGetDatabase(0), nullptr);
 }

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "datalib/access/cda_data_iterator.h"
+#include "datalib/select/cda_sort.h"
+#include "platform/ole/colevariant.h"
 #include "datalib/access/cda_database.h"
 #include "datalib/select/cda_complex_select.h"
 #include "datalib/select/cda_sql_condition.h"
@@ -18,6 +20,48 @@
 #include "datalib/values/cpd_string_array.h"
 
 namespace vaultkit_test {
+
+using MemoryRow = std::map<LONG, COleVariant>;
+
+// A cursor over the rows of one type, or over one new row that mUpdateRecord appends.
+class MemoryIterator : public CDADataIterator {
+ public:
+  MemoryIterator(std::vector<MemoryRow>* rows, bool newRow) : mRows(rows), mNew(newRow) {}
+  int mUpdateRecord() override {
+    if (mNew) {
+      mRows->push_back(mPending);
+      mNew = false;
+      mIndex = static_cast<LONG>(mRows->size()) - 1;
+    }
+    return 1;
+  }
+  int mIsEOF() override { return !mNew && mIndex >= static_cast<LONG>(mRows->size()); }
+  int mIsBOF() override { return !mNew && mIndex < 0; }
+  int mSetAbsolutePosition(LONG index) override {
+    if (index < 0 || index >= static_cast<LONG>(mRows->size())) return 0;
+    mIndex = index;
+    return 1;
+  }
+  LONG mGetRecordCount() override { return static_cast<LONG>(mRows->size()); }
+  void mMoveNext() override { ++mIndex; }
+  void mMovePrev() override { --mIndex; }
+  void mMoveFirst() override { mIndex = 0; }
+  void mMoveLast() override { mIndex = static_cast<LONG>(mRows->size()) - 1; }
+
+ protected:
+  MemoryRow& Row() { return mNew ? mPending : mRows->at(static_cast<size_t>(mIndex)); }
+  void mReadField(LONG field, COleVariant* out) override {
+    auto it = Row().find(field);
+    if (it != Row().end()) *out = it->second;
+  }
+  void mWriteField(LONG field, const COleVariant& in) override { Row()[field] = in; }
+
+ private:
+  std::vector<MemoryRow>* mRows;
+  bool mNew;
+  MemoryRow mPending;
+  LONG mIndex = 0;
+};
 
 class MemoryDatabase : public CDADatabase {
  public:
@@ -33,6 +77,10 @@ class MemoryDatabase : public CDADatabase {
   int openResult = 1;
   std::string openedWith;
   std::vector<std::string> calls;
+  std::map<LONG, std::vector<MemoryRow>> rows;
+  // What the last query was asked: its SQL condition ("" for none) and sort field.
+  std::string lastCondition;
+  LONG lastSortField = -100;
 
   ~MemoryDatabase() override {
     if (destroyed != nullptr) ++*destroyed;
@@ -43,12 +91,28 @@ class MemoryDatabase : public CDADatabase {
   void mBeginTransaction() override { calls.push_back("begin"); }
   void mCommitTransaction(CObject*) override { calls.push_back("commit"); }
   void mRollback() override { calls.push_back("rollback"); }
-  CDADataIterator* mQueryType(LONG, CDASort*) override { return nullptr; }
+  // Queries do not filter: they note the condition and hand out every row of the type.
+  CDADataIterator* mQueryType(LONG type, CDASort* sort) override {
+    calls.push_back("queryType");
+    lastCondition.clear();
+    lastSortField = sort != nullptr ? sort->mGetFieldIndex() : -100;
+    return rows[type].empty() ? nullptr : new MemoryIterator(&rows[type], false);
+  }
   CDADataIterator* mFindByNumber(LONG, LONG) override { return nullptr; }
   CDADataIterator* mFindByType(LONG, LONG) override { return nullptr; }
   CDADataIterator* mFindByClass(LONG, LONG) override { return nullptr; }
   CDADataIterator* mFindByName(LONG, CPDString*) override { return nullptr; }
-  CDADataIterator* mQuery(LONG, CDASelect*, CDASort*) override { return nullptr; }
+  CDADataIterator* mQuery(LONG type, CDASelect* select, CDASort* sort) override {
+    calls.push_back("query");
+    lastCondition.clear();
+    if (select != nullptr) {
+      CObject* c = select->mProcessSelect(this);
+      if (auto* sql = dynamic_cast<CDASqlCondition*>(c)) lastCondition = sql->mGetText();
+      delete c;
+    }
+    lastSortField = sort != nullptr ? sort->mGetFieldIndex() : -100;
+    return rows[type].empty() ? nullptr : new MemoryIterator(&rows[type], false);
+  }
   void mCreateTypeTable(LONG type, const CPDString&) override { catalog[type]; }
   LONG mAddField(LONG type, const CPDString& name, LONG kind) override {
     catalog[type].push_back({static_cast<char*>(name), kind});
@@ -74,7 +138,7 @@ class MemoryDatabase : public CDADatabase {
   }
   void mClose() override { ++closed; }
   unsigned short mGetTypeFlags() override { return flags; }
-  CDADataObject* mNewRecord(LONG) override { return nullptr; }
+  CDADataObject* mNewRecord(LONG type) override { return new MemoryIterator(&rows[type], true); }
   CObject* mProcessInLongSelect(CDAInLongSelect* s) override {
     calls.push_back("in");
     return vaultkit::SqlInLongCondition(*s, this);
