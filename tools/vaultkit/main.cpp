@@ -20,6 +20,7 @@
 #include "datalib/values/cpd_string_array.h"
 
 int SelectCommand(int argc, char** argv);  // select_command.cpp
+int DbCommand(int argc, char** argv);      // db_command.cpp
 
 namespace {
 
@@ -29,6 +30,13 @@ const char kHelp[] =
     "usage: vaultkit decode-stream [FILE]\n"
     "       vaultkit roundtrip [FILE]\n"
     "       vaultkit select CONNECT TYPE --where EXPR [--stream|--archive]\n"
+    "       vaultkit db create PATH\n"
+    "       vaultkit db register-type CONNECT NUMBER NAME [--owner N] [--layout L] [--placeholders]\n"
+    "       vaultkit db add-field CONNECT TYPE NAME KIND\n"
+    "       vaultkit db fields CONNECT TYPE | db types CONNECT\n"
+    "       vaultkit db insert CONNECT TYPE FIELD=VALUE...\n"
+    "       vaultkit db query CONNECT TYPE [--where EXPR] [--sort FIELD[:desc]] [--format tsv|json]\n"
+    "       vaultkit db sql CONNECT TYPE [--where EXPR] [--sort FIELD[:desc]]\n"
     "       vaultkit --help | --version\n"
     "\n"
     "Reads the text stream forms of persistent values (numbers, texts, buffers, dates and\n"
@@ -49,6 +57,16 @@ const char kHelp[] =
     "                 FIELD is a name from the catalog of the database CONNECT names (a file\n"
     "                 or an ODBC connect text), [a name with blanks], or #N; CONNECT - opens\n"
     "                 no database and takes #N fields only.\n"
+    "  db             makes, fills and reads a relational database: CONNECT is a SQLite file or\n"
+    "                 an ODBC connect text (\"ODBC;DRIVER=...;...\"). create makes a new file\n"
+    "                 with the type catalog (or puts the catalog into an existing server\n"
+    "                 database); register-type adds a type and its table; add-field a field\n"
+    "                 (KIND text, long, binary, file, formatted, date or double) and prints its\n"
+    "                 number; fields and types list the catalog; insert adds a record (System\n"
+    "                 is the next free number unless given) and prints its System number;\n"
+    "                 query prints the records that meet EXPR as tsv (a header line, then one\n"
+    "                 line per record) or json; sql prints the SQL text the query runs. The\n"
+    "                 writing commands open CONNECT for writing with the access rule \"|1\".\n"
     "\n"
     "Exit codes: 0 all values read; 1 a letter that names no value, or a value whose data is\n"
     "malformed or cut short (the message gives its byte offset), or a database that cannot be\n"
@@ -171,6 +189,7 @@ const Command kCommands[] = {
     {"decode-stream", Decode},
     {"roundtrip", Decode},
     {"select", SelectCommand},
+    {"db", DbCommand},
 };
 
 }  // namespace
