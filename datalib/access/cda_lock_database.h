@@ -61,6 +61,8 @@ class HALYARD_EXPORT CDALockDatabase : public CDADatabase {
 
  private:
   CDADataIterator* mWrap(LONG type, CDADataIterator* inner);
+  // Wraps a result of the inner database's finds, keeping only the records U may see.
+  CDADataIterator* mWrapVisible(LONG type, CDADataIterator* inner);
   CObject* mHandOn(const CDASelect* select);
 
   CDADatabase* mInner;

@@ -76,6 +76,12 @@ CDASqlCondition* SqlLongCondition(const CDALongSelect& select, CDADatabase* tran
   const char* op = "=";
   if (select.mGetOperatorType() == CDALongSelect::kLessThan) op = "<";
   if (select.mGetOperatorType() == CDALongSelect::kGreaterThan) op = ">";
+  // The locking wrapper's filter also uses the object store's comparisons 3 (at most) and 5
+  // (not equal), and 4 is the store's "at least"; without them a relational database would
+  // show a record taken by one user to every other user.
+  if (select.mGetOperatorType() == 3) op = "<=";
+  if (select.mGetOperatorType() == 4) op = ">=";
+  if (select.mGetOperatorType() == 5) op = "<>";
   return new CDASqlCondition(
       ("[" + column + "] " + op + " " + std::to_string(select.mGetValue())).c_str());
 }

@@ -61,13 +61,13 @@ TEST_F(LockDatabase, QueriesCarryTheVisibilityFilterOfTheContextUser) {
   ASSERT_FALSE(inner->calls.empty());
   EXPECT_EQ(inner->calls.front(), "query");
   EXPECT_EQ(inner->lastCondition,
-            "([fUserID] = 7 AND [fPersisTransID] > 0) OR ([fUserID] = 7 AND [fPersisTransID] = 0)");
+            "([fUserID] = 7 AND [fPersisTransID] > 0) OR ([fUserID] <> 7 AND [fPersisTransID] <= 0)");
   EXPECT_EQ(inner->lastSortField, 3);  // raised past the lock columns
 
   CDAStringSelect title(kType, 0, CPDString("fr"), 0);
   lock->mSetContext(0, 0);
   std::unique_ptr<CDADataIterator> some(lock->mQuery(kType, &title, nullptr));
-  EXPECT_EQ(inner->lastCondition, "[Title] like 'fr*' AND [fPersisTransID] = 0");
+  EXPECT_EQ(inner->lastCondition, "[Title] like 'fr*' AND [fPersisTransID] <= 0");
   EXPECT_EQ(inner->lastSortField, -100);
 
   lock->mSetContext(-1, 0);  // no filter at all

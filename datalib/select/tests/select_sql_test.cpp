@@ -49,6 +49,15 @@ TEST_F(SelectSql, LongOperatorsAndTheUnknownOperatorMeaningEquality) {
   EXPECT_EQ(SqlOf(n.mProcessSelect(&db)), "[Pages] > -12");
   n.mSetOperatorType(0);
   EXPECT_EQ(SqlOf(n.mProcessSelect(&db)), "[Pages] = -12");
+  // The object store's further comparisons, which the locking wrapper's filter uses.
+  n.mSetOperatorType(3);
+  EXPECT_EQ(SqlOf(n.mProcessSelect(&db)), "[Pages] <= -12");
+  n.mSetOperatorType(4);
+  EXPECT_EQ(SqlOf(n.mProcessSelect(&db)), "[Pages] >= -12");
+  n.mSetOperatorType(5);
+  EXPECT_EQ(SqlOf(n.mProcessSelect(&db)), "[Pages] <> -12");
+  n.mSetOperatorType(6);
+  EXPECT_EQ(SqlOf(n.mProcessSelect(&db)), "[Pages] = -12");
 }
 
 TEST_F(SelectSql, ApostrophesAreDoubledSoATextCannotEndTheLiteral) {
@@ -188,9 +197,9 @@ TEST(SelectShift, TheVisibilityFilterFollowsTheUser) {
   MemoryDatabase inner;
   inner.AddType(20, {{"fUserID", kDAKindLong}, {"fPersisTransID", kDAKindLong}});
   EXPECT_EQ(SqlOf(TranslateAndFree(CDALockDatabase::mNewVisibilityFilter(0, 20), &inner)),
-            "[fPersisTransID] = 0");
+            "[fPersisTransID] <= 0");
   EXPECT_EQ(SqlOf(TranslateAndFree(CDALockDatabase::mNewVisibilityFilter(7, 20), &inner)),
-            "([fUserID] = 7 AND [fPersisTransID] > 0) OR ([fUserID] = 7 AND [fPersisTransID] = 0)");
+            "([fUserID] = 7 AND [fPersisTransID] > 0) OR ([fUserID] <> 7 AND [fPersisTransID] <= 0)");
 }
 
 }  // namespace
