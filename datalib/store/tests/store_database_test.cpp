@@ -30,6 +30,18 @@ namespace {
 
 constexpr LONG kBook = 40;
 
+// True when job raises CFileException (which is then freed).
+template <typename Job>
+bool RaisesFileException(Job job) {
+  try {
+    job();
+  } catch (CFileException* e) {
+    e->Delete();
+    return true;
+  }
+  return false;
+}
+
 // The registry and drive C in a scratch folder for each test.
 class StoreDatabase : public ::testing::Test {
  protected:
@@ -115,7 +127,7 @@ TEST_F(StoreDatabase, ConnectTextsNameFilesThroughTheRegistry) {
   CDAStoreDatabase readOnly;
   ASSERT_EQ(readOnly.mOpen(CPDString("Pyx:Smith|0")), 1);
   EXPECT_EQ(readOnly.mIsWritable(), 0);
-  EXPECT_THROW(readOnly.mCreateTypeTable(kBook, CPDString("Book")), CFileException*);
+  EXPECT_TRUE(RaisesFileException([&] { readOnly.mCreateTypeTable(kBook, CPDString("Book")); }));
   CDAStoreDatabase readWrite;
   ASSERT_EQ(readWrite.mOpen(CPDString("C:\\Srv\\Sites\\Smith\\Smith.qld|1")), 1);
   EXPECT_EQ(readWrite.mIsWritable(), 1);
@@ -238,7 +250,7 @@ TEST_F(StoreDatabase, RecordsQueriesAndTransactions) {
   it->mMoveLast();
   it->mMoveNext();
   EXPECT_EQ(it->mIsEOF(), 1);
-  EXPECT_THROW(it->mGetField(7, &title), CFileException*);
+  EXPECT_TRUE(RaisesFileException([&] { it->mGetField(7, &title); }));
   it.reset();
   db->mCommitTransaction(nullptr);
   db->mClose();
