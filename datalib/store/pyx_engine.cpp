@@ -1,6 +1,7 @@
 #include "pyx_engine.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -262,7 +263,11 @@ PyxStore::PyxStore(const std::string& path, bool writable, bool create) : mPath(
     CFileException::ThrowOsError(kCorruptStoreCode, path.c_str());
   }
   mCreated = create && (!exists || st.st_size == 0);
-  int flags = mWritable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
+  // A store opened for reading is still opened for writing underneath when the file allows it,
+  // so that the journal of a writer that died can be rolled back; the engine itself refuses
+  // every change (and SQLite is told to make none).
+  const bool recoverable = !mWritable && exists && ::access(host.c_str(), W_OK) == 0;
+  int flags = mWritable || recoverable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
   if (mCreated) flags |= SQLITE_OPEN_CREATE;
   int rc = sqlite3_open_v2(path.c_str(), &mDb, flags | SQLITE_OPEN_NOMUTEX, kVfsName);
   if (rc != SQLITE_OK) {
@@ -280,6 +285,7 @@ PyxStore::PyxStore(const std::string& path, bool writable, bool create) : mPath(
     sqlite3_create_collation(mDb, "pyx_nocase", SQLITE_UTF8, nullptr, NoCaseCollation);
     PyxSession& session = PyxSession::Get();
     Exec("PRAGMA temp_store = MEMORY");
+    if (!mWritable) Exec("PRAGMA query_only = 1");
     if (session.GetCacheLimit() != 0)
       Exec("PRAGMA cache_size = -" + std::to_string(std::max<DWORD>(session.GetCacheLimit() / 1024, 64)));
     if (mCreated) {
