@@ -118,16 +118,24 @@ class OdbcStatement : public Statement {
   ~OdbcStatement() override { SQLFreeHandle(SQL_HANDLE_STMT, stmt_); }
 
   int ColumnCount() override {
-    Describe();
+    DescribeColumns();
     return static_cast<int>(names_.size());
   }
   std::string ColumnName(int column) override {
-    Describe();
+    DescribeColumns();
     return column >= 0 && column < static_cast<int>(names_.size()) ? names_[static_cast<size_t>(column)] : std::string();
   }
   short ColumnType(int column) override {
-    Describe();
+    DescribeColumns();
     return column >= 0 && column < static_cast<int>(types_.size()) ? DaoTypeOfSql(types_[static_cast<size_t>(column)]) : dbText;
+  }
+
+  std::shared_ptr<const Columns> Describe() override {
+    DescribeColumns();
+    auto columns = std::make_shared<Columns>();
+    columns->names = names_;
+    for (SQLSMALLINT t : types_) columns->types.push_back(DaoTypeOfSql(t));
+    return columns;
   }
 
   void Bind(int parameter, const VARIANT& v) override {
@@ -230,7 +238,7 @@ class OdbcStatement : public Statement {
   }
 
   void Read(int column, COleVariant* out) override {
-    Describe();
+    DescribeColumns();
     out->Clear();
     auto col = static_cast<SQLUSMALLINT>(column + 1);
     SQLLEN ind = 0;
@@ -313,7 +321,7 @@ class OdbcStatement : public Statement {
   long long Changes() override { return changes_; }
 
  private:
-  void Describe() {
+  void DescribeColumns() {
     if (described_) return;
     described_ = true;
     SQLSMALLINT cols = 0;
