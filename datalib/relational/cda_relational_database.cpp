@@ -59,6 +59,8 @@ CDARelationalDatabase::CDARelationalDatabase() : mDatabase(new CDaoDatabase()) {
 CDARelationalDatabase::~CDARelationalDatabase() { delete mDatabase; }
 
 int CDARelationalDatabase::mOpen(const CPDString& connect) {
+  mTableNames.clear();
+  mNewRecordSql.clear();
   std::string text = static_cast<char*>(connect);
   // The access rule: "|" and a number; non-zero asks for writing.
   bool readOnly = true;
@@ -80,6 +82,8 @@ int CDARelationalDatabase::mOpen(const CPDString& connect) {
 }
 
 int CDARelationalDatabase::mCreate(const CPDString& path) {
+  mTableNames.clear();
+  mNewRecordSql.clear();
   std::string text = static_cast<char*>(path);
   if (halyard::FindNoCaseAscii(text, "ODBC;") != std::string::npos ||
       halyard::FindNoCaseAscii(text, "DATABASE=") != std::string::npos) {
@@ -158,7 +162,11 @@ void CDARelationalDatabase::mCreateCatalog() {
   for (const auto& f : kFields) CDASysType::mRegisterField(this, f.number, f.type, CPDString(f.name), f.kind, 0);
 }
 
-void CDARelationalDatabase::mClose() { mDatabase->Close(); }
+void CDARelationalDatabase::mClose() {
+  mTableNames.clear();
+  mNewRecordSql.clear();
+  mDatabase->Close();
+}
 
 unsigned short CDARelationalDatabase::mGetTypeFlags() { return kDATypeRelational; }
 
@@ -171,12 +179,15 @@ void CDARelationalDatabase::mCommitTransaction(CObject*) { mDatabase->m_pWorkspa
 void CDARelationalDatabase::mRollback() { mDatabase->m_pWorkspace->Rollback(); }
 
 CString CDARelationalDatabase::mGetTableName(LONG type) {
+  auto known = mTableNames.find(type);
+  if (known != mTableNames.end()) return CString(known->second.c_str());
   CPDString name("");
   CDASysType::mGetNameFromObjectType(this, type, &name);
   if (static_cast<char*>(name)[0] == '\0') {
     CString text = Format("Object type %ld is not in the catalog of this database.", static_cast<long>(type));
     AfxThrowDaoException(AFX_DAO_ERROR_ITEM_NOT_FOUND, "Vaultkit", text);
   }
+  mTableNames[type] = static_cast<char*>(name);
   return CString(static_cast<char*>(name));
 }
 
@@ -237,9 +248,10 @@ CDADataIterator* CDARelationalDatabase::mFindByName(LONG type, CPDString* name) 
 }
 
 CDADataObject* CDARelationalDatabase::mNewRecord(LONG type) {
-  CString sql = Format("SELECT * FROM [%s]", static_cast<const char*>(mGetTableName(type)));
+  std::string& sql = mNewRecordSql[type];
+  if (sql.empty()) sql = "SELECT * FROM [" + std::string(static_cast<const char*>(mGetTableName(type))) + "]";
   OwnedPtr<CDaoRecordset> rs(new CDaoRecordset(mDatabase));
-  rs->Open(dbOpenDynaset, sql);
+  rs->Open(dbOpenDynaset, sql.c_str());
   rs->AddNew();
   return new CDARelationalIterator(rs.release());
 }

@@ -7,6 +7,9 @@
 // caller, or null when nothing is found. DAO errors arrive as CDaoException*. One thread.
 #pragma once
 
+#include <map>
+#include <string>
+
 #include "datalib/access/cda_database.h"
 #include "platform/mfc/cstring.h"
 
@@ -61,4 +64,9 @@ class HALYARD_EXPORT CDARelationalDatabase : public CDADatabase {
   void mCreateCatalog();
 
   CDaoDatabase* mDatabase;
+  // Table names of the types looked up so far; types are never renamed, so a name found
+  // stays right while the database is open.
+  std::map<LONG, std::string> mTableNames;
+  // "SELECT * FROM [name]" of the types records were made for.
+  std::map<LONG, std::string> mNewRecordSql;
 };

@@ -2,6 +2,8 @@
 
 #include "platform/dao/cdaoexception.h"
 #include "platform/dao/cdaorecordset.h"
+#include "datalib/values/cpd_object.h"
+#include "platform/ole/colevariant.h"
 
 CDARelationalIterator::CDARelationalIterator(CDaoRecordset* recordset) : mRecordset(recordset) {}
 
@@ -12,6 +14,14 @@ void CDARelationalIterator::mReadField(LONG field, COleVariant* out) { mRecordse
 void CDARelationalIterator::mWriteField(LONG field, const COleVariant& in) {
   if (mRecordset->GetEditMode() == dbEditNone) mRecordset->Edit();
   mRecordset->SetFieldValue(field, in);
+}
+
+void CDARelationalIterator::mSetField(LONG field, CPDObject* value) {
+  if (value == nullptr) return;
+  COleVariant var;
+  value->mConvertToOleVariant(&var);
+  if (mRecordset->GetEditMode() == dbEditNone) mRecordset->Edit();
+  mRecordset->SetFieldValue(field, std::move(var));
 }
 
 int CDARelationalIterator::mDeleteRecord() {

@@ -17,6 +17,8 @@ class HALYARD_EXPORT CDARelationalIterator : public CDADataIterator {
   CDARelationalIterator(const CDARelationalIterator&) = delete;
   CDARelationalIterator& operator=(const CDARelationalIterator&) = delete;
 
+  // Converts the value and hands the variant to the record without another copy.
+  void mSetField(LONG field, CPDObject* value) override;
   int mDeleteRecord() override;
   int mUpdateRecord() override;
   int mIsEOF() override;

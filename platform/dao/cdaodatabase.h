@@ -8,6 +8,8 @@
 
 #include <memory>
 #include <set>
+#include <string>
+#include <unordered_map>
 
 #include "dao_types.h"
 #include "platform/mfc/cobject.h"
@@ -61,6 +63,20 @@ class CDaoDatabase : public CObject {
   void Detach(CDaoTableDef* pDef) { m_tabledefs.erase(pDef); }
   // Throws the read-only error when the database cannot be written.
   void RequireWritable() const;
+  // What a recordset makes of a query text (worked out once per text by make): the query
+  // itself, its table when it can be updated, and the query with the rowid in front.
+  struct QueryPlan {
+    std::string sql;
+    std::string table;
+    std::string withRowId;
+  };
+  template <typename Make>
+  const QueryPlan& PlanQuery(const std::string& text, Make make) {
+    auto it = m_plans.find(text);
+    if (it != m_plans.end()) return it->second;
+    if (m_plans.size() > 256) m_plans.clear();
+    return m_plans.emplace(text, make(text)).first->second;
+  }
 
  private:
   void OpenEngine(const CString& name, const CString& connect, bool readOnly, bool create);
@@ -72,4 +88,5 @@ class CDaoDatabase : public CObject {
   LONG m_lRecordsAffected = 0;
   std::set<CDaoRecordset*> m_recordsets;
   std::set<CDaoTableDef*> m_tabledefs;
+  std::unordered_map<std::string, QueryPlan> m_plans;
 };

@@ -59,6 +59,10 @@ std::string SingleTable(std::string_view sql) {
 
 CDaoRecordset::CDaoRecordset(CDaoDatabase* pDatabase) : m_pDatabase(pDatabase) {}
 
+const std::string& CDaoRecordset::Name(std::size_t c) const { return m_columns->names[c + m_first]; }
+
+short CDaoRecordset::Type(std::size_t c) const { return m_columns->types[c + m_first]; }
+
 CDaoRecordset::~CDaoRecordset() { Close(); }
 
 void CDaoRecordset::RequireOpen() const {
@@ -69,36 +73,41 @@ void CDaoRecordset::Open(int, LPCTSTR lpszSQL, int nOptions) {
   if (m_pDatabase == nullptr || !m_pDatabase->IsOpen())
     AfxThrowDaoException(AFX_DAO_ERROR_NOT_OPEN, "DAO", "The database is not open.");
   Close();
-  std::string sql = lpszSQL != nullptr ? lpszSQL : "";
-  std::string_view trimmed = halyard::TrimAsciiWhiteSpace(sql);
-  if (!trimmed.empty() && trimmed.find_first_of(" \t\r\n") == std::string_view::npos &&
-      !halyard::StartsWithNoCaseAscii(trimmed, "SELECT")) {
-    // A bare table name.
-    std::string name(trimmed);
-    if (name.front() != '[') name = "[" + name + "]";
-    sql = "SELECT * FROM " + name;
-  }
+  const CDaoDatabase::QueryPlan& plan = m_pDatabase->PlanQuery(lpszSQL != nullptr ? lpszSQL : "", [](const std::string& text) {
+    CDaoDatabase::QueryPlan made;
+    made.sql = text;
+    std::string_view trimmed = halyard::TrimAsciiWhiteSpace(made.sql);
+    if (!trimmed.empty() && trimmed.find_first_of(" \t\r\n") == std::string_view::npos &&
+        !halyard::StartsWithNoCaseAscii(trimmed, "SELECT")) {
+      // A bare table name.
+      std::string name(trimmed);
+      if (name.front() != '[') name = "[" + name + "]";
+      made.sql = "SELECT * FROM " + name;
+    }
+    made.table = SingleTable(made.sql);
+    if (!made.table.empty()) {
+      std::size_t star = made.sql.find('*');
+      made.withRowId = made.sql.substr(0, star) + "_rowid_, " + made.sql.substr(star);
+    }
+    return made;
+  });
+  const std::string& sql = plan.sql;
   halyard::dao::Connection& engine = m_pDatabase->Engine();
-  m_table = SingleTable(sql);
+  m_table = plan.table;
   m_hasRowId = false;
   if (!m_table.empty() && engine.HasRowId()) {
     // The rowid finds a record again for Edit; a table without one is read by values.
-    std::size_t star = sql.find('*');
-    std::string withRowId = sql.substr(0, star) + "_rowid_, " + sql.substr(star);
     try {
-      m_stmt = engine.Prepare(withRowId);
+      m_stmt = engine.Prepare(plan.withRowId);
       m_hasRowId = true;
     } catch (CDaoException* e) {
       e->Delete();
     }
   }
   if (!m_stmt) m_stmt = engine.Prepare(sql);
-  int first = m_hasRowId ? 1 : 0;
-  int n = m_stmt->ColumnCount();
-  for (int c = first; c < n; ++c) {
-    m_names.push_back(m_stmt->ColumnName(c));
-    m_types.push_back(m_stmt->ColumnType(c));
-  }
+  m_columns = m_stmt->Describe();
+  m_first = m_hasRowId ? 1 : 0;
+  m_fieldCount = m_columns->names.size() >= m_first ? m_columns->names.size() - m_first : 0;
   m_strSQL = sql.c_str();
   m_bReadOnly = (nOptions & dbReadOnly) != 0 ? TRUE : FALSE;
   m_exhausted = false;
@@ -124,8 +133,8 @@ void CDaoRecordset::Close() {
   m_rows.clear();
   m_added.clear();
   m_addedRowIds.clear();
-  m_names.clear();
-  m_types.clear();
+  m_columns.reset();
+  m_fieldCount = 0;
   m_buffer.clear();
   m_dirty.clear();
   m_table.clear();
@@ -173,8 +182,8 @@ bool CDaoRecordset::Fetch() {
       // A record this recordset added itself is already among the added ones.
       if (m_addedRowIds.count(row.rowid) != 0) continue;
     }
-    row.values.resize(m_names.size());
-    for (std::size_t c = 0; c < m_names.size(); ++c) m_stmt->Read(static_cast<int>(c) + first, &row.values[c]);
+    row.values.resize(m_fieldCount);
+    for (std::size_t c = 0; c < m_fieldCount; ++c) m_stmt->Read(static_cast<int>(c) + first, &row.values[c]);
     row.id = m_nextId++;
     m_rows.push_back(std::move(row));
     return true;
@@ -327,9 +336,10 @@ void CDaoRecordset::AddNew() {
     m_pDatabase->RequireWritable();
     AfxThrowDaoException(AFX_DAO_ERROR_READ_ONLY, "DAO", "Cannot update. Database or object is read-only.");
   }
-  m_buffer.assign(m_names.size(), COleVariant());
+  m_buffer.clear();
+  m_buffer.resize(m_fieldCount);
   for (COleVariant& v : m_buffer) v.vt = VT_NULL;
-  m_dirty.assign(m_names.size(), false);
+  m_dirty.assign(m_fieldCount, false);
   m_nEditMode = dbEditAdd;
 }
 
@@ -341,7 +351,7 @@ void CDaoRecordset::Edit() {
   }
   Row& row = RequireCurrent();
   m_buffer = row.values;
-  m_dirty.assign(m_names.size(), false);
+  m_dirty.assign(m_fieldCount, false);
   m_nEditMode = dbEditInProgress;
 }
 
@@ -367,20 +377,23 @@ void CDaoRecordset::Update() {
 
 void CDaoRecordset::Insert() {
   halyard::dao::Connection& engine = m_pDatabase->Engine();
-  std::string sql = "INSERT INTO [" + m_table + "]";
-  std::string values;
-  int bound = 0;
-  for (std::size_t c = 0; c < m_names.size(); ++c) {
-    if (!m_dirty[c]) continue;
-    sql += bound == 0 ? " ([" : ", [";
-    sql += m_names[c] + "]";
-    values += bound == 0 ? "?" : ", ?";
-    ++bound;
+  std::string& sql = m_columns->inserts[m_dirty];
+  if (sql.empty()) {
+    sql = "INSERT INTO [" + m_table + "]";
+    std::string values;
+    int bound = 0;
+    for (std::size_t c = 0; c < m_fieldCount; ++c) {
+      if (!m_dirty[c]) continue;
+      sql += bound == 0 ? " ([" : ", [";
+      sql += Name(c) + "]";
+      values += bound == 0 ? "?" : ", ?";
+      ++bound;
+    }
+    sql += bound == 0 ? " DEFAULT VALUES" : ") VALUES (" + values + ")";
   }
-  sql += bound == 0 ? " DEFAULT VALUES" : ") VALUES (" + values + ")";
   auto st = engine.Prepare(sql);
   int p = 0;
-  for (std::size_t c = 0; c < m_names.size(); ++c)
+  for (std::size_t c = 0; c < m_fieldCount; ++c)
     if (m_dirty[c]) st->Bind(++p, m_buffer[c]);
   st->Step();
   Row row;
@@ -403,10 +416,10 @@ void CDaoRecordset::WriteChanges(Row& row) {
   if (std::find(m_dirty.begin(), m_dirty.end(), true) == m_dirty.end()) return;
   halyard::dao::Connection& engine = m_pDatabase->Engine();
   std::string set;
-  for (std::size_t c = 0; c < m_names.size(); ++c) {
+  for (std::size_t c = 0; c < m_fieldCount; ++c) {
     if (!m_dirty[c]) continue;
     if (!set.empty()) set += ", ";
-    set += "[" + m_names[c] + "] = ?";
+    set += "[" + Name(c) + "] = ?";
   }
   // The record as it was read: by its rowid, or by every stored value.
   std::string where;
@@ -414,13 +427,13 @@ void CDaoRecordset::WriteChanges(Row& row) {
   if (m_hasRowId) {
     where = "_rowid_ = ?";
   } else {
-    for (std::size_t c = 0; c < m_names.size(); ++c) {
+    for (std::size_t c = 0; c < m_fieldCount; ++c) {
       if (!where.empty()) where += " AND ";
       const COleVariant& v = row.values[c];
       if (v.vt == VT_NULL || v.vt == VT_EMPTY) {
-        where += "[" + m_names[c] + "] IS NULL";
+        where += "[" + Name(c) + "] IS NULL";
       } else {
-        where += "[" + m_names[c] + "] = ?";
+        where += "[" + Name(c) + "] = ?";
         keys.push_back(&v);
       }
     }
@@ -437,7 +450,7 @@ void CDaoRecordset::WriteChanges(Row& row) {
   }
   auto st = engine.Prepare("UPDATE [" + m_table + "] SET " + set + " WHERE " + where);
   int p = 0;
-  for (std::size_t c = 0; c < m_names.size(); ++c)
+  for (std::size_t c = 0; c < m_fieldCount; ++c)
     if (m_dirty[c]) st->Bind(++p, m_buffer[c]);
   if (m_hasRowId) {
     COleVariant id(static_cast<LONG>(row.rowid));
@@ -470,13 +483,13 @@ void CDaoRecordset::Delete() {
     // Mark every field as set so that WriteChanges' row finding applies: delete by values.
     std::string where;
     std::vector<const COleVariant*> keys;
-    for (std::size_t c = 0; c < m_names.size(); ++c) {
+    for (std::size_t c = 0; c < m_fieldCount; ++c) {
       if (!where.empty()) where += " AND ";
       const COleVariant& v = row.values[c];
       if (v.vt == VT_NULL || v.vt == VT_EMPTY) {
-        where += "[" + m_names[c] + "] IS NULL";
+        where += "[" + Name(c) + "] IS NULL";
       } else {
-        where += "[" + m_names[c] + "] = ?";
+        where += "[" + Name(c) + "] = ?";
         keys.push_back(&v);
       }
     }
@@ -498,20 +511,20 @@ void CDaoRecordset::Delete() {
 
 short CDaoRecordset::GetFieldCount() {
   RequireOpen();
-  return static_cast<short>(m_names.size());
+  return static_cast<short>(m_fieldCount);
 }
 
 int CDaoRecordset::RequireField(int nIndex) {
   RequireOpen();
-  if (nIndex < 0 || static_cast<std::size_t>(nIndex) >= m_names.size())
+  if (nIndex < 0 || static_cast<std::size_t>(nIndex) >= m_fieldCount)
     AfxThrowDaoException(AFX_DAO_ERROR_ITEM_NOT_FOUND, "DAO", "Item not found in this collection.");
   return nIndex;
 }
 
 void CDaoRecordset::GetFieldInfo(int nIndex, CDaoFieldInfo& fieldinfo) {
   std::size_t c = static_cast<std::size_t>(RequireField(nIndex));
-  fieldinfo.m_strName = m_names[c].c_str();
-  fieldinfo.m_nType = m_types[c];
+  fieldinfo.m_strName = Name(c).c_str();
+  fieldinfo.m_nType = Type(c);
   fieldinfo.m_nOrdinalPosition = static_cast<short>(nIndex);
   fieldinfo.m_strSourceTable = m_table.c_str();
 }
@@ -519,8 +532,8 @@ void CDaoRecordset::GetFieldInfo(int nIndex, CDaoFieldInfo& fieldinfo) {
 int CDaoRecordset::GetFieldIndexByName(LPCTSTR lpszName) {
   RequireOpen();
   std::string_view name(lpszName != nullptr ? lpszName : "");
-  for (std::size_t c = 0; c < m_names.size(); ++c)
-    if (halyard::EqualsNoCaseAscii(m_names[c], name)) return static_cast<int>(c);
+  for (std::size_t c = 0; c < m_fieldCount; ++c)
+    if (halyard::EqualsNoCaseAscii(Name(c), name)) return static_cast<int>(c);
   return -1;
 }
 
@@ -546,10 +559,15 @@ COleVariant CDaoRecordset::GetFieldValue(LPCTSTR lpszName) {
 }
 
 void CDaoRecordset::SetFieldValue(int nIndex, const COleVariant& varValue) {
+  COleVariant copy(varValue);
+  SetFieldValue(nIndex, std::move(copy));
+}
+
+void CDaoRecordset::SetFieldValue(int nIndex, COleVariant&& varValue) {
   std::size_t c = static_cast<std::size_t>(RequireField(nIndex));
   if (m_nEditMode == dbEditNone)
     AfxThrowDaoException(AFX_DAO_ERROR_UPDATE_NO_EDIT, "DAO", "Update or CancelUpdate without AddNew or Edit.");
-  if (m_types[c] == dbLongBinary && varValue.vt == VT_BSTR) {
+  if (Type(c) == dbLongBinary && varValue.vt == VT_BSTR) {
     // Binary data handed over as a byte string (the ANSI convention) is stored as the very
     // bytes, never as text in a code page.
     const char* bytes = reinterpret_cast<const char*>(varValue.bstrVal);
@@ -565,7 +583,7 @@ void CDaoRecordset::SetFieldValue(int nIndex, const COleVariant& varValue) {
     blob.parray = psa;
     m_buffer[c] = std::move(blob);
   } else {
-    m_buffer[c] = varValue;
+    m_buffer[c] = std::move(varValue);
   }
   m_dirty[c] = true;
 }

@@ -23,6 +23,7 @@ class CDaoDatabase;
 class CDaoTableDef;
 namespace halyard::dao {
 class Statement;
+struct Columns;
 }
 
 class CDaoRecordset : public CObject {
@@ -69,6 +70,8 @@ class CDaoRecordset : public CObject {
   COleVariant GetFieldValue(LPCTSTR lpszName);
   void GetFieldValue(int nIndex, COleVariant& varValue);
   void SetFieldValue(int nIndex, const COleVariant& varValue);
+  // Takes the value over (varValue is left empty).
+  void SetFieldValue(int nIndex, COleVariant&& varValue);
   void SetFieldValue(LPCTSTR lpszName, const COleVariant& varValue);
   void SetFieldValueNull(int nIndex);
 
@@ -110,8 +113,11 @@ class CDaoRecordset : public CObject {
   std::unique_ptr<halyard::dao::Statement> m_stmt;
   bool m_exhausted = false;
   bool m_started = false;
-  std::vector<std::string> m_names;
-  std::vector<short> m_types;
+  std::shared_ptr<const halyard::dao::Columns> m_columns;
+  std::size_t m_first = 0;  // columns of the statement before the fields (the rowid)
+  std::size_t m_fieldCount = 0;
+  const std::string& Name(std::size_t c) const;
+  short Type(std::size_t c) const;
   std::vector<Row> m_rows;
   std::vector<Row> m_added;  // added while the query was still being read
   std::unordered_set<long long> m_addedRowIds;

@@ -7,6 +7,7 @@
 // texts as UTF-8. Errors throw CDaoException with the engine's message. One thread.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,6 +17,15 @@
 
 namespace halyard::dao {
 
+// The names (Windows-1252) and field types of a statement's result columns.
+struct Columns {
+  std::vector<std::string> names;
+  std::vector<short> types;
+  // The INSERT texts a recordset over these columns built, by the set of fields written:
+  // adding records one after another builds each text once.
+  mutable std::map<std::vector<bool>, std::string> inserts;
+};
+
 class Statement {
  public:
   virtual ~Statement() = default;
@@ -24,6 +34,8 @@ class Statement {
   virtual std::string ColumnName(int column) = 0;
   // The field type (dbLong, dbText...) the column has as far as the engine can tell.
   virtual short ColumnType(int column) = 0;
+  // All columns at once, shared: a statement prepared again keeps its description.
+  virtual std::shared_ptr<const Columns> Describe() = 0;
   // Binds parameter 1..n for the next execution.
   virtual void Bind(int parameter, const VARIANT& value) = 0;
   // Runs the statement on its first call, then moves on: true while a row is ready.

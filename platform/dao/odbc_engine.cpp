@@ -4,6 +4,9 @@
 // comparisons made case-insensitive as Jet's are.
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <string_view>
+#include <unordered_map>
 
 // The platform already has the Windows types; the ODBC headers take them from there.
 #include "platform/kernel/win_types.h"
@@ -40,6 +43,11 @@ using SQLHWND = void*;
 namespace halyard::dao {
 
 namespace {
+
+std::string_view TrimLeftBlank(std::string_view s) {
+  while (!s.empty() && (IsCLocaleSpace(s.front()) || s.front() == '\x01')) s.remove_prefix(1);
+  return s;
+}
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "the driver manager must use UTF-16 wide characters");
 
@@ -100,34 +108,92 @@ struct Param {
   SQLLEN ind = 0;
 };
 
+// A prepared statement handle with what it says about its columns.
+struct OdbcPrepared {
+  SQLHSTMT stmt = SQL_NULL_HSTMT;
+  bool described = false;
+  std::vector<std::string> names;
+  std::vector<SQLSMALLINT> types;
+  std::shared_ptr<const Columns> columns;
+};
+
+// Idle prepared statements by SQL text: preparing on a server costs a round trip, so the same
+// text (a recordset per new record, the same INSERT for each) is prepared once.
+struct OdbcCache {
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+  bool connected = true;
+  std::unordered_map<std::string, std::vector<OdbcPrepared>, Hash, std::equal_to<>> slots;
+  std::size_t idle = 0;
+  unsigned generation = 0;
+  void Clear() {
+    for (auto& [sql, list] : slots)
+      for (OdbcPrepared& p : list)
+        if (connected) SQLFreeHandle(SQL_HANDLE_STMT, p.stmt);
+    slots.clear();
+    idle = 0;
+    ++generation;
+  }
+};
+
 class OdbcStatement : public Statement {
  public:
-  OdbcStatement(SQLHDBC dbc, const std::string& sql) {
-    Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt_), SQL_HANDLE_DBC, dbc, "SQLAllocHandle");
+  // A statement newly prepared on dbc.
+  static OdbcPrepared Make(SQLHDBC dbc, const std::string& sql) {
+    OdbcPrepared st;
+    Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st.stmt), SQL_HANDLE_DBC, dbc, "SQLAllocHandle");
     std::u16string w = Wide(sql);
-    SQLRETURN rc = SQLPrepareW(stmt_, W(w), static_cast<SQLINTEGER>(w.size()));
+    SQLRETURN rc = SQLPrepareW(st.stmt, W(w), static_cast<SQLINTEGER>(w.size()));
     if (!SQL_SUCCEEDED(rc)) {
       try {
-        ThrowOdbc(SQL_HANDLE_STMT, stmt_, "SQLPrepare");
+        ThrowOdbc(SQL_HANDLE_STMT, st.stmt, "SQLPrepare");
       } catch (...) {
-        SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+        SQLFreeHandle(SQL_HANDLE_STMT, st.stmt);
         throw;
       }
     }
+    return st;
   }
-  ~OdbcStatement() override { SQLFreeHandle(SQL_HANDLE_STMT, stmt_); }
+  OdbcStatement(std::shared_ptr<OdbcCache> cache, std::vector<OdbcPrepared>* slot, OdbcPrepared st, bool schemaChange)
+      : cache_(std::move(cache)), slot_(slot), st_(std::move(st)), generation_(cache_->generation),
+        schemaChange_(schemaChange) {}
+  ~OdbcStatement() override {
+    // A closed connection took its statements with it.
+    if (!cache_->connected) return;
+    SQLFreeStmt(st_.stmt, SQL_CLOSE);
+    SQLFreeStmt(st_.stmt, SQL_RESET_PARAMS);
+    if (cache_->idle < 64 && generation_ == cache_->generation) {
+      slot_->push_back(std::move(st_));
+      ++cache_->idle;
+    } else {
+      SQLFreeHandle(SQL_HANDLE_STMT, st_.stmt);
+    }
+  }
 
   int ColumnCount() override {
-    Describe();
-    return static_cast<int>(names_.size());
+    DescribeColumns();
+    return static_cast<int>(st_.names.size());
   }
   std::string ColumnName(int column) override {
-    Describe();
-    return column >= 0 && column < static_cast<int>(names_.size()) ? names_[static_cast<size_t>(column)] : std::string();
+    DescribeColumns();
+    return column >= 0 && column < static_cast<int>(st_.names.size()) ? st_.names[static_cast<size_t>(column)] : std::string();
   }
   short ColumnType(int column) override {
-    Describe();
-    return column >= 0 && column < static_cast<int>(types_.size()) ? DaoTypeOfSql(types_[static_cast<size_t>(column)]) : dbText;
+    DescribeColumns();
+    return column >= 0 && column < static_cast<int>(st_.types.size()) ? DaoTypeOfSql(st_.types[static_cast<size_t>(column)]) : dbText;
+  }
+
+  std::shared_ptr<const Columns> Describe() override {
+    DescribeColumns();
+    if (!st_.columns) {
+      auto columns = std::make_shared<Columns>();
+      columns->names = st_.names;
+      for (SQLSMALLINT t : st_.types) columns->types.push_back(DaoTypeOfSql(t));
+      st_.columns = std::move(columns);
+    }
+    return st_.columns;
   }
 
   void Bind(int parameter, const VARIANT& v) override {
@@ -201,43 +267,45 @@ class OdbcStatement : public Statement {
           AfxThrowDaoException(AFX_DAO_ERROR_ENGINE, "DAO", "A field value of this type cannot be stored.");
         }
     }
-    Check(SQLBindParameter(stmt_, static_cast<SQLUSMALLINT>(parameter), SQL_PARAM_INPUT, ctype, sqltype, size, 0,
+    Check(SQLBindParameter(st_.stmt, static_cast<SQLUSMALLINT>(parameter), SQL_PARAM_INPUT, ctype, sqltype, size, 0,
                            ptr, buflen, &p.ind),
-          SQL_HANDLE_STMT, stmt_, "SQLBindParameter");
+          SQL_HANDLE_STMT, st_.stmt, "SQLBindParameter");
   }
 
   bool Step() override {
     if (!executed_) {
-      SQLRETURN rc = SQLExecute(stmt_);
-      if (rc != SQL_NO_DATA) Check(rc, SQL_HANDLE_STMT, stmt_, "SQLExecute");
+      SQLRETURN rc = SQLExecute(st_.stmt);
+      if (rc != SQL_NO_DATA) Check(rc, SQL_HANDLE_STMT, st_.stmt, "SQLExecute");
       executed_ = true;
+      // Statements prepared before a change of the tables would describe the old columns.
+      if (schemaChange_) cache_->Clear();
       SQLSMALLINT cols = 0;
-      SQLNumResultCols(stmt_, &cols);
+      SQLNumResultCols(st_.stmt, &cols);
       hasResult_ = cols > 0;
       SQLLEN rows = 0;
-      if (SQL_SUCCEEDED(SQLRowCount(stmt_, &rows))) changes_ = rows;
+      if (SQL_SUCCEEDED(SQLRowCount(st_.stmt, &rows))) changes_ = rows;
     }
     if (!hasResult_) return false;
-    SQLRETURN rc = SQLFetch(stmt_);
+    SQLRETURN rc = SQLFetch(st_.stmt);
     if (rc == SQL_NO_DATA) return false;
-    Check(rc, SQL_HANDLE_STMT, stmt_, "SQLFetch");
+    Check(rc, SQL_HANDLE_STMT, st_.stmt, "SQLFetch");
     return true;
   }
 
   void Reset() override {
-    SQLFreeStmt(stmt_, SQL_CLOSE);
+    SQLFreeStmt(st_.stmt, SQL_CLOSE);
     executed_ = false;
   }
 
   void Read(int column, COleVariant* out) override {
-    Describe();
+    DescribeColumns();
     out->Clear();
     auto col = static_cast<SQLUSMALLINT>(column + 1);
     SQLLEN ind = 0;
-    switch (DaoTypeOfSql(types_.at(static_cast<size_t>(column)))) {
+    switch (DaoTypeOfSql(st_.types.at(static_cast<size_t>(column)))) {
       case dbLong: {
         SQLBIGINT n = 0;
-        Check(SQLGetData(stmt_, col, SQL_C_SBIGINT, &n, sizeof n, &ind), SQL_HANDLE_STMT, stmt_, "SQLGetData");
+        Check(SQLGetData(st_.stmt, col, SQL_C_SBIGINT, &n, sizeof n, &ind), SQL_HANDLE_STMT, st_.stmt, "SQLGetData");
         if (ind == SQL_NULL_DATA) {
           out->vt = VT_NULL;
         } else if (n >= INT32_MIN && n <= INT32_MAX) {
@@ -251,7 +319,7 @@ class OdbcStatement : public Statement {
       }
       case dbDouble: {
         double d = 0;
-        Check(SQLGetData(stmt_, col, SQL_C_DOUBLE, &d, sizeof d, &ind), SQL_HANDLE_STMT, stmt_, "SQLGetData");
+        Check(SQLGetData(st_.stmt, col, SQL_C_DOUBLE, &d, sizeof d, &ind), SQL_HANDLE_STMT, st_.stmt, "SQLGetData");
         if (ind == SQL_NULL_DATA) {
           out->vt = VT_NULL;
         } else {
@@ -262,7 +330,7 @@ class OdbcStatement : public Statement {
       }
       case dbDate: {
         SQL_TIMESTAMP_STRUCT ts{};
-        Check(SQLGetData(stmt_, col, SQL_C_TYPE_TIMESTAMP, &ts, sizeof ts, &ind), SQL_HANDLE_STMT, stmt_, "SQLGetData");
+        Check(SQLGetData(st_.stmt, col, SQL_C_TYPE_TIMESTAMP, &ts, sizeof ts, &ind), SQL_HANDLE_STMT, st_.stmt, "SQLGetData");
         DATE date = 0;
         if (ind == SQL_NULL_DATA ||
             !halyard::ole::OleDateFromParts(ts.year, ts.month, ts.day, ts.hour, ts.minute, ts.second, &date)) {
@@ -313,19 +381,19 @@ class OdbcStatement : public Statement {
   long long Changes() override { return changes_; }
 
  private:
-  void Describe() {
-    if (described_) return;
-    described_ = true;
+  void DescribeColumns() {
+    if (st_.described) return;
+    st_.described = true;
     SQLSMALLINT cols = 0;
-    Check(SQLNumResultCols(stmt_, &cols), SQL_HANDLE_STMT, stmt_, "SQLNumResultCols");
+    Check(SQLNumResultCols(st_.stmt, &cols), SQL_HANDLE_STMT, st_.stmt, "SQLNumResultCols");
     for (SQLSMALLINT c = 1; c <= cols; ++c) {
       SQLWCHAR name[256] = {};
       SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
       SQLULEN size = 0;
-      Check(SQLDescribeColW(stmt_, static_cast<SQLUSMALLINT>(c), name, 256, &nameLen, &type, &size, &digits, &nullable),
-            SQL_HANDLE_STMT, stmt_, "SQLDescribeCol");
-      names_.push_back(Ansi(name, static_cast<size_t>(std::min<SQLSMALLINT>(nameLen, 255))));
-      types_.push_back(type);
+      Check(SQLDescribeColW(st_.stmt, static_cast<SQLUSMALLINT>(c), name, 256, &nameLen, &type, &size, &digits, &nullable),
+            SQL_HANDLE_STMT, st_.stmt, "SQLDescribeCol");
+      st_.names.push_back(Ansi(name, static_cast<size_t>(std::min<SQLSMALLINT>(nameLen, 255))));
+      st_.types.push_back(type);
     }
   }
 
@@ -336,9 +404,9 @@ class OdbcStatement : public Statement {
     unsigned char piece[8192];
     for (;;) {
       SQLLEN ind = 0;
-      SQLRETURN rc = SQLGetData(stmt_, col, ctype, piece, sizeof piece, &ind);
+      SQLRETURN rc = SQLGetData(st_.stmt, col, ctype, piece, sizeof piece, &ind);
       if (rc == SQL_NO_DATA) return;
-      Check(rc, SQL_HANDLE_STMT, stmt_, "SQLGetData");
+      Check(rc, SQL_HANDLE_STMT, st_.stmt, "SQLGetData");
       if (ind == SQL_NULL_DATA) {
         *isNull = true;
         return;
@@ -351,13 +419,14 @@ class OdbcStatement : public Statement {
     }
   }
 
-  SQLHSTMT stmt_ = SQL_NULL_HSTMT;
-  bool described_ = false;
+  std::shared_ptr<OdbcCache> cache_;
+  std::vector<OdbcPrepared>* slot_;
+  OdbcPrepared st_;
+  unsigned generation_;
+  bool schemaChange_;
   bool executed_ = false;
   bool hasResult_ = false;
   long long changes_ = 0;
-  std::vector<std::string> names_;
-  std::vector<SQLSMALLINT> types_;
   std::vector<std::unique_ptr<Param>> params_;
 };
 
@@ -390,6 +459,8 @@ class OdbcConnection : public Connection {
     dbms_ = InfoText(SQL_DBMS_NAME);
   }
   ~OdbcConnection() override {
+    cache_->Clear();
+    cache_->connected = false;
     if (connected_) {
       if (inTransaction_) SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
       SQLDisconnect(dbc_);
@@ -400,10 +471,12 @@ class OdbcConnection : public Connection {
 
   std::unique_ptr<Statement> Prepare(std::string_view jetSql) override {
     char q = quote_.empty() ? '"' : quote_[0];
-    return PrepareNative(RewriteJetForOdbc(jetSql, q));
+    return Take(jetSql, [&] { return RewriteJetForOdbc(jetSql, q); });
   }
   std::unique_ptr<Statement> PrepareNative(std::string_view sql) override {
-    return std::make_unique<OdbcStatement>(dbc_, std::string(sql));
+    // Native texts are keyed apart from Jet texts, which are rewritten first.
+    std::string key = "\x01" + std::string(sql);
+    return Take(key, [&] { return std::string(sql); });
   }
 
   void Begin() override {
@@ -499,8 +572,28 @@ class OdbcConnection : public Connection {
   bool connected_ = false;
   bool readOnly_;
   bool inTransaction_ = false;
+  // A statement for the text key, from the cache or newly prepared from native().
+  template <typename Native>
+  std::unique_ptr<Statement> Take(std::string_view key, Native native) {
+    if (cache_->slots.size() > 512) cache_->Clear();
+    auto it = cache_->slots.find(key);
+    if (it == cache_->slots.end()) it = cache_->slots.emplace(std::string(key), std::vector<OdbcPrepared>()).first;
+    std::vector<OdbcPrepared>* slot = &it->second;
+    std::string_view k = TrimLeftBlank(key);
+    bool schemaChange = StartsWithNoCaseAscii(k, "CREATE") || StartsWithNoCaseAscii(k, "ALTER") ||
+                        StartsWithNoCaseAscii(k, "DROP");
+    if (!slot->empty()) {
+      OdbcPrepared st = std::move(slot->back());
+      slot->pop_back();
+      --cache_->idle;
+      return std::make_unique<OdbcStatement>(cache_, slot, std::move(st), schemaChange);
+    }
+    return std::make_unique<OdbcStatement>(cache_, slot, OdbcStatement::Make(dbc_, native()), schemaChange);
+  }
+
   std::string quote_;
   std::string dbms_;
+  std::shared_ptr<OdbcCache> cache_ = std::make_shared<OdbcCache>();
 };
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <functional>
+#include <string_view>
 #include <unordered_map>
 
 #include "cdaoexception.h"
@@ -64,28 +66,51 @@ short TypeOfDeclared(const char* decl) {
   return dbText;
 }
 
+// A prepared statement with what it says about its columns, worked out once.
+struct Prepared {
+  sqlite3_stmt* stmt = nullptr;
+  std::shared_ptr<const Columns> columns;
+};
+
 // Idle prepared statements by SQL text, shared by the connection and its statements.
+// Each SQL text keeps its slot while the cache lives, so a statement that is out knows where
+// it goes back without looking the text up again.
 struct StatementCache {
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
   sqlite3* db = nullptr;
-  std::unordered_multimap<std::string, sqlite3_stmt*> idle;
-  ~StatementCache() {
-    for (auto& [sql, stmt] : idle) sqlite3_finalize(stmt);
+  std::unordered_map<std::string, std::vector<Prepared>, Hash, std::equal_to<>> slots;
+  std::size_t idle = 0;
+  // Counts changes of the tables; a statement out at the time is not cached again.
+  unsigned generation = 0;
+  void Clear() {
+    for (auto& [sql, list] : slots)
+      for (Prepared& p : list) sqlite3_finalize(p.stmt);
+    slots.clear();
+    idle = 0;
+    ++generation;
   }
+  ~StatementCache() { Clear(); }
 };
 
 class SqliteStatement : public Statement {
  public:
-  SqliteStatement(std::shared_ptr<StatementCache> cache, std::string key, sqlite3_stmt* stmt)
-      : cache_(std::move(cache)), key_(std::move(key)), stmt_(stmt) {
-    std::string_view sql = TrimCLocaleSpaceLeft(key_);
+  SqliteStatement(std::shared_ptr<StatementCache> cache, std::vector<Prepared>* slot, std::string_view sql,
+                  Prepared prepared)
+      : cache_(std::move(cache)), slot_(slot), prepared_(std::move(prepared)), stmt_(prepared_.stmt),
+        generation_(cache_->generation) {
+    sql = TrimCLocaleSpaceLeft(sql);
     schemaChange_ = StartsWithNoCaseAscii(sql, "CREATE") || StartsWithNoCaseAscii(sql, "ALTER") ||
                     StartsWithNoCaseAscii(sql, "DROP");
   }
   ~SqliteStatement() override {
     sqlite3_reset(stmt_);
     sqlite3_clear_bindings(stmt_);
-    if (cache_->idle.size() < 64) {
-      cache_->idle.emplace(std::move(key_), stmt_);
+    if (cache_->idle < 256 && generation_ == cache_->generation) {
+      slot_->push_back(std::move(prepared_));
+      ++cache_->idle;
     } else {
       sqlite3_finalize(stmt_);
     }
@@ -93,12 +118,27 @@ class SqliteStatement : public Statement {
 
   int ColumnCount() override { return sqlite3_column_count(stmt_); }
   std::string ColumnName(int column) override {
-    const char* name = sqlite3_column_name(stmt_, column);
-    return Utf8ToAnsi(name != nullptr ? name : "");
+    const Columns& c = *Describe();
+    return column >= 0 && column < static_cast<int>(c.names.size()) ? c.names[static_cast<size_t>(column)] : std::string();
   }
   short ColumnType(int column) override {
-    short t = TypeOfDeclared(sqlite3_column_decltype(stmt_, column));
-    return t != 0 ? t : static_cast<short>(dbText);
+    const Columns& c = *Describe();
+    return column >= 0 && column < static_cast<int>(c.types.size()) ? c.types[static_cast<size_t>(column)]
+                                                                    : static_cast<short>(dbText);
+  }
+  std::shared_ptr<const Columns> Describe() override {
+    if (!prepared_.columns) {
+      auto columns = std::make_shared<Columns>();
+      int n = sqlite3_column_count(stmt_);
+      for (int c = 0; c < n; ++c) {
+        const char* name = sqlite3_column_name(stmt_, c);
+        columns->names.push_back(Utf8ToAnsi(name != nullptr ? name : ""));
+        short t = TypeOfDeclared(sqlite3_column_decltype(stmt_, c));
+        columns->types.push_back(t != 0 ? t : static_cast<short>(dbText));
+      }
+      prepared_.columns = std::move(columns);
+    }
+    return prepared_.columns;
   }
 
   void Bind(int parameter, const VARIANT& v) override {
@@ -125,8 +165,16 @@ class SqliteStatement : public Statement {
         // The ANSI convention: the BSTR's bytes are Windows-1252 text.
         const char* bytes = reinterpret_cast<const char*>(v.bstrVal);
         UINT n = SysStringByteLen(v.bstrVal);
-        std::string text = AnsiToUtf8(std::string_view(bytes != nullptr ? bytes : "", n));
-        rc = sqlite3_bind_text(stmt_, parameter, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        if (bytes == nullptr) bytes = "";
+        bool ascii = true;
+        for (UINT i = 0; i < n && ascii; ++i) ascii = static_cast<unsigned char>(bytes[i]) < 0x80;
+        if (ascii) {
+          // ASCII is the same in both: no conversion.
+          rc = sqlite3_bind_text(stmt_, parameter, bytes, static_cast<int>(n), SQLITE_TRANSIENT);
+        } else {
+          std::string text = AnsiToUtf8(std::string_view(bytes, n));
+          rc = sqlite3_bind_text(stmt_, parameter, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        }
         break;
       }
       default:
@@ -148,10 +196,7 @@ class SqliteStatement : public Statement {
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) {
       // Statements prepared before a change of the tables would describe the old columns.
-      if (schemaChange_) {
-        for (auto& [sql, stmt] : cache_->idle) sqlite3_finalize(stmt);
-        cache_->idle.clear();
-      }
+      if (schemaChange_) cache_->Clear();
       return false;
     }
     // The message first: resetting keeps it, but the statement must not stay half-run.
@@ -221,9 +266,12 @@ class SqliteStatement : public Statement {
   long long Changes() override { return sqlite3_changes64(cache_->db); }
 
  private:
+
   std::shared_ptr<StatementCache> cache_;
-  std::string key_;
+  std::vector<Prepared>* slot_;
+  Prepared prepared_;
   sqlite3_stmt* stmt_;
+  unsigned generation_;
   bool schemaChange_ = false;
 };
 
@@ -244,12 +292,16 @@ class SqliteConnection : public Connection {
   std::unique_ptr<Statement> Prepare(std::string_view jetSql) override { return PrepareNative(jetSql); }
 
   std::unique_ptr<Statement> PrepareNative(std::string_view sql) override {
-    std::string key(sql);
-    auto it = cache_->idle.find(key);
-    if (it != cache_->idle.end()) {
-      sqlite3_stmt* stmt = it->second;
-      cache_->idle.erase(it);
-      return std::make_unique<SqliteStatement>(cache_, std::move(key), stmt);
+    // Many different texts (each with its own literals) would keep slots forever.
+    if (cache_->slots.size() > 512) cache_->Clear();
+    auto it = cache_->slots.find(sql);
+    if (it == cache_->slots.end()) it = cache_->slots.emplace(std::string(sql), std::vector<Prepared>()).first;
+    std::vector<Prepared>* slot = &it->second;
+    if (!slot->empty()) {
+      Prepared prepared = std::move(slot->back());
+      slot->pop_back();
+      --cache_->idle;
+      return std::make_unique<SqliteStatement>(cache_, slot, sql, std::move(prepared));
     }
     std::string utf8 = AnsiToUtf8(sql);
     sqlite3_stmt* stmt = nullptr;
@@ -263,7 +315,9 @@ class SqliteConnection : public Connection {
       sqlite3_finalize(stmt);
       AfxThrowDaoException(AFX_DAO_ERROR_ENGINE, "DAO", "Characters found after the end of the SQL statement.");
     }
-    return std::make_unique<SqliteStatement>(cache_, std::move(key), stmt);
+    Prepared prepared;
+    prepared.stmt = stmt;
+    return std::make_unique<SqliteStatement>(cache_, slot, sql, std::move(prepared));
   }
 
   void Begin() override { Exec("BEGIN"); }
