@@ -285,6 +285,8 @@ PyxStore::PyxStore(const std::string& path, bool writable, bool create) : mPath(
     sqlite3_create_collation(mDb, "pyx_nocase", SQLITE_UTF8, nullptr, NoCaseCollation);
     PyxSession& session = PyxSession::Get();
     Exec("PRAGMA temp_store = MEMORY");
+    // Damaged pages are caught when they are read, not trusted.
+    Exec("PRAGMA cell_size_check = ON");
     if (!mWritable) Exec("PRAGMA query_only = 1");
     if (session.GetCacheLimit() != 0)
       Exec("PRAGMA cache_size = -" + std::to_string(std::max<DWORD>(session.GetCacheLimit() / 1024, 64)));

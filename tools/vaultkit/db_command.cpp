@@ -524,7 +524,12 @@ const struct {
 
 }  // namespace
 
+// Object stores and the locking wrapper (store_command.cpp).
+bool IsStoreDbCommand(int argc, char** argv);
+int StoreDbCommand(int argc, char** argv);
+
 int DbCommand(int argc, char** argv) {
+  if (IsStoreDbCommand(argc, argv)) return StoreDbCommand(argc, argv);
   if (argc < 3) return UsageError("db needs a command: create, register-type, add-field, fields, types, insert, query or sql");
   try {
     for (const auto& verb : kVerbs)
