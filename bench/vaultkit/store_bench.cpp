@@ -143,20 +143,23 @@ LONG ReadSelection(CDADatabase& db) {
 }
 
 void BM_SelectStore(benchmark::State& state) {
-  const std::string path = Dir().Join("select.qld");
+  static int run = 0;  // the library may call a case more than once
+  const std::string path = Dir().Join("select" + std::to_string(run++) + ".qld");
   CDAStoreDatabase db;
   db.mCreate(path.c_str());
   MakeType(db, db, false);
   Fill(db);
   for (auto _ : state) {
-    if (ReadSelection(db) != kSelected) state.SkipWithError("wrong number of objects");
+    LONG n = ReadSelection(db);
+    if (n != kSelected) state.SkipWithError(("wrong number of objects: " + std::to_string(n)).c_str());
   }
   state.SetItemsProcessed(state.iterations() * kSelected);
 }
 BENCHMARK(BM_SelectStore)->Name("Select/Store")->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_SelectLocked(benchmark::State& state) {
-  const std::string path = Dir().Join("locked.qld");
+  static int run = 0;
+  const std::string path = Dir().Join("locked" + std::to_string(run++) + ".qld");
   auto* store = new CDAStoreDatabase();
   CDALockDatabase lock(store);
   lock.mCreate(path.c_str());
@@ -164,7 +167,8 @@ void BM_SelectLocked(benchmark::State& state) {
   Fill(lock);
   lock.mSetContext(0, 0);
   for (auto _ : state) {
-    if (ReadSelection(lock) != kSelected) state.SkipWithError("wrong number of objects");
+    LONG n = ReadSelection(lock);
+    if (n != kSelected) state.SkipWithError(("wrong number of objects: " + std::to_string(n)).c_str());
   }
   state.SetItemsProcessed(state.iterations() * kSelected);
 }

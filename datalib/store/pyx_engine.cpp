@@ -368,6 +368,7 @@ sqlite3_stmt* PyxStore::Prepare(const std::string& sql) {
   if (mStatements.size() > 256) {
     for (auto& [text, old] : mStatements) sqlite3_finalize(old);
     mStatements.clear();
+    mInsertInOrder.clear();
   }
   mStatements.emplace(sql, stmt);
   return stmt;
@@ -388,6 +389,15 @@ void PyxStore::Bind(sqlite3_stmt* stmt, int index, const COleVariant& v) {
     case VT_DATE: rc = sqlite3_bind_double(stmt, index, v.date); break;
     case VT_CY: rc = sqlite3_bind_double(stmt, index, static_cast<double>(v.cyVal.int64) / 10000.0); break;
     case VT_BSTR: {
+      const char* bytes = reinterpret_cast<const char*>(v.bstrVal);
+      const UINT n = bytes != nullptr ? SysStringByteLen(v.bstrVal) : 0;
+      bool ascii = true;
+      for (UINT i = 0; i < n && ascii; ++i) ascii = static_cast<unsigned char>(bytes[i]) < 0x80;
+      if (ascii) {
+        // Plain ASCII is the same in UTF-8.
+        rc = sqlite3_bind_text(stmt, index, n > 0 ? bytes : "", static_cast<int>(n), SQLITE_TRANSIENT);
+        break;
+      }
       std::string text = halyard::dao::AnsiToUtf8(Ansi(v));
       rc = sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
       break;
@@ -557,6 +567,30 @@ sqlite3_int64 PyxStore::Insert(LONG type, const std::vector<std::pair<LONG, COle
   const TypeInfo& info = Info(type);
   for (const auto& [attribute, value] : values) CheckAttribute(info, attribute);
   BeginWrite();
+  // The usual case, every attribute from the first on in order, has its statement at hand.
+  bool inOrder = !values.empty();
+  for (size_t i = 0; i < values.size() && inOrder; ++i) inOrder = values[i].first == kStoreAttributeBase + static_cast<LONG>(i);
+  sqlite3_stmt* stmt = nullptr;
+  if (inOrder) {
+    auto cached = mInsertInOrder.find({type, values.size()});
+    if (cached != mInsertInOrder.end()) {
+      stmt = cached->second;
+    } else {
+      std::string columns, marks;
+      for (size_t i = 0; i < values.size(); ++i) {
+        columns += (i > 0 ? ", " : "") + ColumnName(kStoreAttributeBase + static_cast<LONG>(i));
+        marks += i > 0 ? ", ?" : "?";
+      }
+      stmt = Prepare("INSERT INTO " + TableName(type) + "(" + columns + ") VALUES (" + marks + ")");
+      mInsertInOrder[{type, values.size()}] = stmt;
+    }
+  }
+  if (stmt != nullptr) {
+    for (size_t i = 0; i < values.size(); ++i) Bind(stmt, static_cast<int>(i + 1), values[i].second);
+    Step(stmt);
+    sqlite3_reset(stmt);
+    return sqlite3_last_insert_rowid(mDb);
+  }
   // One statement per set of attributes given; a new object's other long attributes are 0.
   std::string columns, marks;
   for (const auto& [attribute, value] : values) {
@@ -565,11 +599,10 @@ sqlite3_int64 PyxStore::Insert(LONG type, const std::vector<std::pair<LONG, COle
   }
   std::string sql = columns.empty() ? "INSERT INTO " + TableName(type) + " DEFAULT VALUES"
                                     : "INSERT INTO " + TableName(type) + "(" + columns + ") VALUES (" + marks + ")";
-  sqlite3_stmt* stmt = Prepare(sql);
+  stmt = Prepare(sql);
   for (size_t i = 0; i < values.size(); ++i) Bind(stmt, static_cast<int>(i + 1), values[i].second);
   Step(stmt);
   sqlite3_reset(stmt);
-  sqlite3_clear_bindings(stmt);
   return sqlite3_last_insert_rowid(mDb);
 }
 

@@ -225,6 +225,7 @@ class PyxStore : public StoreQueryEngine {
   bool mCreated = false;
   sqlite3* mDb = nullptr;
   std::map<std::string, sqlite3_stmt*> mStatements;
+  std::map<std::pair<LONG, size_t>, sqlite3_stmt*> mInsertInOrder;  // statements of mStatements
   std::map<LONG, TypeInfo> mTypes;
   std::vector<std::string> mClasses;
 };
