@@ -5,6 +5,15 @@
 // records that a visibility filter built from U lets through, and writes through its
 // records take a free record for U or are refused when another user holds it. The wrapper
 // owns the inner database. One thread.
+//
+// The filter in the object store's comparison codes (0 equal, 2 (store 4) greater than,
+// 3 at most, 5 not equal): without a user (U = 0) the records whose fPersisTransID is at
+// most 0; for U > 0 the records U took (fUserID = U, fPersisTransID > 0) and those no other
+// user has taken in an open transaction (fUserID <> U, fPersisTransID <= 0). U < 0 sees all.
+// Taking a free record writes a companion record: a copy of the record as it was, with
+// fUserID U and fPersisTransID -T, which everyone but U sees in its place while T is open.
+// The catalog's types (SysTypes, SysFields) carry no lock columns and pass through unchanged.
+// Finds (mFindByNumber, mFindByType, mFindByName) keep only the records the filter would.
 #pragma once
 
 #include "cda_database.h"

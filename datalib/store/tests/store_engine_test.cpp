@@ -249,6 +249,23 @@ TEST_F(StoreEngine, AFailedWriteDuringCommitLeavesTheStoreAsItWas) {
   EXPECT_EQ(again.Count(kBook), 5);
 }
 
+TEST_F(StoreEngine, AStoreWrittenByAnotherSqliteClientOpens) {
+  // The fuzz target's seed, written by Python's sqlite3 module in the store's layout.
+  std::ifstream seed(std::string(HALYARD_SOURCE_DIR) + "/fuzz/vaultkit/corpus_store/books", std::ios::binary);
+  ASSERT_TRUE(seed.good());
+  std::ofstream(path, std::ios::binary) << seed.rdbuf();
+  PyxStore store(path, false, false);
+  EXPECT_EQ(store.TypeName(7), "Book");
+  EXPECT_EQ(store.Count(7), 12);
+  std::unique_ptr<PyxQuery> query(store.LoadQuery("q"));
+  ASSERT_NE(query, nullptr);
+  std::unique_ptr<PyxIDList> found(store.Evaluate(*query));  // a513 <= 2, descending
+  EXPECT_EQ(found->mIds.size(), 8u);
+  std::unique_ptr<PyxIDList> list(store.LoadIDList("l"));
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->mIds, (std::vector<sqlite3_int64>{1, 2}));
+}
+
 TEST_F(StoreEngine, TheSessionIsMadeOnceAndEndedByUninitialize) {
   PyxSession& first = PyxSession::Get();
   EXPECT_EQ(&first, &PyxSession::Get());
