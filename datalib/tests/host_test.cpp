@@ -211,3 +211,33 @@ TEST(VaultkitHost, TheHandlerKeepsAndDestroysAHostsDatabaseOnce) {
   EXPECT_EQ(destroyed, 1);
   EXPECT_EQ(CDAHandler::mGetDatabase(0), nullptr);
 }
+
+TEST(VaultkitHost, TheDefaultDatabaseIsAnObjectStore) {
+  halyard::testing::ScratchDir dir("vaultkit-host-store");
+  std::unique_ptr<CDADatabase> db(CDAHandler::mNewDatabase());
+  ASSERT_NE(db, nullptr);
+  EXPECT_EQ(db->mGetTypeFlags(), 64);
+  ASSERT_EQ(db->mCreate(CPDString(dir.Join("host.qld").c_str())), 1);
+  CDASysType::mRegisterType(db.get(), 40, CPDString("Book"), CPDString("lBook"), 0, 0);
+  db->mCreateTypeTable(40, CPDString("Book"));
+  LONG pages = db->mAddField(40, CPDString("Pages"), 1);
+  CDASysType::mRegisterField(db.get(), pages, 40, CPDString("Pages"), 1, 0);
+  for (LONG n : {30, 300, 3}) {
+    std::unique_ptr<CDADataObject> record(db->mNewRecord(40));
+    CPDLong value(n);
+    record->mSetField(pages, &value);
+    record->mUpdateRecord();
+  }
+  db->mCommitTransaction(nullptr);
+  CDALongSelect small(40, pages, 100, 1);
+  CDASort order;
+  order.mInit(pages, 0);
+  std::unique_ptr<CDADataIterator> it(db->mQuery(40, &small, &order));
+  ASSERT_NE(it, nullptr);
+  EXPECT_EQ(it->mGetRecordCount(), 2);
+  CPDLong first;
+  it->mGetField(pages, &first);
+  EXPECT_EQ(first.mGetValue(), 30);
+  db->mClose();
+  UninitializeDatabase();
+}
