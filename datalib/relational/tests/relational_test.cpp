@@ -381,6 +381,36 @@ TEST_P(RelationalTest, UnknownTypeIsAClearError) {
   }
 }
 
+// The handler opens an external source through the relational back end when a provider names
+// it, read-only, and closes it at mExit.
+class OneSource : public CDAConnectStringProvider {
+ public:
+  explicit OneSource(std::string connect) : mConnect(std::move(connect)) {}
+  int mGetConnectString(CDADatabase*, LONG index, CPDString* connect, CPDBuffer*) override {
+    if (index != 7) return 0;
+    *connect = mConnect.c_str();
+    return 1;
+  }
+
+ private:
+  std::string mConnect;
+};
+
+TEST_P(RelationalTest, HandlerOpensAnExternalSourceReadOnly) {
+  MakeBookType();
+  AddBook(1, "Alpha", 10);
+  db_->mClose();
+  CDAHandler::mSetConnectStringProvider(new OneSource(source_->name()));
+  CDADatabase* external = CDAHandler::mGetDatabase(7);
+  ASSERT_NE(external, nullptr);
+  EXPECT_EQ(external->mGetTypeFlags(), kDATypeRelational);
+  EXPECT_EQ(CDAHandler::mGetDatabase(7), external);
+  EXPECT_EQ(Titles(external->mQueryType(kBook, nullptr)), "Alpha");
+  EXPECT_EQ(static_cast<CDARelationalDatabase*>(external)->mIsWritable(), 0);
+  EXPECT_EQ(CDAHandler::mGetDatabase(8), nullptr);  // the provider names nothing there
+  CDAHandler::mExit();
+}
+
 #if RELATIONAL_TEST_ENGINES == 1
 INSTANTIATE_TEST_SUITE_P(Engines, RelationalTest, ::testing::Values(DaoEngine::kSqlite, DaoEngine::kSqliteOdbc),
                          [](const auto& info) { return std::string(halyard::testing::DaoEngineName(info.param)); });

@@ -470,6 +470,34 @@ TEST_P(DaoEngineTest, TableListAndClosingTheDatabaseClosesItsRecordsets) {
 }
 
 #if DAO_TEST_ENGINES == 2
+// A connection the server drops makes the next call fail with the driver's message, and a new
+// connection sees nothing of the transaction that was open.
+TEST_P(DaoEngineTest, LostServerConnectionIsAClearErrorAndLosesNothingCommitted) {
+  MakePeople();
+  AddPerson(1, "Kept");
+  db_->m_pWorkspace->BeginTrans();
+  AddPerson(2, "Lost");
+  admin_->Engine()
+      .PrepareNative("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" + pgName_ +
+                     "' AND pid <> pg_backend_pid()")
+      ->Step();
+  try {
+    AddPerson(3, "After");
+    db_->m_pWorkspace->CommitTrans();
+    ADD_FAILURE() << "wrote through a dropped connection";
+  } catch (CDaoException* e) {
+    EXPECT_FALSE(Message(e).empty());
+  }
+  try {
+    db_->m_pWorkspace->Rollback();
+  } catch (CDaoException* e) {
+    e->Delete();
+  }
+  db_->Close();
+  OpenForWriting(*db_);
+  EXPECT_EQ(NamesOf("SELECT * FROM [People] ORDER BY [System]"), "Kept");
+}
+
 // What the server stores is read by its own client as UTF-8 text.
 TEST_P(DaoEngineTest, TextsAreUtf8ForTheServersOwnClient) {
   MakePeople();

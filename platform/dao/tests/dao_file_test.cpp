@@ -199,4 +199,22 @@ TEST(DaoFile, OneStatementPerExecute) {
   EXPECT_EQ(def.GetFieldCount(), 2);
 }
 
+#ifdef PG_ODBC_DRIVER
+TEST(DaoFile, UnreachableServerIsAClearError) {
+  ScratchDir dir("dao-file");
+  CDaoDatabase db;
+  try {
+    db.Open("", FALSE, FALSE,
+            (std::string("ODBC;DRIVER=") + PG_ODBC_DRIVER + ";SERVER=" + dir.path() + ";PORT=5432;DATABASE=x;UID=x;")
+                .c_str());
+    ADD_FAILURE() << "connected to nothing";
+  } catch (CDaoException* e) {
+    std::string text;
+    EXPECT_EQ(CodeOf(e, &text), AFX_DAO_ERROR_BAD_CONNECT);
+    EXPECT_NE(text.find("ODBC connection failed"), std::string::npos) << text;
+  }
+  EXPECT_FALSE(db.IsOpen());
+}
+#endif
+
 }  // namespace
