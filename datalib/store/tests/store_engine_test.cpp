@@ -13,6 +13,7 @@
 #include "datalib/store/pyx_vfs.h"
 #include "platform/kernel/testing/scratch_dir.h"
 #include "platform/mfc/cfileexception.h"
+#include "platform/mfc/cmemoryexception.h"
 
 namespace {
 
@@ -247,6 +248,33 @@ TEST_F(StoreEngine, AFailedWriteDuringCommitLeavesTheStoreAsItWas) {
   }
   PyxStore again(path, false, false);
   EXPECT_EQ(again.Count(kBook), 5);
+}
+
+TEST_F(StoreEngine, OutOfMemoryIsTheMemoryExceptionAndEachCallNamesItself) {
+  MakeBooks();
+  {
+    PyxStore store(path, true, false);
+    store.Insert(kBook, {{512, Text("More")}});
+    FailWriteAfter(1, 12);
+    bool memory = false;
+    try {
+      store.Commit();
+    } catch (CMemoryException* e) {
+      e->Delete();
+      memory = true;
+    } catch (CFileException* e) {
+      e->Delete();
+    }
+    FailWriteAfter(0, 0);
+    EXPECT_TRUE(memory);
+    EXPECT_EQ(store.Count(kBook), 5);
+  }
+  EXPECT_EQ(FileErrorOf([&] { PyxStore s(dir.Join("none.qld"), false, false); }), 2);
+  EXPECT_EQ(LastFailureText(), "File open failed!");
+  EXPECT_NE(FileErrorOf([&] { PyxStore s(dir.Join("no/such/folder.qld"), true, true); }), 0);
+  EXPECT_EQ(LastFailureText(), "File create failed!");
+  EXPECT_STREQ(FileCallText(FileCall::kSetMark), "Set file mark failed!");
+  EXPECT_STREQ(FileCallText(FileCall::kGetLength), "Get file length failed!");
 }
 
 TEST_F(StoreEngine, AStoreWrittenByAnotherSqliteClientOpens) {
