@@ -369,6 +369,7 @@ sqlite3_stmt* PyxStore::Prepare(const std::string& sql) {
     for (auto& [text, old] : mStatements) sqlite3_finalize(old);
     mStatements.clear();
     mInsertInOrder.clear();
+    mReadStatements.clear();
   }
   mStatements.emplace(sql, stmt);
   return stmt;
@@ -631,7 +632,14 @@ void PyxStore::Delete(LONG type, sqlite3_int64 id) {
 
 bool PyxStore::Read(LONG type, sqlite3_int64 id, std::vector<COleVariant>* values) {
   const TypeInfo& info = Info(type);
-  sqlite3_stmt* stmt = Prepare("SELECT * FROM " + TableName(type) + " WHERE oid = ?");
+  auto cached = mReadStatements.find(type);
+  sqlite3_stmt* stmt = nullptr;
+  if (cached != mReadStatements.end()) {
+    stmt = cached->second;
+  } else {
+    stmt = Prepare("SELECT * FROM " + TableName(type) + " WHERE oid = ?");
+    mReadStatements[type] = stmt;
+  }
   sqlite3_bind_int64(stmt, 1, id);
   if (!Step(stmt)) {
     sqlite3_reset(stmt);

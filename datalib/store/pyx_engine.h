@@ -226,6 +226,7 @@ class PyxStore : public StoreQueryEngine {
   sqlite3* mDb = nullptr;
   std::map<std::string, sqlite3_stmt*> mStatements;
   std::map<std::pair<LONG, size_t>, sqlite3_stmt*> mInsertInOrder;  // statements of mStatements
+  std::map<LONG, sqlite3_stmt*> mReadStatements;                      // likewise
   std::map<LONG, TypeInfo> mTypes;
   std::vector<std::string> mClasses;
 };
