@@ -207,12 +207,9 @@ void CPDDate::mConvertFromOleVariant(const COleVariant& var) {
   if (var.vt != VT_DATE) return;
   COleDateTime dt(var.date);
   if (dt.GetStatus() != COleDateTime::valid) return;
-  mSetDay(dt.GetDay());
-  mSetMonth(dt.GetMonth());
-  mSetYear(dt.GetYear());
-  mSetHour(dt.GetHour());
-  mSetMinute(dt.GetMinute());
-  mSetSecond(dt.GetSecond());
+  // At once, for the same reason as the stream reader.
+  mSetLocal(dt.GetYear(), dt.GetMonth(), dt.GetDay(), dt.GetHour(), dt.GetMinute(),
+            dt.GetSecond());
 }
 
 void CPDDate::mConvertToOleVariant(COleVariant* var) const {
@@ -232,10 +229,21 @@ void CPDDate::Serialize(std::istream& is) {
     if (!(is >> p)) return;
     is.get();
   }
-  mSetYear(parts[0]);
-  mSetMonth(parts[1]);
-  mSetDay(parts[2]);
-  mSetHour(parts[3]);
-  mSetMinute(parts[4]);
-  mSetSecond(parts[5]);
+  // All fields at once: set one by one on the current date, a day of 29 to 31 first met a
+  // month too short for it and the date moved on a month.
+  mSetLocal(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5]);
+}
+
+void CPDDate::mSetLocal(int year, int month, int day, int hour, int minute, int second) {
+  if (year < INT_MIN + 1900 || month == INT_MIN) return;
+  struct tm t {};
+  t.tm_year = year - 1900;
+  t.tm_mon = month - 1;
+  t.tm_mday = day;
+  t.tm_hour = hour;
+  t.tm_min = minute;
+  t.tm_sec = second;
+  t.tm_isdst = -1;
+  time_t r;
+  if (MakeTime(t, r)) mTime = r;
 }

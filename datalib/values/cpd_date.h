@@ -60,6 +60,8 @@ class HALYARD_EXPORT CPDDate : public CPDObject {
   void mSetYear(int year);
   void mSetMonth(int month);
   void mSetDay(int day);
+  // Sets every local field in one step (out-of-range fields carry over as in mktime).
+  void mSetLocal(int year, int month, int day, int hour, int minute, int second);
   void mSetHour(int hour);
   void mSetMinute(int minute);
   void mSetSecond(int second);
@@ -75,7 +77,11 @@ class HALYARD_EXPORT CPDDate : public CPDObject {
   bool operator>(const CPDDate& o) const { return mDayNumber() > o.mDayNumber(); }
   bool operator>=(const CPDDate& o) const { return mDayNumber() >= o.mDayNumber(); }
   bool operator==(long day) const { return mDayNumber() == day; }
-  long long mDayNumber() const { return static_cast<long long>(mTime / 86400); }
+  // Floor division, so that instants before 1970 fall on their own day.
+  long long mDayNumber() const {
+    long long t = static_cast<long long>(mTime);
+    return t >= 0 ? t / 86400 : -((-t + 86399) / 86400);
+  }
 
   void mDate2Str(CPDString& out) const;
   void mTime2Str(CPDString& out) const;

@@ -17,16 +17,17 @@ LONG Wrap(long long v) {
 }
 LONG Add(LONG a, LONG b) { return Wrap(static_cast<long long>(a) + b); }
 LONG Sub(LONG a, LONG b) { return Wrap(static_cast<long long>(a) - b); }
-LONG Mul(LONG a, LONG b) { return Wrap(static_cast<long long>(a) * b); }
-LONG Div(LONG a, LONG b) { return (a == INT32_MIN && b == -1) ? INT32_MIN : a / b; }
-LONG Mod(LONG a, LONG b) { return (b == -1) ? 0 : a % b; }
 
 // A double truncated towards zero into 32 bits; out of range (or not a number) gives the
-// x86 "integer indefinite" value the original's conversion produced.
+// x86 "integer indefinite" value.
 LONG Truncate(double v) {
   if (!(v > -2147483649.0 && v < 2147483648.0)) return INT32_MIN;
   return static_cast<LONG>(v);
 }
+
+// Whole units beyond the 32-bit field have no exact form: they give the indefinite value.
+constexpr long long kMaxCents = 214748364799LL;  // INT32_MAX whole units and 99 hundredths
+
 
 }  // namespace
 
@@ -42,9 +43,17 @@ CPDMoney* CPDMoney::mCopy() { return new CPDMoney(*this); }
 CPDMoney* CPDMoney::mNew() { return new CPDMoney(); }
 
 double CPDMoney::mSetAmount(double amount) {
-  LONG cents = Truncate(amount * 100);
-  mWhole = cents / 100;
-  mCents = cents % 100;
+  // The hundredths are counted in 64 bits, so every amount whose whole units fit the
+  // 32-bit field is kept exactly (32-bit hundredths stopped at 21,474,836.47).
+  const double cents = amount * 100;
+  if (!(cents > static_cast<double>(-kMaxCents - 1) && cents < static_cast<double>(kMaxCents + 1))) {
+    mWhole = INT32_MIN;
+    mCents = 0;
+    return amount;
+  }
+  const long long c = static_cast<long long>(cents);
+  mWhole = static_cast<LONG>(c / 100);
+  mCents = static_cast<LONG>(c % 100);
   return amount;
 }
 
@@ -84,21 +93,21 @@ CPDMoney CPDMoney::operator-(const CPDMoney& b) const {
 }
 
 CPDMoney CPDMoney::operator*(long n) const {
-  LONG m = static_cast<LONG>(n);
-  LONG cents = Mul(m, mCents);
+  const long long m = static_cast<LONG>(n);
+  const long long cents = m * mCents;
   CPDMoney r;
-  r.mCents = cents % 100;
-  r.mWhole = Add(Mul(m, mWhole), cents / 100);
+  r.mCents = static_cast<LONG>(cents % 100);
+  r.mWhole = Wrap(m * mWhole + cents / 100);
   return r;
 }
 
 CPDMoney CPDMoney::operator/(long n) const {
-  LONG d = static_cast<LONG>(n);
+  const long long d = static_cast<LONG>(n);
   if (d == 0) return *this;
-  LONG t = Div(Add(Mul(mWhole, 100), mCents), d);
+  const long long t = (static_cast<long long>(mWhole) * 100 + mCents) / d;
   CPDMoney r;
-  r.mCents = Mod(t, 100);
-  r.mWhole = t / 100;
+  r.mCents = static_cast<LONG>(t % 100);
+  r.mWhole = Wrap(t / 100);
   return r;
 }
 

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -18,6 +19,9 @@
 #include "datalib/values/cpd_string.h"
 #include "datalib/values/cpd_string_array.h"
 
+int SelectCommand(int argc, char** argv);  // select_command.cpp
+int DbCommand(int argc, char** argv);      // db_command.cpp
+
 namespace {
 
 using namespace halyard::tool;
@@ -25,6 +29,14 @@ using namespace halyard::tool;
 const char kHelp[] =
     "usage: vaultkit decode-stream [FILE]\n"
     "       vaultkit roundtrip [FILE]\n"
+    "       vaultkit select CONNECT TYPE --where EXPR [--stream|--archive]\n"
+    "       vaultkit db create PATH\n"
+    "       vaultkit db register-type CONNECT NUMBER NAME [--owner N] [--layout L] [--placeholders]\n"
+    "       vaultkit db add-field CONNECT TYPE NAME KIND\n"
+    "       vaultkit db fields CONNECT TYPE | db types CONNECT\n"
+    "       vaultkit db insert CONNECT TYPE FIELD=VALUE...\n"
+    "       vaultkit db query CONNECT TYPE [--where EXPR] [--sort FIELD[:desc]] [--format tsv|json]\n"
+    "       vaultkit db sql CONNECT TYPE [--where EXPR] [--sort FIELD[:desc]]\n"
     "       vaultkit --help | --version\n"
     "\n"
     "Reads the text stream forms of persistent values (numbers, texts, buffers, dates and\n"
@@ -38,10 +50,28 @@ const char kHelp[] =
     "                 local time, arrays as [a, b, ...]).\n"
     "  roundtrip      re-creates every value and writes it back in its stream form; for data\n"
     "                 the library wrote, the output equals the input.\n"
+    "  select         prints the selection EXPR describes for objects of type TYPE: its text\n"
+    "                 stream form (--stream, the default) or the bytes of its saved form in\n"
+    "                 hex (--archive). EXPR: FIELD begins|contains|ends \"text\", FIELD = \"text\",\n"
+    "                 FIELD =|<|> NUMBER, FIELD in (N, ...), joined by and, or, parentheses.\n"
+    "                 FIELD is a name from the catalog of the database CONNECT names (a file\n"
+    "                 or an ODBC connect text), [a name with blanks], or #N; CONNECT - opens\n"
+    "                 no database and takes #N fields only.\n"
+    "  db             makes, fills and reads a relational database: CONNECT is a SQLite file or\n"
+    "                 an ODBC connect text (\"ODBC;DRIVER=...;...\"). create makes a new file\n"
+    "                 with the type catalog (or puts the catalog into an existing server\n"
+    "                 database); register-type adds a type and its table; add-field a field\n"
+    "                 (KIND text, long, binary, file, formatted, date or double) and prints its\n"
+    "                 number; fields and types list the catalog; insert adds a record (System\n"
+    "                 is the next free number unless given) and prints its System number;\n"
+    "                 query prints the records that meet EXPR as tsv (a header line, then one\n"
+    "                 line per record) or json; sql prints the SQL text the query runs. The\n"
+    "                 writing commands open CONNECT for writing with the access rule \"|1\".\n"
     "\n"
     "Exit codes: 0 all values read; 1 a letter that names no value, or a value whose data is\n"
-    "malformed or cut short (the message gives its byte offset); 2 wrong usage; 3 the file\n"
-    "cannot be read or the output cannot be written.\n";
+    "malformed or cut short (the message gives its byte offset), or a database that cannot be\n"
+    "opened; 2 wrong usage (also an EXPR that is not a condition: the message gives the\n"
+    "position); 3 the file cannot be read or the output cannot be written.\n";
 
 std::string Quoted(const char* text) { return halyard::tool::Quote(text ? text : ""); }
 
@@ -142,6 +172,8 @@ int Decode(int argc, char** argv) {
   const bool roundtrip = std::strcmp(argv[1], "roundtrip") == 0;
   std::ios::sync_with_stdio(false);
   if (argc == 3) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(argv[2], ec)) return CannotRead(argv[2], EISDIR);
     std::ifstream file(argv[2], std::ios::binary);
     if (!file) return CannotRead(argv[2], errno);
     return Run(file, roundtrip, argv[2]);
@@ -156,6 +188,8 @@ int Decode(int argc, char** argv) {
 const Command kCommands[] = {
     {"decode-stream", Decode},
     {"roundtrip", Decode},
+    {"select", SelectCommand},
+    {"db", DbCommand},
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <ctime>
 #include <sstream>
 #include <string>
@@ -139,7 +140,7 @@ TEST_F(PDDate, WeekNumbers) {
   EXPECT_EQ(CPDDate(1998, 1, 5).mWeekOf(), 2);
 }
 
-TEST_F(PDDate, StreamFormAppliesSettersInOrder) {
+TEST_F(PDDate, StreamFormSetsAllFieldsAtOnce) {
   CPDDate d(1998, 3, 10, 14, 5, 9);
   std::ostringstream os;
   os << d;
@@ -147,8 +148,8 @@ TEST_F(PDDate, StreamFormAppliesSettersInOrder) {
   CPDDate r(1998, 1, 31, 0, 0, 0);
   std::istringstream in("W1998 2 28 10 0 0 ");
   in >> r;
-  // The month is set first: 31 February becomes 3 March; then day 28 gives 28 March.
-  EXPECT_EQ(r.mGetMonth(), 3);
+  // Read into a date holding 31 January, 28 February stays 28 February.
+  EXPECT_EQ(r.mGetMonth(), 2);
   EXPECT_EQ(r.mGetDay(), 28);
   EXPECT_EQ(r.mGetHour(), 10);
   CPDDate t(2000, 1, 1);
@@ -157,6 +158,49 @@ TEST_F(PDDate, StreamFormAppliesSettersInOrder) {
   bad >> t;
   EXPECT_TRUE(bad.fail());
   EXPECT_EQ(t.mGetDateAsLong(), before);
+}
+
+TEST_F(PDDate, DaysTwentyNineToThirtyOneComeBackFromTheStreamWhateverTheCurrentDate) {
+  Zone("CET-1CEST,M3.5.0,M10.5.0/3");
+  const char* inputs[] = {"W2001 4 30 8 15 0 ", "W2004 2 29 23 59 59 ", "W1999 12 31 0 0 1 ",
+                          "W2010 3 31 12 0 0 ", "W1965 6 30 6 30 30 "};
+  // Current dates in months of every length, including the 31st and a leap February.
+  const CPDDate starts[] = {CPDDate(2003, 2, 28, 0, 0, 0), CPDDate(2004, 2, 29, 0, 0, 0),
+                            CPDDate(2005, 1, 31, 0, 0, 0), CPDDate(2006, 4, 30, 0, 0, 0)};
+  for (const char* input : inputs) {
+    for (const CPDDate& start : starts) {
+      std::istringstream is(input);
+      std::unique_ptr<CPDObject> value(CPDObject::mNew(is));
+      auto* date = dynamic_cast<CPDDate*>(value.get());
+      ASSERT_NE(date, nullptr);
+      CPDDate into(start);
+      std::istringstream again(input);
+      again >> into;
+      std::ostringstream os, os2;
+      os << *date;
+      os2 << into;
+      EXPECT_EQ(os.str(), input);
+      EXPECT_EQ(os2.str(), input) << "read into " << start.mGetMonth() << "/" << start.mGetDay();
+    }
+  }
+}
+
+TEST_F(PDDate, DaysBefore1970CompareByTheirOwnDay) {
+  CPDDate lastOf1969(1969, 12, 31, 12, 0, 0);
+  CPDDate firstOf1970(1970, 1, 1, 12, 0, 0);
+  EXPECT_NE(lastOf1969, firstOf1970);
+  EXPECT_TRUE(lastOf1969 < firstOf1970);
+  EXPECT_EQ(lastOf1969.mCompare(&firstOf1970), -1);
+  EXPECT_EQ(lastOf1969.mDayNumber(), -1);
+  CPDDate morning(1969, 12, 31, 0, 0, 1), evening(1969, 12, 31, 23, 59, 59);
+  EXPECT_EQ(morning.mCompare(&evening), 0);
+  CPDDate earlier(1969, 12, 30, 23, 59, 59);
+  EXPECT_EQ(earlier.mCompare(&morning), -1);
+  CPDDate midnight;
+  midnight.mSetTime(-86400);
+  EXPECT_EQ(midnight.mDayNumber(), -1);
+  midnight.mSetTime(-86401);
+  EXPECT_EQ(midnight.mDayNumber(), -2);
 }
 
 TEST_F(PDDate, VariantRoundTripAndOtherTypesIgnored) {
@@ -169,6 +213,17 @@ TEST_F(PDDate, VariantRoundTripAndOtherTypesIgnored) {
   r.mConvertFromOleVariant(v);
   EXPECT_EQ(r.mGetTime(), d.mGetTime());
   r.mConvertFromOleVariant(COleVariant(static_cast<LONG>(5)));
+  EXPECT_EQ(r.mGetTime(), d.mGetTime());
+}
+
+TEST_F(PDDate, AVariantOnTheThirtyFirstIsReadIntoAShortMonthUnchanged) {
+  CPDDate d(2010, 3, 31, 9, 0, 0);
+  COleVariant v;
+  d.mConvertToOleVariant(&v);
+  CPDDate r(2010, 2, 15, 0, 0, 0);
+  r.mConvertFromOleVariant(v);
+  EXPECT_EQ(r.mGetMonth(), 3);
+  EXPECT_EQ(r.mGetDay(), 31);
   EXPECT_EQ(r.mGetTime(), d.mGetTime());
 }
 

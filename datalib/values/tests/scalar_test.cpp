@@ -398,9 +398,40 @@ TEST(PDMoney, AmountsAreTruncatedNotRounded) {
   EXPECT_STREQ(static_cast<char*>(static_cast<CPDString>(CPDMoney(12.0))), "12");
   EXPECT_STREQ(static_cast<char*>(static_cast<CPDString>(CPDMoney(12.5))), "12.50");
   EXPECT_EQ(CPDMoney(CPDString("4.199")).mGetFractionalAmount(), 19);
-  // Amounts beyond the 32-bit cents range give the processor's indefinite integer.
+  // Amounts whose whole units do not fit 32 bits give the indefinite integer.
   CPDMoney huge(1e300);
-  EXPECT_EQ(huge.mGetWholeAmount(), INT32_MIN / 100);
+  EXPECT_EQ(huge.mGetWholeAmount(), INT32_MIN);
+  EXPECT_EQ(huge.mGetFractionalAmount(), 0);
+}
+
+TEST(PDMoney, AmountsFromTwentyOneMillionUpStayExact) {
+  // 21,474,836.48 is the first amount whose hundredths no longer fit 32 bits.
+  CPDMoney edge(21474836.48);
+  EXPECT_EQ(edge.mGetWholeAmount(), 21474836);
+  EXPECT_EQ(edge.mGetFractionalAmount(), 48);
+  CPDMoney big(30000000.25);
+  EXPECT_EQ(big.mGetWholeAmount(), 30000000);
+  EXPECT_EQ(big.mGetFractionalAmount(), 25);
+  CPDMoney text(CPDString("-99999999.5"));
+  EXPECT_EQ(text.mGetWholeAmount(), -99999999);
+  EXPECT_EQ(text.mGetFractionalAmount(), -50);
+  CPDMoney max(2147483647.0);
+  EXPECT_EQ(max.mGetWholeAmount(), 2147483647);
+
+  CPDMoney half(0.5);
+  CPDMoney product = half * 50000000L;
+  EXPECT_EQ(product.mGetWholeAmount(), 25000000);
+  EXPECT_EQ(product.mGetFractionalAmount(), 0);
+  CPDMoney tenMillion(10000000.10);
+  EXPECT_EQ((tenMillion * 3L).mGetWholeAmount(), 30000000);
+  EXPECT_EQ((tenMillion * 3L).mGetFractionalAmount(), 30);
+
+  CPDMoney q = CPDMoney(90000000.0) / 4L;
+  EXPECT_EQ(q.mGetWholeAmount(), 22500000);
+  EXPECT_EQ(q.mGetFractionalAmount(), 0);
+  CPDMoney r = CPDMoney(2000000000.5) / 3L;
+  EXPECT_EQ(r.mGetWholeAmount(), 666666666);
+  EXPECT_EQ(r.mGetFractionalAmount(), 83);
 }
 
 TEST(PDMoney, ComparisonAndVariants) {

@@ -102,3 +102,50 @@ TEST(VaultkitTool, UsageHelpAndMissingFiles) {
   EXPECT_EQ(RunTool("roundtrip a b").code, 2);
   EXPECT_EQ(RunTool("decode-stream /nonexistent/vaultkit-data").code, 3);
 }
+
+TEST(VaultkitTool, AFolderIsNotReadAsAnEmptyStream) {
+  Result r = RunTool("decode-stream '" + std::filesystem::temp_directory_path().string() + "'",
+                     true);
+  EXPECT_EQ(r.code, 3);
+  EXPECT_NE(r.out.find("Is a directory"), std::string::npos) << r.out;
+}
+
+TEST(VaultkitTool, AFailedWriteOfTheOutputIsNeverSuccess) {
+  const std::string input = Input("U42 T3 abc ");
+  for (const std::string& command :
+       {"decode-stream " + input, "roundtrip " + input, std::string("select - 1 --where '#0 = 1'")}) {
+    // Errors go to the pipe, the output to the full device; "#" ends the shell line there.
+    Result r = RunTool(command + " 2>&1 >/dev/full #");
+    EXPECT_EQ(r.code, 3) << command;
+    EXPECT_NE(r.out.find("cannot write"), std::string::npos) << command << ": " << r.out;
+  }
+}
+
+TEST(VaultkitTool, SelectPrintsTheStreamFormOrTheSavedBytes) {
+  Result stream = RunTool("select - 12 --where '#1 contains \"ab\" and (#2 > 3 or #2 in (1, 2))'");
+  EXPECT_EQ(stream.code, 0);
+  EXPECT_EQ(stream.out, "FU2 HU12 U1 U1 T2 ab EU2 GU12 U2 U2 U3 NU12 U2 YU2 U1 U2 \n");
+  Result saved = RunTool("select - 12 --archive --where '#1 = \"x\"'");
+  EXPECT_EQ(saved.code, 0);
+  // Count 1, new class CDAStringSelect (schema 0), type 12, field 1, operator -1, text "x".
+  EXPECT_EQ(saved.out,
+            "0100ffff00000f00" + std::string("434441537472696e6753656c656374") +
+                "0c00000001000000ffffffff0178\n");
+}
+
+TEST(VaultkitTool, SelectNamesThePositionOfASyntaxErrorAndRefusesUnknownSources) {
+  Result bad = RunTool("select - 12 --where '#1 = 1 and (#2 < 4'", true);
+  EXPECT_EQ(bad.code, 2);
+  EXPECT_NE(bad.out.find("position 19: expected \")\""), std::string::npos) << bad.out;
+  Result name = RunTool("select - 12 --where 'Title = 1'", true);
+  EXPECT_EQ(name.code, 2);
+  EXPECT_NE(name.out.find("position 1: no field \"Title\""), std::string::npos) << name.out;
+  EXPECT_EQ(RunTool("select - 12").code, 2);
+  EXPECT_EQ(RunTool("select - twelve --where '#1 = 1'").code, 2);
+  Result option = RunTool("select - 12 --where '#1 = 1' --sideways", true);
+  EXPECT_EQ(option.code, 2);
+  EXPECT_EQ(option.out.rfind("vaultkit: unknown option '--sideways'\n", 0), 0u) << option.out;
+  Result none = RunTool("select 'ODBC;DSN=nothing-here' 12 --where '#1 = 1'", true);
+  EXPECT_EQ(none.code, 1);
+  EXPECT_NE(none.out.find("cannot open"), std::string::npos) << none.out;
+}
