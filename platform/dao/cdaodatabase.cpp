@@ -65,9 +65,9 @@ void CDaoDatabase::Open(LPCTSTR lpszName, BOOL, BOOL bReadOnly, LPCTSTR lpszConn
 
 void CDaoDatabase::Close() {
   // Copies: closing detaches each one from the sets.
-  std::set<CDaoRecordset*> sets = m_recordsets;
+  std::vector<CDaoRecordset*> sets = m_recordsets;
   for (CDaoRecordset* s : sets) s->Close();
-  std::set<CDaoTableDef*> defs = m_tabledefs;
+  std::vector<CDaoTableDef*> defs = m_tabledefs;
   for (CDaoTableDef* d : defs) d->Close();
   if (m_engine) {
     m_pWorkspace->RemoveDatabase(this);

@@ -7,7 +7,7 @@
 #pragma once
 
 #include <memory>
-#include <set>
+#include <vector>
 #include <string>
 #include <unordered_map>
 
@@ -57,10 +57,10 @@ class CDaoDatabase : public CObject {
   // For the DAO classes: the engine connection (CDaoException when not open) and the
   // registration of the objects closed with the database.
   halyard::dao::Connection& Engine() const;
-  void Attach(CDaoRecordset* pSet) { m_recordsets.insert(pSet); }
-  void Detach(CDaoRecordset* pSet) { m_recordsets.erase(pSet); }
-  void Attach(CDaoTableDef* pDef) { m_tabledefs.insert(pDef); }
-  void Detach(CDaoTableDef* pDef) { m_tabledefs.erase(pDef); }
+  void Attach(CDaoRecordset* pSet) { m_recordsets.push_back(pSet); }
+  void Detach(CDaoRecordset* pSet) { Remove(m_recordsets, pSet); }
+  void Attach(CDaoTableDef* pDef) { m_tabledefs.push_back(pDef); }
+  void Detach(CDaoTableDef* pDef) { Remove(m_tabledefs, pDef); }
   // Throws the read-only error when the database cannot be written.
   void RequireWritable() const;
   // What a recordset makes of a query text (worked out once per text by make): the query
@@ -86,7 +86,17 @@ class CDaoDatabase : public CObject {
   CString m_strName;
   CString m_strConnect;
   LONG m_lRecordsAffected = 0;
-  std::set<CDaoRecordset*> m_recordsets;
-  std::set<CDaoTableDef*> m_tabledefs;
+  // Few at a time, the newest usually closed first.
+  template <typename T>
+  static void Remove(std::vector<T*>& list, T* item) {
+    for (std::size_t i = list.size(); i-- > 0;) {
+      if (list[i] == item) {
+        list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
+        return;
+      }
+    }
+  }
+  std::vector<CDaoRecordset*> m_recordsets;
+  std::vector<CDaoTableDef*> m_tabledefs;
   std::unordered_map<std::string, QueryPlan> m_plans;
 };

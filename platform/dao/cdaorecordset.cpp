@@ -377,7 +377,12 @@ void CDaoRecordset::Update() {
 
 void CDaoRecordset::Insert() {
   halyard::dao::Connection& engine = m_pDatabase->Engine();
-  std::string& sql = m_columns->inserts[m_dirty];
+  // The fields written, as bits; a table too wide for them builds its text each time.
+  unsigned long long mask = 0;
+  for (std::size_t c = 0; c < m_fieldCount && c < 63; ++c)
+    if (m_dirty[c]) mask |= 1ull << c;
+  std::string built;
+  std::string& sql = m_fieldCount < 63 ? m_columns->inserts[mask] : built;
   if (sql.empty()) {
     sql = "INSERT INTO [" + m_table + "]";
     std::string values;

@@ -23,7 +23,7 @@ struct Columns {
   std::vector<short> types;
   // The INSERT texts a recordset over these columns built, by the set of fields written:
   // adding records one after another builds each text once.
-  mutable std::map<std::vector<bool>, std::string> inserts;
+  mutable std::map<unsigned long long, std::string> inserts;
 };
 
 class Statement {
@@ -36,7 +36,8 @@ class Statement {
   virtual short ColumnType(int column) = 0;
   // All columns at once, shared: a statement prepared again keeps its description.
   virtual std::shared_ptr<const Columns> Describe() = 0;
-  // Binds parameter 1..n for the next execution.
+  // Binds parameter 1..n for the next execution. The value must stay as it is until the
+  // statement has run (an engine may read it in place).
   virtual void Bind(int parameter, const VARIANT& value) = 0;
   // Runs the statement on its first call, then moves on: true while a row is ready.
   virtual bool Step() = 0;
