@@ -1,13 +1,13 @@
 #include "cda_lock_database.h"
 
 #include "cda_data_iterator.h"
-#include "owned_ptr.h"
 #include "datalib/select/cda_complex_select.h"
 #include "datalib/select/cda_sort.h"
 #include "datalib/select/cda_type_select.h"
 #include "datalib/select/select_shift.h"
 #include "datalib/values/cpd_long.h"
 #include "datalib/values/cpd_string.h"
+#include "owned_ptr.h"
 #include "platform/ole/colevariant.h"
 
 namespace {
@@ -53,7 +53,9 @@ class LockIterator : public CDADataIterator {
     }
     mInner->mSetField(field + kShift, value);
   }
-  void mGetField(LONG field, CPDObject* value) override { mInner->mGetField(field + kShift, value); }
+  void mGetField(LONG field, CPDObject* value) override {
+    mInner->mGetField(field + kShift, value);
+  }
   int mDeleteRecord() override { return mInner->mDeleteRecord(); }
   int mUpdateRecord() override { return mInner->mUpdateRecord(); }
   int mIsEOF() override { return mInner->mIsEOF(); }
@@ -81,8 +83,12 @@ class LockRecord : public CDADataObject {
  public:
   explicit LockRecord(CDADataObject* inner) : mInner(inner) {}
   ~LockRecord() override { delete mInner; }
-  void mGetField(LONG field, CPDObject* value) override { mInner->mGetField(field + kShift, value); }
-  void mSetField(LONG field, CPDObject* value) override { mInner->mSetField(field + kShift, value); }
+  void mGetField(LONG field, CPDObject* value) override {
+    mInner->mGetField(field + kShift, value);
+  }
+  void mSetField(LONG field, CPDObject* value) override {
+    mInner->mSetField(field + kShift, value);
+  }
   int mDeleteRecord() override { return mInner->mDeleteRecord(); }
   int mUpdateRecord() override { return mInner->mUpdateRecord(); }
 
