@@ -5,10 +5,10 @@
 #include "cda_connect_string_provider.h"
 #include "cda_database.h"
 #include "cda_lock_database.h"
-#include "platform/kernel/text.h"
-#include "platform/mfc/cobject.h"
 #include "datalib/values/cpd_buffer.h"
 #include "datalib/values/cpd_string.h"
+#include "platform/kernel/text.h"
+#include "platform/mfc/cobject.h"
 
 CDAConnectStringProvider::~CDAConnectStringProvider() = default;
 

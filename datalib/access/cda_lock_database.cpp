@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "cda_data_iterator.h"
-#include "owned_ptr.h"
 #include "datalib/select/cda_complex_select.h"
 #include "datalib/select/cda_sort.h"
 #include "datalib/select/cda_type_select.h"
@@ -14,6 +13,7 @@
 #include "datalib/values/cpd_string_array.h"
 #include "datalib/values/cpd_long.h"
 #include "datalib/values/cpd_string.h"
+#include "owned_ptr.h"
 #include "platform/ole/colevariant.h"
 
 namespace {
@@ -79,7 +79,9 @@ class LockIterator : public CDADataIterator {
     }
     mInner->mSetField(field + kShift, value);
   }
-  void mGetField(LONG field, CPDObject* value) override { mInner->mGetField(field + kShift, value); }
+  void mGetField(LONG field, CPDObject* value) override {
+    mInner->mGetField(field + kShift, value);
+  }
   int mDeleteRecord() override { return mInner->mDeleteRecord(); }
   int mUpdateRecord() override { return mInner->mUpdateRecord(); }
   int mIsEOF() override { return mMapped ? (mPos >= Size() ? 1 : 0) : mInner->mIsEOF(); }
@@ -158,8 +160,12 @@ class LockRecord : public CDADataObject {
  public:
   explicit LockRecord(CDADataObject* inner) : mInner(inner) {}
   ~LockRecord() override { delete mInner; }
-  void mGetField(LONG field, CPDObject* value) override { mInner->mGetField(field + kShift, value); }
-  void mSetField(LONG field, CPDObject* value) override { mInner->mSetField(field + kShift, value); }
+  void mGetField(LONG field, CPDObject* value) override {
+    mInner->mGetField(field + kShift, value);
+  }
+  void mSetField(LONG field, CPDObject* value) override {
+    mInner->mSetField(field + kShift, value);
+  }
   int mDeleteRecord() override { return mInner->mDeleteRecord(); }
   int mUpdateRecord() override { return mInner->mUpdateRecord(); }
 

@@ -3,11 +3,11 @@
 #include <istream>
 #include <ostream>
 
-#include "select_stream.h"
 #include "datalib/access/cda_data_iterator.h"
 #include "datalib/access/cda_database.h"
 #include "platform/mfc/carchive.h"
 #include "platform/mfc/carchiveexception.h"
+#include "select_stream.h"
 
 IMPLEMENT_SERIAL(CDAComplexSelect, CDASelect, 0)
 IMPLEMENT_SERIAL(CDAAndSelect, CDAComplexSelect, 0)

@@ -8,12 +8,12 @@
 
 #include "cda_complex_select.h"
 #include "cda_type_select.h"
-#include "select_stream.h"
 #include "datalib/support/csf_mem_file.h"
 #include "datalib/values/cpd_buffer.h"
 #include "platform/mfc/carchive.h"
 #include "platform/mfc/carchiveexception.h"
 #include "platform/mfc/cobarray.h"
+#include "select_stream.h"
 
 IMPLEMENT_SERIAL(CDASelect, CObject, 0)
 
@@ -71,7 +71,8 @@ void DeleteSelectTree(CDASelect* root) {
     if (node == nullptr || !seen.insert(node).second) continue;
     nodes.push_back(node);
     if (auto* complex = dynamic_cast<CDAComplexSelect*>(node)) {
-      for (LONG i = 0; i < complex->mGetNumSelects(); ++i) pending.push_back(complex->mGetSelect(i));
+      for (LONG i = 0; i < complex->mGetNumSelects(); ++i)
+        pending.push_back(complex->mGetSelect(i));
       complex->mRemoveAllSelects();
     }
   }
@@ -92,7 +93,8 @@ bool IsProperForest(const std::vector<CObject*>& roots) {
     if (node == nullptr) continue;
     if (!seen.insert(node).second) return false;
     if (auto* complex = dynamic_cast<CDAComplexSelect*>(node)) {
-      for (LONG i = 0; i < complex->mGetNumSelects(); ++i) pending.push_back(complex->mGetSelect(i));
+      for (LONG i = 0; i < complex->mGetNumSelects(); ++i)
+        pending.push_back(complex->mGetSelect(i));
     }
   }
   return true;

@@ -1,12 +1,12 @@
 // CDASqlCondition: the relational back end's translation of a selection, the text of a
-// WHERE condition in the Jet dialect ([column], like with * and ?, single-quoted texts). The
-// helpers below build it for each selection kind; the back end's mProcess...Select
-// operations call them. Texts are quoted with doubled single quotes, and inside the texts of
-// begins/contains/ends the like wildcards * ? # and [ are escaped as [*] [?] [#] [[] so that
-// they match themselves. AND and OR parts that are themselves AND or OR selections are put
-// in parentheses, so nested trees keep their meaning. Column names come from the catalog of
-// the default database (handler index 0), or of the translating database when no default
-// is registered.
+// WHERE condition in that back end's dialect ([column], like with * and ?, single-quoted
+// texts). The helpers below build it for each selection kind; the back end's
+// mProcess...Select operations call them. Texts are quoted with doubled single quotes, and
+// inside the texts of begins/contains/ends the like wildcards * ? # and [ are escaped as [*]
+// [?] [#] [[] so that they match themselves. AND and OR parts that are themselves AND or OR
+// selections are put in parentheses, so nested trees keep their meaning. Column names come
+// from the catalog of the default database (handler index 0), or of the translating
+// database when no default is registered.
 #pragma once
 
 #include <string>

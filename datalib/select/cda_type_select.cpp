@@ -4,11 +4,11 @@
 #include <istream>
 #include <ostream>
 
-#include "select_stream.h"
 #include "datalib/access/cda_data_iterator.h"
 #include "datalib/access/cda_database.h"
 #include "datalib/values/cpd_string_array.h"
 #include "platform/mfc/carchive.h"
+#include "select_stream.h"
 
 IMPLEMENT_SERIAL(CDATypeSelect, CDASelect, 0)
 IMPLEMENT_SERIAL(CDAStringSelect, CDATypeSelect, 0)

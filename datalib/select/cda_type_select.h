@@ -100,6 +100,8 @@ class HALYARD_EXPORT CDAInLongSelect : public CDATypeSelect {
   CDAInLongSelect(LONG type, LONG field, CPDLongArray& values);
   ~CDAInLongSelect() override;
   void Serialize(CArchive& ar) override;
+  // Against an iterator an in-list selection gives null, as the base does.
+  using CDASelect::mProcessSelect;
   CObject* mProcessSelect(CDADatabase* db) override;
   void Serialize(std::istream& is) override;
   void Serialize(std::ostream& os) override;

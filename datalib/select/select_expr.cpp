@@ -66,7 +66,8 @@ class Parser {
   [[noreturn]] void Fail(const std::string& message) { throw ParseFailure{mPos, message}; }
 
   void SkipBlanks() {
-    while (mPos < mText.size() && std::isspace(static_cast<unsigned char>(mText[mPos])) != 0) ++mPos;
+    while (mPos < mText.size() && std::isspace(static_cast<unsigned char>(mText[mPos])) != 0)
+      ++mPos;
   }
 
   // The word at the cursor (letters, digits, "_"), not consumed.

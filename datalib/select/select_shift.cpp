@@ -17,8 +17,8 @@ CDASelect* ShiftedSelect(const CDASelect* select, LONG shift) {
                              num->mGetValue(), num->mGetOperatorType());
   }
   if (auto* in = dynamic_cast<CDAInLongSelect*>(s)) {
-    auto* out = new CDAInLongSelect(in->mGetObjectType(), in->mGetObjectField() + shift,
-                                    in->mGetValues());
+    auto* out =
+        new CDAInLongSelect(in->mGetObjectType(), in->mGetObjectField() + shift, in->mGetValues());
     out->mSetOperatorType(in->mGetOperatorType());
     return out;
   }

@@ -17,13 +17,13 @@ LONG StoreComparison(LONG op) {
 }
 
 CObject* StoreStringSelect(const CDAStringSelect& select, StoreQueryEngine& engine) {
-  return engine.NewStringSelect(select.mGetObjectField() + kStoreAttributeBase,
-                                select.mGetValue(), select.mGetOperatorType());
+  return engine.NewStringSelect(select.mGetObjectField() + kStoreAttributeBase, select.mGetValue(),
+                                select.mGetOperatorType());
 }
 
 CObject* StoreLongSelect(const CDALongSelect& select, StoreQueryEngine& engine) {
-  return engine.NewLongSelect(select.mGetObjectField() + kStoreAttributeBase,
-                              select.mGetValue(), StoreComparison(select.mGetOperatorType()));
+  return engine.NewLongSelect(select.mGetObjectField() + kStoreAttributeBase, select.mGetValue(),
+                              StoreComparison(select.mGetOperatorType()));
 }
 
 CObject* StoreComplexSelect(CDAComplexSelect& select, CDADatabase* through,

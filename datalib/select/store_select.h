@@ -6,7 +6,6 @@
 // Everything the engine returns is owned by the caller of the helper.
 #pragma once
 
-#include "platform/kernel/export.h"
 #include "platform/kernel/win_types.h"
 
 class CObject;

@@ -208,8 +208,7 @@ void CPDDate::mConvertFromOleVariant(const COleVariant& var) {
   COleDateTime dt(var.date);
   if (dt.GetStatus() != COleDateTime::valid) return;
   // At once, for the same reason as the stream reader.
-  mSetLocal(dt.GetYear(), dt.GetMonth(), dt.GetDay(), dt.GetHour(), dt.GetMinute(),
-            dt.GetSecond());
+  mSetLocal(dt.GetYear(), dt.GetMonth(), dt.GetDay(), dt.GetHour(), dt.GetMinute(), dt.GetSecond());
 }
 
 void CPDDate::mConvertToOleVariant(COleVariant* var) const {

@@ -28,7 +28,6 @@ LONG Truncate(double v) {
 // Whole units beyond the 32-bit field have no exact form: they give the indefinite value.
 constexpr long long kMaxCents = 214748364799LL;  // INT32_MAX whole units and 99 hundredths
 
-
 }  // namespace
 
 CPDMoney::CPDMoney(int amount) : mWhole(0), mCents(0) { mSetAmount(amount); }
@@ -46,7 +45,8 @@ double CPDMoney::mSetAmount(double amount) {
   // The hundredths are counted in 64 bits, so every amount whose whole units fit the
   // 32-bit field is kept exactly (32-bit hundredths stopped at 21,474,836.47).
   const double cents = amount * 100;
-  if (!(cents > static_cast<double>(-kMaxCents - 1) && cents < static_cast<double>(kMaxCents + 1))) {
+  if (!(cents > static_cast<double>(-kMaxCents - 1) &&
+        cents < static_cast<double>(kMaxCents + 1))) {
     mWhole = INT32_MIN;
     mCents = 0;
     return amount;

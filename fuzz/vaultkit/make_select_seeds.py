@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the seed corpora of the selection fuzzers: stream forms and saved archives."""
+"""Writes the seed corpora of the selection fuzzers: stream forms, saved archives and
+conditions of the tools' condition language."""
 import os
 import struct
 
@@ -31,7 +32,13 @@ archives = {
     + new_class("CDAInLongSelect") + head(9, 4, -1)
     + struct.pack("<ihii", 4, 16, 16, 2) + struct.pack("<16i", 3, -8, *([0] * 14)),
 }
-for folder, seeds in (("corpus_select_stream", streams), ("corpus_select_archive", archives)):
+exprs = {
+    "and_or": b'(Title contains "a\\"b" or Pages < -3) and Pages in (1, 2)',
+    "field_names": b'[Any Thing] = "x" or #4 = 7 and title ends "z"',
+    "errors": b'Pages == 1 and (Title begins "open',
+}
+for folder, seeds in (("corpus_select_stream", streams), ("corpus_select_archive", archives),
+                      ("corpus_select_expr", exprs)):
     os.makedirs(os.path.join(here, folder), exist_ok=True)
     for name, data in seeds.items():
         with open(os.path.join(here, folder, name), "wb") as f:

@@ -8,8 +8,6 @@
 #include <sstream>
 #include <string>
 
-#include "tools/common/quote.h"
-#include "tools/common/tool_main.h"
 #include "datalib/access/cda_connect_string_provider.h"
 #include "datalib/access/cda_database.h"
 #include "datalib/access/cda_handler.h"
@@ -18,6 +16,8 @@
 #include "datalib/values/cpd_buffer.h"
 #include "datalib/values/cpd_string.h"
 #include "platform/mfc/cexception.h"
+#include "tools/common/quote.h"
+#include "tools/common/tool_main.h"
 
 namespace {
 
@@ -108,8 +108,7 @@ int SelectCommand(int argc, char** argv) {
       return Fail(kExitFailed, "cannot open " + connect + ": " + ExceptionText(e));
     }
     if (db == nullptr) {
-      return Fail(kExitFailed, "cannot open " + connect +
-                                   ": no database back end answered for it");
+      return Fail(kExitFailed, "cannot open " + connect + ": no database back end answered for it");
     }
   }
 

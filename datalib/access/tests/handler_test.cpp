@@ -152,7 +152,7 @@ TEST_F(Handler, ExitEmptiesTheRegistryAndDestroysTheProvider) {
   EXPECT_EQ(g_providers, 1);
   EXPECT_EQ(CDAHandler::mGetDatabase(2), nullptr);
   EXPECT_EQ(CDAHandler::mGetDatabase(7), nullptr);  // the provider is gone too
-  CDAHandler::mExit();  // nothing left to destroy
+  CDAHandler::mExit();                              // nothing left to destroy
   EXPECT_EQ(g_destroyed, 1);
 }
 

@@ -9,15 +9,15 @@
 #include <vector>
 
 #include "datalib/access/cda_data_iterator.h"
-#include "datalib/select/cda_sort.h"
-#include "platform/ole/colevariant.h"
 #include "datalib/access/cda_database.h"
 #include "datalib/select/cda_complex_select.h"
+#include "datalib/select/cda_sort.h"
 #include "datalib/select/cda_sql_condition.h"
 #include "datalib/select/cda_type_select.h"
 #include "datalib/values/cpd_long_array.h"
 #include "datalib/values/cpd_string.h"
 #include "datalib/values/cpd_string_array.h"
+#include "platform/ole/colevariant.h"
 
 namespace vaultkit_test {
 

@@ -1,12 +1,13 @@
 // The tools' condition language: each construct and the selection it makes, precedence,
 // catalog lookups and errors that name their position.
+#include "datalib/select/select_expr.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
 
 #include "datalib/select/cda_select.h"
-#include "datalib/select/select_expr.h"
 #include "memory_database.h"
 
 namespace {
@@ -78,10 +79,13 @@ TEST_F(SelectExpr, ErrorsNameTheirPosition) {
   EXPECT_EQ(Parse("Pages = 1 and"), "error: position 14: expected a field name");
   EXPECT_EQ(Parse("Nope = 1"), "error: position 1: no field \"Nope\" in this type");
   EXPECT_EQ(Parse("Pages == 1"), "error: position 8: expected a number or a text");
-  EXPECT_EQ(Parse("Pages is 1"), "error: position 7: expected begins, contains, ends, =, <, > or in");
-  EXPECT_EQ(Parse("Title begins \"open"), "error: position 14: the text that starts here has no closing quote");
+  EXPECT_EQ(Parse("Pages is 1"),
+            "error: position 7: expected begins, contains, ends, =, <, > or in");
+  EXPECT_EQ(Parse("Title begins \"open"),
+            "error: position 14: the text that starts here has no closing quote");
   EXPECT_EQ(Parse("(Pages = 1"), "error: position 11: expected \")\"");
-  EXPECT_EQ(Parse("Pages = 1)"), "error: position 10: expected \"and\", \"or\" or the end of the condition");
+  EXPECT_EQ(Parse("Pages = 1)"),
+            "error: position 10: expected \"and\", \"or\" or the end of the condition");
   EXPECT_EQ(Parse("Pages in (1,)"), "error: position 13: expected a number");
   EXPECT_EQ(Parse("Pages < 99999999999"), "error: position 9: number out of the 32-bit range");
   EXPECT_EQ(Parse("Pages begins \"a\""), "error: position 1: field \"Pages\" does not hold text");

@@ -131,6 +131,40 @@ TEST_F(SelectSql, ColumnNamesComeFromTheDefaultDatabaseWhenOneIsRegistered) {
   EXPECT_EQ(SqlOf(s.mProcessSelect(&db)), "[Title] like 'a*'");
 }
 
+// An iterator that answers each selection kind with a condition naming the kind.
+class NamingIterator : public vaultkit_test::MemoryIterator {
+ public:
+  NamingIterator() : MemoryIterator(&mRows, false) {}
+  CObject* mProcessStringSelect(CDAStringSelect*) override { return new CDASqlCondition("s"); }
+  CObject* mProcessLongSelect(CDALongSelect*) override { return new CDASqlCondition("l"); }
+  CObject* mProcessOrSelect(CDAOrSelect*) override { return new CDASqlCondition("o"); }
+  CObject* mProcessAndSelect(CDAAndSelect*) override { return new CDASqlCondition("a"); }
+
+ private:
+  std::vector<vaultkit_test::MemoryRow> mRows;
+};
+
+TEST(SelectIterator, EachKindCallsTheIteratorsOperationAndInListsGetNothing) {
+  NamingIterator it;
+  CDAStringSelect s;
+  CDALongSelect l;
+  CDAOrSelectWithDelete o;
+  CDAAndSelect a;
+  CDAInLongSelect in;
+  CDATypeSelect plain;
+  EXPECT_EQ(SqlOf(s.mProcessSelect(&it)), "s");
+  EXPECT_EQ(SqlOf(l.mProcessSelect(&it)), "l");
+  EXPECT_EQ(SqlOf(o.mProcessSelect(&it)), "o");
+  EXPECT_EQ(SqlOf(a.mProcessSelect(&it)), "a");
+  EXPECT_EQ(in.mProcessSelect(&it), nullptr);
+  EXPECT_EQ(plain.mProcessSelect(&it), nullptr);
+  // An iterator that does not apply selections answers null for every kind.
+  std::vector<vaultkit_test::MemoryRow> rows;
+  vaultkit_test::MemoryIterator plainIt(&rows, false);
+  EXPECT_EQ(s.mProcessSelect(&plainIt), nullptr);
+  EXPECT_EQ(a.mProcessSelect(&plainIt), nullptr);
+}
+
 TEST(SelectShift, TheLockFormMovesFieldsByTwoAndOwnsItsParts) {
   CDAStringSelect a(20, 0, CPDString("x"), 1);
   CDAInLongSelect in(20, 3);

@@ -86,9 +86,9 @@ TEST(SelectStream, MalformedOrTruncatedBodiesGiveNull) {
       EXPECT_EQ(FromStream(whole.substr(0, n)), nullptr) << whole.substr(0, n);
     }
   }
-  for (const char* bad : {"GX1 U2 U0 U3 ", "GU1 U2 U0 T3 abc ", "HU1 U2 U0 U3 ",
-                          "EU3 GU1 U2 U0 U3 ", "EU-1 ", "FU1 IU1 U2 U3 ", "GU99999999999 U1 U1 U1 ",
-                          "HU1 U2 U0 T999 ab "}) {
+  for (const char* bad :
+       {"GX1 U2 U0 U3 ", "GU1 U2 U0 T3 abc ", "HU1 U2 U0 U3 ", "EU3 GU1 U2 U0 U3 ", "EU-1 ",
+        "FU1 IU1 U2 U3 ", "GU99999999999 U1 U1 U1 ", "HU1 U2 U0 T999 ab "}) {
     EXPECT_EQ(FromStream(bad), nullptr) << bad;
   }
 }

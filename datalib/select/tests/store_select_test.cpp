@@ -1,10 +1,11 @@
 // The object store's form of selections, built through a recording engine.
+#include "datalib/select/store_select.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "datalib/select/store_select.h"
 #include "memory_database.h"
 #include "platform/mfc/cobarray.h"
 
@@ -26,9 +27,7 @@ class RecordingEngine : public vaultkit::StoreQueryEngine {
   }
   CObject* NewAndSelect() override { return Make("and"); }
   CObject* NewOrSelect() override { return Make("or"); }
-  void AddPart(CObject* complex, CObject* part) override {
-    static_cast<Node*>(complex)->Add(part);
-  }
+  void AddPart(CObject* complex, CObject* part) override { static_cast<Node*>(complex)->Add(part); }
 
   static std::string Describe(CObject* o) {
     auto* n = static_cast<Node*>(o);

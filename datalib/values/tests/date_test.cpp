@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <memory>
 #include <ctime>
+#include <memory>
 #include <sstream>
 #include <string>
 

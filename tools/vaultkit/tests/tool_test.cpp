@@ -104,16 +104,16 @@ TEST(VaultkitTool, UsageHelpAndMissingFiles) {
 }
 
 TEST(VaultkitTool, AFolderIsNotReadAsAnEmptyStream) {
-  Result r = RunTool("decode-stream '" + std::filesystem::temp_directory_path().string() + "'",
-                     true);
+  Result r =
+      RunTool("decode-stream '" + std::filesystem::temp_directory_path().string() + "'", true);
   EXPECT_EQ(r.code, 3);
   EXPECT_NE(r.out.find("Is a directory"), std::string::npos) << r.out;
 }
 
 TEST(VaultkitTool, AFailedWriteOfTheOutputIsNeverSuccess) {
   const std::string input = Input("U42 T3 abc ");
-  for (const std::string& command :
-       {"decode-stream " + input, "roundtrip " + input, std::string("select - 1 --where '#0 = 1'")}) {
+  for (const std::string& command : {"decode-stream " + input, "roundtrip " + input,
+                                     std::string("select - 1 --where '#0 = 1'")}) {
     // Errors go to the pipe, the output to the full device; "#" ends the shell line there.
     Result r = RunTool(command + " 2>&1 >/dev/full #");
     EXPECT_EQ(r.code, 3) << command;
@@ -128,9 +128,8 @@ TEST(VaultkitTool, SelectPrintsTheStreamFormOrTheSavedBytes) {
   Result saved = RunTool("select - 12 --archive --where '#1 = \"x\"'");
   EXPECT_EQ(saved.code, 0);
   // Count 1, new class CDAStringSelect (schema 0), type 12, field 1, operator -1, text "x".
-  EXPECT_EQ(saved.out,
-            "0100ffff00000f00" + std::string("434441537472696e6753656c656374") +
-                "0c00000001000000ffffffff0178\n");
+  EXPECT_EQ(saved.out, "0100ffff00000f00" + std::string("434441537472696e6753656c656374") +
+                           "0c00000001000000ffffffff0178\n");
 }
 
 TEST(VaultkitTool, SelectNamesThePositionOfASyntaxErrorAndRefusesUnknownSources) {
