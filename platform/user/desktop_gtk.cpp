@@ -3,6 +3,8 @@
 #include <gtk/gtk.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -359,6 +361,7 @@ gboolean OnFocus(GtkWidget*, GdkEventFocus* ev, gpointer data) {
 
 void OnSize(GtkWidget*, GdkRectangle* a, gpointer data) {
   auto* h = static_cast<Host*>(data);
+  if (std::getenv("HALYARD_DESKTOP_DEBUG")) std::fprintf(stderr, "size %d %d\n", a->width, a->height);
   if (h->image && h->image->Width() == a->width && h->image->Height() == a->height) return;
   h->image = std::make_unique<CDC>(std::max(1, a->width), std::max(1, a->height));
   h->top->MoveWindow(RECT{0, 0, a->width, a->height});

@@ -126,12 +126,7 @@ int main(int argc, char** argv) {
     std::cerr << "glyphpad-desktop: cannot create the control\n";
     return 1;
   }
-  CHARFORMAT cf{};
-  cf.cbSize = sizeof cf;
-  cf.dwMask = CFM_FACE | CFM_SIZE;
-  std::strcpy(cf.szFaceName, "Monospace");
-  cf.yHeight = 200;  // 10 points
-  frame.edit.GetRichEdit()->SetDefaultCharFormat(cf);
+  halyard::glyphpad::StyleEditor(frame.edit);
   frame.edit.SendMessage(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
   halyard::glyphpad::ApplySideFields(frame.edit, sideFields);
   frame.edit.GetRichEdit()->SetSel(0, 0);

@@ -2,7 +2,10 @@
 
 #include <sstream>
 
+#include <cstring>
+
 #include "syntaxedit/syntax_edit.h"
+#include "syntaxedit/syntax_rich_edit.h"
 
 namespace halyard::glyphpad {
 
@@ -38,6 +41,15 @@ bool ParseSideFile(const std::string& text, long textLength, std::vector<SideFie
     out.push_back(std::move(f));
   }
   return true;
+}
+
+void StyleEditor(CSyntaxEdit& edit) {
+  CHARFORMAT cf{};
+  cf.cbSize = sizeof cf;
+  cf.dwMask = CFM_FACE | CFM_SIZE;
+  std::strcpy(cf.szFaceName, "Monospace");
+  cf.yHeight = 200;  // twips
+  if (edit.GetRichEdit()) edit.GetRichEdit()->SetDefaultCharFormat(cf);
 }
 
 bool ApplySideFields(CSyntaxEdit& edit, const std::vector<SideField>& fields) {

@@ -21,6 +21,8 @@ struct SideField {
 // that does not lie inside a text of textLength characters (START < END <= textLength).
 bool ParseSideFile(const std::string& text, long textLength, std::vector<SideField>& out,
                    std::string* error);
+// The look glyphpad-desktop gives the control: 10 point Monospace.
+void StyleEditor(CSyntaxEdit& edit);
 // Gives the control the fields, protected ranges first; false when the control refused one
 // (ranges that overlap).
 bool ApplySideFields(CSyntaxEdit& edit, const std::vector<SideField>& fields);
