@@ -207,17 +207,21 @@ TEST_F(GlyphpadDesktop, FindAndReplaceThroughTheDialog) {
   x.Xdotool({"key", "ctrl+h"});
   unsigned long dialog = x.WaitForWindow("^Replace$", 10);
   ASSERT_NE(dialog, 0u);
+  RECT box;
+  ASSERT_TRUE(x.Geometry(dialog, &box));
+  // The pointer over the dialog gives it the keyboard; its first field has the focus.
+  x.Xdotool({"mousemove", std::to_string((box.left + box.right) / 2), std::to_string(box.bottom - 5)});
   Pause(0.2);
-  Settle();
+  ASSERT_NO_FATAL_FAILURE(Settle());
   Keep("replace-dialog");
-  x.Xdotool({"type", "--window", std::to_string(dialog), "--delay", "20", "BODY"});
-  x.Xdotool({"key", "--window", std::to_string(dialog), "Tab"});
-  x.Xdotool({"type", "--window", std::to_string(dialog), "--delay", "20", "DIV"});
-  x.Xdotool({"key", "--window", std::to_string(dialog), "alt+a"});
+  x.Xdotool({"type", "--delay", "20", "BODY"});
+  x.Xdotool({"key", "Tab"});
+  x.Xdotool({"type", "--delay", "20", "DIV"});
+  x.Xdotool({"key", "alt+a"});
   Pause(0.3);
-  x.Xdotool({"key", "--window", std::to_string(dialog), "Escape"});
+  x.Xdotool({"key", "Escape"});
   Pause(0.3);
-  Settle();
+  ASSERT_NO_FATAL_FAILURE(Settle());
   Keep("replaced");
   std::string expected = kPage;
   for (size_t at; (at = expected.find("BODY")) != std::string::npos;) expected.replace(at, 4, "DIV");
