@@ -14,6 +14,7 @@
 #include "commdlg.h"
 #include "desktop.h"
 #include "gdi.h"
+#include "menu.h"
 #include "mouse.h"
 #include "update_region.h"
 #include "wnd.h"
@@ -59,6 +60,8 @@ struct Host {
   GtkWidget* area = nullptr;
   std::unique_ptr<CDC> image;
   HCURSOR shownCursor = nullptr;
+  // Windows that do not invalidate what they change are painted whole after every input.
+  bool repaintAfterInput = false;
   // What changed in the image since it was last put on the window.
   cairo_region_t* dirty = cairo_region_create();
   ~Host() { cairo_region_destroy(dirty); }
@@ -166,6 +169,8 @@ void PullClipboard() {
 
 void AfterInput() {
   PumpMessages();
+  for (auto& h : St().hosts)
+    if (h->repaintAfterInput && IsWindow(h->top->m_hWnd)) InvalidateRect(h->top->m_hWnd, nullptr, FALSE);
   PushClipboard();
   GtkDisplay::Flush();
 }
@@ -410,6 +415,49 @@ void OnInvalidate(const Invalidation&) {
   g_idle_add_full(G_PRIORITY_HIGH_IDLE, OnIdleFlush, nullptr, nullptr);
 }
 
+// A tracked popup menu as a desktop menu at the pointer; the command chosen, 0 when dismissed.
+UINT ChooseFromMenu(const TrackedMenu& tracked) {
+  GtkWidget* menu = gtk_menu_new();
+  UINT chosen = 0;
+  GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+  for (const auto& e : tracked.entries) {
+    GtkWidget* item = e.text.empty() ? gtk_separator_menu_item_new()
+                                     : gtk_menu_item_new_with_mnemonic(AnsiToUtf8(e.text).c_str());
+    // The class library marks mnemonics with &, GTK with _.
+    if (!e.text.empty()) {
+      std::string label = AnsiToUtf8(e.text);
+      for (char& c : label)
+        if (c == '&') c = '_';
+      gtk_menu_item_set_label(GTK_MENU_ITEM(item), label.c_str());
+    }
+    gtk_widget_set_sensitive(item, e.enabled);
+    g_object_set_data(G_OBJECT(item), "halyard-command", GUINT_TO_POINTER(e.id));
+    g_signal_connect(item, "activate", G_CALLBACK(+[](GtkMenuItem* i, gpointer out) {
+                       *static_cast<UINT*>(out) = GPOINTER_TO_UINT(g_object_get_data(G_OBJECT(i), "halyard-command"));
+                     }),
+                     &chosen);
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
+  }
+  g_signal_connect(menu, "deactivate", G_CALLBACK(+[](GtkMenuShell*, gpointer l) {
+                     // The item's activate comes after the menu went; let it arrive first.
+                     g_idle_add([](gpointer lp) {
+                       g_main_loop_quit(static_cast<GMainLoop*>(lp));
+                       return G_SOURCE_REMOVE;
+                     }, l);
+                   }),
+                   loop);
+  gtk_widget_show_all(menu);
+  GdkWindow* at = St().hosts.empty() ? nullptr : gtk_widget_get_window(St().hosts.front()->area);
+  if (at) {
+    GdkRectangle r{static_cast<int>(tracked.at.x), static_cast<int>(tracked.at.y), 1, 1};
+    gtk_menu_popup_at_rect(GTK_MENU(menu), at, &r, GDK_GRAVITY_NORTH_WEST, GDK_GRAVITY_NORTH_WEST, nullptr);
+    g_main_loop_run(loop);
+  }
+  g_main_loop_unref(loop);
+  gtk_widget_destroy(menu);
+  return chosen;
+}
+
 int AskMessageBox(const MessageBoxCall& call) {
   UINT buttons = call.type & 0x0F;
   GtkButtonsType b = GTK_BUTTONS_OK;
@@ -516,6 +564,7 @@ bool GtkDisplay::Open(std::string* error) {
   UpdateRegion::SetListener(OnInvalidate);
   Desktop::SetMessageBoxAnswerer(AskMessageBox);
   PrintDialogs::SetAnswerer(AskPrint);
+  MenuTracker::SetChooser(ChooseFromMenu);
   return true;
 }
 
@@ -553,6 +602,13 @@ bool GtkDisplay::Show(CWnd* top) {
   gtk_widget_show_all(h->window);
   gtk_widget_grab_focus(h->area);
   gtk_im_context_set_client_window(St().im, gtk_widget_get_window(h->area));
+  return true;
+}
+
+bool GtkDisplay::RepaintAfterInput(CWnd* top, bool on) {
+  Host* h = HostOf(top);
+  if (!h) return false;
+  h->repaintAfterInput = on;
   return true;
 }
 

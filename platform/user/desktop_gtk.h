@@ -28,6 +28,10 @@ class HALYARD_EXPORT GtkDisplay {
   // Shows the top-level window (no parent) as a desktop window of its size and title, placed
   // at the origin of the platform's screen. False when not open or the window is not top-level.
   static bool Show(CWnd* top);
+  // For a shown window whose windows do not all invalidate what they change: it is painted
+  // whole after every input. False for a window not shown.
+  static bool RepaintAfterInput(CWnd* top, bool on);
+  // Tracked popup menus become desktop menus at the pointer.
   // Runs until Quit or until the last shown window is closed. Closing a window sends it
   // WM_CLOSE; a non-zero answer keeps it open.
   static void Run();
