@@ -16,6 +16,7 @@
 #include "gdi.h"
 #include "menu.h"
 #include "mouse.h"
+#include "timer.h"
 #include "update_region.h"
 #include "wnd.h"
 
@@ -78,6 +79,8 @@ struct State {
   std::string lastClipboard;
   bool clipboardKnown = false;
   bool flushQueued = false;
+  guint timerSource = 0;
+  bool timerWakeQueued = false;
   std::map<CFindReplaceDialog*, GtkWidget*> findDialogs;
 };
 
@@ -366,7 +369,6 @@ gboolean OnFocus(GtkWidget*, GdkEventFocus* ev, gpointer data) {
 
 void OnSize(GtkWidget*, GdkRectangle* a, gpointer data) {
   auto* h = static_cast<Host*>(data);
-  if (std::getenv("HALYARD_DESKTOP_DEBUG")) std::fprintf(stderr, "size %d %d\n", a->width, a->height);
   if (h->image && h->image->Width() == a->width && h->image->Height() == a->height) return;
   h->image = std::make_unique<CDC>(std::max(1, a->width), std::max(1, a->height));
   h->top->MoveWindow(RECT{0, 0, a->width, a->height});
@@ -456,6 +458,39 @@ UINT ChooseFromMenu(const TrackedMenu& tracked) {
   g_main_loop_unref(loop);
   gtk_widget_destroy(menu);
   return chosen;
+}
+
+void ScheduleTimers();
+
+gboolean OnTimerDue(gpointer) {
+  St().timerSource = 0;
+  Timers::Advance(0);
+  AfterInput();
+  ScheduleTimers();
+  return G_SOURCE_REMOVE;
+}
+
+// One main loop timeout for the next window timer due.
+void ScheduleTimers() {
+  State& st = St();
+  if (st.timerSource) {
+    g_source_remove(st.timerSource);
+    st.timerSource = 0;
+  }
+  long long due = Timers::NextDue();
+  if (due < 0) return;
+  st.timerSource = g_timeout_add(static_cast<guint>(due), OnTimerDue, nullptr);
+}
+
+void OnTimersChanged() {
+  // SetTimer and KillTimer come from inside window procedures: reschedule once they return.
+  if (St().timerWakeQueued) return;
+  St().timerWakeQueued = true;
+  g_idle_add_full(G_PRIORITY_HIGH, [](gpointer) {
+    St().timerWakeQueued = false;
+    ScheduleTimers();
+    return G_SOURCE_REMOVE;
+  }, nullptr, nullptr);
 }
 
 int AskMessageBox(const MessageBoxCall& call) {
@@ -565,6 +600,9 @@ bool GtkDisplay::Open(std::string* error) {
   Desktop::SetMessageBoxAnswerer(AskMessageBox);
   PrintDialogs::SetAnswerer(AskPrint);
   MenuTracker::SetChooser(ChooseFromMenu);
+  Timers::UseClock([] { return static_cast<unsigned long long>(g_get_monotonic_time() / 1000); });
+  Timers::SetWaker(OnTimersChanged);
+  ScheduleTimers();
   return true;
 }
 

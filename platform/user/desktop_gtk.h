@@ -3,7 +3,7 @@
 // A shown window's picture is the platform's painting (Painter::PaintWindow) kept in an image
 // of the window's size and brought up to date where windows invalidated; keys (typed
 // characters through the input method), the mouse, the wheel, focus, resizing and cursors
-// arrive as the platform's messages; the platform clipboard follows the desktop's for text;
+// arrive as the platform's messages, window timers as WM_TIMER on the desktop's clock; the platform clipboard follows the desktop's for text;
 // message boxes, the print dialog and find/replace dialogs become real dialogs.
 // Lives in its own library (libhalyard_desktop) so that the platform runtime never loads GTK.
 // One thread only.
