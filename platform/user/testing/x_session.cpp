@@ -181,8 +181,16 @@ bool XSession::Start(int width, int height, std::string* error) {
     }
     for (int i = 0; i < 250; ++i) {
       if (stat(sock.c_str(), &st) == 0) {
+        // The socket comes before the server takes clients: wait until one gets through.
         display_ = ":" + std::to_string(n);
-        return true;
+        for (int j = 0; j < 250; ++j) {
+          bool ok = false;
+          Xdotool({"getmouselocation"}, &ok);
+          if (ok) return true;
+          Sleep(0.02);
+        }
+        display_.clear();
+        break;
       }
       int status = 0;
       if (waitpid(server_, &status, WNOHANG) == server_) break;  // lost a race for the number
