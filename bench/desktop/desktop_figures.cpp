@@ -120,6 +120,9 @@ int main(int argc, char** argv) {
     for (double v : Times(text, "open")) opens.push_back(v);
     for (double v : Times(text, "key")) keys.push_back(v);
   }
+  Report("glyphpad-desktop keystroke, 1 MB", keys, 16);
+  Report("glyphpad-desktop open, 1 MB", opens, 300);
+  std::fflush(stdout);
   std::string tree = dir.Join("tree");
   auto made = std::chrono::steady_clock::now();
   MakeTree(tree);
@@ -138,8 +141,6 @@ int main(int argc, char** argv) {
     x.Kill(pid);
     for (double v : Times(ScratchDir::Read(log), "open")) outfoldOpens.push_back(v);
   }
-  Report("glyphpad-desktop keystroke, 1 MB", keys, 16);
-  Report("glyphpad-desktop open, 1 MB", opens, 300);
   Report("outfold-desktop open, 10,000 folders", outfoldOpens, 500);
   return 0;
 }

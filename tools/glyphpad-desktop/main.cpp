@@ -3,6 +3,7 @@
 // (Ctrl+F, F3), replace (Ctrl+H), print (Ctrl+P) and save (Ctrl+S, back to FILE).
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -114,7 +115,8 @@ int main(int argc, char** argv) {
   }
   std::string error;
   if (!GtkDisplay::Open(&error)) {
-    std::cerr << "glyphpad-desktop: " << error << "\n";
+    const char* display = std::getenv("DISPLAY");
+    std::cerr << "glyphpad-desktop: " << error << " (DISPLAY=" << (display ? display : "") << ")\n";
     return 4;
   }
 

@@ -70,7 +70,8 @@ int main(int argc, char** argv) {
   auto started = std::chrono::steady_clock::now();
   std::string error;
   if (!GtkDisplay::Open(&error)) {
-    std::cerr << "outfold-desktop: " << error << "\n";
+    const char* display = std::getenv("DISPLAY");
+    std::cerr << "outfold-desktop: " << error << " (DISPLAY=" << (display ? display : "") << ")\n";
     return 4;
   }
   Frame frame;

@@ -170,9 +170,11 @@ bool XSession::Start(int width, int height, std::string* error) {
     std::string sock = "/tmp/.X11-unix/X" + std::to_string(n);
     struct stat st;
     if (stat(lock.c_str(), &st) == 0 || stat(sock.c_str(), &st) == 0) continue;
+    // -noreset: the server would otherwise reset, refusing clients for a moment, each time its
+    // last client leaves (between two xdotool runs, say).
     std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
     int devnull = open("/dev/null", O_WRONLY);
-    server_ = Spawn({"Xvfb", ":" + std::to_string(n), "-screen", "0", screen, "-nolisten", "tcp"}, {},
+    server_ = Spawn({"Xvfb", ":" + std::to_string(n), "-screen", "0", screen, "-nolisten", "tcp", "-noreset"}, {},
                     devnull);
     if (devnull >= 0) close(devnull);
     if (server_ <= 0) {
