@@ -140,8 +140,26 @@ void Present(Host* h) {
 }
 
 void PaintPending() {
+  // Rectangles gathered per window are merged first: a load may have invalidated thousands of
+  // overlapping lines, which are painted once.
+  std::map<Host*, cairo_region_t*> regions;
   for (const Invalidation& inv : UpdateRegion::Take()) {
-    if (Host* h = HostOf(inv.top)) Repaint(h, inv.rect);
+    Host* h = HostOf(inv.top);
+    if (!h) continue;
+    cairo_region_t*& r = regions[h];
+    if (!r) r = cairo_region_create();
+    cairo_rectangle_int_t c{inv.rect.left, inv.rect.top, inv.rect.right - inv.rect.left,
+                            inv.rect.bottom - inv.rect.top};
+    cairo_region_union_rectangle(r, &c);
+  }
+  for (auto& [h, region] : regions) {
+    int n = cairo_region_num_rectangles(region);
+    for (int i = 0; i < n; ++i) {
+      cairo_rectangle_int_t c;
+      cairo_region_get_rectangle(region, i, &c);
+      Repaint(h, RECT{c.x, c.y, c.x + c.width, c.y + c.height});
+    }
+    cairo_region_destroy(region);
   }
 }
 

@@ -487,7 +487,7 @@ LRESULT CRichEditCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case EM_SETREADONLY: {
       LRESULT r = WindowProcModel(msg, wParam, lParam);
       if (msg == WM_SIZE) ScrollToLine(topLine_);
-      InvalidateRect(m_hWnd, nullptr, FALSE);
+      InvalidateAll();
       return r;
     }
     case WM_KEYDOWN:

@@ -167,6 +167,7 @@ class HALYARD_EXPORT CRichEditCtrl : public CWnd {
   void TextReset();
   // The messages of the text model (everything but painting, mouse and scrolling).
   LRESULT WindowProcModel(UINT msg, WPARAM wParam, LPARAM lParam);
+  void InvalidateAll();
   void InvalidateLines(LONG first, LONG last);
   void InvalidateSelection(LONG oldMin, LONG oldMax, LONG oldCaret);
   void ScrollCaretIntoView();
@@ -181,6 +182,8 @@ class HALYARD_EXPORT CRichEditCtrl : public CWnd {
   LONG topLine_ = 0;
   int lineHeight_ = 16;
   bool selecting_ = false;
+  // The whole client area is invalidated and not yet painted.
+  bool wholeInvalid_ = false;
   // Fonts of the default format, plain and bold; made on first paint and when it changes.
   HFONT__* font_ = nullptr;
   HFONT__* boldFont_ = nullptr;

@@ -37,7 +37,7 @@ void CRichEditCtrl::TextReset() {
        at = text_.find('\n', at + 1, n))
     lineStarts_.push_back(static_cast<LONG>(at + 1));
   topLine_ = 0;
-  InvalidateRect(m_hWnd, nullptr, FALSE);
+  InvalidateAll();
 }
 
 void CRichEditCtrl::TextMoved(LONG pos, LONG removed, const std::string& inserted) {
@@ -54,7 +54,9 @@ void CRichEditCtrl::TextMoved(LONG pos, LONG removed, const std::string& inserte
   breaks = breaks || !added.empty();
   lineStarts_.insert(lo, added.begin(), added.end());
   if (topLine_ >= GetLineCount()) topLine_ = GetLineCount() - 1;
-  if (breaks) {
+  if (wholeInvalid_) {
+    // all of it is painted anyway
+  } else if (breaks) {
     InvalidateLines(line, -1);
     RECT c;
     GetClientRect(&c);
@@ -66,8 +68,15 @@ void CRichEditCtrl::TextMoved(LONG pos, LONG removed, const std::string& inserte
   if (CWnd::GetFocus() == this) ScrollCaretIntoView();
 }
 
+void CRichEditCtrl::InvalidateAll() {
+  if (wholeInvalid_ || !m_hWnd) return;
+  wholeInvalid_ = true;
+  InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
 void CRichEditCtrl::InvalidateLines(LONG first, LONG last) {
-  if (!m_hWnd) return;
+  // Nothing to add while all of it waits for paint (a load colours thousands of tokens).
+  if (!m_hWnd || wholeInvalid_) return;
   RECT c;
   GetClientRect(&c);
   LONG shownLast = topLine_ + VisibleLineCount();
@@ -82,6 +91,7 @@ void CRichEditCtrl::InvalidateLines(LONG first, LONG last) {
 }
 
 void CRichEditCtrl::InvalidateSelection(LONG oldMin, LONG oldMax, LONG oldCaret) {
+  if (wholeInvalid_) return;
   LONG newMin = SelMin(), newMax = SelMax();
   if (oldMin == newMin && oldMax == newMax && oldCaret == caret_) return;
   LONG a = LineFromChar(oldMin), b = LineFromChar(oldMax);
@@ -98,7 +108,7 @@ void CRichEditCtrl::ScrollToLine(LONG line) {
   LONG top = std::clamp<LONG>(line, 0, std::max<LONG>(0, GetLineCount() - VisibleLineCount()));
   if (top == topLine_) return;
   topLine_ = top;
-  InvalidateRect(m_hWnd, nullptr, FALSE);
+  InvalidateAll();
 }
 
 void CRichEditCtrl::ScrollCaretIntoView() {
@@ -155,6 +165,7 @@ int CRichEditCtrl::XOfColumn(CDC& dc, const std::string& shown, int column) {
 }
 
 void CRichEditCtrl::Paint(CDC& dc) {
+  wholeInvalid_ = false;
   RECT client;
   GetClientRect(&client);
   int saved = dc.SaveDC();
@@ -294,7 +305,7 @@ LRESULT CRichEditCtrl::OnMouse(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       SetFocus();
-      InvalidateRect(m_hWnd, nullptr, FALSE);
+      InvalidateAll();
       {
         LONG pos = CharFromPos(pt);
         Select((wParam & MK_SHIFT) ? anchor_ : pos, pos);
