@@ -511,6 +511,12 @@ BOOL CDC::SaveAsPng(const std::string& path) {
   return cairo_surface_write_to_png(impl_->surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
 }
 
+const std::uint32_t* CDC::Pixels(int* stride) {
+  Flush();
+  if (stride) *stride = cairo_image_surface_get_stride(impl_->surface);
+  return reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(impl_->surface));
+}
+
 namespace halyard::user {
 
 void Painter::PaintWindow(CWnd* window, CDC& dc) {

@@ -162,6 +162,9 @@ class HALYARD_EXPORT CDC {
   COLORREF GetPixel(int x, int y);
   // Writes the image as a PNG file; FALSE when it cannot be written.
   BOOL SaveAsPng(const std::string& path);
+  // The image's premultiplied ARGB pixels (stride bytes a row), current with what was drawn;
+  // valid until the next drawing call. For a display that shows the image.
+  const std::uint32_t* Pixels(int* stride);
 
  private:
   struct Saved {

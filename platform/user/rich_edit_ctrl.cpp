@@ -6,6 +6,8 @@
 
 #include "clipboard.h"
 #include "desktop.h"
+#include "gdi.h"
+#include "update_region.h"
 
 using halyard::user::FormatRuns;
 
@@ -45,7 +47,10 @@ CRichEditCtrl::CRichEditCtrl() {
   default_ = Intern(f);
 }
 
-CRichEditCtrl::~CRichEditCtrl() = default;
+CRichEditCtrl::~CRichEditCtrl() {
+  if (font_) DeleteObject(font_);
+  if (boldFont_) DeleteObject(boldFont_);
+}
 
 BOOL CRichEditCtrl::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
   return CreateEx(0, "", style, rect, parent, id);
@@ -151,8 +156,10 @@ void CRichEditCtrl::Select(LONG anchor, LONG caret) {
   anchor = std::clamp<LONG>(anchor, 0, len);
   caret = std::clamp<LONG>(caret, 0, len);
   if (anchor != anchor_ || caret != caret_) pending_ = false;
+  LONG oldMin = SelMin(), oldMax = SelMax(), oldCaret = caret_;
   anchor_ = anchor;
   caret_ = caret;
+  InvalidateSelection(oldMin, oldMax, oldCaret);
 }
 
 void CRichEditCtrl::ReplaceRange(LONG a, LONG b, const std::string& text, UINT fmt) {
@@ -172,6 +179,7 @@ void CRichEditCtrl::ReplaceRange(LONG a, LONG b, const std::string& text, UINT f
   undo_ = std::move(rec);
   pending_ = false;
   anchor_ = caret_ = a + static_cast<LONG>(text.size());
+  TextMoved(a, b - a, text);
   OnTextChanged(a, b - a, static_cast<LONG>(text.size()));
 }
 
@@ -201,6 +209,7 @@ LRESULT CRichEditCtrl::DoUndo() {
   pending_ = false;
   anchor_ = a;
   caret_ = a + static_cast<LONG>(rec.removed.size());
+  TextMoved(a, b - a, rec.removed);
   OnTextChanged(a, b - a, static_cast<LONG>(rec.removed.size()));
   return TRUE;
 }
@@ -459,6 +468,41 @@ void CRichEditCtrl::OnChar(unsigned char ch) {
 
 LRESULT CRichEditCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
+    case WM_PRINTCLIENT:
+      if (wParam) Paint(*reinterpret_cast<CDC*>(wParam));
+      return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_MOUSEMOVE:
+    case WM_MOUSEWHEEL:
+    case WM_VSCROLL:
+    case WM_SETCURSOR:
+      return OnMouse(msg, wParam, lParam);
+    case WM_SIZE:
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case EM_SETCHARFORMAT:
+    case EM_SETBKGNDCOLOR:
+    case EM_SETREADONLY: {
+      LRESULT r = WindowProcModel(msg, wParam, lParam);
+      if (msg == WM_SIZE) ScrollToLine(topLine_);
+      InvalidateAll();
+      return r;
+    }
+    case WM_KEYDOWN:
+    case WM_CHAR: {
+      LRESULT r = WindowProcModel(msg, wParam, lParam);
+      ScrollCaretIntoView();
+      return r;
+    }
+    default:
+      return WindowProcModel(msg, wParam, lParam);
+  }
+}
+
+LRESULT CRichEditCtrl::WindowProcModel(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
     case WM_SETTEXT: {
       const char* s = lParam ? reinterpret_cast<const char*>(lParam) : "";
       size_t n = std::strlen(s);
@@ -467,6 +511,7 @@ LRESULT CRichEditCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       undo_ = UndoRecord();
       pending_ = false;
       anchor_ = caret_ = 0;
+      TextReset();
       return TRUE;
     }
     case WM_GETTEXT: {

@@ -20,6 +20,9 @@
 #include "richedit.h"
 #include "wnd.h"
 
+class CDC;
+struct HFONT__;
+
 class HALYARD_EXPORT CRichEditCtrl : public CWnd {
  public:
   // What the control allows the user to enter before EM_EXLIMITTEXT, and what
@@ -84,6 +87,26 @@ class HALYARD_EXPORT CRichEditCtrl : public CWnd {
   BOOL UsesSystemBackground() const { return systemBackground_; }
   LONG GetLimitText() const { return limit_; }
 
+  // What the control shows. Lines end after each LF; the text area is the client area less
+  // the vertical scroll bar on the right, kScrollBarWidth wide, and a margin of kMargin.
+  static constexpr int kScrollBarWidth = 16;
+  static constexpr int kMargin = 2;
+  LONG GetLineCount() const { return static_cast<LONG>(lineStarts_.size()); }
+  LONG LineFromChar(LONG pos) const;
+  LONG LineIndex(LONG line) const;
+  LONG GetFirstVisibleLine() const { return topLine_; }
+  int GetLineHeight() const { return lineHeight_; }
+  // Lines that fit the client area whole (at least one).
+  LONG VisibleLineCount() const;
+  // Scrolls so that the line is the first shown (as far as the text allows).
+  void ScrollToLine(LONG line);
+  // Client point of the top left corner of the character (the caret's place); the character
+  // nearest a client point.
+  POINT PosFromChar(LONG pos);
+  LONG CharFromPos(POINT pt);
+  // Paints the visible lines that meet the context's clip box; the same as WM_PRINTCLIENT.
+  void Paint(CDC& dc);
+
  protected:
   // After every change of the text other than replacing all of it with WM_SETTEXT: at pos,
   // removed characters went away and inserted characters came.
@@ -138,6 +161,33 @@ class HALYARD_EXPORT CRichEditCtrl : public CWnd {
   LONG NextPos(LONG p) const;
   LONG LineStart(LONG p) const;
   LONG LineEnd(LONG p) const;
+  // Painting's side of a change: the line index follows the text, and the lines from the
+  // change on are invalidated (only the changed line when no line break came or went).
+  void TextMoved(LONG pos, LONG removed, const std::string& inserted);
+  void TextReset();
+  // The messages of the text model (everything but painting, mouse and scrolling).
+  LRESULT WindowProcModel(UINT msg, WPARAM wParam, LPARAM lParam);
+  void InvalidateAll();
+  void InvalidateLines(LONG first, LONG last);
+  void InvalidateSelection(LONG oldMin, LONG oldMax, LONG oldCaret);
+  void ScrollCaretIntoView();
+  LRESULT OnMouse(UINT msg, WPARAM wParam, LPARAM lParam);
+  // The line's text as shown (tabs expanded, the line break left out) and, for each of its
+  // characters, the column where it starts in that text.
+  void DisplayLine(LONG line, std::string& shown, std::vector<int>& columns) const;
+  HFONT__* FontFor(DWORD effects);
+  int XOfColumn(CDC& dc, const std::string& shown, int column);
+
+  std::vector<LONG> lineStarts_{0};
+  LONG topLine_ = 0;
+  int lineHeight_ = 16;
+  bool selecting_ = false;
+  // The whole client area is invalidated and not yet painted.
+  bool wholeInvalid_ = false;
+  // Fonts of the default format, plain and bold; made on first paint and when it changes.
+  HFONT__* font_ = nullptr;
+  HFONT__* boldFont_ = nullptr;
+  std::string fontKey_;
 
   halyard::user::GapText text_;
   halyard::user::FormatRuns runs_;

@@ -80,6 +80,17 @@ constexpr UINT WM_CHAR = 0x0102;
 constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_TIMER = 0x0113;
 constexpr UINT WM_MOUSEMOVE = 0x0200;
+// wParam's high word: the wheel's turn, WHEEL_DELTA a notch, positive away from the user.
+constexpr UINT WM_MOUSEWHEEL = 0x020A;
+constexpr int WHEEL_DELTA = 120;
+constexpr UINT WM_VSCROLL = 0x0115;
+constexpr WPARAM SB_LINEUP = 0;
+constexpr WPARAM SB_LINEDOWN = 1;
+constexpr WPARAM SB_PAGEUP = 2;
+constexpr WPARAM SB_PAGEDOWN = 3;
+constexpr WPARAM SB_THUMBTRACK = 5;
+constexpr WPARAM SB_TOP = 6;
+constexpr WPARAM SB_BOTTOM = 7;
 constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_LBUTTONUP = 0x0202;
 constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
@@ -110,6 +121,8 @@ constexpr DWORD WS_EX_CLIENTEDGE = 0x00000200;
 // Mouse key flags of the mouse messages' wParam.
 constexpr WPARAM MK_LBUTTON = 0x0001;
 constexpr WPARAM MK_RBUTTON = 0x0002;
+constexpr WPARAM MK_SHIFT = 0x0004;
+constexpr WPARAM MK_CONTROL = 0x0008;
 
 // Answers to WM_GETDLGCODE.
 constexpr LRESULT DLGC_WANTARROWS = 0x0001;

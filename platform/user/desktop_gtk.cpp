@@ -1,0 +1,758 @@
+#include "desktop_gtk.h"
+
+#include <gtk/gtk.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "clipboard.h"
+#include "commdlg.h"
+#include "desktop.h"
+#include "gdi.h"
+#include "menu.h"
+#include "mouse.h"
+#include "timer.h"
+#include "update_region.h"
+#include "wnd.h"
+
+namespace halyard::user {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Code points of Windows-1252's bytes 0x80..0x9F (0 where the byte is unassigned).
+constexpr std::uint16_t kHigh1252[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+// UTF-8 as Windows-1252; characters it cannot hold become '?'.
+std::string Utf8ToAnsi(const char* s) {
+  std::string out;
+  if (!s) return out;
+  for (const char* p = s; *p; p = g_utf8_next_char(p)) {
+    gunichar c = g_utf8_get_char_validated(p, -1);
+    if (c == static_cast<gunichar>(-1) || c == static_cast<gunichar>(-2)) {
+      out.push_back('?');
+      ++p;  // skip one byte of a malformed sequence
+      if (!*p) break;
+      continue;
+    }
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+      out.push_back(static_cast<char>(c));
+      continue;
+    }
+    char b = '?';
+    for (int i = 0; i < 32; ++i)
+      if (kHigh1252[i] == c && c != 0) b = static_cast<char>(0x80 + i);
+    out.push_back(b);
+  }
+  return out;
+}
+
+struct Host {
+  CWnd* top = nullptr;
+  GtkWidget* window = nullptr;
+  GtkWidget* area = nullptr;
+  std::unique_ptr<CDC> image;
+  HCURSOR shownCursor = nullptr;
+  // Windows that do not invalidate what they change are painted whole after every input.
+  bool repaintAfterInput = false;
+  // What changed in the image since it was last put on the window.
+  cairo_region_t* dirty = cairo_region_create();
+  ~Host() { cairo_region_destroy(dirty); }
+};
+
+struct State {
+  bool open = false;
+  std::vector<std::unique_ptr<Host>> hosts;
+  GMainLoop* loop = nullptr;
+  GtkIMContext* im = nullptr;
+  Host* imHost = nullptr;
+  std::function<void(double)> keyTimer;
+  std::function<bool(int, bool, bool)> accelerators;
+  std::string lastClipboard;
+  bool clipboardKnown = false;
+  bool flushQueued = false;
+  guint timerSource = 0;
+  bool timerWakeQueued = false;
+  std::map<CFindReplaceDialog*, GtkWidget*> findDialogs;
+};
+
+State& St() {
+  static State* s = new State;  // lives as long as the process: GTK may call in during exit
+  return *s;
+}
+
+Host* HostOf(CWnd* top) {
+  for (auto& h : St().hosts)
+    if (h->top == top) return h.get();
+  return nullptr;
+}
+
+// The window that gets keys: the focus if it lies in this host's tree, else the top.
+CWnd* KeyTarget(Host* h) {
+  CWnd* f = CWnd::GetFocus();
+  for (CWnd* w = f; w; w = w->GetParent())
+    if (w == h->top) return f;
+  return h->top;
+}
+
+void Repaint(Host* h, const RECT& r) {
+  if (!h->image) return;
+  CDC& dc = *h->image;
+  int saved = dc.SaveDC();
+  dc.IntersectClipRect(r);
+  dc.FillSolidRect(r, GetSysColor(COLOR_BTNFACE));
+  Painter::PaintWindow(h->top, dc);
+  dc.RestoreDC(saved);
+  cairo_rectangle_int_t cr{r.left, r.top, r.right - r.left, r.bottom - r.top};
+  cairo_region_union_rectangle(h->dirty, &cr);
+}
+
+// The image's pixels as a cairo source.
+void PaintImage(Host* h, cairo_t* cr) {
+  int stride = 0;
+  const std::uint32_t* px = h->image->Pixels(&stride);
+  cairo_surface_t* s = cairo_image_surface_create_for_data(
+      reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(px)), CAIRO_FORMAT_ARGB32,
+      h->image->Width(), h->image->Height(), stride);
+  cairo_set_source_surface(cr, s, 0, 0);
+  cairo_paint(cr);
+  cairo_surface_destroy(s);
+}
+
+// Puts the changed parts of the image on the window now.
+void Present(Host* h) {
+  if (!h->image || cairo_region_is_empty(h->dirty)) return;
+  GdkWindow* gw = gtk_widget_get_window(h->area);
+  if (!gw || !gtk_widget_get_mapped(h->area)) return;
+  GdkDrawingContext* ctx = gdk_window_begin_draw_frame(gw, h->dirty);
+  PaintImage(h, gdk_drawing_context_get_cairo_context(ctx));
+  gdk_window_end_draw_frame(gw, ctx);
+  cairo_region_destroy(h->dirty);
+  h->dirty = cairo_region_create();
+}
+
+void PaintPending() {
+  // Rectangles gathered per window are merged first: a load may have invalidated thousands of
+  // overlapping lines, which are painted once.
+  std::map<Host*, cairo_region_t*> regions;
+  for (const Invalidation& inv : UpdateRegion::Take()) {
+    Host* h = HostOf(inv.top);
+    if (!h) continue;
+    cairo_region_t*& r = regions[h];
+    if (!r) r = cairo_region_create();
+    cairo_rectangle_int_t c{inv.rect.left, inv.rect.top, inv.rect.right - inv.rect.left,
+                            inv.rect.bottom - inv.rect.top};
+    cairo_region_union_rectangle(r, &c);
+  }
+  for (auto& [h, region] : regions) {
+    int n = cairo_region_num_rectangles(region);
+    for (int i = 0; i < n; ++i) {
+      cairo_rectangle_int_t c;
+      cairo_region_get_rectangle(region, i, &c);
+      Repaint(h, RECT{c.x, c.y, c.x + c.width, c.y + c.height});
+    }
+    cairo_region_destroy(region);
+  }
+}
+
+// The platform's clipboard text goes to the desktop when it changed.
+void PushClipboard() {
+  std::string text;
+  bool has = Clipboard::GetText(text);
+  if (St().clipboardKnown && has && text == St().lastClipboard) return;
+  if (!has) return;
+  St().lastClipboard = text;
+  St().clipboardKnown = true;
+  std::string utf8 = AnsiToUtf8(text);
+  gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), utf8.c_str(),
+                         static_cast<gint>(utf8.size()));
+}
+
+// The desktop's clipboard text comes to the platform (before a paste can want it).
+void PullClipboard() {
+  gchar* t = gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
+  if (!t) return;
+  std::string text = Utf8ToAnsi(t);
+  g_free(t);
+  if (St().clipboardKnown && text == St().lastClipboard) return;
+  Clipboard::SetText(text);
+  St().lastClipboard = text;
+  St().clipboardKnown = true;
+}
+
+void AfterInput() {
+  PumpMessages();
+  for (auto& h : St().hosts)
+    if (h->repaintAfterInput && IsWindow(h->top->m_hWnd)) InvalidateRect(h->top->m_hWnd, nullptr, FALSE);
+  PushClipboard();
+  GtkDisplay::Flush();
+}
+
+void ApplyCursor(Host* h) {
+  HCURSOR c = GetCursor();
+  if (c == h->shownCursor) return;
+  h->shownCursor = c;
+  const char* name = "default";
+  switch (CursorId(c)) {
+    case IDC_IBEAM: name = "text"; break;
+    case IDC_WAIT: name = "wait"; break;
+    case IDC_SIZEWE: name = "col-resize"; break;
+    case IDC_NO: name = "not-allowed"; break;
+    default: break;
+  }
+  GdkWindow* gw = gtk_widget_get_window(h->area);
+  if (!gw) return;
+  GdkCursor* cur = gdk_cursor_new_from_name(gdk_window_get_display(gw), name);
+  gdk_window_set_cursor(gw, cur);
+  if (cur) g_object_unref(cur);
+}
+
+int VirtualKey(guint keyval) {
+  if (keyval >= GDK_KEY_a && keyval <= GDK_KEY_z) return static_cast<int>(keyval - GDK_KEY_a + 'A');
+  if (keyval >= GDK_KEY_A && keyval <= GDK_KEY_Z) return static_cast<int>(keyval - GDK_KEY_A + 'A');
+  if (keyval >= GDK_KEY_0 && keyval <= GDK_KEY_9) return static_cast<int>(keyval - GDK_KEY_0 + '0');
+  if (keyval >= GDK_KEY_F1 && keyval <= GDK_KEY_F12) return static_cast<int>(0x70 + keyval - GDK_KEY_F1);
+  switch (keyval) {
+    case GDK_KEY_BackSpace: return VK_BACK;
+    case GDK_KEY_Tab:
+    case GDK_KEY_ISO_Left_Tab: return VK_TAB;
+    case GDK_KEY_Return:
+    case GDK_KEY_KP_Enter: return VK_RETURN;
+    case GDK_KEY_Escape: return VK_ESCAPE;
+    case GDK_KEY_Page_Up: return VK_PRIOR;
+    case GDK_KEY_Page_Down: return VK_NEXT;
+    case GDK_KEY_End: return VK_END;
+    case GDK_KEY_Home: return VK_HOME;
+    case GDK_KEY_Left: return VK_LEFT;
+    case GDK_KEY_Up: return VK_UP;
+    case GDK_KEY_Right: return VK_RIGHT;
+    case GDK_KEY_Down: return VK_DOWN;
+    case GDK_KEY_Insert: return VK_INSERT;
+    case GDK_KEY_Delete:
+    case GDK_KEY_KP_Delete: return VK_DELETE;
+    case GDK_KEY_Shift_L:
+    case GDK_KEY_Shift_R: return VK_SHIFT;
+    case GDK_KEY_Control_L:
+    case GDK_KEY_Control_R: return VK_CONTROL;
+    case GDK_KEY_Alt_L:
+    case GDK_KEY_Alt_R: return VK_MENU;
+    default: return 0;
+  }
+}
+
+void SyncModifiers(guint state) {
+  Desktop::SetKeyDown(VK_SHIFT, (state & GDK_SHIFT_MASK) != 0);
+  Desktop::SetKeyDown(VK_CONTROL, (state & GDK_CONTROL_MASK) != 0);
+  Desktop::SetKeyDown(VK_MENU, (state & GDK_MOD1_MASK) != 0);
+}
+
+void OnCommit(GtkIMContext*, const gchar* str, gpointer) {
+  Host* h = St().imHost;
+  if (!h) return;
+  for (char c : Utf8ToAnsi(str)) {
+    CWnd* target = KeyTarget(h);
+    target->SendMessage(WM_CHAR, static_cast<unsigned char>(c), 1);
+  }
+}
+
+gboolean OnKey(GtkWidget*, GdkEventKey* ev, gpointer data) {
+  auto* h = static_cast<Host*>(data);
+  auto start = Clock::now();
+  bool press = ev->type == GDK_KEY_PRESS;
+  int vk = VirtualKey(ev->keyval);
+  guint state = ev->state;
+  // The modifier's own key changes the state only after this event.
+  if (vk == VK_SHIFT) state = press ? state | GDK_SHIFT_MASK : state & ~GDK_SHIFT_MASK;
+  if (vk == VK_CONTROL) state = press ? state | GDK_CONTROL_MASK : state & ~GDK_CONTROL_MASK;
+  SyncModifiers(state);
+  bool ctrl = (state & GDK_CONTROL_MASK) != 0;
+  St().imHost = h;
+  if (!press) {
+    if (vk) KeyTarget(h)->SendMessage(WM_KEYUP, static_cast<WPARAM>(vk), 0);
+    gtk_im_context_filter_keypress(St().im, ev);
+    AfterInput();
+    return TRUE;
+  }
+  if (vk && St().accelerators && St().accelerators(vk, ctrl, (state & GDK_SHIFT_MASK) != 0)) {
+    AfterInput();
+    return TRUE;
+  }
+  if ((ctrl && vk == 'V') || ((state & GDK_SHIFT_MASK) && vk == VK_INSERT)) PullClipboard();
+  if (!ctrl && gtk_im_context_filter_keypress(St().im, ev)) {
+    // The input method took the key: it commits characters (OnCommit) or composes.
+    if (vk && vk != 'V' && (vk < 'A' || vk > 'Z') && (vk < '0' || vk > '9'))
+      KeyTarget(h)->SendMessage(WM_KEYDOWN, static_cast<WPARAM>(vk), 1);
+  } else {
+    if (vk) KeyTarget(h)->SendMessage(WM_KEYDOWN, static_cast<WPARAM>(vk), 1);
+    // The characters Windows makes of keys that type none through an input method.
+    int ch = 0;
+    if (ctrl && vk >= 'A' && vk <= 'Z') ch = vk & 0x1F;
+    else if (vk == VK_RETURN) ch = '\r';
+    else if (vk == VK_TAB) ch = '\t';
+    else if (vk == VK_BACK) ch = 0x08;
+    else if (vk == VK_ESCAPE) ch = 0x1B;
+    if (ch && IsWindow(h->top->m_hWnd)) KeyTarget(h)->SendMessage(WM_CHAR, static_cast<WPARAM>(ch), 1);
+  }
+  AfterInput();
+  if (St().keyTimer) {
+    std::chrono::duration<double, std::milli> ms = Clock::now() - start;
+    St().keyTimer(ms.count());
+  }
+  return TRUE;
+}
+
+WPARAM MouseKeys(guint state) {
+  WPARAM k = 0;
+  if (state & GDK_BUTTON1_MASK) k |= MK_LBUTTON;
+  if (state & GDK_BUTTON3_MASK) k |= MK_RBUTTON;
+  if (state & GDK_SHIFT_MASK) k |= MK_SHIFT;
+  if (state & GDK_CONTROL_MASK) k |= MK_CONTROL;
+  return k;
+}
+
+gboolean OnButton(GtkWidget* w, GdkEventButton* ev, gpointer data) {
+  auto* h = static_cast<Host*>(data);
+  if (ev->type == GDK_3BUTTON_PRESS) return TRUE;
+  gtk_widget_grab_focus(w);
+  SyncModifiers(ev->state);
+  bool down = ev->type == GDK_BUTTON_PRESS || ev->type == GDK_2BUTTON_PRESS;
+  bool twice = ev->type == GDK_2BUTTON_PRESS;
+  UINT msg = 0;
+  WPARAM keys = MouseKeys(ev->state);
+  if (ev->button == 1) {
+    msg = twice ? WM_LBUTTONDBLCLK : down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+    keys = down ? keys | MK_LBUTTON : keys & ~MK_LBUTTON;
+  } else if (ev->button == 3) {
+    msg = down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+    keys = down ? keys | MK_RBUTTON : keys & ~MK_RBUTTON;
+  }
+  if (!msg) return TRUE;
+  POINT p{static_cast<LONG>(ev->x), static_cast<LONG>(ev->y)};
+  Mouse::Send(h->top, msg, p, keys);
+  AfterInput();
+  ApplyCursor(h);
+  return TRUE;
+}
+
+gboolean OnMotion(GtkWidget*, GdkEventMotion* ev, gpointer data) {
+  auto* h = static_cast<Host*>(data);
+  POINT p{static_cast<LONG>(ev->x), static_cast<LONG>(ev->y)};
+  Mouse::Send(h->top, WM_MOUSEMOVE, p, MouseKeys(ev->state));
+  AfterInput();
+  ApplyCursor(h);
+  return TRUE;
+}
+
+gboolean OnScroll(GtkWidget*, GdkEventScroll* ev, gpointer data) {
+  auto* h = static_cast<Host*>(data);
+  int notches = 0;
+  if (ev->direction == GDK_SCROLL_UP) notches = 1;
+  if (ev->direction == GDK_SCROLL_DOWN) notches = -1;
+  if (ev->direction == GDK_SCROLL_SMOOTH) notches = ev->delta_y < 0 ? 1 : ev->delta_y > 0 ? -1 : 0;
+  if (!notches) return TRUE;
+  POINT p{static_cast<LONG>(ev->x), static_cast<LONG>(ev->y)};
+  CWnd* under = Mouse::WindowAt(h->top, p);
+  CWnd* target = under ? under : h->top;
+  WPARAM w = static_cast<WPARAM>(static_cast<WORD>(static_cast<SHORT>(notches * WHEEL_DELTA))) << 16 |
+             MouseKeys(ev->state);
+  target->SendMessage(WM_MOUSEWHEEL, w, MAKELPARAM(p.x, p.y));
+  AfterInput();
+  return TRUE;
+}
+
+gboolean OnFocus(GtkWidget*, GdkEventFocus* ev, gpointer data) {
+  auto* h = static_cast<Host*>(data);
+  CWnd* f = KeyTarget(h);
+  if (ev->in) {
+    St().imHost = h;
+    gtk_im_context_focus_in(St().im);
+    f->SendMessage(WM_SETFOCUS, 0, 0);
+    InvalidateRect(f->m_hWnd, nullptr, FALSE);
+  } else {
+    gtk_im_context_focus_out(St().im);
+    f->SendMessage(WM_KILLFOCUS, 0, 0);
+    InvalidateRect(f->m_hWnd, nullptr, FALSE);
+  }
+  AfterInput();
+  return FALSE;
+}
+
+void OnSize(GtkWidget*, GdkRectangle* a, gpointer data) {
+  auto* h = static_cast<Host*>(data);
+  if (h->image && h->image->Width() == a->width && h->image->Height() == a->height) return;
+  h->image = std::make_unique<CDC>(std::max(1, a->width), std::max(1, a->height));
+  h->top->MoveWindow(RECT{0, 0, a->width, a->height});
+  InvalidateRect(h->top->m_hWnd, nullptr, FALSE);
+  PumpMessages();
+  PaintPending();
+  // The window is drawn whole after a new size (its draw handler shows the image).
+  cairo_region_destroy(h->dirty);
+  h->dirty = cairo_region_create();
+}
+
+gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
+  auto* h = static_cast<Host*>(data);
+  if (!h->image) return TRUE;
+  PaintImage(h, cr);
+  return TRUE;
+}
+
+void Forget(Host* h) {
+  UpdateRegion::Forget(h->top);
+  auto& hs = St().hosts;
+  std::erase_if(hs, [h](const std::unique_ptr<Host>& p) { return p.get() == h; });
+  if (St().imHost == h) St().imHost = nullptr;
+  if (hs.empty() && St().loop) g_main_loop_quit(St().loop);
+}
+
+gboolean OnDelete(GtkWidget* w, GdkEvent*, gpointer data) {
+  auto* h = static_cast<Host*>(data);
+  LRESULT keep = IsWindow(h->top->m_hWnd) ? h->top->SendMessage(WM_CLOSE, 0, 0) : 0;
+  if (keep) return TRUE;
+  Forget(h);
+  gtk_widget_destroy(w);
+  return TRUE;
+}
+
+gboolean OnIdleFlush(gpointer) {
+  St().flushQueued = false;
+  GtkDisplay::Flush();
+  return G_SOURCE_REMOVE;
+}
+
+void OnInvalidate(const Invalidation&) {
+  // Invalidations from outside input handling (a timer, a dialog) are painted when idle.
+  if (St().flushQueued) return;
+  St().flushQueued = true;
+  g_idle_add_full(G_PRIORITY_HIGH_IDLE, OnIdleFlush, nullptr, nullptr);
+}
+
+// A tracked popup menu as a desktop menu at the pointer; the command chosen, 0 when dismissed.
+UINT ChooseFromMenu(const TrackedMenu& tracked) {
+  GtkWidget* menu = gtk_menu_new();
+  UINT chosen = 0;
+  GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+  for (const auto& e : tracked.entries) {
+    GtkWidget* item = e.text.empty() ? gtk_separator_menu_item_new()
+                                     : gtk_menu_item_new_with_mnemonic(AnsiToUtf8(e.text).c_str());
+    // The class library marks mnemonics with &, GTK with _.
+    if (!e.text.empty()) {
+      std::string label = AnsiToUtf8(e.text);
+      for (char& c : label)
+        if (c == '&') c = '_';
+      gtk_menu_item_set_label(GTK_MENU_ITEM(item), label.c_str());
+    }
+    gtk_widget_set_sensitive(item, e.enabled);
+    g_object_set_data(G_OBJECT(item), "halyard-command", GUINT_TO_POINTER(e.id));
+    g_signal_connect(item, "activate", G_CALLBACK(+[](GtkMenuItem* i, gpointer out) {
+                       *static_cast<UINT*>(out) = GPOINTER_TO_UINT(g_object_get_data(G_OBJECT(i), "halyard-command"));
+                     }),
+                     &chosen);
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
+  }
+  g_signal_connect(menu, "deactivate", G_CALLBACK(+[](GtkMenuShell*, gpointer l) {
+                     // The item's activate comes after the menu went; let it arrive first.
+                     g_idle_add([](gpointer lp) {
+                       g_main_loop_quit(static_cast<GMainLoop*>(lp));
+                       return G_SOURCE_REMOVE;
+                     }, l);
+                   }),
+                   loop);
+  gtk_widget_show_all(menu);
+  GdkWindow* at = St().hosts.empty() ? nullptr : gtk_widget_get_window(St().hosts.front()->area);
+  if (at) {
+    GdkRectangle r{static_cast<int>(tracked.at.x), static_cast<int>(tracked.at.y), 1, 1};
+    gtk_menu_popup_at_rect(GTK_MENU(menu), at, &r, GDK_GRAVITY_NORTH_WEST, GDK_GRAVITY_NORTH_WEST, nullptr);
+    g_main_loop_run(loop);
+  }
+  g_main_loop_unref(loop);
+  gtk_widget_destroy(menu);
+  return chosen;
+}
+
+void ScheduleTimers();
+
+gboolean OnTimerDue(gpointer) {
+  St().timerSource = 0;
+  Timers::Advance(0);
+  AfterInput();
+  ScheduleTimers();
+  return G_SOURCE_REMOVE;
+}
+
+// One main loop timeout for the next window timer due.
+void ScheduleTimers() {
+  State& st = St();
+  if (st.timerSource) {
+    g_source_remove(st.timerSource);
+    st.timerSource = 0;
+  }
+  long long due = Timers::NextDue();
+  if (due < 0) return;
+  st.timerSource = g_timeout_add(static_cast<guint>(due), OnTimerDue, nullptr);
+}
+
+void OnTimersChanged() {
+  // SetTimer and KillTimer come from inside window procedures: reschedule once they return.
+  if (St().timerWakeQueued) return;
+  St().timerWakeQueued = true;
+  g_idle_add_full(G_PRIORITY_HIGH, [](gpointer) {
+    St().timerWakeQueued = false;
+    ScheduleTimers();
+    return G_SOURCE_REMOVE;
+  }, nullptr, nullptr);
+}
+
+int AskMessageBox(const MessageBoxCall& call) {
+  UINT buttons = call.type & 0x0F;
+  GtkButtonsType b = GTK_BUTTONS_OK;
+  if (buttons == MB_OKCANCEL) b = GTK_BUTTONS_OK_CANCEL;
+  if (buttons == MB_YESNO || buttons == 0x3u) b = GTK_BUTTONS_YES_NO;
+  GtkWidget* d = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO, b, "%s",
+                                        AnsiToUtf8(call.text).c_str());
+  gtk_window_set_title(GTK_WINDOW(d), AnsiToUtf8(call.caption.empty() ? "Error" : call.caption).c_str());
+  if (buttons == 0x3u) gtk_dialog_add_button(GTK_DIALOG(d), "Cancel", GTK_RESPONSE_CANCEL);
+  int r = gtk_dialog_run(GTK_DIALOG(d));
+  gtk_widget_destroy(d);
+  switch (r) {
+    case GTK_RESPONSE_OK: return IDOK;
+    case GTK_RESPONSE_YES: return IDYES;
+    case GTK_RESPONSE_NO: return IDNO;
+    default: return buttons == MB_OK ? IDOK : IDCANCEL;
+  }
+}
+
+BOOL AskPrint(PRINTDLG& pd) {
+  GtkWidget* d = gtk_dialog_new_with_buttons("Print", nullptr, GTK_DIALOG_MODAL, "Cancel",
+                                             GTK_RESPONSE_CANCEL, "Print", GTK_RESPONSE_OK, nullptr);
+  GtkWidget* box = gtk_dialog_get_content_area(GTK_DIALOG(d));
+  GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
+  gtk_box_pack_start(GTK_BOX(row), gtk_label_new("Copies:"), FALSE, FALSE, 0);
+  GtkWidget* copies = gtk_spin_button_new_with_range(1, 999, 1);
+  gtk_spin_button_set_value(GTK_SPIN_BUTTON(copies), pd.nCopies ? pd.nCopies : 1);
+  gtk_box_pack_start(GTK_BOX(row), copies, FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(box), row, FALSE, FALSE, 6);
+  gtk_widget_show_all(d);
+  int r = gtk_dialog_run(GTK_DIALOG(d));
+  pd.nCopies = static_cast<WORD>(gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(copies)));
+  gtk_widget_destroy(d);
+  return r == GTK_RESPONSE_OK;
+}
+
+// The find/replace dialog's widgets.
+struct FindWidgets {
+  CFindReplaceDialog* dialog;
+  HWND hwnd;  // the dialog is followed only while this handle is its window
+  GtkWidget* window;
+  GtkWidget* find;
+  GtkWidget* replace;
+  GtkWidget* matchCase;
+  GtkWidget* wholeWord;
+  GtkWidget* down;
+};
+
+void TransferFields(FindWidgets* f) {
+  f->dialog->TypeFindWhat(Utf8ToAnsi(gtk_entry_get_text(GTK_ENTRY(f->find))));
+  if (f->replace) f->dialog->TypeReplaceWith(Utf8ToAnsi(gtk_entry_get_text(GTK_ENTRY(f->replace))));
+  f->dialog->CheckMatchCase(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(f->matchCase)));
+  f->dialog->CheckWholeWord(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(f->wholeWord)));
+  f->dialog->ChooseDirectionDown(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(f->down)));
+}
+
+void OnFindResponse(GtkDialog* d, int response, gpointer data) {
+  auto* f = static_cast<FindWidgets*>(data);
+  if (CWnd::FromHandle(f->hwnd) != f->dialog) {
+    // Its owner closed the dialog meanwhile.
+    St().findDialogs.erase(f->dialog);
+    gtk_widget_destroy(GTK_WIDGET(d));
+    return;
+  }
+  TransferFields(f);
+  switch (response) {
+    case 1: f->dialog->PressFindNext(); break;
+    case 2: f->dialog->PressReplace(); break;
+    case 3: f->dialog->PressReplaceAll(); break;
+    default:
+      f->dialog->PressCancel();
+      St().findDialogs.erase(f->dialog);
+      gtk_widget_destroy(GTK_WIDGET(d));
+      break;
+  }
+  AfterInput();
+}
+
+GtkWidget* Labelled(GtkWidget* grid, int row, const char* label, const std::string& text) {
+  GtkWidget* l = gtk_label_new_with_mnemonic(label);
+  gtk_widget_set_halign(l, GTK_ALIGN_START);
+  GtkWidget* e = gtk_entry_new();
+  gtk_entry_set_text(GTK_ENTRY(e), AnsiToUtf8(text).c_str());
+  gtk_entry_set_max_length(GTK_ENTRY(e), CFindReplaceDialog::kFieldSize - 1);
+  gtk_entry_set_activates_default(GTK_ENTRY(e), TRUE);
+  gtk_label_set_mnemonic_widget(GTK_LABEL(l), e);
+  gtk_grid_attach(GTK_GRID(grid), l, 0, row, 1, 1);
+  gtk_grid_attach(GTK_GRID(grid), e, 1, row, 1, 1);
+  return e;
+}
+
+}  // namespace
+
+bool GtkDisplay::Open(std::string* error) {
+  State& st = St();
+  if (st.open) return true;
+  if (!gtk_init_check(nullptr, nullptr)) {
+    if (error) *error = "cannot open the display";
+    return false;
+  }
+  st.open = true;
+  st.im = gtk_im_multicontext_new();
+  g_signal_connect(st.im, "commit", G_CALLBACK(OnCommit), nullptr);
+  UpdateRegion::SetListener(OnInvalidate);
+  Desktop::SetMessageBoxAnswerer(AskMessageBox);
+  PrintDialogs::SetAnswerer(AskPrint);
+  MenuTracker::SetChooser(ChooseFromMenu);
+  Timers::UseClock([] { return static_cast<unsigned long long>(g_get_monotonic_time() / 1000); });
+  Timers::SetWaker(OnTimersChanged);
+  ScheduleTimers();
+  return true;
+}
+
+bool GtkDisplay::IsOpen() { return St().open; }
+
+bool GtkDisplay::Show(CWnd* top) {
+  if (!St().open || !top || !top->GetSafeHwnd() || top->GetParent() || HostOf(top)) return false;
+  auto host = std::make_unique<Host>();
+  Host* h = host.get();
+  h->top = top;
+  RECT r;
+  top->GetWindowRect(&r);
+  int w = std::max<int>(1, r.right - r.left), ht = std::max<int>(1, r.bottom - r.top);
+  h->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_window_set_title(GTK_WINDOW(h->window), AnsiToUtf8(top->GetWindowText()).c_str());
+  gtk_window_set_default_size(GTK_WINDOW(h->window), w, ht);
+  h->area = gtk_drawing_area_new();
+  gtk_widget_set_can_focus(h->area, TRUE);
+  gtk_widget_add_events(h->area, GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK | GDK_BUTTON_PRESS_MASK |
+                                     GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
+                                     GDK_SCROLL_MASK | GDK_FOCUS_CHANGE_MASK);
+  gtk_container_add(GTK_CONTAINER(h->window), h->area);
+  g_signal_connect(h->area, "draw", G_CALLBACK(OnDraw), h);
+  g_signal_connect(h->area, "size-allocate", G_CALLBACK(OnSize), h);
+  g_signal_connect(h->area, "key-press-event", G_CALLBACK(OnKey), h);
+  g_signal_connect(h->area, "key-release-event", G_CALLBACK(OnKey), h);
+  g_signal_connect(h->area, "button-press-event", G_CALLBACK(OnButton), h);
+  g_signal_connect(h->area, "button-release-event", G_CALLBACK(OnButton), h);
+  g_signal_connect(h->area, "motion-notify-event", G_CALLBACK(OnMotion), h);
+  g_signal_connect(h->area, "scroll-event", G_CALLBACK(OnScroll), h);
+  g_signal_connect(h->area, "focus-in-event", G_CALLBACK(OnFocus), h);
+  g_signal_connect(h->area, "focus-out-event", G_CALLBACK(OnFocus), h);
+  g_signal_connect(h->window, "delete-event", G_CALLBACK(OnDelete), h);
+  St().hosts.push_back(std::move(host));
+  gtk_widget_show_all(h->window);
+  gtk_widget_grab_focus(h->area);
+  gtk_im_context_set_client_window(St().im, gtk_widget_get_window(h->area));
+  return true;
+}
+
+bool GtkDisplay::RepaintAfterInput(CWnd* top, bool on) {
+  Host* h = HostOf(top);
+  if (!h) return false;
+  h->repaintAfterInput = on;
+  return true;
+}
+
+void GtkDisplay::Run() {
+  State& st = St();
+  if (!st.open || st.hosts.empty()) return;
+  st.loop = g_main_loop_new(nullptr, FALSE);
+  g_main_loop_run(st.loop);
+  g_main_loop_unref(st.loop);
+  st.loop = nullptr;
+  for (auto& h : st.hosts) gtk_widget_destroy(h->window);
+  st.hosts.clear();
+  for (auto& [d, w] : st.findDialogs) gtk_widget_destroy(w);
+  st.findDialogs.clear();
+}
+
+void GtkDisplay::Quit() {
+  if (St().loop) g_main_loop_quit(St().loop);
+}
+
+void GtkDisplay::Flush() {
+  if (!St().open) return;
+  PaintPending();
+  for (auto& h : St().hosts) Present(h.get());
+  gdk_display_sync(gdk_display_get_default());
+}
+
+bool GtkDisplay::ShowFindReplace(CFindReplaceDialog* dialog) {
+  if (!St().open || !dialog || !dialog->GetSafeHwnd()) return false;
+  // Desktop dialogs of headless ones that have gone meanwhile go too.
+  for (auto i = St().findDialogs.begin(); i != St().findDialogs.end();) {
+    auto* w = static_cast<FindWidgets*>(g_object_get_data(G_OBJECT(i->second), "halyard-find"));
+    if (w && CWnd::FromHandle(w->hwnd) == w->dialog) {
+      ++i;
+    } else {
+      gtk_widget_destroy(i->second);
+      i = St().findDialogs.erase(i);
+    }
+  }
+  auto it = St().findDialogs.find(dialog);
+  if (it != St().findDialogs.end()) {
+    gtk_window_present(GTK_WINDOW(it->second));
+    return true;
+  }
+  bool findOnly = dialog->IsFindOnly();
+  GtkWidget* d = gtk_dialog_new();
+  gtk_window_set_title(GTK_WINDOW(d), findOnly ? "Find" : "Replace");
+  gtk_dialog_add_button(GTK_DIALOG(d), "_Find Next", 1);
+  if (!findOnly) {
+    gtk_dialog_add_button(GTK_DIALOG(d), "_Replace", 2);
+    gtk_dialog_add_button(GTK_DIALOG(d), "Replace _All", 3);
+  }
+  gtk_dialog_add_button(GTK_DIALOG(d), "Cancel", GTK_RESPONSE_CANCEL);
+  gtk_dialog_set_default_response(GTK_DIALOG(d), 1);
+  GtkWidget* grid = gtk_grid_new();
+  gtk_grid_set_row_spacing(GTK_GRID(grid), 4);
+  gtk_grid_set_column_spacing(GTK_GRID(grid), 6);
+  auto* f = new FindWidgets{dialog, dialog->GetSafeHwnd(), d, nullptr, nullptr, nullptr, nullptr, nullptr};
+  f->find = Labelled(grid, 0, "Fi_nd what:", dialog->GetFindString());
+  if (!findOnly) f->replace = Labelled(grid, 1, "Re_place with:", dialog->GetReplaceString());
+  f->matchCase = gtk_check_button_new_with_mnemonic("Match _case");
+  gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(f->matchCase), dialog->MatchCase());
+  f->wholeWord = gtk_check_button_new_with_mnemonic("Match _whole word only");
+  gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(f->wholeWord), dialog->MatchWholeWord());
+  GtkWidget* up = gtk_radio_button_new_with_mnemonic(nullptr, "_Up");
+  f->down = gtk_radio_button_new_with_mnemonic_from_widget(GTK_RADIO_BUTTON(up), "_Down");
+  gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(dialog->SearchDown() ? f->down : up), TRUE);
+  gtk_grid_attach(GTK_GRID(grid), f->matchCase, 0, 2, 2, 1);
+  gtk_grid_attach(GTK_GRID(grid), f->wholeWord, 0, 3, 2, 1);
+  GtkWidget* dir = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
+  gtk_box_pack_start(GTK_BOX(dir), up, FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(dir), f->down, FALSE, FALSE, 0);
+  gtk_grid_attach(GTK_GRID(grid), dir, 0, 4, 2, 1);
+  gtk_container_set_border_width(GTK_CONTAINER(grid), 8);
+  gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(d))), grid, TRUE, TRUE, 0);
+  g_signal_connect_data(d, "response", G_CALLBACK(OnFindResponse), f,
+                        [](gpointer p, GClosure*) { delete static_cast<FindWidgets*>(p); },
+                        GConnectFlags(0));
+  g_object_set_data(G_OBJECT(d), "halyard-find", f);
+  St().findDialogs[dialog] = d;
+  gtk_widget_show_all(d);
+  return true;
+}
+
+void GtkDisplay::SetKeyTimer(std::function<void(double)> timer) { St().keyTimer = std::move(timer); }
+
+void GtkDisplay::SetAccelerators(std::function<bool(int, bool, bool)> filter) {
+  St().accelerators = std::move(filter);
+}
+
+}  // namespace halyard::user
