@@ -324,7 +324,13 @@ unsigned short CDALockDatabase::mGetTypeFlags() {
 
 CDADataObject* CDALockDatabase::mNewRecord(LONG type) {
   CDADataObject* inner = mInner->mNewRecord(type);
-  return inner != nullptr && !IsCatalog(type) ? new LockRecord(inner) : inner;
+  if (inner == nullptr || IsCatalog(type)) return inner;
+  // A new record is free. A back end that leaves unset columns empty (NULL in SQL) would
+  // otherwise keep it out of every filtered query, since NULL <= 0 holds for no record.
+  CPDLong none(0);
+  inner->mSetField(kUserColumn, &none);
+  inner->mSetField(kTransactionColumn, &none);
+  return new LockRecord(inner);
 }
 
 void CDALockDatabase::mGetFieldKindNames(CPDStringArray* names, CPDLongArray* kinds) {
