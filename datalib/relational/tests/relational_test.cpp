@@ -4,6 +4,7 @@
 // file, on SQLite through ODBC and (e2e build) on PostgreSQL through ODBC.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -471,12 +472,10 @@ class LockedRelational : public RelationalTest {
     ASSERT_NE(it->mUpdateRecord(), 0);
   }
 
-  // Every stored row as Title/Pages/fUserID/fPersisTransID, by System and fPersisTransID.
+  // Every stored row as Title/Pages/fUserID/fPersisTransID, in the order of those texts.
   std::vector<std::string> InnerRows() {
     std::vector<std::string> out;
-    CDASort bySystem;
-    bySystem.mInit(2, 1);
-    OwnedPtr<CDADataIterator> it(Inner()->mQueryType(kBook, &bySystem));
+    OwnedPtr<CDADataIterator> it(Inner()->mQueryType(kBook, nullptr));
     for (; it && it->mIsEOF() == 0; it->mMoveNext()) {
       CPDLong u(-7), t(-7), pages(-7);
       CPDString title;
@@ -487,6 +486,7 @@ class LockedRelational : public RelationalTest {
       out.push_back(Str(title) + "/" + std::to_string(pages.mGetValue()) + "/" + std::to_string(u.mGetValue()) +
                     "/" + std::to_string(t.mGetValue()));
     }
+    std::sort(out.begin(), out.end());
     return out;
   }
 
