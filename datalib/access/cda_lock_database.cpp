@@ -137,7 +137,13 @@ class LockIterator : public CDADataIterator {
     CPDStringArray names;
     CPDLongArray kinds;
     inner->mGetFields(mType, &names, &kinds);
+    // The catalog may list more entries than the record has fields (placeholder entries
+    // share numbers with the lock columns), so only numbers the catalog names are copied.
     for (LONG field = kShift; field < kinds.mGetNumItems(); ++field) {
+      CPDString name("");
+      LONG kind = -1;
+      inner->mGetFieldName(mType, field, &name, &kind);
+      if (static_cast<char*>(name)[0] == '\0') continue;
       VariantValue value;
       mInner->mGetField(field, &value);
       if (value.mValue.vt != VT_EMPTY && value.mValue.vt != VT_NULL) companion->mSetField(field, &value);

@@ -557,6 +557,42 @@ TEST_P(LockedRelational, PlaceholderFieldsComeBeforeTheFirstFieldOfAFlaggedType)
   Inner()->mGetFieldName(kLog, 2, &field, &kind);
   EXPECT_EQ(Str(field), "Entry");
   EXPECT_EQ(kind, kDAKindText);
+
+  // A flagged type made through the wrapper lists more catalog entries than its table has
+  // columns; taking one of its records still writes a whole companion.
+  constexpr LONG kNote = 102;
+  CDASysType::mRegisterType(lock_.get(), kNote, "Note", "dNote", 0, 1);
+  lock_->mCreateTypeTable(kNote, "Note");
+  CDASysType::mRegisterField(lock_.get(), 0, kNote, "System", kDAKindLong, 0);
+  LONG text = lock_->mAddField(kNote, "Text", kDAKindText);
+  ASSERT_EQ(text, 1);
+  CDASysType::mRegisterField(lock_.get(), text, kNote, "Text", kDAKindText, 0);
+  {
+    OwnedPtr<CDADataObject> rec(lock_->mNewRecord(kNote));
+    CPDLong key(8);
+    CPDString body("ahoy");
+    rec->mSetField(0, &key);
+    rec->mSetField(1, &body);
+    ASSERT_NE(rec->mUpdateRecord(), 0);
+  }
+  lock_->mSetContext(3, 30);
+  {
+    OwnedPtr<CDADataIterator> it(lock_->mQueryType(kNote, nullptr));
+    ASSERT_TRUE(it);
+    CPDString body("avast");
+    it->mSetField(1, &body);
+    ASSERT_NE(it->mUpdateRecord(), 0);
+  }
+  lock_->mSetContext(4, 40);  // another user sees the companion: the record as it was
+  OwnedPtr<CDADataIterator> seen(lock_->mQueryType(kNote, nullptr));
+  ASSERT_TRUE(seen);
+  EXPECT_EQ(seen->mGetRecordCount(), 1);
+  CPDString body;
+  CPDLong key;
+  seen->mGetField(1, &body);
+  seen->mGetField(0, &key);
+  EXPECT_EQ(Str(body), "ahoy");
+  EXPECT_EQ(key.mGetValue(), 8);
 }
 
 TEST_P(LockedRelational, TheFilterFollowsTheUser) {
