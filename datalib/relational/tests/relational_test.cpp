@@ -289,7 +289,7 @@ TEST_P(RelationalTest, SelectionsFindTheRightRecords) {
   // (Pages = 250 OR Pages < 50) AND Title begins with "g": the OR stays together.
   CDALongSelect is250(kBook, 2, 250, 0), under50(kBook, 2, 50, 1);
   CDAStringSelect g(kBook, 1, "g", 0);
-  CDAOrSelectWithDelete either;
+  CDAOrSelect either;  // its parts live on the stack: a plain OR, which does not free them
   either.mAddSelect(&is250);
   either.mAddSelect(&under50);
   CDAAndSelect both;
