@@ -137,7 +137,13 @@ class LockIterator : public CDADataIterator {
     CPDStringArray names;
     CPDLongArray kinds;
     inner->mGetFields(mType, &names, &kinds);
+    // The catalog may list more entries than the record has fields (placeholder entries
+    // share numbers with the lock columns), so only numbers the catalog names are copied.
     for (LONG field = kShift; field < kinds.mGetNumItems(); ++field) {
+      CPDString name("");
+      LONG kind = -1;
+      inner->mGetFieldName(mType, field, &name, &kind);
+      if (static_cast<char*>(name)[0] == '\0') continue;
       VariantValue value;
       mInner->mGetField(field, &value);
       if (value.mValue.vt != VT_EMPTY && value.mValue.vt != VT_NULL) companion->mSetField(field, &value);
@@ -324,7 +330,13 @@ unsigned short CDALockDatabase::mGetTypeFlags() {
 
 CDADataObject* CDALockDatabase::mNewRecord(LONG type) {
   CDADataObject* inner = mInner->mNewRecord(type);
-  return inner != nullptr && !IsCatalog(type) ? new LockRecord(inner) : inner;
+  if (inner == nullptr || IsCatalog(type)) return inner;
+  // A new record is free. A back end that leaves unset columns empty (NULL in SQL) would
+  // otherwise keep it out of every filtered query, since NULL <= 0 holds for no record.
+  CPDLong none(0);
+  inner->mSetField(kUserColumn, &none);
+  inner->mSetField(kTransactionColumn, &none);
+  return new LockRecord(inner);
 }
 
 void CDALockDatabase::mGetFieldKindNames(CPDStringArray* names, CPDLongArray* kinds) {

@@ -13,6 +13,10 @@
 // Taking a free record writes a companion record: a copy of the record as it was, with
 // fUserID U and fPersisTransID -T, which everyone but U sees in its place while T is open.
 // The catalog's types (SysTypes, SysFields) carry no lock columns and pass through unchanged.
+// Records made with mNewRecord start free (both lock columns 0). The inner database's
+// mPrepareType, called once the lock columns exist, puts them where the wrapper reads them:
+// the relational back end lays the new table out as fUserID, fPersisTransID, System, ...
+// with its primary index on System and fPersisTransID, so a companion fits beside its record.
 // Finds (mFindByNumber, mFindByType, mFindByName) keep only the records the filter would.
 #pragma once
 

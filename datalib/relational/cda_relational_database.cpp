@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "cda_relational_iterator.h"
 #include "datalib/access/cda_handler.h"
@@ -30,6 +32,10 @@ namespace {
 
 // DAO column types of the field kinds.
 enum : LONG { kDaoText = 10, kDaoLong = 4, kDaoLongBinary = 11, kDaoDate = 8, kDaoDouble = 7 };
+
+// The lock columns a locking wrapper adds to every type's table.
+constexpr char kLockUserColumn[] = "fUserID";
+constexpr char kLockTransactionColumn[] = "fPersisTransID";
 
 CString Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 CString Format(const char* format, ...) {
@@ -266,6 +272,58 @@ void CDARelationalDatabase::mCreateTypeTable(LONG, const CPDString& name) {
   index.m_strName = "Primary";
   index.m_pFieldInfos = &key;
   index.m_nFields = 1;
+  index.m_bPrimary = TRUE;
+  index.m_bUnique = TRUE;
+  def.CreateIndex(index);
+  def.Append();
+}
+
+void CDARelationalDatabase::mPrepareType(LONG type) {
+  // A locking wrapper has just made the type's table and added its two lock columns behind
+  // "System". Its records read the lock columns at positions 0 and 1 and the type's own
+  // fields from position 2 on, so the still empty table is laid out again in that order:
+  // fUserID, fPersisTransID, System, then any other column. The primary index covers System
+  // and fPersisTransID, since a taken record and the companion that keeps its former image
+  // share their System value (fPersisTransID T and -T). Any other table is left as it is.
+  CString table = mGetTableName(type);
+  struct Column {
+    CString name;
+    short type;
+  };
+  std::vector<Column> columns;
+  {
+    CDaoTableDef def(mDatabase);
+    def.Open(table);
+    const short count = def.GetFieldCount();
+    for (short i = 0; i < count; ++i) {
+      CDaoFieldInfo info;
+      def.GetFieldInfo(i, info);
+      columns.push_back({info.m_strName, info.m_nType});
+    }
+  }
+  auto named = [&columns](std::size_t i, const char* name) {
+    return i < columns.size() && columns[i].name.CompareNoCase(name) == 0;
+  };
+  if (!named(0, "System") || !named(1, kLockUserColumn) || !named(2, kLockTransactionColumn)) return;
+  {
+    OwnedPtr<CDaoRecordset> rs(new CDaoRecordset(mDatabase));
+    rs->Open(dbOpenDynaset, Format("SELECT * FROM [%s]", static_cast<const char*>(table)));
+    if (!rs->IsBOF()) return;  // records already depend on this layout
+  }
+  std::swap(columns[0], columns[1]);
+  std::swap(columns[1], columns[2]);
+  mNewRecordSql.erase(type);
+  mDatabase->DeleteTableDef(table);
+  CDaoTableDef def(mDatabase);
+  def.Create(table);
+  for (const Column& c : columns) def.CreateField(c.name, c.type, c.type == kDaoText ? 255 : 0);
+  CDaoIndexFieldInfo key[2];
+  key[0].m_strName = "System";
+  key[1].m_strName = kLockTransactionColumn;
+  CDaoIndexInfo index;
+  index.m_strName = "Primary";
+  index.m_pFieldInfos = key;
+  index.m_nFields = 2;
   index.m_bPrimary = TRUE;
   index.m_bUnique = TRUE;
   def.CreateIndex(index);

@@ -35,6 +35,8 @@ class HALYARD_EXPORT CDARelationalDatabase : public CDADatabase {
   CDADataIterator* mQuery(LONG type, CDASelect* select, CDASort* sort) override;
   void mCreateTypeTable(LONG type, const CPDString& name) override;
   LONG mAddField(LONG type, const CPDString& name, LONG kind) override;
+  // Lays out a table that a locking wrapper has just made with the lock columns first.
+  void mPrepareType(LONG type) override;
   void mGetFields(LONG type, CPDStringArray* names, CPDLongArray* kinds) override;
   void mGetFieldName(LONG type, LONG field, CPDString* name, LONG* kind) override;
   int mCreate(const CPDString& path) override;

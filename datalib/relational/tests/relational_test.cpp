@@ -4,11 +4,14 @@
 // file, on SQLite through ODBC and (e2e build) on PostgreSQL through ODBC.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "datalib/access/cda_data_iterator.h"
 #include "datalib/access/cda_handler.h"
+#include "datalib/access/cda_lock_database.h"
 #include "datalib/access/cda_connect_string_provider.h"
 #include "datalib/access/owned_ptr.h"
 #include "datalib/catalog/cda_sys_type.h"
@@ -23,6 +26,7 @@
 #include "datalib/values/cpd_string.h"
 #include "datalib/values/cpd_string_array.h"
 #include "platform/dao/cdaoexception.h"
+#include "platform/dao/cdaotabledef.h"
 #include "platform/dao/testing/test_source.h"
 
 namespace {
@@ -285,7 +289,7 @@ TEST_P(RelationalTest, SelectionsFindTheRightRecords) {
   // (Pages = 250 OR Pages < 50) AND Title begins with "g": the OR stays together.
   CDALongSelect is250(kBook, 2, 250, 0), under50(kBook, 2, 50, 1);
   CDAStringSelect g(kBook, 1, "g", 0);
-  CDAOrSelect either;
+  CDAOrSelect either;  // its parts live on the stack: a plain OR, which does not free them
   either.mAddSelect(&is250);
   either.mAddSelect(&under50);
   CDAAndSelect both;
@@ -411,11 +415,304 @@ TEST_P(RelationalTest, HandlerOpensAnExternalSourceReadOnly) {
   CDAHandler::mExit();
 }
 
+
+// The locking wrapper over the relational back end. Through the wrapper the type's table is
+// laid out as fUserID, fPersisTransID, System, Title, Pages, fName: the lock columns are
+// inner fields 0 and 1 and the wrapper's field n is the inner field n + 2.
+class LockedRelational : public RelationalTest {
+ protected:
+  void SetUp() override {
+    RelationalTest::SetUp();
+    if (HasFatalFailure()) return;
+    lock_ = std::make_unique<CDALockDatabase>(db_.release());
+    CDASysType::mRegisterType(lock_.get(), kBook, "Book", "dBook", 0, 0);
+    lock_->mCreateTypeTable(kBook, "Book");
+    CDASysType::mRegisterField(lock_.get(), 0, kBook, "System", kDAKindLong, 0);
+    const struct {
+      const char* name;
+      LONG kind;
+      LONG number;
+    } fields[] = {{"Title", kDAKindText, 1}, {"Pages", kDAKindLong, 2}, {"fName", kDAKindText, 3}};
+    for (const auto& f : fields) {
+      LONG number = lock_->mAddField(kBook, f.name, f.kind);
+      EXPECT_EQ(number, f.number) << f.name;
+      CDASysType::mRegisterField(lock_.get(), number, kBook, f.name, f.kind, 0);
+    }
+    lock_->mSetContext(-1, 0);
+    AddLockedBook(1, "Free", 10);
+    AddLockedBook(2, "Other", 20);
+    SetLocks("Other", 9, 90);  // taken by user 9 in transaction 90
+  }
+  void TearDown() override {
+    if (lock_) lock_->mClose();
+    lock_.reset();
+  }
+
+  CDARelationalDatabase* Inner() { return static_cast<CDARelationalDatabase*>(lock_->mGetInner()); }
+
+  void AddLockedBook(LONG system, const char* title, LONG pages) {
+    OwnedPtr<CDADataObject> rec(lock_->mNewRecord(kBook));
+    ASSERT_TRUE(rec);
+    CPDLong key(system), count(pages);
+    CPDString name(title);
+    rec->mSetField(0, &key);
+    rec->mSetField(1, &name);
+    rec->mSetField(2, &count);
+    rec->mSetField(3, &name);
+    ASSERT_NE(rec->mUpdateRecord(), 0);
+  }
+
+  void SetLocks(const char* title, LONG user, LONG transaction) {
+    CDAStringSelect which(kBook, 3, CPDString(title), -1);
+    OwnedPtr<CDADataIterator> it(Inner()->mQuery(kBook, &which, nullptr));
+    ASSERT_TRUE(it);
+    CPDLong u(user), t(transaction);
+    it->mSetField(0, &u);
+    it->mSetField(1, &t);
+    ASSERT_NE(it->mUpdateRecord(), 0);
+  }
+
+  // Every stored row as Title/Pages/fUserID/fPersisTransID, in the order of those texts.
+  std::vector<std::string> InnerRows() {
+    std::vector<std::string> out;
+    OwnedPtr<CDADataIterator> it(Inner()->mQueryType(kBook, nullptr));
+    for (; it && it->mIsEOF() == 0; it->mMoveNext()) {
+      CPDLong u(-7), t(-7), pages(-7);
+      CPDString title;
+      it->mGetField(0, &u);
+      it->mGetField(1, &t);
+      it->mGetField(3, &title);
+      it->mGetField(4, &pages);
+      out.push_back(Str(title) + "/" + std::to_string(pages.mGetValue()) + "/" + std::to_string(u.mGetValue()) +
+                    "/" + std::to_string(t.mGetValue()));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+
+  // Titles of a result read through the wrapper's field 1.
+  static std::vector<std::string> Seen(CDADataIterator* it) {
+    OwnedPtr<CDADataIterator> owned(it);
+    std::vector<std::string> out;
+    for (; owned && owned->mIsEOF() == 0; owned->mMoveNext()) {
+      CPDString title;
+      owned->mGetField(1, &title);
+      out.push_back(Str(title));
+    }
+    return out;
+  }
+
+  std::unique_ptr<CDALockDatabase> lock_;
+};
+
+using Seen_ = std::vector<std::string>;
+
+TEST_P(LockedRelational, TheTableAndTheCatalogCarryTheLockColumnsFirst) {
+  CDaoTableDef def(Inner()->mGetDaoDatabase());
+  def.Open("Book");
+  ASSERT_EQ(def.GetFieldCount(), 6);
+  const char* expected[] = {"fUserID", "fPersisTransID", "System", "Title", "Pages", "fName"};
+  for (int i = 0; i < 6; ++i) {
+    CDaoFieldInfo info;
+    def.GetFieldInfo(i, info);
+    EXPECT_STREQ(static_cast<const char*>(info.m_strName), expected[i]) << i;
+  }
+  // The catalog numbers the columns as their positions.
+  for (LONG i = 0; i < 6; ++i) {
+    CPDString name;
+    LONG kind = -1;
+    Inner()->mGetFieldName(kBook, i, &name, &kind);
+    EXPECT_EQ(Str(name), expected[i]) << i;
+  }
+  CPDString name;
+  LONG kind = -1;
+  lock_->mGetFieldName(kBook, 1, &name, &kind);  // the wrapper's field 1 is the inner 3
+  EXPECT_EQ(Str(name), "Title");
+  EXPECT_EQ(kind, kDAKindText);
+  EXPECT_EQ(lock_->mGetTypeFlags(), kDATypeRelational | kDAServiceLocking);
+  // Catalog records pass the wrapper unshifted.
+  CPDStringArray names;
+  lock_->mGetFields(kBook, &names, nullptr);
+  EXPECT_EQ(names.mGetNumItems(), 6);
+  EXPECT_EQ(CDASysType::mGetOwnerType(lock_.get(), kBook), 0);
+  CPDString table;
+  CDASysType::mGetNameFromObjectType(lock_.get(), kBook, &table);
+  EXPECT_EQ(Str(table), "Book");
+  // Records made through the wrapper start free.
+  EXPECT_EQ(InnerRows(), (Seen_{"Free/10/0/0", "Other/20/9/90"}));
+}
+
+TEST_P(LockedRelational, PlaceholderFieldsComeBeforeTheFirstFieldOfAFlaggedType) {
+  constexpr LONG kLog = 101;
+  CDASysType::mRegisterType(lock_.get(), kLog, "Log", "dLog", 0, 1);
+  CDASysType::mRegisterField(lock_.get(), 0, kLog, "Entry", kDAKindText, 0);
+  CPDStringArray names;
+  CPDLongArray kinds;
+  lock_->mGetFields(kLog, &names, &kinds);
+  ASSERT_EQ(names.mGetNumItems(), 3);
+  CPDString field;
+  names.mGetArrayItem(&field, 0);
+  EXPECT_EQ(Str(field), "DummyField_0");
+  LONG kind = -1;
+  Inner()->mGetFieldName(kLog, 2, &field, &kind);
+  EXPECT_EQ(Str(field), "Entry");
+  EXPECT_EQ(kind, kDAKindText);
+
+  // A flagged type made through the wrapper lists more catalog entries than its table has
+  // columns; taking one of its records still writes a whole companion.
+  constexpr LONG kNote = 102;
+  CDASysType::mRegisterType(lock_.get(), kNote, "Note", "dNote", 0, 1);
+  lock_->mCreateTypeTable(kNote, "Note");
+  CDASysType::mRegisterField(lock_.get(), 0, kNote, "System", kDAKindLong, 0);
+  LONG text = lock_->mAddField(kNote, "Text", kDAKindText);
+  ASSERT_EQ(text, 1);
+  CDASysType::mRegisterField(lock_.get(), text, kNote, "Text", kDAKindText, 0);
+  {
+    OwnedPtr<CDADataObject> rec(lock_->mNewRecord(kNote));
+    CPDLong key(8);
+    CPDString body("ahoy");
+    rec->mSetField(0, &key);
+    rec->mSetField(1, &body);
+    ASSERT_NE(rec->mUpdateRecord(), 0);
+  }
+  lock_->mSetContext(3, 30);
+  {
+    OwnedPtr<CDADataIterator> it(lock_->mQueryType(kNote, nullptr));
+    ASSERT_TRUE(it);
+    CPDString body("avast");
+    it->mSetField(1, &body);
+    ASSERT_NE(it->mUpdateRecord(), 0);
+  }
+  lock_->mSetContext(4, 40);  // another user sees the companion: the record as it was
+  OwnedPtr<CDADataIterator> seen(lock_->mQueryType(kNote, nullptr));
+  ASSERT_TRUE(seen);
+  EXPECT_EQ(seen->mGetRecordCount(), 1);
+  CPDString body;
+  CPDLong key;
+  seen->mGetField(1, &body);
+  seen->mGetField(0, &key);
+  EXPECT_EQ(Str(body), "ahoy");
+  EXPECT_EQ(key.mGetValue(), 8);
+}
+
+TEST_P(LockedRelational, TheFilterFollowsTheUser) {
+  CDASort byTitle;
+  byTitle.mInit(1, 1);
+  lock_->mSetContext(-1, 0);  // everything
+  EXPECT_EQ(Seen(lock_->mQueryType(kBook, &byTitle)), (Seen_{"Free", "Other"}));
+  lock_->mSetContext(0, 0);  // no user: records not taken
+  EXPECT_EQ(Seen(lock_->mQueryType(kBook, &byTitle)), (Seen_{"Free"}));
+  lock_->mSetContext(9, 90);  // free records and its own
+  EXPECT_EQ(Seen(lock_->mQueryType(kBook, &byTitle)), (Seen_{"Free", "Other"}));
+  byTitle.mInit(1, 0);
+  EXPECT_EQ(Seen(lock_->mQueryType(kBook, &byTitle)), (Seen_{"Other", "Free"}));
+  lock_->mSetContext(5, 50);  // not one another user holds
+  EXPECT_EQ(Seen(lock_->mQueryType(kBook, &byTitle)), (Seen_{"Free"}));
+
+  // Selections move by two and meet the filter.
+  CDALongSelect big(kBook, 2, 15, 2);
+  lock_->mSetContext(9, 90);
+  EXPECT_EQ(Seen(lock_->mQuery(kBook, &big, nullptr)), (Seen_{"Other"}));
+  lock_->mSetContext(5, 50);
+  EXPECT_EQ(lock_->mQuery(kBook, &big, nullptr), nullptr);
+  CDAOrSelectWithDelete either;
+  either.mAddSelect(new CDAStringSelect(kBook, 1, CPDString("Fr"), 0));
+  either.mAddSelect(new CDALongSelect(kBook, 2, 20, 0));
+  lock_->mSetContext(-1, 0);
+  EXPECT_EQ(Seen(lock_->mQuery(kBook, &either, &byTitle)), (Seen_{"Other", "Free"}));
+  lock_->mSetContext(0, 0);
+  EXPECT_EQ(Seen(lock_->mQuery(kBook, &either, &byTitle)), (Seen_{"Free"}));
+
+  // Finds go through the filter too.
+  CPDString other("Other");
+  lock_->mSetContext(5, 50);
+  EXPECT_EQ(lock_->mFindByName(kBook, &other), nullptr);
+  lock_->mSetContext(9, 90);
+  EXPECT_EQ(Seen(lock_->mFindByName(kBook, &other)), (Seen_{"Other"}));
+  EXPECT_EQ(lock_->mFindByClass(kBook, 0), nullptr);
+}
+
+TEST_P(LockedRelational, TakingAFreeRecordWritesItsCompanionAndOthersAreRefused) {
+  lock_->mSetContext(5, 50);
+  {
+    OwnedPtr<CDADataIterator> it(lock_->mQueryType(kBook, nullptr));
+    ASSERT_TRUE(it);
+    CPDLong same(10);
+    it->mSetField(2, &same);  // an equal value: nothing written, nothing taken
+    EXPECT_EQ(InnerRows(), (Seen_{"Free/10/0/0", "Other/20/9/90"}));
+    CPDLong pages(11);
+    it->mSetField(2, &pages);
+    ASSERT_NE(it->mUpdateRecord(), 0);
+  }
+  // The taken record and its companion share System 1; the companion keeps the old image.
+  EXPECT_EQ(InnerRows(), (Seen_{"Free/10/5/-50", "Free/11/5/50", "Other/20/9/90"}));
+  EXPECT_EQ(Seen(lock_->mQueryType(kBook, nullptr)), (Seen_{"Free"}));
+  {
+    OwnedPtr<CDADataIterator> it(lock_->mQueryType(kBook, nullptr));
+    ASSERT_TRUE(it);
+    CPDLong pages;
+    it->mGetField(2, &pages);
+    EXPECT_EQ(pages.mGetValue(), 11);  // user 5 sees its own change
+  }
+  lock_->mSetContext(7, 70);  // another user sees the record as it was
+  {
+    OwnedPtr<CDADataIterator> it(lock_->mQueryType(kBook, nullptr));
+    ASSERT_TRUE(it);
+    EXPECT_EQ(it->mGetRecordCount(), 1);
+    CPDLong pages;
+    it->mGetField(2, &pages);
+    EXPECT_EQ(pages.mGetValue(), 10);
+  }
+  // A record another user holds refuses the write; its holder may write it again.
+  lock_->mSetContext(-1, 0);
+  {
+    CDAStringSelect which(kBook, 1, CPDString("Other"), -1);
+    OwnedPtr<CDADataIterator> it(lock_->mQuery(kBook, &which, nullptr));
+    ASSERT_TRUE(it);
+    CPDLong pages(99);
+    it->mSetField(2, &pages);
+    it->mUpdateRecord();
+  }
+  EXPECT_EQ(InnerRows().at(2), "Other/20/9/90");
+  lock_->mSetContext(9, 90);
+  {
+    CPDString other("Other");
+    OwnedPtr<CDADataIterator> it(lock_->mFindByName(kBook, &other));
+    ASSERT_TRUE(it);
+    CPDLong pages(21);
+    it->mSetField(2, &pages);
+    ASSERT_NE(it->mUpdateRecord(), 0);
+  }
+  EXPECT_EQ(InnerRows().at(2), "Other/21/9/90");
+  EXPECT_EQ(InnerRows().size(), 3u);  // a held record gets no second companion
+}
+
+// Last of the wrapper's cases: the switch holds for the rest of the process.
+TEST_P(LockedRelational, AllowingAllUpdatesLetsAnyoneWriteAHeldRecord) {
+  CDAStringSelect which(kBook, 1, CPDString("Other"), -1);
+  lock_->mSetContext(-1, 0);
+  CDALockDatabase::mAllowAllUpdate();
+  EXPECT_EQ(CDALockDatabase::mIsAllUpdateAllowed(), 1);
+  {
+    OwnedPtr<CDADataIterator> it(lock_->mQuery(kBook, &which, nullptr));
+    ASSERT_TRUE(it);
+    CPDLong pages(99);
+    it->mSetField(2, &pages);
+    ASSERT_NE(it->mUpdateRecord(), 0);
+  }
+  // Written in place: still held by user 9, no companion.
+  EXPECT_EQ(InnerRows(), (Seen_{"Free/10/0/0", "Other/99/9/90"}));
+}
+
 #if RELATIONAL_TEST_ENGINES == 1
 INSTANTIATE_TEST_SUITE_P(Engines, RelationalTest, ::testing::Values(DaoEngine::kSqlite, DaoEngine::kSqliteOdbc),
                          [](const auto& info) { return std::string(halyard::testing::DaoEngineName(info.param)); });
+INSTANTIATE_TEST_SUITE_P(Engines, LockedRelational, ::testing::Values(DaoEngine::kSqlite, DaoEngine::kSqliteOdbc),
+                         [](const auto& info) { return std::string(halyard::testing::DaoEngineName(info.param)); });
 #else
 INSTANTIATE_TEST_SUITE_P(Engines, RelationalTest, ::testing::Values(DaoEngine::kPostgres),
+                         [](const auto& info) { return std::string(halyard::testing::DaoEngineName(info.param)); });
+INSTANTIATE_TEST_SUITE_P(Engines, LockedRelational, ::testing::Values(DaoEngine::kPostgres),
                          [](const auto& info) { return std::string(halyard::testing::DaoEngineName(info.param)); });
 #endif
 
