@@ -293,17 +293,17 @@ TEST(ScriptStructure, ThePieceIsReadUpToTheEndOfTheScript) {
     std::string page;
     std::string script;
   };
+  const std::string after = "<P>" + std::string(100, 'z');
   const Case cases[] = {
-      {"a('</scripts>');\n</script>b(1);", "a('</scripts>');\n"},
-      {"a(1); /* </scriptx */ b(2);</SCRIPT\t>c(3);", "a(1); /* </scriptx */ b(2);"},
-      {"a(1);</scriptzz", "a(1);"},
-      {"a(1); x = 1 </ 2; b(2);</script>", "a(1); x = 1 "},
-      {"a(1);", "a(1);"},
+      {"a('</scripts>');\n</script>b(1);" + after, "a('</scripts>');\n"},
+      {"a(1); /* </scriptx */ b(2);</SCRIPT\t>c(3);" + after, "a(1); /* </scriptx */ b(2);"},
+      {"a(1);</scriptzz" + after, "a(1);"},
+      {"a(1); x = 1 </ 2; b(2);</script>" + after, "a(1); x = 1 "},
+      {"a(1); b('<' + c);", "a(1); b('<' + c);"},
   };
   for (const Case& c : cases) {
     ScriptScanner s;
-    std::string page = c.page + std::string(100, 'z');
-    halyard::tagsmith::ScanScript(s, page.data(), page.size());
+    halyard::tagsmith::ScanScript(s, c.page.data(), c.page.size());
     s.Finish();
     std::string out;
     s.GetScriptItems()->Write(out);
@@ -358,7 +358,9 @@ TEST(ScriptTextRun, ListsMergeKeptAndCopiedTextInOrder) {
   ScriptTextRun run;
   run.AppendKept(kept.data() + 9, 1);
   list.AppendText(run);
-  list.Append(new ScriptCall);
+  auto* call = new ScriptCall;
+  call->closed = true;
+  list.Append(call);
   list.AppendText(run);
   ASSERT_EQ(list.GetCount(), 3);
   std::string out;
