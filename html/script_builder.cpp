@@ -157,7 +157,7 @@ ScriptItemList& ScriptBuilder::FlushTarget() {
 
 ScriptItemList& ScriptBuilder::Pending() {
   if (!run_.IsEmpty()) {
-    pending_.AppendText(run_);
+    AppendRun(pending_, run_);
     run_.Clear();
   }
   return pending_;
@@ -174,7 +174,7 @@ void ScriptBuilder::Flush() {
   for (ScriptItemList* saved : savedPending_) FlushInto(*saved);
   FlushInto(pending_);
   if (!run_.IsEmpty()) {
-    FlushTarget().AppendText(run_);
+    AppendRun(FlushTarget(), run_);
     run_.Clear();
   }
 }
@@ -184,7 +184,7 @@ void ScriptBuilder::TakeFlushed() {
   std::size_t end = flushedTo_;
   flushedTo_ = 0;
   if (pendingStart_ >= base_ && end <= base_ + pieceLen_) {
-    FlushTarget().AppendKeptText(piece_ + (pendingStart_ - base_), end - pendingStart_);
+    AppendKeptText(FlushTarget(), piece_ + (pendingStart_ - base_), end - pendingStart_);
     pendingStart_ = end;
     return;
   }

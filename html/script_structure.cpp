@@ -60,12 +60,6 @@ void ScriptTextRun::Clear() {
   own_.clear();
 }
 
-ScriptText* ScriptText::Kept(const char* text, std::size_t length) {
-  auto* item = new ScriptText;
-  item->text_.AppendKept(text, length);
-  return item;
-}
-
 ScriptItemList::~ScriptItemList() {
   Clear();
   if (items_ != inline_) delete[] items_;
@@ -124,25 +118,6 @@ void ScriptItemList::AppendText(const char* text, std::size_t length) {
     return;
   }
   Push(new ScriptText(text, length));
-}
-
-void ScriptItemList::AppendKeptText(const char* text, std::size_t length) {
-  if (length == 0) return;
-  ScriptItem* last = Last();
-  if (last && last->GetKind() == ScriptItem::kText) {
-    static_cast<ScriptText*>(last)->Run().AppendKept(text, length);
-    return;
-  }
-  Push(ScriptText::Kept(text, length));
-}
-
-void ScriptItemList::AppendText(const ScriptTextRun& run) {
-  if (run.IsEmpty()) return;
-  std::string_view text = run.View();
-  if (run.IsKept())
-    AppendKeptText(text.data(), text.size());
-  else
-    AppendText(text.data(), text.size());
 }
 
 void ScriptItemList::TakeAll(ScriptItemList& other) {
@@ -227,3 +202,32 @@ void ScriptFunction::Write(std::string& out) const {
   signature_.Write(out);
   Items().Write(out);
 }
+
+namespace halyard::tagsmith {
+
+ScriptText* NewKeptText(const char* text, std::size_t length) {
+  auto* item = new ScriptText(text, 0);
+  item->Run().AppendKept(text, length);
+  return item;
+}
+
+void AppendKeptText(ScriptItemList& list, const char* text, std::size_t length) {
+  if (length == 0) return;
+  ScriptItem* last = list.Last();
+  if (last && last->GetKind() == ScriptItem::kText) {
+    static_cast<ScriptText*>(last)->Run().AppendKept(text, length);
+    return;
+  }
+  list.Append(NewKeptText(text, length));
+}
+
+void AppendRun(ScriptItemList& list, const ScriptTextRun& run) {
+  if (run.IsEmpty()) return;
+  std::string_view text = run.View();
+  if (run.IsKept())
+    AppendKeptText(list, text.data(), text.size());
+  else
+    list.AppendText(text.data(), text.size());
+}
+
+}  // namespace halyard::tagsmith

@@ -19,7 +19,7 @@ class ScriptItem;
 // A run of script text. While it is one stretch of text that stays where it is for the run's
 // life (the scanner's copy of the script) it only points there; text joined to it from anywhere
 // else, or changed, makes it hold a copy of its own.
-class HALYARD_EXPORT ScriptTextRun {
+class ScriptTextRun {
  public:
   ScriptTextRun() = default;
   // Copies the text.
@@ -71,10 +71,6 @@ class HALYARD_EXPORT ScriptItemList {
   void Append(ScriptItem* item);
   // Appends a copy of a run of text (merged like a text item).
   void AppendText(const char* text, std::size_t length);
-  // Appends a run of text that stays where it is while the list lives (merged the same way).
-  void AppendKeptText(const char* text, std::size_t length);
-  // Appends the run's text, kept text as kept.
-  void AppendText(const ScriptTextRun& run);
   // Moves every item of other, in order, to the end of this list (merging).
   void TakeAll(ScriptItemList& other);
   // Deletes every item.
@@ -124,8 +120,6 @@ class HALYARD_EXPORT ScriptText : public ScriptItem {
  public:
   // Copies the text.
   ScriptText(const char* text, std::size_t length) : ScriptItem(kText), text_(text, length) {}
-  // Text that stays where it is for the item's life.
-  static ScriptText* Kept(const char* text, std::size_t length);
   BOOL IsStructured() const override { return FALSE; }
   void Write(std::string& out) const override { out += text_.View(); }
   std::string_view Text() const { return text_.View(); }
@@ -133,7 +127,6 @@ class HALYARD_EXPORT ScriptText : public ScriptItem {
   const ScriptTextRun& Run() const { return text_; }
 
  private:
-  ScriptText() : ScriptItem(kText) {}
   ScriptTextRun text_;
 };
 
@@ -205,3 +198,15 @@ class HALYARD_EXPORT ScriptFunction : public ScriptGroup {
  private:
   ScriptCall signature_;
 };
+
+namespace halyard::tagsmith {
+
+// A text item of text that stays where it is for the item's life.
+ScriptText* NewKeptText(const char* text, std::size_t length);
+// Appends to list a run of text that stays where it is while the list lives, merged like a text
+// item.
+void AppendKeptText(ScriptItemList& list, const char* text, std::size_t length);
+// Appends the run's text to list, kept text as kept.
+void AppendRun(ScriptItemList& list, const ScriptTextRun& run);
+
+}  // namespace halyard::tagsmith

@@ -342,10 +342,12 @@ TEST(ScriptTextRun, ViewsOfOneStretchAndCopiesOfTheRest) {
 }
 
 TEST(ScriptTextRun, ListsMergeKeptAndCopiedTextInOrder) {
+  using halyard::tagsmith::AppendKeptText;
+  using halyard::tagsmith::AppendRun;
   const std::string kept = "0123456789";
   ScriptItemList list;
-  list.AppendKeptText(kept.data(), 2);
-  list.AppendKeptText(kept.data() + 2, 3);
+  AppendKeptText(list, kept.data(), 2);
+  AppendKeptText(list, kept.data() + 2, 3);
   ASSERT_EQ(list.GetCount(), 1);
   EXPECT_EQ(static_cast<ScriptText*>(list.GetAt(0))->Text().data(), kept.data());
   {
@@ -353,15 +355,15 @@ TEST(ScriptTextRun, ListsMergeKeptAndCopiedTextInOrder) {
     list.AppendText(transient.data(), transient.size());
     transient = "##";
   }
-  list.Append(ScriptText::Kept(kept.data() + 5, 1));
+  list.Append(halyard::tagsmith::NewKeptText(kept.data() + 5, 1));
   list.Append(new ScriptText("c", 1));
   ScriptTextRun run;
   run.AppendKept(kept.data() + 9, 1);
-  list.AppendText(run);
+  AppendRun(list, run);
   auto* call = new ScriptCall;
   call->closed = true;
   list.Append(call);
-  list.AppendText(run);
+  AppendRun(list, run);
   ASSERT_EQ(list.GetCount(), 3);
   std::string out;
   list.Write(out);
