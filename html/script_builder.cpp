@@ -1,6 +1,7 @@
 #include "script_builder.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "script_keyword_table.h"
 #include "script_scanner.h"
@@ -47,9 +48,56 @@ int ScriptBuilder::CallDepthOf(const ScriptItemList& list) {
   return depth;
 }
 
+namespace {
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// The length of bytes up to and including the first end tag ("</script" and a blank or ">")
+// that lies whole in them, or all of them: the script cannot end later than that. (An end tag
+// begun in an earlier piece ends within the first few bytes.)
+std::size_t ScriptBound(const char* bytes, std::size_t length) {
+  static const char kTag[] = "</script";
+  constexpr std::size_t kTagLength = sizeof kTag - 1;
+  for (const char* at = bytes; at < bytes + length;) {
+    const auto* lt = static_cast<const char*>(
+        std::memchr(at, '<', static_cast<std::size_t>(bytes + length - at)));
+    if (!lt) break;
+    std::size_t from = static_cast<std::size_t>(lt - bytes);
+    if (length - from <= kTagLength) break;
+    std::size_t i = 1;
+    while (i < kTagLength && LowerAscii(lt[i]) == kTag[i]) ++i;
+    char after = lt[kTagLength];
+    if (i == kTagLength && (after == '>' || after == ' ' || after == '\t' || after == '\n' ||
+                            after == '\r' || after == '\f'))
+      return from + kTagLength + 1;
+    at = lt + 1;
+  }
+  return length;
+}
+
+}  // namespace
+
+const char* ScriptBuilder::Keep(const char* bytes, std::size_t length) {
+  if (length == 0) return bytes;
+  if (length > keptLeft_) {
+    std::size_t size = std::max(length, nextKeptBlock_);
+    nextKeptBlock_ = std::min<std::size_t>(nextKeptBlock_ * 2, kLastKeptBlock);
+    keptBlocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
+    keptAt_ = keptBlocks_.back().get();
+    keptLeft_ = size;
+  }
+  std::memcpy(keptAt_, bytes, length);
+  const char* copy = keptAt_;
+  keptAt_ += length;
+  keptLeft_ -= length;
+  return copy;
+}
+
 void ScriptBuilder::BeginPiece(const char* bytes, std::size_t length) {
-  piece_ = bytes;
-  pieceLen_ = length;
+  // Only the script's own text is read from the piece: tokens and the end of the script lie
+  // within the bound.
+  pieceLen_ = ScriptBound(bytes, length);
+  piece_ = Keep(bytes, pieceLen_);
 }
 
 void ScriptBuilder::EndPiece() {
@@ -84,12 +132,12 @@ void ScriptBuilder::AddText(std::size_t end) {
   if (end <= pendingStart_) return;
   if (pendingStart_ >= base_ && end <= base_ + pieceLen_) {
     // The common case: the run lies in this piece; no copy beyond the item's own.
-    run_.append(piece_ + (pendingStart_ - base_), end - pendingStart_);
+    run_.AppendKept(piece_ + (pendingStart_ - base_), end - pendingStart_);
     pendingStart_ = end;
     return;
   }
   std::string text = TakeText(end);
-  run_ += text;
+  run_.Append(text.data(), text.size());
 }
 
 void ScriptBuilder::Skip(std::size_t end) {
@@ -108,9 +156,9 @@ ScriptItemList& ScriptBuilder::FlushTarget() {
 }
 
 ScriptItemList& ScriptBuilder::Pending() {
-  if (!run_.empty()) {
-    pending_.AppendText(run_.data(), run_.size());
-    run_.clear();
+  if (!run_.IsEmpty()) {
+    AppendRun(pending_, run_);
+    run_.Clear();
   }
   return pending_;
 }
@@ -125,9 +173,9 @@ void ScriptBuilder::FlushInto(ScriptItemList& source) {
 void ScriptBuilder::Flush() {
   for (ScriptItemList* saved : savedPending_) FlushInto(*saved);
   FlushInto(pending_);
-  if (!run_.empty()) {
-    FlushTarget().AppendText(run_.data(), run_.size());
-    run_.clear();
+  if (!run_.IsEmpty()) {
+    AppendRun(FlushTarget(), run_);
+    run_.Clear();
   }
 }
 
@@ -136,7 +184,7 @@ void ScriptBuilder::TakeFlushed() {
   std::size_t end = flushedTo_;
   flushedTo_ = 0;
   if (pendingStart_ >= base_ && end <= base_ + pieceLen_) {
-    FlushTarget().AppendText(piece_ + (pendingStart_ - base_), end - pendingStart_);
+    AppendKeptText(FlushTarget(), piece_ + (pendingStart_ - base_), end - pendingStart_);
     pendingStart_ = end;
     return;
   }
@@ -211,7 +259,7 @@ void ScriptBuilder::OnName(std::size_t start, std::size_t end, int previous) {
       AddText(start);
       Pending().Write(head);
       pending_.Clear();
-    } else if (pending_.IsEmpty() && savedPending_.empty() && run_.empty()) {
+    } else if (pending_.IsEmpty() && savedPending_.empty() && run_.IsEmpty()) {
       // The common case: nothing is pending but text, so the text before the name belongs
       // where a flush would put it. It stays in the script text until something could tell the
       // difference (TakeFlushed).
@@ -418,14 +466,21 @@ void ScriptBuilder::Finish() {
     return;
   ScriptItem* item = static_cast<ScriptGroup*>(last)->Items().Last();
   if (!item || item->GetKind() != ScriptItem::kText) return;
-  std::string& text = static_cast<ScriptText*>(item)->Text();
-  std::size_t at = text.find("-->");
-  if (at != std::string::npos) text.replace(at, 3, "   ");
+  ScriptTextRun& run = static_cast<ScriptText*>(item)->Run();
+  std::size_t at = run.View().find("-->");
+  if (at == std::string_view::npos) return;
+  std::string text(run.View());
+  text.replace(at, 3, "   ");
+  run.Assign(std::move(text));
 }
 
 void ScriptBuilder::Reset() {
   ResetBuilding();
   top_.Clear();
+  keptBlocks_.clear();
+  keptAt_ = nullptr;
+  keptLeft_ = 0;
+  nextKeptBlock_ = kFirstKeptBlock;
 }
 
 void ScriptBuilder::ResetBuilding() {
@@ -442,7 +497,7 @@ void ScriptBuilder::ResetBuilding() {
   delete container_;
   container_ = nullptr;
   pending_.Clear();
-  run_.clear();
+  run_.Clear();
   for (ScriptItemList* saved : savedPending_) delete saved;
   savedPending_.clear();
   carry_.clear();

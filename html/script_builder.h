@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,8 @@ class ScriptBuilder {
   ScriptBuilder& operator=(const ScriptBuilder&) = delete;
   ~ScriptBuilder();
 
-  // The next piece of script text, at offset base (the end of the previous piece).
+  // The next piece of script text, at offset base (the end of the previous piece). The builder
+  // keeps a copy of it, up to where the script may end, for its text items to point into.
   void BeginPiece(const char* bytes, std::size_t length);
   // The piece is done: its untaken text is kept for the next one.
   void EndPiece();
@@ -112,6 +114,17 @@ class ScriptBuilder {
   // The deepest nesting of calls among the items of list (0 without calls).
   static int CallDepthOf(const ScriptItemList& list);
 
+  // Copies bytes into the kept text, which stays in place until Reset; the copy's address.
+  const char* Keep(const char* bytes, std::size_t length);
+
+  // The kept copy of the script text, in blocks that never move: text items point into it, so
+  // it goes only after them (it is declared before the structure).
+  std::vector<std::unique_ptr<char[]>> keptBlocks_;
+  char* keptAt_ = nullptr;
+  std::size_t keptLeft_ = 0;
+  std::size_t nextKeptBlock_ = kFirstKeptBlock;
+  enum : std::size_t { kFirstKeptBlock = 4096, kLastKeptBlock = 1 << 20 };
+
   // Text bookkeeping.
   const char* piece_ = nullptr;
   std::size_t base_ = 0;  // offset of piece_[0]
@@ -125,7 +138,7 @@ class ScriptBuilder {
   ScriptItemList top_;
   ScriptGroup* container_ = nullptr;
   ScriptItemList pending_;
-  std::string run_;  // text at the end of the pending list, not yet made an item
+  ScriptTextRun run_;  // text at the end of the pending list, not yet made an item
   ScriptCall* call_ = nullptr;
   ScriptItemList* argument_ = nullptr;
   bool argumentMode_ = false;

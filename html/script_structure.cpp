@@ -1,5 +1,7 @@
 #include "script_structure.h"
 
+#include <utility>
+
 #include "elem_pool.h"
 
 namespace {
@@ -9,6 +11,54 @@ void AppendToCString(CString& out, const std::string& text) {
 }
 
 }  // namespace
+
+void ScriptTextRun::MakeOwn() {
+  if (!data_) return;
+  own_.assign(data_, size_);
+  data_ = nullptr;
+  size_ = 0;
+}
+
+void ScriptTextRun::Append(const char* text, std::size_t length) {
+  if (length == 0) return;
+  MakeOwn();
+  own_.append(text, length);
+}
+
+void ScriptTextRun::AppendKept(const char* text, std::size_t length) {
+  if (length == 0) return;
+  if (data_) {
+    if (data_ + size_ == text) {  // the next stretch of the same text
+      size_ += length;
+      return;
+    }
+    MakeOwn();
+  } else if (own_.empty()) {
+    data_ = text;
+    size_ = length;
+    return;
+  }
+  own_.append(text, length);
+}
+
+void ScriptTextRun::Append(const ScriptTextRun& other) {
+  if (other.data_)
+    AppendKept(other.data_, other.size_);
+  else
+    Append(other.own_.data(), other.own_.size());
+}
+
+void ScriptTextRun::Assign(std::string text) {
+  data_ = nullptr;
+  size_ = 0;
+  own_ = std::move(text);
+}
+
+void ScriptTextRun::Clear() {
+  data_ = nullptr;
+  size_ = 0;
+  own_.clear();
+}
 
 ScriptItemList::~ScriptItemList() {
   Clear();
@@ -53,7 +103,7 @@ void ScriptItemList::Append(ScriptItem* item) {
   if (!item) return;
   ScriptItem* last = Last();
   if (item->GetKind() == ScriptItem::kText && last && last->GetKind() == ScriptItem::kText) {
-    static_cast<ScriptText*>(last)->Text() += static_cast<ScriptText*>(item)->Text();
+    static_cast<ScriptText*>(last)->Run().Append(static_cast<ScriptText*>(item)->Run());
     delete item;
     return;
   }
@@ -64,7 +114,7 @@ void ScriptItemList::AppendText(const char* text, std::size_t length) {
   if (length == 0) return;
   ScriptItem* last = Last();
   if (last && last->GetKind() == ScriptItem::kText) {
-    static_cast<ScriptText*>(last)->Text().append(text, length);
+    static_cast<ScriptText*>(last)->Run().Append(text, length);
     return;
   }
   Push(new ScriptText(text, length));
@@ -152,3 +202,32 @@ void ScriptFunction::Write(std::string& out) const {
   signature_.Write(out);
   Items().Write(out);
 }
+
+namespace halyard::tagsmith {
+
+ScriptText* NewKeptText(const char* text, std::size_t length) {
+  auto* item = new ScriptText(text, 0);
+  item->Run().AppendKept(text, length);
+  return item;
+}
+
+void AppendKeptText(ScriptItemList& list, const char* text, std::size_t length) {
+  if (length == 0) return;
+  ScriptItem* last = list.Last();
+  if (last && last->GetKind() == ScriptItem::kText) {
+    static_cast<ScriptText*>(last)->Run().AppendKept(text, length);
+    return;
+  }
+  list.Append(NewKeptText(text, length));
+}
+
+void AppendRun(ScriptItemList& list, const ScriptTextRun& run) {
+  if (run.IsEmpty()) return;
+  std::string_view text = run.View();
+  if (run.IsKept())
+    AppendKeptText(list, text.data(), text.size());
+  else
+    list.AppendText(text.data(), text.size());
+}
+
+}  // namespace halyard::tagsmith

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/kernel/export.h"
@@ -14,6 +15,39 @@
 #include "platform/mfc/cstring.h"
 
 class ScriptItem;
+
+// A run of script text. While it is one stretch of text that stays where it is for the run's
+// life (the scanner's copy of the script) it only points there; text joined to it from anywhere
+// else, or changed, makes it hold a copy of its own.
+class ScriptTextRun {
+ public:
+  ScriptTextRun() = default;
+  // Copies the text.
+  ScriptTextRun(const char* text, std::size_t length) : own_(text, length) {}
+
+  std::string_view View() const {
+    return data_ ? std::string_view(data_, size_) : std::string_view(own_);
+  }
+  bool IsEmpty() const { return data_ ? false : own_.empty(); }
+  // It points at text it does not own.
+  bool IsKept() const { return data_ != nullptr; }
+
+  // Appends a copy of the text.
+  void Append(const char* text, std::size_t length);
+  // Appends text that stays where it is for as long as this run lives.
+  void AppendKept(const char* text, std::size_t length);
+  // Appends the other run's text, kept text as kept.
+  void Append(const ScriptTextRun& other);
+  void Assign(std::string text);
+  void Clear();
+
+ private:
+  void MakeOwn();
+
+  const char* data_ = nullptr;  // the kept text (never set for an empty run), or null
+  std::size_t size_ = 0;
+  std::string own_;
+};
 
 // An owning, ordered list of items. Appending follows the merging rule: a text item that
 // follows a text item is joined to it.
@@ -35,7 +69,7 @@ class HALYARD_EXPORT ScriptItemList {
 
   // Takes the item (merging it into a last text item when both are text).
   void Append(ScriptItem* item);
-  // Appends a run of text (merged like a text item).
+  // Appends a copy of a run of text (merged like a text item).
   void AppendText(const char* text, std::size_t length);
   // Moves every item of other, in order, to the end of this list (merging).
   void TakeAll(ScriptItemList& other);
@@ -81,17 +115,19 @@ class HALYARD_EXPORT ScriptItem {
   Kind kind_;
 };
 
-// One run of script text.
+// One run of script text. The items the scanner builds point into its copy of the script.
 class HALYARD_EXPORT ScriptText : public ScriptItem {
  public:
+  // Copies the text.
   ScriptText(const char* text, std::size_t length) : ScriptItem(kText), text_(text, length) {}
   BOOL IsStructured() const override { return FALSE; }
-  void Write(std::string& out) const override { out += text_; }
-  const std::string& Text() const { return text_; }
-  std::string& Text() { return text_; }
+  void Write(std::string& out) const override { out += text_.View(); }
+  std::string_view Text() const { return text_.View(); }
+  ScriptTextRun& Run() { return text_; }
+  const ScriptTextRun& Run() const { return text_; }
 
  private:
-  std::string text_;
+  ScriptTextRun text_;
 };
 
 // A call: its name part (what stood before "(", "obj.method" included) and its arguments, each
@@ -162,3 +198,15 @@ class HALYARD_EXPORT ScriptFunction : public ScriptGroup {
  private:
   ScriptCall signature_;
 };
+
+namespace halyard::tagsmith {
+
+// A text item of text that stays where it is for the item's life.
+ScriptText* NewKeptText(const char* text, std::size_t length);
+// Appends to list a run of text that stays where it is while the list lives, merged like a text
+// item.
+void AppendKeptText(ScriptItemList& list, const char* text, std::size_t length);
+// Appends the run's text to list, kept text as kept.
+void AppendRun(ScriptItemList& list, const ScriptTextRun& run);
+
+}  // namespace halyard::tagsmith

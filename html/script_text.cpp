@@ -42,7 +42,7 @@ void DumpItem(const ScriptItem* item, std::string& out, int level) {
   Indent(out, level);
   switch (item->GetKind()) {
     case ScriptItem::kText: {
-      const std::string& t = static_cast<const ScriptText*>(item)->Text();
+      std::string_view t = static_cast<const ScriptText*>(item)->Text();
       out += "text ";
       AppendQuoted(out, t.data(), t.size());
       out += '\n';

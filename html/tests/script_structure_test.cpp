@@ -1,15 +1,19 @@
 // The structure the script scanner builds: statements, calls and their arguments, function
 // definitions, and above all that the written text of the top-level list gives the script back.
+#include "html/script_structure.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
 
 #include "html/script_builder.h"
 #include "html/script_scanner.h"
-#include "html/script_structure.h"
 #include "html/script_text.h"
 
 namespace {
@@ -30,6 +34,12 @@ std::string Dump(const std::string& script, std::size_t pieceSize = 0) {
   return out;
 }
 
+std::string DumpStructure(ScriptScanner& s) {
+  std::string out;
+  DumpScript(*s.GetScriptItems(), out);
+  return out;
+}
+
 std::string Written(const std::string& script, std::size_t pieceSize = 0) {
   ScriptScanner s;
   Build(s, script, pieceSize);
@@ -43,7 +53,8 @@ std::string Written(const std::string& script, std::size_t pieceSize = 0) {
 std::string Expected(std::string script) {
   for (std::size_t at; (at = script.find("<!--")) != std::string::npos;) script.erase(at, 4);
   std::size_t close = script.rfind("-->");
-  if (close != std::string::npos && script.find_first_not_of(" \t\r\n;", close + 3) == std::string::npos)
+  if (close != std::string::npos &&
+      script.find_first_not_of(" \t\r\n;", close + 3) == std::string::npos)
     script.replace(close, 3, "   ");
   return script;
 }
@@ -248,6 +259,118 @@ TEST(ScriptStructure, AnEndTagEndsTheTextOfTheScriptAlsoAcrossPieces) {
   }
 }
 
+// The text items point into the scanner's own copy of the script, never into the caller's
+// buffer: the structure stays whole when every piece was read from one reused buffer, written
+// over after each piece and gone before the structure is written.
+TEST(ScriptStructure, TheStructureOutlivesTheBuffersItWasReadFrom) {
+  const std::string script =
+      "function go(a, b) { return f(a[b], \"x\"); }\nvar s = g('one', h(2)) + k[1];\n"
+      "if (s) { w.document.write('<p>' + s); }\n";
+  for (std::size_t n : {std::size_t{1}, std::size_t{3}, std::size_t{7}, std::size_t{4096}}) {
+    ScriptScanner s;
+    {
+      auto buffer = std::make_unique<char[]>(n);
+      for (std::size_t at = 0; at < script.size(); at += n) {
+        std::size_t len = std::min(n, script.size() - at);
+        std::memcpy(buffer.get(), script.data() + at, len);
+        ASSERT_EQ(s.ScanForEnd(buffer.get(), len), ScriptScanner::kGoesOn);
+        std::memset(buffer.get(), '#', n);
+      }
+    }
+    s.Finish();
+    std::string out;
+    s.GetScriptItems()->Write(out);
+    EXPECT_EQ(out, script) << "pieces of " << n;
+    EXPECT_EQ(DumpStructure(s), Dump(script)) << "pieces of " << n;
+  }
+}
+
+// Only the script's part of a piece is kept: an end tag that is not one ("</scripts" in a string
+// or comment) does not stop the script, "</" where a token begins does, and the page after the
+// end is not part of it.
+TEST(ScriptStructure, ThePieceIsReadUpToTheEndOfTheScript) {
+  struct Case {
+    std::string page;
+    std::string script;
+  };
+  const std::string after = "<P>" + std::string(100, 'z');
+  const Case cases[] = {
+      {"a('</scripts>');\n</script>b(1);" + after, "a('</scripts>');\n"},
+      {"a(1); /* </scriptx */ b(2);</SCRIPT\t>c(3);" + after, "a(1); /* </scriptx */ b(2);"},
+      {"a(1);</scriptzz" + after, "a(1);"},
+      {"a(1); x = 1 </ 2; b(2);</script>" + after, "a(1); x = 1 "},
+      {"a(1); b('<' + c);", "a(1); b('<' + c);"},
+  };
+  for (const Case& c : cases) {
+    ScriptScanner s;
+    halyard::tagsmith::ScanScript(s, c.page.data(), c.page.size());
+    s.Finish();
+    std::string out;
+    s.GetScriptItems()->Write(out);
+    EXPECT_EQ(out, c.script) << c.page;
+  }
+}
+
+// A run stays a view of the kept text while its stretches follow each other there, and holds a
+// copy once text from elsewhere joins it; either way its text is the text appended, in order.
+TEST(ScriptTextRun, ViewsOfOneStretchAndCopiesOfTheRest) {
+  const std::string kept = "abcdefgh";
+  ScriptTextRun run;
+  EXPECT_TRUE(run.IsEmpty());
+  run.AppendKept(kept.data(), 3);
+  run.AppendKept(kept.data() + 3, 2);
+  EXPECT_TRUE(run.IsKept());
+  EXPECT_EQ(run.View(), "abcde");
+  EXPECT_EQ(run.View().data(), kept.data());
+  run.AppendKept(kept.data() + 6, 2);  // a gap: no longer one stretch
+  EXPECT_FALSE(run.IsKept());
+  EXPECT_EQ(run.View(), "abcdegh");
+  run.AppendKept(kept.data(), 1);
+  run.Append("!?", 2);
+  EXPECT_EQ(run.View(), "abcdegha!?");
+  run.Clear();
+  EXPECT_TRUE(run.IsEmpty());
+  run.AppendKept(kept.data() + 1, 2);
+  EXPECT_TRUE(run.IsKept());
+  run.Append("x", 1);
+  EXPECT_EQ(run.View(), "bcx");
+  run.Assign("new");
+  EXPECT_EQ(run.View(), "new");
+  run.AppendKept(kept.data(), 0);
+  run.Append("", 0);
+  EXPECT_EQ(run.View(), "new");
+}
+
+TEST(ScriptTextRun, ListsMergeKeptAndCopiedTextInOrder) {
+  using halyard::tagsmith::AppendKeptText;
+  using halyard::tagsmith::AppendRun;
+  const std::string kept = "0123456789";
+  ScriptItemList list;
+  AppendKeptText(list, kept.data(), 2);
+  AppendKeptText(list, kept.data() + 2, 3);
+  ASSERT_EQ(list.GetCount(), 1);
+  EXPECT_EQ(static_cast<ScriptText*>(list.GetAt(0))->Text().data(), kept.data());
+  {
+    std::string transient = "ab";
+    list.AppendText(transient.data(), transient.size());
+    transient = "##";
+  }
+  list.Append(halyard::tagsmith::NewKeptText(kept.data() + 5, 1));
+  list.Append(new ScriptText("c", 1));
+  ScriptTextRun run;
+  run.AppendKept(kept.data() + 9, 1);
+  AppendRun(list, run);
+  auto* call = new ScriptCall;
+  call->closed = true;
+  list.Append(call);
+  AppendRun(list, run);
+  ASSERT_EQ(list.GetCount(), 3);
+  std::string out;
+  list.Write(out);
+  EXPECT_EQ(out, "01234ab5c9()9");
+  EXPECT_TRUE(static_cast<ScriptText*>(list.GetAt(2))->Run().IsKept());
+}
+
 TEST(ScriptStructure, FinishKeepsTheListAndResetEmptiesIt) {
   ScriptScanner s;
   Build(s, "a(1);");
@@ -335,9 +458,10 @@ TEST(ScriptStructure, DeeplyNestedCallsAndLongChainsAreKeptWithoutDeepNesting) {
 // Random token soup in random pieces: whatever the script, its text comes back.
 TEST(ScriptStructure, RandomScriptsComeBackWhole) {
   static const char* const kPieces[] = {
-      "f", "g", "obj", ".", "x", "(", ")", "(", ")", ",", "[", "]", "{", "}", ";", " ", "\n",
-      "function", "function ", "var ", "if", "1", "0x1F", "+", "==", "'s,)'", "\"d(\"", "/* (] */",
-      "// ,)\n", "\t", "return ", "!", "<!--", "?", ":", "&&", "a_b", "\\"};
+      "f",       "g", "obj",  ".", "x",  "(",     ")",      "(",        ")",         ",",
+      "[",       "]", "{",    "}", ";",  " ",     "\n",     "function", "function ", "var ",
+      "if",      "1", "0x1F", "+", "==", "'s,)'", "\"d(\"", "/* (] */", "// ,)\n",   "\t",
+      "return ", "!", "<!--", "?", ":",  "&&",    "a_b",    "\\"};
   std::mt19937 rng(20261208);
   for (int round = 0; round < 400; ++round) {
     std::string script;
