@@ -461,10 +461,18 @@ void PyxStore::Rollback() {
 void PyxStore::LoadSchema() {
   mTypes.clear();
   mClasses.clear();
+  // A name that is not there (NULL in a damaged file) makes the file no store of ours.
+  auto nameAt = [this](sqlite3_stmt* stmt, int column) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+    if (text == nullptr) {
+      sqlite3_reset(stmt);
+      CFileException::ThrowOsError(kCorruptStoreCode, mPath.c_str());
+    }
+    return text;
+  };
   sqlite3_stmt* types = Prepare("SELECT type, name FROM pyx_type");
   while (Step(types)) {
-    mTypes[static_cast<LONG>(sqlite3_column_int64(types, 0))].name =
-        reinterpret_cast<const char*>(sqlite3_column_text(types, 1));
+    mTypes[static_cast<LONG>(sqlite3_column_int64(types, 0))].name = nameAt(types, 1);
   }
   sqlite3_reset(types);
   sqlite3_stmt* attrs = Prepare("SELECT type, attr, kind FROM pyx_attr ORDER BY type, attr");
@@ -476,7 +484,7 @@ void PyxStore::LoadSchema() {
   }
   sqlite3_reset(attrs);
   sqlite3_stmt* classes = Prepare("SELECT name FROM pyx_class");
-  while (Step(classes)) mClasses.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(classes, 0)));
+  while (Step(classes)) mClasses.emplace_back(nameAt(classes, 0));
   sqlite3_reset(classes);
   // Attributes are numbered from 512 without gaps; anything else is not a store of ours.
   for (auto& [type, info] : mTypes) {
