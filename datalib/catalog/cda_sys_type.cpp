@@ -91,3 +91,32 @@ LONG CDASysType::mGetOwnerType(CDADatabase* db, LONG type) {
   found->mGetField(kTypeOwner, &owner);
   return owner.mGetValue();
 }
+
+void vaultkit::WriteInitialCatalog(CDADatabase* db) {
+  auto addType = [db](LONG type, const char* name, const char* layout) {
+    vaultkit::OwnedPtr<CDADataObject> record(db->mNewRecord(kDASysTypes));
+    CPDLong system(0), number(type);
+    CPDString typeName(name), typeLayout(layout);
+    record->mSetField(0, &system);
+    record->mSetField(1, &number);
+    record->mSetField(2, &typeName);
+    record->mSetField(4, &typeLayout);
+    record->mUpdateRecord();
+  };
+  addType(kDASysTypes, "SysTypes", "dULSysType");
+  addType(kDASysFields, "SysFields", "dULSysField");
+  static const struct {
+    LONG type;
+    LONG number;
+    const char* name;
+    LONG kind;
+  } kFields[] = {
+      {kDASysTypes, 0, "System", 1},         {kDASysTypes, 1, "fType", 1},
+      {kDASysTypes, 2, "fName", 0},          {kDASysTypes, 3, "fCL", 1},
+      {kDASysTypes, 4, "fDefaultLayout", 0}, {kDASysTypes, 5, "fOwnerType", 1},
+      {kDASysFields, 0, "fObjectType", 1},   {kDASysFields, 1, "fFieldName", 0},
+      {kDASysFields, 2, "fFieldType", 1},    {kDASysFields, 3, "fFieldAttr", 1},
+      {kDASysFields, 4, "fFieldCount", 1},
+  };
+  for (const auto& f : kFields) CDASysType::mRegisterField(db, f.number, f.type, CPDString(f.name), f.kind, 0);
+}

@@ -34,3 +34,9 @@ class HALYARD_EXPORT CDASysType {
   // Field 5 of the type's SysTypes record, or -1 when there is none.
   static LONG mGetOwnerType(CDADatabase* db, LONG type);
 };
+
+// The catalog's first records in a new database whose SysTypes and SysFields tables exist:
+// the two catalog types themselves and their fields. Internal to the library.
+namespace vaultkit {
+void WriteInitialCatalog(CDADatabase* db);
+}  // namespace vaultkit

@@ -130,17 +130,6 @@ void CDARelationalDatabase::mCreateCatalog() {
     types.CreateField("fPlaceholders", dbLong, 4);
     types.Append();
   }
-  auto addType = [this](LONG type, const char* name, const char* layout) {
-    OwnedPtr<CDADataObject> record(mNewRecord(kDASysTypes));
-    CPDLong system(0), number(type);
-    CPDString typeName(name), typeLayout(layout);
-    record->mSetField(0, &system);
-    record->mSetField(1, &number);
-    record->mSetField(2, &typeName);
-    record->mSetField(4, &typeLayout);
-    record->mUpdateRecord();
-  };
-  addType(kDASysTypes, "SysTypes", "dULSysType");
   {
     CDaoTableDef fields(mDatabase);
     fields.Create("SysFields");
@@ -151,21 +140,7 @@ void CDARelationalDatabase::mCreateCatalog() {
     fields.CreateField("fFieldCount", dbLong, 4);
     fields.Append();
   }
-  addType(kDASysFields, "SysFields", "dULSysField");
-  static const struct {
-    LONG type;
-    LONG number;
-    const char* name;
-    LONG kind;
-  } kFields[] = {
-      {kDASysTypes, 0, "System", 1},       {kDASysTypes, 1, "fType", 1},
-      {kDASysTypes, 2, "fName", 0},        {kDASysTypes, 3, "fCL", 1},
-      {kDASysTypes, 4, "fDefaultLayout", 0}, {kDASysTypes, 5, "fOwnerType", 1},
-      {kDASysFields, 0, "fObjectType", 1}, {kDASysFields, 1, "fFieldName", 0},
-      {kDASysFields, 2, "fFieldType", 1},  {kDASysFields, 3, "fFieldAttr", 1},
-      {kDASysFields, 4, "fFieldCount", 1},
-  };
-  for (const auto& f : kFields) CDASysType::mRegisterField(this, f.number, f.type, CPDString(f.name), f.kind, 0);
+  vaultkit::WriteInitialCatalog(this);
 }
 
 void CDARelationalDatabase::mClose() {

@@ -260,32 +260,7 @@ void CDAStoreDatabase::mCreateCatalog() {
   for (LONG kind : {1, 0, 1, 1, 1}) store.AddAttribute(kDASysFields, kind);
   store.CreateIndex(kDASysTypes, kStoreAttributeBase + 1);   // fType
   store.CreateIndex(kDASysFields, kStoreAttributeBase + 0);  // fObjectType
-  auto addType = [this](LONG type, const char* name, const char* layout) {
-    OwnedPtr<CDADataObject> record(mNewRecord(kDASysTypes));
-    CPDLong system(0), number(type);
-    CPDString typeName(name), typeLayout(layout);
-    record->mSetField(0, &system);
-    record->mSetField(1, &number);
-    record->mSetField(2, &typeName);
-    record->mSetField(4, &typeLayout);
-    record->mUpdateRecord();
-  };
-  addType(kDASysTypes, "SysTypes", "dULSysType");
-  addType(kDASysFields, "SysFields", "dULSysField");
-  static const struct {
-    LONG type;
-    LONG number;
-    const char* name;
-    LONG kind;
-  } kFields[] = {
-      {kDASysTypes, 0, "System", 1},         {kDASysTypes, 1, "fType", 1},
-      {kDASysTypes, 2, "fName", 0},          {kDASysTypes, 3, "fCL", 1},
-      {kDASysTypes, 4, "fDefaultLayout", 0}, {kDASysTypes, 5, "fOwnerType", 1},
-      {kDASysFields, 0, "fObjectType", 1},   {kDASysFields, 1, "fFieldName", 0},
-      {kDASysFields, 2, "fFieldType", 1},    {kDASysFields, 3, "fFieldAttr", 1},
-      {kDASysFields, 4, "fFieldCount", 1},
-  };
-  for (const auto& f : kFields) CDASysType::mRegisterField(this, f.number, f.type, CPDString(f.name), f.kind, 0);
+  vaultkit::WriteInitialCatalog(this);
 }
 
 void CDAStoreDatabase::mClose() {

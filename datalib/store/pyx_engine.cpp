@@ -761,27 +761,36 @@ LONG PyxStore::Count(LONG type) {
   return n;
 }
 
-void PyxStore::SaveQuery(const std::string& name, const PyxQuery& query) {
+void PyxStore::SaveForm(const char* table, const char* column, const std::string& name, LONG type,
+                        const std::string& form) {
   BeginWrite();
-  sqlite3_stmt* stmt = Prepare("INSERT OR REPLACE INTO pyx_query(name, type, form) VALUES (?, ?, ?)");
-  std::string form = query.Save();
+  sqlite3_stmt* stmt =
+      Prepare(std::string("INSERT OR REPLACE INTO ") + table + "(name, type, " + column + ") VALUES (?, ?, ?)");
   sqlite3_bind_text(stmt, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-  sqlite3_bind_int64(stmt, 2, query.mType);
+  sqlite3_bind_int64(stmt, 2, type);
   sqlite3_bind_blob(stmt, 3, form.data(), static_cast<int>(form.size()), SQLITE_TRANSIENT);
   Step(stmt);
   sqlite3_reset(stmt);
 }
 
-PyxQuery* PyxStore::LoadQuery(const std::string& name) {
-  sqlite3_stmt* stmt = Prepare("SELECT form FROM pyx_query WHERE name = ?");
+bool PyxStore::LoadForm(const char* table, const char* column, const std::string& name, std::string* form) {
+  sqlite3_stmt* stmt = Prepare(std::string("SELECT ") + column + " FROM " + table + " WHERE name = ?");
   sqlite3_bind_text(stmt, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-  if (!Step(stmt)) {
-    sqlite3_reset(stmt);
-    return nullptr;
-  }
-  std::string form(static_cast<const char*>(sqlite3_column_blob(stmt, 0)) ?: "",
-                   static_cast<size_t>(sqlite3_column_bytes(stmt, 0)));
+  bool found = Step(stmt);
+  if (found)
+    form->assign(static_cast<const char*>(sqlite3_column_blob(stmt, 0)) ?: "",
+                 static_cast<size_t>(sqlite3_column_bytes(stmt, 0)));
   sqlite3_reset(stmt);
+  return found;
+}
+
+void PyxStore::SaveQuery(const std::string& name, const PyxQuery& query) {
+  SaveForm("pyx_query", "form", name, query.mType, query.Save());
+}
+
+PyxQuery* PyxStore::LoadQuery(const std::string& name) {
+  std::string form;
+  if (!LoadForm("pyx_query", "form", name, &form)) return nullptr;
   auto* query = new PyxQuery();
   if (!query->Load(form)) {
     delete query;
@@ -791,26 +800,12 @@ PyxQuery* PyxStore::LoadQuery(const std::string& name) {
 }
 
 void PyxStore::SaveIDList(const std::string& name, const PyxIDList& list) {
-  BeginWrite();
-  sqlite3_stmt* stmt = Prepare("INSERT OR REPLACE INTO pyx_idlist(name, type, ids) VALUES (?, ?, ?)");
-  std::string form = list.Save();
-  sqlite3_bind_text(stmt, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-  sqlite3_bind_int64(stmt, 2, list.mType);
-  sqlite3_bind_blob(stmt, 3, form.data(), static_cast<int>(form.size()), SQLITE_TRANSIENT);
-  Step(stmt);
-  sqlite3_reset(stmt);
+  SaveForm("pyx_idlist", "ids", name, list.mType, list.Save());
 }
 
 PyxIDList* PyxStore::LoadIDList(const std::string& name) {
-  sqlite3_stmt* stmt = Prepare("SELECT ids FROM pyx_idlist WHERE name = ?");
-  sqlite3_bind_text(stmt, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-  if (!Step(stmt)) {
-    sqlite3_reset(stmt);
-    return nullptr;
-  }
-  std::string form(static_cast<const char*>(sqlite3_column_blob(stmt, 0)) ?: "",
-                   static_cast<size_t>(sqlite3_column_bytes(stmt, 0)));
-  sqlite3_reset(stmt);
+  std::string form;
+  if (!LoadForm("pyx_idlist", "ids", name, &form)) return nullptr;
   auto* list = new PyxIDList();
   if (!list->Load(form)) {
     delete list;

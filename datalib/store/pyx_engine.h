@@ -216,6 +216,9 @@ class PyxStore : public StoreQueryEngine {
   void Bind(sqlite3_stmt* stmt, int index, const COleVariant& value);
   bool Step(sqlite3_stmt* stmt);  // true for a row
   void BeginWrite();
+  // Named saved forms (queries, ID lists): one row of table, the form in its blob column.
+  void SaveForm(const char* table, const char* column, const std::string& name, LONG type, const std::string& form);
+  bool LoadForm(const char* table, const char* column, const std::string& name, std::string* form);
   void LoadSchema();
   const TypeInfo& Info(LONG type) const;
   void CheckAttribute(const TypeInfo& info, LONG attribute) const;
