@@ -1,6 +1,9 @@
 #include "desktop_gtk.h"
 
 #include <gtk/gtk.h>
+#ifdef GDK_WINDOWING_X11
+#include <gdk/gdkx.h>
+#endif
 
 #include <chrono>
 #include <cstdio>
@@ -54,6 +57,22 @@ std::string Utf8ToAnsi(const char* s) {
     out.push_back(b);
   }
   return out;
+}
+
+// Every desktop window takes the screen's own visual. GTK picks a GL-capable one, which the X
+// server's compositing extension keeps offscreen and composites itself; without a compositing
+// manager (Xvfb, a bare X server) a window of that visual lying wholly inside another one is
+// never shown: a dialog over the window it belongs to stays black.
+void UseScreenVisual(GtkWidget* w) {
+#ifdef GDK_WINDOWING_X11
+  GdkScreen* screen = gtk_widget_get_screen(w);
+  if (!GDK_IS_X11_SCREEN(screen)) return;
+  Screen* xs = gdk_x11_screen_get_xscreen(screen);
+  if (GdkVisual* v = gdk_x11_screen_lookup_visual(screen, DefaultVisualOfScreen(xs)->visualid))
+    gtk_widget_set_visual(w, v);
+#else
+  (void)w;
+#endif
 }
 
 struct Host {
@@ -606,6 +625,7 @@ UINT ChooseFromMenu(const TrackedMenu& tracked) {
                      }, l);
                    }),
                    loop);
+  UseScreenVisual(gtk_widget_get_toplevel(menu));
   gtk_widget_show_all(menu);
   GdkWindow* at = St().hosts.empty() ? nullptr : gtk_widget_get_window(St().hosts.front()->area);
   if (at) {
@@ -659,6 +679,7 @@ int AskMessageBox(const MessageBoxCall& call) {
   GtkWidget* d = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO, b, "%s",
                                         AnsiToUtf8(call.text).c_str());
   gtk_window_set_title(GTK_WINDOW(d), AnsiToUtf8(call.caption.empty() ? "Error" : call.caption).c_str());
+  UseScreenVisual(d);
   if (buttons == 0x3u) gtk_dialog_add_button(GTK_DIALOG(d), "Cancel", GTK_RESPONSE_CANCEL);
   int r = gtk_dialog_run(GTK_DIALOG(d));
   gtk_widget_destroy(d);
@@ -680,6 +701,7 @@ BOOL AskPrint(PRINTDLG& pd) {
   gtk_spin_button_set_value(GTK_SPIN_BUTTON(copies), pd.nCopies ? pd.nCopies : 1);
   gtk_box_pack_start(GTK_BOX(row), copies, FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(box), row, FALSE, FALSE, 6);
+  UseScreenVisual(d);
   gtk_widget_show_all(d);
   int r = gtk_dialog_run(GTK_DIALOG(d));
   pd.nCopies = static_cast<WORD>(gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(copies)));
@@ -775,6 +797,7 @@ bool GtkDisplay::Show(CWnd* top) {
   top->GetWindowRect(&r);
   int w = std::max<int>(1, r.right - r.left), ht = std::max<int>(1, r.bottom - r.top);
   h->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  UseScreenVisual(h->window);
   gtk_window_set_title(GTK_WINDOW(h->window), AnsiToUtf8(top->GetWindowText()).c_str());
   gtk_window_set_default_size(GTK_WINDOW(h->window), w, ht);
   h->area = gtk_drawing_area_new();
@@ -858,6 +881,7 @@ bool GtkDisplay::ShowFindReplace(CFindReplaceDialog* dialog) {
   bool findOnly = dialog->IsFindOnly();
   GtkWidget* d = gtk_dialog_new();
   gtk_window_set_title(GTK_WINDOW(d), findOnly ? "Find" : "Replace");
+  UseScreenVisual(d);
   gtk_dialog_add_button(GTK_DIALOG(d), "_Find Next", 1);
   if (!findOnly) {
     gtk_dialog_add_button(GTK_DIALOG(d), "_Replace", 2);

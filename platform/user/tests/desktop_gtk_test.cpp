@@ -13,10 +13,13 @@
 
 #include "platform/kernel/testing/scratch_dir.h"
 #include "platform/user/clipboard.h"
+#include "platform/user/commdlg.h"
+#include "platform/user/dialog.h"
 #include "platform/user/desktop.h"
 #include "platform/user/desktop_gtk.h"
 #include "platform/user/testing/x_session.h"
 #include "platform/user/timer.h"
+#include "platform/user/update_region.h"
 #include "platform/user/wnd.h"
 
 using halyard::testing::ScratchDir;
@@ -48,10 +51,15 @@ struct Msg {
 };
 
 // A top-level window that writes down the messages of the keyboard, the wheel, sizes, focus and
-// timers.
+// timers, and what a find/replace dialog told it.
 class Recorder : public CWnd {
  public:
+  struct Find {
+    DWORD flags;
+    std::string what, with;
+  };
   std::vector<Msg> log;
+  std::vector<Find> finds;
   std::function<void(const Msg&)> onMessage;
   LRESULT WindowProc(UINT msg, WPARAM w, LPARAM l) override {
     switch (msg) {
@@ -70,6 +78,10 @@ class Recorder : public CWnd {
         if (onMessage) onMessage(log.back());
         break;
       default:
+        if (msg == RegisterWindowMessage(FINDMSGSTRING)) {
+          auto* fr = reinterpret_cast<FINDREPLACE*>(l);
+          finds.push_back({fr->Flags, fr->lpstrFindWhat, fr->lpstrReplaceWith});
+        }
         break;
     }
     return CWnd::WindowProc(msg, w, l);
@@ -137,7 +149,7 @@ class GtkDisplayTest : public ::testing::Test {
       if (!XSession::ToolsPresent(&why)) GTEST_SKIP() << why << " is not installed";
       FAIL() << why;
     }
-    ASSERT_TRUE(top.Create("recorder", WS_VISIBLE, RECT{0, 0, 300, 200}, nullptr, 0));
+    ASSERT_TRUE(top.Create("recorder", WS_VISIBLE, RECT{0, 0, 640, 360}, nullptr, 0));
     ASSERT_TRUE(GtkDisplay::Show(&top));
     Drain();  // the window is mapped once the display's events run
     window = x->WaitForWindow("^recorder$", 10);
@@ -307,6 +319,67 @@ TEST_F(GtkDisplayTest, ThePlatformClipboardIsTheDesktops) {
   std::string text;
   ASSERT_TRUE(Clipboard::GetText(text));
   EXPECT_EQ(text, "na\xEFve \x80");
+}
+
+}  // namespace
+
+namespace {
+
+// Pixels of the rectangle (screen coordinates) that are not black.
+int Drawn(const halyard::user::testing::Screenshot& shot, const RECT& r) {
+  return (r.right - r.left) * (r.bottom - r.top) - shot.Count(r, RGB(0, 0, 0));
+}
+
+TEST_F(GtkDisplayTest, TheFindReplaceDialogIsDrawnAndDrivesItsOwner) {
+  // Brought up by a key, as a host's accelerator does, over its window (wholly inside it) while
+  // a timer (a caret's) repaints the window below.
+  ASSERT_NE(SetTimer(top.m_hWnd, 3, 50, nullptr), 0u);
+  top.onMessage = [&](const Msg& m) {
+    if (m.msg == WM_TIMER) InvalidateRect(top.m_hWnd, nullptr, FALSE);
+  };
+  CFindReplaceDialog dialog;
+  GtkDisplay::SetAccelerators([&](int vk, bool ctrl, bool) {
+    if (!ctrl || vk != 'H') return false;
+    EXPECT_TRUE(dialog.Create(FALSE, "old", "", FR_DOWN, &top));
+    EXPECT_TRUE(GtkDisplay::ShowFindReplace(&dialog));
+    return true;
+  });
+  x->Xdotool({"key", "ctrl+h"});
+  Drain();
+  GtkDisplay::SetAccelerators(nullptr);
+  unsigned long box = x->WaitForWindow("^Replace$", 10);
+  ASSERT_NE(box, 0u);
+  RECT r;
+  ASSERT_TRUE(x->Geometry(box, &r));
+  halyard::user::testing::Screenshot shot;
+  std::string error;
+  // Its labels, fields and buttons are painted: most of it is the theme's light background.
+  ASSERT_TRUE(PumpUntil([&] {
+    if (!x->Shoot(shot, &error)) return true;
+    return Drawn(shot, r) > (r.right - r.left) * (r.bottom - r.top) / 2;
+  })) << "the dialog stays black";
+  ASSERT_EQ(error, "");
+  shot.SavePng(std::string(HALYARD_BINARY_DIR) + "/e2e-shots/display-replace-dialog.png");
+
+  // The first field has the keyboard: the text typed replaces the one it came with; the
+  // buttons tell the owner, with the fields and boxes as they stand.
+  x->Xdotool({"mousemove", std::to_string((r.left + r.right) / 2), std::to_string(r.bottom - 5)});
+  Drain();
+  x->Xdotool({"key", "ctrl+a"});
+  x->Xdotool({"type", "--delay", "20", "abc"});
+  x->Xdotool({"key", "Tab"});
+  x->Xdotool({"type", "--delay", "20", "xyz"});
+  x->Xdotool({"key", "alt+c", "alt+a"});
+  ASSERT_TRUE(PumpUntil([&] { return !top.finds.empty(); }));
+  EXPECT_EQ(top.finds[0].flags & (FR_REPLACEALL | FR_MATCHCASE | FR_DOWN), FR_REPLACEALL | FR_MATCHCASE | FR_DOWN);
+  EXPECT_EQ(top.finds[0].what, "abc");
+  EXPECT_EQ(top.finds[0].with, "xyz");
+  // Escape closes it: the owner hears the dialog end, and the desktop window goes.
+  x->Xdotool({"key", "Escape"});
+  ASSERT_TRUE(PumpUntil([&] { return top.finds.size() >= 2; }));
+  EXPECT_NE(top.finds[1].flags & FR_DIALOGTERM, 0u);
+  EXPECT_FALSE(dialog.GetSafeHwnd());
+  EXPECT_TRUE(PumpUntil([&] { return x->Xdotool({"search", "--onlyvisible", "--name", "^Replace$"}).empty(); }));
 }
 
 }  // namespace

@@ -214,6 +214,10 @@ TEST_F(GlyphpadDesktop, FindAndReplaceThroughTheDialog) {
   Pause(0.2);
   ASSERT_NO_FATAL_FAILURE(Settle());
   Keep("replace-dialog");
+  // The dialog lies over the page and is drawn there: its face, labels and fields, not black.
+  int area = (box.right - box.left) * (box.bottom - box.top);
+  EXPECT_LT(screen.Count(box, RGB(0, 0, 0)), area / 4);
+  EXPECT_GT(screen.Count(box, RGB(0xFF, 0xFF, 0xFF)), 0);  // the fields
   x.Xdotool({"type", "--delay", "20", "BODY"});
   x.Xdotool({"key", "Tab"});
   x.Xdotool({"type", "--delay", "20", "DIV"});
