@@ -1,8 +1,9 @@
 // glyphpad-desktop as a user meets it, on an X server of the test's own: the page shows in its
 // colours where the control's text says (the screen matches the control painted without a
-// display, pixel for pixel), typing moves the pixels, a protected range refuses typing, and
-// find/replace through the dialog changes the page, which Ctrl+S saves. Screenshots are kept in
-// the build folder (e2e-shots/).
+// display, pixel for pixel), typing moves the pixels, a protected range refuses typing,
+// find/replace through the dialog (drawn over the page) changes the page, which Ctrl+S saves,
+// and copy and paste go through the desktop's clipboard (another program, xclip, reads and
+// fills it). Screenshots are kept in the build folder (e2e-shots/).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -238,6 +239,37 @@ TEST_F(GlyphpadDesktop, FindAndReplaceThroughTheDialog) {
   x.Xdotool({"key", "ctrl+s"});
   Pause(0.3);
   EXPECT_EQ(ScratchDir::Read(page), expected);
+}
+
+TEST_F(GlyphpadDesktop, CopyAndPasteGoThroughTheDesktopClipboard) {
+  if (!XSession::Installed("xclip")) GTEST_SKIP() << "xclip is not installed";
+  ASSERT_NO_FATAL_FAILURE(Open(kPage));
+  // Copied here, read by another program.
+  Click(POINT{3, 5});
+  x.Xdotool({"key", "ctrl+a", "ctrl+c"});
+  Pause(0.2);
+  pid_t p = x.Launch({"xclip", "-o", "-selection", "clipboard"}, dir.Join("copied.txt"));
+  ASSERT_EQ(x.WaitExit(p, 10), 0);
+  EXPECT_EQ(ScratchDir::Read(dir.Join("copied.txt")), kPage);
+
+  // Put there by another program (in UTF-8), pasted here (in the page's code page) where the
+  // caret is, and saved.
+  ScratchDir::Write(dir.Join("paste.txt"), "<B>caf\xC3\xA9</B> ");
+  p = x.Launch({"xclip", "-i", "-selection", "clipboard", dir.Join("paste.txt")}, dir.Join("xclip.log"));
+  ASSERT_EQ(x.WaitExit(p, 10), 0);  // it goes on serving from a child of its own
+  Mirror m(Width(), Height(), kPage);
+  LONG at = static_cast<LONG>(std::string(kPage).find("Hello"));
+  POINT q = m.Rich().PosFromChar(at);
+  Click(POINT{q.x, q.y + m.Rich().GetLineHeight() / 2});
+  x.Xdotool({"key", "ctrl+v"});
+  Pause(0.2);
+  x.Xdotool({"key", "ctrl+s"});
+  Pause(0.3);
+  std::string expected = kPage;
+  expected.insert(static_cast<size_t>(at), "<B>caf\xE9</B> ");
+  EXPECT_EQ(ScratchDir::Read(page), expected);
+  Settle();
+  Keep("pasted");
 }
 
 TEST(Xwd, ReadsAZPixmapDumpAndRefusesOthers) {
