@@ -2,10 +2,12 @@
 // colours where the control's text says (the screen matches the control painted without a
 // display, pixel for pixel), typing moves the pixels, a protected range refuses typing,
 // find/replace through the dialog (drawn over the page) changes the page, which Ctrl+S saves,
-// and copy and paste go through the desktop's clipboard (another program, xclip, reads and
-// fills it). Screenshots are kept in the build folder (e2e-shots/).
+// copy and paste go through the desktop's clipboard (another program, xclip, reads and fills
+// it), and a failed save says so in a message box. Screenshots are kept in the build folder
+// (e2e-shots/).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -270,6 +272,33 @@ TEST_F(GlyphpadDesktop, CopyAndPasteGoThroughTheDesktopClipboard) {
   EXPECT_EQ(ScratchDir::Read(page), expected);
   Settle();
   Keep("pasted");
+}
+
+TEST_F(GlyphpadDesktop, AFailedSaveSaysSoInAMessageBox) {
+  ASSERT_NO_FATAL_FAILURE(Open(kPage));
+  // The file cannot be written any more: a folder stands in its place.
+  ASSERT_EQ(unlink(page.c_str()), 0);
+  ASSERT_EQ(mkdir(page.c_str(), 0755), 0);
+  Click(POINT{3, 5});
+  x.Xdotool({"key", "ctrl+s"});
+  unsigned long box = x.WaitForWindow("^Glyphpad$", 10);
+  ASSERT_NE(box, 0u) << "no message box";
+  RECT r;
+  ASSERT_TRUE(x.Geometry(box, &r));
+  ASSERT_NO_FATAL_FAILURE(Settle());
+  Keep("message-box");
+  int area = (r.right - r.left) * (r.bottom - r.top);
+  EXPECT_LT(screen.Count(r, RGB(0, 0, 0)), area / 4) << "the message box is not drawn";
+  // Its button answers it; the page stays open and takes keys again.
+  x.Xdotool({"mousemove", std::to_string((r.left + r.right) / 2), std::to_string((r.top + r.bottom) / 2)});
+  x.Xdotool({"key", "Return"});
+  for (int i = 0; i < 100 && !x.Xdotool({"search", "--onlyvisible", "--name", "^Glyphpad$"}).empty(); ++i) Pause(0.05);
+  EXPECT_EQ(x.Xdotool({"search", "--onlyvisible", "--name", "^Glyphpad$"}), "");
+  ASSERT_EQ(rmdir(page.c_str()), 0);
+  Click(POINT{3, 5});
+  x.Xdotool({"key", "ctrl+s"});
+  Pause(0.3);
+  EXPECT_EQ(ScratchDir::Read(page), kPage);
 }
 
 TEST(Xwd, ReadsAZPixmapDumpAndRefusesOthers) {
