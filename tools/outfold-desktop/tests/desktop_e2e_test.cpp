@@ -1,7 +1,7 @@
 // outfold-desktop as a user meets it, on an X server of the test's own: a folder dragged onto
 // another moves on disk and in the picture, undo puts it back, label editing renames a folder
-// on disk and the Delete key removes one. Where things are comes from the same view made without a display over the
-// same folder; screenshots are kept in the build folder (e2e-shots/).
+// on disk and the Delete key removes one. Where things are comes from the same view made
+// without a display over the same folder; screenshots are kept in the build folder (e2e-shots/).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
