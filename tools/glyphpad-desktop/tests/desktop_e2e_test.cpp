@@ -3,7 +3,8 @@
 // display, pixel for pixel), typing moves the pixels, a protected range refuses typing,
 // find/replace through the dialog (drawn over the page) changes the page, which Ctrl+S saves,
 // copy and paste go through the desktop's clipboard (another program, xclip, reads and fills
-// it), and a failed save says so in a message box. Screenshots are kept in the build folder
+// it), a failed save says so in a message box and printing asks in a print dialog. Screenshots
+// are kept in the build folder
 // (e2e-shots/).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -295,6 +296,29 @@ TEST_F(GlyphpadDesktop, AFailedSaveSaysSoInAMessageBox) {
   for (int i = 0; i < 100 && !x.Xdotool({"search", "--onlyvisible", "--name", "^Glyphpad$"}).empty(); ++i) Pause(0.05);
   EXPECT_EQ(x.Xdotool({"search", "--onlyvisible", "--name", "^Glyphpad$"}), "");
   ASSERT_EQ(rmdir(page.c_str()), 0);
+  Click(POINT{3, 5});
+  x.Xdotool({"key", "ctrl+s"});
+  Pause(0.3);
+  EXPECT_EQ(ScratchDir::Read(page), kPage);
+}
+
+TEST_F(GlyphpadDesktop, PrintOpensADrawnPrintDialogThatEscapeCloses) {
+  ASSERT_NO_FATAL_FAILURE(Open(kPage));
+  Click(POINT{3, 5});
+  x.Xdotool({"key", "ctrl+p"});
+  unsigned long box = x.WaitForWindow("^Print$", 10);
+  ASSERT_NE(box, 0u) << "no print dialog";
+  RECT r;
+  ASSERT_TRUE(x.Geometry(box, &r));
+  ASSERT_NO_FATAL_FAILURE(Settle());
+  Keep("print-dialog");
+  int area = (r.right - r.left) * (r.bottom - r.top);
+  EXPECT_LT(screen.Count(r, RGB(0, 0, 0)), area / 4) << "the print dialog is not drawn";
+  x.Xdotool({"mousemove", std::to_string((r.left + r.right) / 2), std::to_string((r.top + r.bottom) / 2)});
+  x.Xdotool({"key", "Escape"});
+  for (int i = 0; i < 100 && !x.Xdotool({"search", "--onlyvisible", "--name", "^Print$"}).empty(); ++i) Pause(0.05);
+  EXPECT_EQ(x.Xdotool({"search", "--onlyvisible", "--name", "^Print$"}), "");
+  // The page is as it was and still takes keys.
   Click(POINT{3, 5});
   x.Xdotool({"key", "ctrl+s"});
   Pause(0.3);
