@@ -4,8 +4,7 @@
 // find/replace through the dialog (drawn over the page) changes the page, which Ctrl+S saves,
 // copy and paste go through the desktop's clipboard (another program, xclip, reads and fills
 // it), a failed save says so in a message box and printing asks in a print dialog. Screenshots
-// are kept in the build folder
-// (e2e-shots/).
+// are kept in the build folder (e2e-shots/).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
