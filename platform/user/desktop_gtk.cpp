@@ -671,12 +671,23 @@ void OnTimersChanged() {
   }, nullptr, nullptr);
 }
 
+// The desktop window a dialog belongs to: the one showing the owner's top-level window, else
+// the first shown; null when none is shown. Dialogs stay above it and open over it.
+GtkWindow* DialogParent(HWND owner) {
+  CWnd* w = owner ? CWnd::FromHandle(owner) : nullptr;
+  while (w && w->GetParent()) w = w->GetParent();
+  Host* h = w ? HostOf(w) : nullptr;
+  if (!h && !St().hosts.empty()) h = St().hosts.front().get();
+  return h ? GTK_WINDOW(h->window) : nullptr;
+}
+
 int AskMessageBox(const MessageBoxCall& call) {
   UINT buttons = call.type & 0x0F;
   GtkButtonsType b = GTK_BUTTONS_OK;
   if (buttons == MB_OKCANCEL) b = GTK_BUTTONS_OK_CANCEL;
   if (buttons == MB_YESNO || buttons == 0x3u) b = GTK_BUTTONS_YES_NO;
-  GtkWidget* d = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO, b, "%s",
+  GtkWidget* d = gtk_message_dialog_new(DialogParent(call.owner), GTK_DIALOG_MODAL,
+                                        GTK_MESSAGE_INFO, b, "%s",
                                         AnsiToUtf8(call.text).c_str());
   gtk_window_set_title(GTK_WINDOW(d), AnsiToUtf8(call.caption.empty() ? "Error" : call.caption).c_str());
   UseScreenVisual(d);
@@ -692,7 +703,8 @@ int AskMessageBox(const MessageBoxCall& call) {
 }
 
 BOOL AskPrint(PRINTDLG& pd) {
-  GtkWidget* d = gtk_dialog_new_with_buttons("Print", nullptr, GTK_DIALOG_MODAL, "Cancel",
+  GtkWidget* d = gtk_dialog_new_with_buttons("Print", DialogParent(pd.hwndOwner), GTK_DIALOG_MODAL,
+                                             "Cancel",
                                              GTK_RESPONSE_CANCEL, "Print", GTK_RESPONSE_OK, nullptr);
   GtkWidget* box = gtk_dialog_get_content_area(GTK_DIALOG(d));
   GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
@@ -881,6 +893,8 @@ bool GtkDisplay::ShowFindReplace(CFindReplaceDialog* dialog) {
   bool findOnly = dialog->IsFindOnly();
   GtkWidget* d = gtk_dialog_new();
   gtk_window_set_title(GTK_WINDOW(d), findOnly ? "Find" : "Replace");
+  CWnd* owner = dialog->GetOwner();
+  gtk_window_set_transient_for(GTK_WINDOW(d), DialogParent(owner ? owner->m_hWnd : nullptr));
   UseScreenVisual(d);
   gtk_dialog_add_button(GTK_DIALOG(d), "_Find Next", 1);
   if (!findOnly) {

@@ -1,8 +1,10 @@
 // The GTK display as a window meets it, on an X server of the test's own: what a window receives
 // when the user types, turns the wheel, resizes it and when its timers fall due, and the
 // platform clipboard against another program's use of the desktop's (xclip).
-#include <gtest/gtest.h>
+#include "platform/user/desktop_gtk.h"
+
 #include <glib.h>
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -14,9 +16,8 @@
 #include "platform/kernel/testing/scratch_dir.h"
 #include "platform/user/clipboard.h"
 #include "platform/user/commdlg.h"
-#include "platform/user/dialog.h"
 #include "platform/user/desktop.h"
-#include "platform/user/desktop_gtk.h"
+#include "platform/user/dialog.h"
 #include "platform/user/testing/x_session.h"
 #include "platform/user/timer.h"
 #include "platform/user/update_region.h"
@@ -119,7 +120,8 @@ bool PumpUntil(const std::function<bool()>& done, double seconds = 5) {
   auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
   while (!done()) {
     if (std::chrono::steady_clock::now() > until) return false;
-    if (!g_main_context_iteration(nullptr, FALSE)) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (!g_main_context_iteration(nullptr, FALSE))
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return true;
 }
@@ -157,7 +159,8 @@ class GtkDisplayTest : public ::testing::Test {
     RECT r;
     ASSERT_TRUE(x->Geometry(window, &r));
     // There is no window manager: the keyboard goes to the window under the pointer.
-    x->Xdotool({"mousemove", std::to_string(r.left + 50), std::to_string(r.top + 50), "click", "1"});
+    x->Xdotool(
+        {"mousemove", std::to_string(r.left + 50), std::to_string(r.top + 50), "click", "1"});
     ASSERT_TRUE(PumpUntil([&] {
       for (const Msg& m : top.log)
         if (m.msg == WM_SETFOCUS) return true;
@@ -203,8 +206,9 @@ void ExpectKeys(const std::vector<Msg>& got, const std::vector<Msg>& want) {
 
 TEST_F(GtkDisplayTest, KeysArriveAsKeyDownCharactersAndKeyUp) {
   // A letter: its key (scan code 0x1E), the character, the release.
-  ExpectKeys(Type({"key", "a"}, 3),
-             {{WM_KEYDOWN, 'A', Down(0x1E)}, {WM_CHAR, 'a', Down(0x1E)}, {WM_KEYUP, 'A', Up(0x1E)}});
+  ExpectKeys(
+      Type({"key", "a"}, 3),
+      {{WM_KEYDOWN, 'A', Down(0x1E)}, {WM_CHAR, 'a', Down(0x1E)}, {WM_KEYUP, 'A', Up(0x1E)}});
   // Shifted, the key is still the key '1'; the character is what it types. (xdotool lets go
   // of the modifier first.)
   ExpectKeys(Type({"key", "shift+1"}, 5), {{WM_KEYDOWN, VK_SHIFT, Down(0x2A)},
@@ -213,7 +217,8 @@ TEST_F(GtkDisplayTest, KeysArriveAsKeyDownCharactersAndKeyUp) {
                                            {WM_KEYUP, VK_SHIFT, Up(0x2A)},
                                            {WM_KEYUP, '1', Up(0x02)}});
   // An arrow is an extended key and types nothing; Enter types a carriage return.
-  ExpectKeys(Type({"key", "Up"}, 2), {{WM_KEYDOWN, VK_UP, Down(0x48, true)}, {WM_KEYUP, VK_UP, Up(0x48, true)}});
+  ExpectKeys(Type({"key", "Up"}, 2),
+             {{WM_KEYDOWN, VK_UP, Down(0x48, true)}, {WM_KEYUP, VK_UP, Up(0x48, true)}});
   ExpectKeys(Type({"key", "Return"}, 3), {{WM_KEYDOWN, VK_RETURN, Down(0x1C)},
                                           {WM_CHAR, '\r', Down(0x1C)},
                                           {WM_KEYUP, VK_RETURN, Up(0x1C)}});
@@ -228,7 +233,8 @@ TEST_F(GtkDisplayTest, KeysArriveAsKeyDownCharactersAndKeyUp) {
 TEST_F(GtkDisplayTest, AltMakesSystemKeys) {
   // Keys pressed and released while Alt is held are system keys, with Alt in their context; a
   // key released after Alt is an ordinary one again.
-  std::vector<Msg> keys = Type({"keydown", "alt", "key", "x", "keyup", "alt", "keydown", "x", "keyup", "x"}, 8);
+  std::vector<Msg> keys =
+      Type({"keydown", "alt", "key", "x", "keyup", "alt", "keydown", "x", "keyup", "x"}, 8);
   ExpectKeys(keys, {{WM_SYSKEYDOWN, VK_MENU, Down(0x38, false, true)},
                     {WM_SYSKEYDOWN, 'X', Down(0x2D, false, true)},
                     {WM_SYSCHAR, 'x', Down(0x2D, false, true)},
@@ -247,7 +253,8 @@ TEST_F(GtkDisplayTest, AKeyHeldDownRepeatsAsKeyDownsThatWereDown) {
   ExpectKeys({keys[0], keys[1]}, {{WM_KEYDOWN, 'Q', Down(0x10)}, {WM_CHAR, 'q', Down(0x10)}});
   ASSERT_EQ(keys.size() % 2, 1u) << Describe(keys);
   for (size_t i = 2; i + 1 < keys.size(); i += 2)
-    ExpectKeys({keys[i], keys[i + 1]}, {{WM_KEYDOWN, 'Q', Down(0x10) | 1 << 30}, {WM_CHAR, 'q', Down(0x10) | 1 << 30}});
+    ExpectKeys({keys[i], keys[i + 1]},
+               {{WM_KEYDOWN, 'Q', Down(0x10) | 1 << 30}, {WM_CHAR, 'q', Down(0x10) | 1 << 30}});
   ExpectKeys({keys.back()}, {{WM_KEYUP, 'Q', Up(0x10)}});
 }
 
@@ -313,7 +320,8 @@ TEST_F(GtkDisplayTest, ThePlatformClipboardIsTheDesktops) {
   // Copied by another program, pasted here.
   top.onMessage = nullptr;
   ScratchDir::Write(dir.Join("in.txt"), "na\xC3\xAFve \xE2\x82\xAC");
-  p = x->Launch({"xclip", "-i", "-selection", "clipboard", dir.Join("in.txt")}, dir.Join("xclip.log"));
+  p = x->Launch({"xclip", "-i", "-selection", "clipboard", dir.Join("in.txt")},
+                dir.Join("xclip.log"));
   ASSERT_TRUE(PumpUntil([&] { return x->Ended(p, &status); }));  // it serves from a child
   Type({"key", "ctrl+v"}, 5);
   std::string text;
@@ -371,7 +379,8 @@ TEST_F(GtkDisplayTest, TheFindReplaceDialogIsDrawnAndDrivesItsOwner) {
   x->Xdotool({"type", "--delay", "20", "xyz"});
   x->Xdotool({"key", "alt+c", "alt+a"});
   ASSERT_TRUE(PumpUntil([&] { return !top.finds.empty(); }));
-  EXPECT_EQ(top.finds[0].flags & (FR_REPLACEALL | FR_MATCHCASE | FR_DOWN), FR_REPLACEALL | FR_MATCHCASE | FR_DOWN);
+  EXPECT_EQ(top.finds[0].flags & (FR_REPLACEALL | FR_MATCHCASE | FR_DOWN),
+            FR_REPLACEALL | FR_MATCHCASE | FR_DOWN);
   EXPECT_EQ(top.finds[0].what, "abc");
   EXPECT_EQ(top.finds[0].with, "xyz");
   // Escape closes it: the owner hears the dialog end, and the desktop window goes.
@@ -379,7 +388,9 @@ TEST_F(GtkDisplayTest, TheFindReplaceDialogIsDrawnAndDrivesItsOwner) {
   ASSERT_TRUE(PumpUntil([&] { return top.finds.size() >= 2; }));
   EXPECT_NE(top.finds[1].flags & FR_DIALOGTERM, 0u);
   EXPECT_FALSE(dialog.GetSafeHwnd());
-  EXPECT_TRUE(PumpUntil([&] { return x->Xdotool({"search", "--onlyvisible", "--name", "^Replace$"}).empty(); }));
+  EXPECT_TRUE(PumpUntil([&] {
+    return x->Xdotool({"search", "--onlyvisible", "--name", "^Replace$"}).empty();
+  }));
 }
 
 }  // namespace
