@@ -6,6 +6,7 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -379,6 +380,9 @@ TEST_F(GtkDisplayTest, TheFindReplaceDialogIsDrawnAndDrivesItsOwner) {
   x->Xdotool({"type", "--delay", "20", "xyz"});
   x->Xdotool({"key", "alt+c", "alt+a"});
   ASSERT_TRUE(PumpUntil([&] { return !top.finds.empty(); }));
+  // The window below lost the keyboard to the dialog, and was told so.
+  EXPECT_TRUE(std::any_of(top.log.begin(), top.log.end(),
+                          [](const Msg& m) { return m.msg == WM_KILLFOCUS; }));
   EXPECT_EQ(top.finds[0].flags & (FR_REPLACEALL | FR_MATCHCASE | FR_DOWN),
             FR_REPLACEALL | FR_MATCHCASE | FR_DOWN);
   EXPECT_EQ(top.finds[0].what, "abc");
