@@ -403,22 +403,23 @@ gboolean OnKey(GtkWidget*, GdkEventKey* ev, gpointer data) {
   };
   own(VK_SHIFT, GDK_SHIFT_MASK);
   own(VK_CONTROL, GDK_CONTROL_MASK);
-  if (ev->keyval == GDK_KEY_Alt_L || ev->keyval == GDK_KEY_Alt_R || ev->keyval == GDK_KEY_Meta_L ||
-      ev->keyval == GDK_KEY_Meta_R)
-    own(VK_MENU, GDK_MOD1_MASK);
+  // Alt itself (AltGr, the third level's shift, is another key and types characters).
+  bool altKey = ev->keyval == GDK_KEY_Alt_L || ev->keyval == GDK_KEY_Alt_R ||
+                ev->keyval == GDK_KEY_Meta_L || ev->keyval == GDK_KEY_Meta_R;
+  if (altKey) own(VK_MENU, GDK_MOD1_MASK);
   SyncModifiers(state);
   bool ctrl = (state & GDK_CONTROL_MASK) != 0;
   bool alt = (state & GDK_MOD1_MASK) != 0;
   // With Control too, Alt is a shift of its own (AltGr): the keys are ordinary ones. The Alt
   // key's own release is a system key still.
-  bool sys = (alt && !ctrl) || vk == 0x79 /* F10 */ || (!press && vk == VK_MENU && !ctrl);
+  bool sys = (alt && !ctrl) || vk == 0x79 /* F10 */ || (!press && altKey && !ctrl);
   bool wasDown = st.keysDown.count(ev->hardware_keycode) != 0;
   if (press)
     st.keysDown.insert(ev->hardware_keycode);
   else
     st.keysDown.erase(ev->hardware_keycode);
   // Alt's state in lParam is the key's context: held while this key went down or up.
-  bool altHeld = alt || (!press && vk == VK_MENU);
+  bool altHeld = alt || (!press && altKey);
   LPARAM param = KeyParam(ev, press, wasDown, altHeld);
   st.keyParam = param;
   st.imHost = h;
