@@ -5,6 +5,7 @@
 #   P/lib/libhalyard_platform.so.1, P/lib/lib<deliverable>.so.1   (runtime)
 #   P/lib/lib*.so, P/include/halyard/..., P/lib/cmake/Halyard/, P/lib/pkgconfig/   (development)
 #   P/bin/<tool>, P/share/man/man1/<tool>.1   (tools)
+#   P/lib/libhalyard_desktop.so.1, P/bin/<program>-desktop   (the GTK display and its programs)
 #   P/lib/halyard/cgi-bin/<program>, P/share/halyard/site/   (CGI programs and their site)
 #
 # Headers keep the paths they have in the source tree, so that the includes inside them, written
@@ -13,7 +14,7 @@
 # declare something a library exports (HALYARD_EXPORT), the ones named below, every platform
 # header (the platform exports everything it declares), and whatever these include.
 #
-# Install components (for packages): runtime_<library>, dev, tools, cgi.
+# Install components (for packages): runtime_<library>, dev, tools, desktop, cgi.
 
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
@@ -45,6 +46,7 @@ set(HALYARD_SUMMARY_tagsmith "Tagsmith, the Halyard HTML library")
 set(HALYARD_SUMMARY_glyphpad "Glyphpad, the Halyard syntax edit control")
 set(HALYARD_SUMMARY_outfold "Outfold, the Halyard publish structure view")
 set(HALYARD_SUMMARY_quarbcompiler "QuarbCompiler, the Halyard Java stub compiler")
+set(HALYARD_SUMMARY_desktop "Halyard desktop display: the platform's windows on GTK 3")
 
 # halyard_header_closure(OUT header ...): the headers (paths from the project root) and every
 # project file they include, directly or not. An include is looked up beside the including file
@@ -96,8 +98,12 @@ function(_halyard_set_rpath target from)
 endfunction()
 
 # A shared library of the project: version, SONAME, install rules and its public headers.
-# Called by halyard_platform_runtime() (as "platform") and halyard_component().
+# Called by halyard_platform_runtime() (as "platform") and halyard_component(). With
+# OUTSIDE_PACKAGE the library stays out of the CMake package (find_package(Halyard)) and brings
+# no headers of its own: the GTK display, whose header the platform installs and which only
+# desktop hosts link (with pkg-config's halyard-desktop).
 function(halyard_install_library name target)
+  cmake_parse_arguments(PARSE_ARGV 2 ARG "OUTSIDE_PACKAGE" "" "")
   set_target_properties(${target} PROPERTIES
     VERSION ${HALYARD_LIBRARY_VERSION} SOVERSION ${HALYARD_SOVERSION})
   _halyard_set_rpath(${target} ${CMAKE_INSTALL_LIBDIR})
@@ -105,6 +111,11 @@ function(halyard_install_library name target)
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime_${name} NAMELINK_SKIP)
   install(TARGETS ${target}
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev NAMELINK_ONLY)
+  set_property(GLOBAL PROPERTY HALYARD_LIBRARY_TARGET_${name} ${target})
+  if(ARG_OUTSIDE_PACKAGE)
+    set_property(GLOBAL APPEND PROPERTY HALYARD_SEPARATE_LIBRARIES ${name})
+    return()
+  endif()
 
   file(RELATIVE_PATH folder ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
   _halyard_headers_under(candidates ${folder})
@@ -122,31 +133,39 @@ function(halyard_install_library name target)
   halyard_header_closure(headers ${entries})
   set_property(GLOBAL APPEND PROPERTY HALYARD_INSTALLED_HEADERS ${headers})
   set_property(GLOBAL APPEND PROPERTY HALYARD_INSTALLED_LIBRARIES ${name})
-  set_property(GLOBAL PROPERTY HALYARD_LIBRARY_TARGET_${name} ${target})
 endfunction()
 
-# A tool: installed to bindir with its manual page.
+# A tool: installed to bindir with its manual page, in the install component tools unless
+# COMPONENT names another (the desktop programs, which need a display library).
 function(halyard_install_tool target)
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "COMPONENT" "")
+  if(NOT ARG_COMPONENT)
+    set(ARG_COMPONENT tools)
+  endif()
   get_target_property(options ${target} LINK_OPTIONS)
   if(NOT "-static" IN_LIST options)  # a static program has no run path
     _halyard_set_rpath(${target} ${CMAKE_INSTALL_BINDIR})
   endif()
-  install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
+  install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${ARG_COMPONENT})
   set_property(GLOBAL APPEND PROPERTY HALYARD_INSTALLED_TOOLS ${target})
+  set_property(GLOBAL PROPERTY HALYARD_TOOL_COMPONENT_${target} ${ARG_COMPONENT})
 endfunction()
 
 # The pkg-config file of one library. The prefix is the one the tree is installed under
 # (cmake --install --prefix may choose another than the configuration did), so the file is
 # completed when it is installed.
 function(_halyard_pkgconfig name)
+  get_property(target GLOBAL PROPERTY HALYARD_LIBRARY_TARGET_${name})
+  get_target_property(lib ${target} OUTPUT_NAME)
+  if(NOT lib)
+    set(lib ${target})
+  endif()
   if(name STREQUAL "platform")
     set(pc halyard-platform)
     set(requires "")
-    set(lib halyard_platform)
   else()
     set(pc halyard-${name})
     set(requires "halyard-platform = ${PROJECT_VERSION}")
-    set(lib ${name})
   endif()
   set(template ${CMAKE_BINARY_DIR}/install/${pc}.pc.in)
   set(description "${HALYARD_SUMMARY_${name}}")
@@ -214,7 +233,9 @@ function(halyard_install_finish)
 
   # The CMake package and the pkg-config files.
   get_property(libraries GLOBAL PROPERTY HALYARD_INSTALLED_LIBRARIES)
+  get_property(separate GLOBAL PROPERTY HALYARD_SEPARATE_LIBRARIES)
   set(HALYARD_COMPONENTS ${libraries})
+  list(APPEND libraries ${separate})
   foreach(name IN LISTS libraries)
     _halyard_pkgconfig(${name})
   endforeach()
@@ -260,6 +281,8 @@ set(HALYARD_TOOL_SUMMARY_tagsmith "tokenize, write and check HTML and resolve UR
 set(HALYARD_TOOL_SUMMARY_glyphpad "colour HTML and show protected regions as the Glyphpad control does")
 set(HALYARD_TOOL_SUMMARY_outfold "show, rearrange and paint a folder tree as the Outfold publish view does")
 set(HALYARD_TOOL_SUMMARY_quarb-stubs "write Java stubs for a type library with QuarbCompiler")
+set(HALYARD_TOOL_SUMMARY_glyphpad-desktop "edit an HTML page in the Glyphpad control in a desktop window")
+set(HALYARD_TOOL_SUMMARY_outfold-desktop "rearrange a folder tree in the Outfold view in a desktop window")
 
 # The manual page of every installed tool, made from its --help when the tool is built.
 function(halyard_man_pages)
@@ -292,7 +315,8 @@ function(halyard_man_pages)
       COMMENT "Manual page ${name}.1"
       VERBATIM)
     list(APPEND pages ${page})
+    get_property(component GLOBAL PROPERTY HALYARD_TOOL_COMPONENT_${target})
+    install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${component})
   endforeach()
   add_custom_target(halyard_man_pages ALL DEPENDS ${pages})
-  install(FILES ${pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
 endfunction()

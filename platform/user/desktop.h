@@ -10,6 +10,12 @@
 #include "platform/kernel/export.h"
 #include "user_types.h"
 
+// Keys pressed with Alt (and F10) arrive as system keys; a character typed with Alt as a
+// system character.
+constexpr UINT WM_SYSKEYDOWN = 0x0104;
+constexpr UINT WM_SYSKEYUP = 0x0105;
+constexpr UINT WM_SYSCHAR = 0x0106;
+
 namespace halyard::user {
 
 struct MessageBoxCall {

@@ -1,6 +1,9 @@
 #include "desktop_gtk.h"
 
 #include <gtk/gtk.h>
+#ifdef GDK_WINDOWING_X11
+#include <gdk/gdkx.h>
+#endif
 
 #include <chrono>
 #include <cstdio>
@@ -8,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "clipboard.h"
@@ -55,6 +59,22 @@ std::string Utf8ToAnsi(const char* s) {
   return out;
 }
 
+// Every desktop window takes the screen's own visual. GTK picks a GL-capable one, which the X
+// server's compositing extension keeps offscreen and composites itself; without a compositing
+// manager (Xvfb, a bare X server) a window of that visual lying wholly inside another one is
+// never shown: a dialog over the window it belongs to stays black.
+void UseScreenVisual(GtkWidget* w) {
+#ifdef GDK_WINDOWING_X11
+  GdkScreen* screen = gtk_widget_get_screen(w);
+  if (!GDK_IS_X11_SCREEN(screen)) return;
+  Screen* xs = gdk_x11_screen_get_xscreen(screen);
+  if (GdkVisual* v = gdk_x11_screen_lookup_visual(screen, DefaultVisualOfScreen(xs)->visualid))
+    gtk_widget_set_visual(w, v);
+#else
+  (void)w;
+#endif
+}
+
 struct Host {
   CWnd* top = nullptr;
   GtkWidget* window = nullptr;
@@ -82,6 +102,10 @@ struct State {
   guint timerSource = 0;
   bool timerWakeQueued = false;
   std::map<CFindReplaceDialog*, GtkWidget*> findDialogs;
+  // Keys held down (their keyboard codes), to tell a repeat from a first press.
+  std::set<guint16> keysDown;
+  // The lParam of the key being handled, for the characters it types.
+  LPARAM keyParam = 1;
 };
 
 State& St() {
@@ -215,11 +239,13 @@ void ApplyCursor(Host* h) {
   if (cur) g_object_unref(cur);
 }
 
-int VirtualKey(guint keyval) {
+// The virtual key of a key symbol as a US keyboard gives it; 0 for keys without one.
+int VirtualKeyOf(guint keyval) {
   if (keyval >= GDK_KEY_a && keyval <= GDK_KEY_z) return static_cast<int>(keyval - GDK_KEY_a + 'A');
   if (keyval >= GDK_KEY_A && keyval <= GDK_KEY_Z) return static_cast<int>(keyval - GDK_KEY_A + 'A');
   if (keyval >= GDK_KEY_0 && keyval <= GDK_KEY_9) return static_cast<int>(keyval - GDK_KEY_0 + '0');
-  if (keyval >= GDK_KEY_F1 && keyval <= GDK_KEY_F12) return static_cast<int>(0x70 + keyval - GDK_KEY_F1);
+  if (keyval >= GDK_KEY_F1 && keyval <= GDK_KEY_F24) return static_cast<int>(0x70 + keyval - GDK_KEY_F1);
+  if (keyval >= GDK_KEY_KP_0 && keyval <= GDK_KEY_KP_9) return static_cast<int>(0x60 + keyval - GDK_KEY_KP_0);
   switch (keyval) {
     case GDK_KEY_BackSpace: return VK_BACK;
     case GDK_KEY_Tab:
@@ -227,15 +253,25 @@ int VirtualKey(guint keyval) {
     case GDK_KEY_Return:
     case GDK_KEY_KP_Enter: return VK_RETURN;
     case GDK_KEY_Escape: return VK_ESCAPE;
-    case GDK_KEY_Page_Up: return VK_PRIOR;
-    case GDK_KEY_Page_Down: return VK_NEXT;
-    case GDK_KEY_End: return VK_END;
-    case GDK_KEY_Home: return VK_HOME;
-    case GDK_KEY_Left: return VK_LEFT;
-    case GDK_KEY_Up: return VK_UP;
-    case GDK_KEY_Right: return VK_RIGHT;
-    case GDK_KEY_Down: return VK_DOWN;
-    case GDK_KEY_Insert: return VK_INSERT;
+    case GDK_KEY_space: return 0x20;
+    case GDK_KEY_Page_Up:
+    case GDK_KEY_KP_Page_Up: return VK_PRIOR;
+    case GDK_KEY_Page_Down:
+    case GDK_KEY_KP_Page_Down: return VK_NEXT;
+    case GDK_KEY_End:
+    case GDK_KEY_KP_End: return VK_END;
+    case GDK_KEY_Home:
+    case GDK_KEY_KP_Home: return VK_HOME;
+    case GDK_KEY_Left:
+    case GDK_KEY_KP_Left: return VK_LEFT;
+    case GDK_KEY_Up:
+    case GDK_KEY_KP_Up: return VK_UP;
+    case GDK_KEY_Right:
+    case GDK_KEY_KP_Right: return VK_RIGHT;
+    case GDK_KEY_Down:
+    case GDK_KEY_KP_Down: return VK_DOWN;
+    case GDK_KEY_Insert:
+    case GDK_KEY_KP_Insert: return VK_INSERT;
     case GDK_KEY_Delete:
     case GDK_KEY_KP_Delete: return VK_DELETE;
     case GDK_KEY_Shift_L:
@@ -243,9 +279,96 @@ int VirtualKey(guint keyval) {
     case GDK_KEY_Control_L:
     case GDK_KEY_Control_R: return VK_CONTROL;
     case GDK_KEY_Alt_L:
-    case GDK_KEY_Alt_R: return VK_MENU;
+    case GDK_KEY_Alt_R:
+    case GDK_KEY_Meta_L:
+    case GDK_KEY_Meta_R:
+    case GDK_KEY_ISO_Level3_Shift: return VK_MENU;
+    case GDK_KEY_Pause: return 0x13;
+    case GDK_KEY_Caps_Lock: return 0x14;
+    case GDK_KEY_Print: return 0x2C;
+    case GDK_KEY_Super_L: return 0x5B;
+    case GDK_KEY_Super_R: return 0x5C;
+    case GDK_KEY_Menu: return 0x5D;
+    case GDK_KEY_KP_Multiply: return 0x6A;
+    case GDK_KEY_KP_Add: return 0x6B;
+    case GDK_KEY_KP_Subtract: return 0x6D;
+    case GDK_KEY_KP_Decimal: return 0x6E;
+    case GDK_KEY_KP_Divide: return 0x6F;
+    case GDK_KEY_Num_Lock: return 0x90;
+    case GDK_KEY_Scroll_Lock: return 0x91;
+    // The punctuation keys of a US keyboard (the OEM keys).
+    case GDK_KEY_semicolon: return 0xBA;
+    case GDK_KEY_equal: return 0xBB;
+    case GDK_KEY_comma: return 0xBC;
+    case GDK_KEY_minus: return 0xBD;
+    case GDK_KEY_period: return 0xBE;
+    case GDK_KEY_slash: return 0xBF;
+    case GDK_KEY_grave: return 0xC0;
+    case GDK_KEY_bracketleft: return 0xDB;
+    case GDK_KEY_backslash: return 0xDC;
+    case GDK_KEY_bracketright: return 0xDD;
+    case GDK_KEY_apostrophe: return 0xDE;
     default: return 0;
   }
+}
+
+// The virtual key names the key, not what it types: Shift+1 is still the key '1'. The key
+// symbol without modifiers (but Num Lock) decides, else (a key the keymap does not know) the
+// one typed.
+int VirtualKey(const GdkEventKey* ev) {
+  guint base = 0;
+  GdkKeymap* map = gdk_keymap_get_for_display(gdk_window_get_display(ev->window));
+  if (gdk_keymap_translate_keyboard_state(map, ev->hardware_keycode,
+                                          GdkModifierType(ev->state & GDK_MOD2_MASK), ev->group,
+                                          &base, nullptr, nullptr, nullptr)) {
+    if (int vk = VirtualKeyOf(base)) return vk;
+  }
+  return VirtualKeyOf(ev->keyval);
+}
+
+// The key's scan code as a PC keyboard sends it (the keyboard's own code under X, less 8, for
+// the main block) and whether it is one of the extended keys (the arrows and the editing
+// block beside them, the right-hand Control and Alt, the keypad's Enter and /).
+void ScanCode(const GdkEventKey* ev, UINT* scan, bool* extended) {
+  *extended = true;
+  switch (ev->keyval) {
+    case GDK_KEY_Up: *scan = 0x48; return;
+    case GDK_KEY_Down: *scan = 0x50; return;
+    case GDK_KEY_Left: *scan = 0x4B; return;
+    case GDK_KEY_Right: *scan = 0x4D; return;
+    case GDK_KEY_Home: *scan = 0x47; return;
+    case GDK_KEY_End: *scan = 0x4F; return;
+    case GDK_KEY_Page_Up: *scan = 0x49; return;
+    case GDK_KEY_Page_Down: *scan = 0x51; return;
+    case GDK_KEY_Insert: *scan = 0x52; return;
+    case GDK_KEY_Delete: *scan = 0x53; return;
+    case GDK_KEY_Control_R: *scan = 0x1D; return;
+    case GDK_KEY_Alt_R:
+    case GDK_KEY_ISO_Level3_Shift: *scan = 0x38; return;
+    case GDK_KEY_KP_Enter: *scan = 0x1C; return;
+    case GDK_KEY_KP_Divide: *scan = 0x35; return;
+    case GDK_KEY_Super_L: *scan = 0x5B; return;
+    case GDK_KEY_Super_R: *scan = 0x5C; return;
+    case GDK_KEY_Menu: *scan = 0x5D; return;
+    default: break;
+  }
+  *extended = false;
+  UINT code = ev->hardware_keycode >= 8 ? ev->hardware_keycode - 8u : 0u;
+  *scan = code < 0x59 ? code : 0;
+}
+
+// A key message's lParam: repeat count 1, scan code, extended key, Alt held (context),
+// previously down, released (transition).
+LPARAM KeyParam(const GdkEventKey* ev, bool press, bool wasDown, bool alt) {
+  UINT scan = 0;
+  bool extended = false;
+  ScanCode(ev, &scan, &extended);
+  DWORD bits = 1u | (scan & 0xFFu) << 16;
+  if (extended) bits |= 1u << 24;
+  if (alt) bits |= 1u << 29;
+  if (!press || wasDown) bits |= 1u << 30;
+  if (!press) bits |= 1u << 31;
+  return static_cast<LPARAM>(bits);
 }
 
 void SyncModifiers(guint state) {
@@ -259,39 +382,65 @@ void OnCommit(GtkIMContext*, const gchar* str, gpointer) {
   if (!h) return;
   for (char c : Utf8ToAnsi(str)) {
     CWnd* target = KeyTarget(h);
-    target->SendMessage(WM_CHAR, static_cast<unsigned char>(c), 1);
+    target->SendMessage(WM_CHAR, static_cast<unsigned char>(c), St().keyParam);
   }
 }
 
+// Every key press sends WM_KEYDOWN (WM_SYSKEYDOWN with Alt or for F10), then the characters it
+// types: through the input method, or those Windows makes of Enter, Tab, Backspace, Escape
+// and Ctrl with a letter, or WM_SYSCHAR with Alt. Its release sends WM_KEYUP (WM_SYSKEYUP).
+// The host's accelerators see a press first and may take it.
 gboolean OnKey(GtkWidget*, GdkEventKey* ev, gpointer data) {
   auto* h = static_cast<Host*>(data);
+  State& st = St();
   auto start = Clock::now();
   bool press = ev->type == GDK_KEY_PRESS;
-  int vk = VirtualKey(ev->keyval);
+  int vk = VirtualKey(ev);
   guint state = ev->state;
   // The modifier's own key changes the state only after this event.
-  if (vk == VK_SHIFT) state = press ? state | GDK_SHIFT_MASK : state & ~GDK_SHIFT_MASK;
-  if (vk == VK_CONTROL) state = press ? state | GDK_CONTROL_MASK : state & ~GDK_CONTROL_MASK;
+  auto own = [&](int key, guint mask) {
+    if (vk == key) state = press ? state | mask : state & ~mask;
+  };
+  own(VK_SHIFT, GDK_SHIFT_MASK);
+  own(VK_CONTROL, GDK_CONTROL_MASK);
+  // Alt itself (AltGr, the third level's shift, is another key and types characters).
+  bool altKey = ev->keyval == GDK_KEY_Alt_L || ev->keyval == GDK_KEY_Alt_R ||
+                ev->keyval == GDK_KEY_Meta_L || ev->keyval == GDK_KEY_Meta_R;
+  if (altKey) own(VK_MENU, GDK_MOD1_MASK);
   SyncModifiers(state);
   bool ctrl = (state & GDK_CONTROL_MASK) != 0;
-  St().imHost = h;
+  bool alt = (state & GDK_MOD1_MASK) != 0;
+  // With Control too, Alt is a shift of its own (AltGr): the keys are ordinary ones. The Alt
+  // key's own release is a system key still.
+  bool sys = (alt && !ctrl) || vk == 0x79 /* F10 */ || (!press && altKey && !ctrl);
+  bool wasDown = st.keysDown.count(ev->hardware_keycode) != 0;
+  if (press)
+    st.keysDown.insert(ev->hardware_keycode);
+  else
+    st.keysDown.erase(ev->hardware_keycode);
+  // Alt's state in lParam is the key's context: held while this key went down or up.
+  bool altHeld = alt || (!press && altKey);
+  LPARAM param = KeyParam(ev, press, wasDown, altHeld);
+  st.keyParam = param;
+  st.imHost = h;
   if (!press) {
-    if (vk) KeyTarget(h)->SendMessage(WM_KEYUP, static_cast<WPARAM>(vk), 0);
-    gtk_im_context_filter_keypress(St().im, ev);
+    if (vk && IsWindow(h->top->m_hWnd))
+      KeyTarget(h)->SendMessage(sys ? WM_SYSKEYUP : WM_KEYUP, static_cast<WPARAM>(vk), param);
+    gtk_im_context_filter_keypress(st.im, ev);
     AfterInput();
     return TRUE;
   }
-  if (vk && St().accelerators && St().accelerators(vk, ctrl, (state & GDK_SHIFT_MASK) != 0)) {
+  if (vk && st.accelerators && st.accelerators(vk, ctrl, (state & GDK_SHIFT_MASK) != 0)) {
     AfterInput();
     return TRUE;
   }
   if ((ctrl && vk == 'V') || ((state & GDK_SHIFT_MASK) && vk == VK_INSERT)) PullClipboard();
-  if (!ctrl && gtk_im_context_filter_keypress(St().im, ev)) {
-    // The input method took the key: it commits characters (OnCommit) or composes.
-    if (vk && vk != 'V' && (vk < 'A' || vk > 'Z') && (vk < '0' || vk > '9'))
-      KeyTarget(h)->SendMessage(WM_KEYDOWN, static_cast<WPARAM>(vk), 1);
-  } else {
-    if (vk) KeyTarget(h)->SendMessage(WM_KEYDOWN, static_cast<WPARAM>(vk), 1);
+  if (vk) KeyTarget(h)->SendMessage(sys ? WM_SYSKEYDOWN : WM_KEYDOWN, static_cast<WPARAM>(vk), param);
+  if (!IsWindow(h->top->m_hWnd)) return TRUE;
+  if (sys) {
+    gunichar u = gdk_keyval_to_unicode(ev->keyval);
+    if (u >= 0x20 && u < 0x7F) KeyTarget(h)->SendMessage(WM_SYSCHAR, static_cast<WPARAM>(u), param);
+  } else if (ctrl || !gtk_im_context_filter_keypress(st.im, ev)) {
     // The characters Windows makes of keys that type none through an input method.
     int ch = 0;
     if (ctrl && vk >= 'A' && vk <= 'Z') ch = vk & 0x1F;
@@ -299,12 +448,13 @@ gboolean OnKey(GtkWidget*, GdkEventKey* ev, gpointer data) {
     else if (vk == VK_TAB) ch = '\t';
     else if (vk == VK_BACK) ch = 0x08;
     else if (vk == VK_ESCAPE) ch = 0x1B;
-    if (ch && IsWindow(h->top->m_hWnd)) KeyTarget(h)->SendMessage(WM_CHAR, static_cast<WPARAM>(ch), 1);
+    if (ch && IsWindow(h->top->m_hWnd)) KeyTarget(h)->SendMessage(WM_CHAR, static_cast<WPARAM>(ch), param);
   }
+  // else the input method took the key: it commits characters (OnCommit) or composes.
   AfterInput();
-  if (St().keyTimer) {
+  if (st.keyTimer) {
     std::chrono::duration<double, std::milli> ms = Clock::now() - start;
-    St().keyTimer(ms.count());
+    st.keyTimer(ms.count());
   }
   return TRUE;
 }
@@ -377,6 +527,8 @@ gboolean OnFocus(GtkWidget*, GdkEventFocus* ev, gpointer data) {
     f->SendMessage(WM_SETFOCUS, 0, 0);
     InvalidateRect(f->m_hWnd, nullptr, FALSE);
   } else {
+    // Releases go to whoever has the keyboard now.
+    St().keysDown.clear();
     gtk_im_context_focus_out(St().im);
     f->SendMessage(WM_KILLFOCUS, 0, 0);
     InvalidateRect(f->m_hWnd, nullptr, FALSE);
@@ -413,12 +565,20 @@ void Forget(Host* h) {
   if (hs.empty() && St().loop) g_main_loop_quit(St().loop);
 }
 
-gboolean OnDelete(GtkWidget* w, GdkEvent*, gpointer data) {
+// The desktop window goes, then the host: destroying the window still emits signals (focus
+// out), which must not reach a host that is gone.
+void Drop(Host* h) {
+  g_signal_handlers_disconnect_by_data(h->area, h);
+  g_signal_handlers_disconnect_by_data(h->window, h);
+  gtk_widget_destroy(h->window);
+  Forget(h);
+}
+
+gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
   auto* h = static_cast<Host*>(data);
   LRESULT keep = IsWindow(h->top->m_hWnd) ? h->top->SendMessage(WM_CLOSE, 0, 0) : 0;
   if (keep) return TRUE;
-  Forget(h);
-  gtk_widget_destroy(w);
+  Drop(h);
   return TRUE;
 }
 
@@ -466,6 +626,7 @@ UINT ChooseFromMenu(const TrackedMenu& tracked) {
                      }, l);
                    }),
                    loop);
+  UseScreenVisual(gtk_widget_get_toplevel(menu));
   gtk_widget_show_all(menu);
   GdkWindow* at = St().hosts.empty() ? nullptr : gtk_widget_get_window(St().hosts.front()->area);
   if (at) {
@@ -511,14 +672,26 @@ void OnTimersChanged() {
   }, nullptr, nullptr);
 }
 
+// The desktop window a dialog belongs to: the one showing the owner's top-level window, else
+// the first shown; null when none is shown. Dialogs stay above it and open over it.
+GtkWindow* DialogParent(HWND owner) {
+  CWnd* w = owner ? CWnd::FromHandle(owner) : nullptr;
+  while (w && w->GetParent()) w = w->GetParent();
+  Host* h = w ? HostOf(w) : nullptr;
+  if (!h && !St().hosts.empty()) h = St().hosts.front().get();
+  return h ? GTK_WINDOW(h->window) : nullptr;
+}
+
 int AskMessageBox(const MessageBoxCall& call) {
   UINT buttons = call.type & 0x0F;
   GtkButtonsType b = GTK_BUTTONS_OK;
   if (buttons == MB_OKCANCEL) b = GTK_BUTTONS_OK_CANCEL;
   if (buttons == MB_YESNO || buttons == 0x3u) b = GTK_BUTTONS_YES_NO;
-  GtkWidget* d = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO, b, "%s",
+  GtkWidget* d = gtk_message_dialog_new(DialogParent(call.owner), GTK_DIALOG_MODAL,
+                                        GTK_MESSAGE_INFO, b, "%s",
                                         AnsiToUtf8(call.text).c_str());
   gtk_window_set_title(GTK_WINDOW(d), AnsiToUtf8(call.caption.empty() ? "Error" : call.caption).c_str());
+  UseScreenVisual(d);
   if (buttons == 0x3u) gtk_dialog_add_button(GTK_DIALOG(d), "Cancel", GTK_RESPONSE_CANCEL);
   int r = gtk_dialog_run(GTK_DIALOG(d));
   gtk_widget_destroy(d);
@@ -531,7 +704,8 @@ int AskMessageBox(const MessageBoxCall& call) {
 }
 
 BOOL AskPrint(PRINTDLG& pd) {
-  GtkWidget* d = gtk_dialog_new_with_buttons("Print", nullptr, GTK_DIALOG_MODAL, "Cancel",
+  GtkWidget* d = gtk_dialog_new_with_buttons("Print", DialogParent(pd.hwndOwner), GTK_DIALOG_MODAL,
+                                             "Cancel",
                                              GTK_RESPONSE_CANCEL, "Print", GTK_RESPONSE_OK, nullptr);
   GtkWidget* box = gtk_dialog_get_content_area(GTK_DIALOG(d));
   GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
@@ -540,6 +714,7 @@ BOOL AskPrint(PRINTDLG& pd) {
   gtk_spin_button_set_value(GTK_SPIN_BUTTON(copies), pd.nCopies ? pd.nCopies : 1);
   gtk_box_pack_start(GTK_BOX(row), copies, FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(box), row, FALSE, FALSE, 6);
+  UseScreenVisual(d);
   gtk_widget_show_all(d);
   int r = gtk_dialog_run(GTK_DIALOG(d));
   pd.nCopies = static_cast<WORD>(gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(copies)));
@@ -635,6 +810,7 @@ bool GtkDisplay::Show(CWnd* top) {
   top->GetWindowRect(&r);
   int w = std::max<int>(1, r.right - r.left), ht = std::max<int>(1, r.bottom - r.top);
   h->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  UseScreenVisual(h->window);
   gtk_window_set_title(GTK_WINDOW(h->window), AnsiToUtf8(top->GetWindowText()).c_str());
   gtk_window_set_default_size(GTK_WINDOW(h->window), w, ht);
   h->area = gtk_drawing_area_new();
@@ -661,6 +837,13 @@ bool GtkDisplay::Show(CWnd* top) {
   return true;
 }
 
+bool GtkDisplay::Hide(CWnd* top) {
+  Host* h = HostOf(top);
+  if (!h) return false;
+  Drop(h);
+  return true;
+}
+
 bool GtkDisplay::RepaintAfterInput(CWnd* top, bool on) {
   Host* h = HostOf(top);
   if (!h) return false;
@@ -675,8 +858,7 @@ void GtkDisplay::Run() {
   g_main_loop_run(st.loop);
   g_main_loop_unref(st.loop);
   st.loop = nullptr;
-  for (auto& h : st.hosts) gtk_widget_destroy(h->window);
-  st.hosts.clear();
+  while (!st.hosts.empty()) Drop(st.hosts.back().get());
   for (auto& [d, w] : st.findDialogs) gtk_widget_destroy(w);
   st.findDialogs.clear();
 }
@@ -712,6 +894,9 @@ bool GtkDisplay::ShowFindReplace(CFindReplaceDialog* dialog) {
   bool findOnly = dialog->IsFindOnly();
   GtkWidget* d = gtk_dialog_new();
   gtk_window_set_title(GTK_WINDOW(d), findOnly ? "Find" : "Replace");
+  CWnd* owner = dialog->GetOwner();
+  gtk_window_set_transient_for(GTK_WINDOW(d), DialogParent(owner ? owner->m_hWnd : nullptr));
+  UseScreenVisual(d);
   gtk_dialog_add_button(GTK_DIALOG(d), "_Find Next", 1);
   if (!findOnly) {
     gtk_dialog_add_button(GTK_DIALOG(d), "_Replace", 2);

@@ -28,6 +28,9 @@ class HALYARD_EXPORT GtkDisplay {
   // Shows the top-level window (no parent) as a desktop window of its size and title, placed
   // at the origin of the platform's screen. False when not open or the window is not top-level.
   static bool Show(CWnd* top);
+  // Takes the desktop window of a shown window away without closing the platform's window (no
+  // WM_CLOSE); false for a window not shown.
+  static bool Hide(CWnd* top);
   // For a shown window whose windows do not all invalidate what they change: it is painted
   // whole after every input. False for a window not shown.
   static bool RepaintAfterInput(CWnd* top, bool on);

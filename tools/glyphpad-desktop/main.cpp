@@ -73,6 +73,9 @@ int main(int argc, char** argv) {
     if (a == "--help" || a == "-h") {
       std::cout << kUsage;
       return 0;
+    } else if (a == "--version") {
+      std::cout << "glyphpad-desktop " HALYARD_VERSION "\n";
+      return 0;
     } else if (a == "--fields" && i + 1 < argc) {
       fields = argv[++i];
     } else if (a == "--size" && i + 1 < argc) {

@@ -50,6 +50,9 @@ int main(int argc, char** argv) {
     if (a == "--help" || a == "-h") {
       std::cout << kUsage;
       return 0;
+    } else if (a == "--version") {
+      std::cout << "outfold-desktop " HALYARD_VERSION "\n";
+      return 0;
     } else if (a == "--size" && i + 1 < argc) {
       if (std::sscanf(argv[++i], "%dx%d", &width, &height) != 2 || width < 100 || height < 100 ||
           width > 10000 || height > 10000) {
@@ -104,6 +107,9 @@ int main(int argc, char** argv) {
       if (CanOutfoldPaste()) OutfoldPaste();
     } else if (ctrl && shift && vk == 'N') {
       if (CanAddNewFolder()) AddNewFolder();
+    } else if (!ctrl && !shift && vk == VK_DELETE) {
+      // The design tool's message loop offers Delete to the view before anything else.
+      return PassOnDeleteKey(WM_KEYDOWN, VK_DELETE, 0) != 0;
     } else {
       return false;
     }

@@ -164,6 +164,8 @@ bool XSession::ToolsPresent(std::string* missing) {
   return true;
 }
 
+bool XSession::Installed(const std::string& program) { return OnPath(program); }
+
 bool XSession::Start(int width, int height, std::string* error) {
   for (int n = 90; n < 190; ++n) {
     std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
@@ -229,6 +231,14 @@ int XSession::WaitExit(pid_t pid, double seconds) {
   }
   Kill(pid);
   return -1;
+}
+
+bool XSession::Ended(pid_t pid, int* status) {
+  int st = 0;
+  if (pid <= 0 || waitpid(pid, &st, WNOHANG) != pid) return false;
+  std::erase(launched_, pid);
+  if (status) *status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+  return true;
 }
 
 void XSession::Kill(pid_t pid) {

@@ -34,6 +34,8 @@ class XSession {
 
   // Whether Xvfb, xdotool and xwd are installed (without them the tests skip).
   static bool ToolsPresent(std::string* missing);
+  // Whether a program of that name is on the PATH.
+  static bool Installed(const std::string& program);
   // Starts the server on the first free display from 90; false with the reason in error.
   bool Start(int width, int height, std::string* error);
   const std::string& Display() const { return display_; }
@@ -45,6 +47,9 @@ class XSession {
   // in time (it is then killed).
   int WaitExit(pid_t pid, double seconds);
   void Kill(pid_t pid);
+  // Whether the program has ended, without waiting; its exit status then in status (as
+  // WaitExit gives it).
+  bool Ended(pid_t pid, int* status);
 
   // Runs xdotool with the arguments on the display; its standard output; ok tells success.
   std::string Xdotool(const std::vector<std::string>& args, bool* ok = nullptr);

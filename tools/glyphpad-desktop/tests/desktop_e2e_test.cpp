@@ -1,10 +1,13 @@
 // glyphpad-desktop as a user meets it, on an X server of the test's own: the page shows in its
 // colours where the control's text says (the screen matches the control painted without a
-// display, pixel for pixel), typing moves the pixels, a protected range refuses typing, and
-// find/replace through the dialog changes the page, which Ctrl+S saves. Screenshots are kept in
-// the build folder (e2e-shots/).
+// display, pixel for pixel), typing moves the pixels, a protected range refuses typing,
+// find/replace through the dialog (drawn over the page) changes the page, which Ctrl+S saves,
+// copy and paste go through the desktop's clipboard (another program, xclip, reads and fills
+// it), a failed save says so in a message box and printing asks in a print dialog. Screenshots
+// are kept in the build folder (e2e-shots/).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -214,6 +217,10 @@ TEST_F(GlyphpadDesktop, FindAndReplaceThroughTheDialog) {
   Pause(0.2);
   ASSERT_NO_FATAL_FAILURE(Settle());
   Keep("replace-dialog");
+  // The dialog lies over the page and is drawn there: its face, labels and fields, not black.
+  int area = (box.right - box.left) * (box.bottom - box.top);
+  EXPECT_LT(screen.Count(box, RGB(0, 0, 0)), area / 4);
+  EXPECT_GT(screen.Count(box, RGB(0xFF, 0xFF, 0xFF)), 0);  // the fields
   x.Xdotool({"type", "--delay", "20", "BODY"});
   x.Xdotool({"key", "Tab"});
   x.Xdotool({"type", "--delay", "20", "DIV"});
@@ -234,6 +241,87 @@ TEST_F(GlyphpadDesktop, FindAndReplaceThroughTheDialog) {
   x.Xdotool({"key", "ctrl+s"});
   Pause(0.3);
   EXPECT_EQ(ScratchDir::Read(page), expected);
+}
+
+TEST_F(GlyphpadDesktop, CopyAndPasteGoThroughTheDesktopClipboard) {
+  if (!XSession::Installed("xclip")) GTEST_SKIP() << "xclip is not installed";
+  ASSERT_NO_FATAL_FAILURE(Open(kPage));
+  // Copied here, read by another program.
+  Click(POINT{3, 5});
+  x.Xdotool({"key", "ctrl+a", "ctrl+c"});
+  Pause(0.2);
+  pid_t p = x.Launch({"xclip", "-o", "-selection", "clipboard"}, dir.Join("copied.txt"));
+  ASSERT_EQ(x.WaitExit(p, 10), 0);
+  EXPECT_EQ(ScratchDir::Read(dir.Join("copied.txt")), kPage);
+
+  // Put there by another program (in UTF-8), pasted here (in the page's code page) where the
+  // caret is, and saved.
+  ScratchDir::Write(dir.Join("paste.txt"), "<B>caf\xC3\xA9</B> ");
+  p = x.Launch({"xclip", "-i", "-selection", "clipboard", dir.Join("paste.txt")}, dir.Join("xclip.log"));
+  ASSERT_EQ(x.WaitExit(p, 10), 0);  // it goes on serving from a child of its own
+  Mirror m(Width(), Height(), kPage);
+  LONG at = static_cast<LONG>(std::string(kPage).find("Hello"));
+  POINT q = m.Rich().PosFromChar(at);
+  Click(POINT{q.x, q.y + m.Rich().GetLineHeight() / 2});
+  x.Xdotool({"key", "ctrl+v"});
+  Pause(0.2);
+  x.Xdotool({"key", "ctrl+s"});
+  Pause(0.3);
+  std::string expected = kPage;
+  expected.insert(static_cast<size_t>(at), "<B>caf\xE9</B> ");
+  EXPECT_EQ(ScratchDir::Read(page), expected);
+  Settle();
+  Keep("pasted");
+}
+
+TEST_F(GlyphpadDesktop, AFailedSaveSaysSoInAMessageBox) {
+  ASSERT_NO_FATAL_FAILURE(Open(kPage));
+  // The file cannot be written any more: a folder stands in its place.
+  ASSERT_EQ(unlink(page.c_str()), 0);
+  ASSERT_EQ(mkdir(page.c_str(), 0755), 0);
+  Click(POINT{3, 5});
+  x.Xdotool({"key", "ctrl+s"});
+  unsigned long box = x.WaitForWindow("^Glyphpad$", 10);
+  ASSERT_NE(box, 0u) << "no message box";
+  RECT r;
+  ASSERT_TRUE(x.Geometry(box, &r));
+  ASSERT_NO_FATAL_FAILURE(Settle());
+  Keep("message-box");
+  int area = (r.right - r.left) * (r.bottom - r.top);
+  EXPECT_LT(screen.Count(r, RGB(0, 0, 0)), area / 4) << "the message box is not drawn";
+  // Its button answers it; the page stays open and takes keys again.
+  x.Xdotool({"mousemove", std::to_string((r.left + r.right) / 2), std::to_string((r.top + r.bottom) / 2)});
+  x.Xdotool({"key", "Return"});
+  for (int i = 0; i < 100 && !x.Xdotool({"search", "--onlyvisible", "--name", "^Glyphpad$"}).empty(); ++i) Pause(0.05);
+  EXPECT_EQ(x.Xdotool({"search", "--onlyvisible", "--name", "^Glyphpad$"}), "");
+  ASSERT_EQ(rmdir(page.c_str()), 0);
+  Click(POINT{3, 5});
+  x.Xdotool({"key", "ctrl+s"});
+  Pause(0.3);
+  EXPECT_EQ(ScratchDir::Read(page), kPage);
+}
+
+TEST_F(GlyphpadDesktop, PrintOpensADrawnPrintDialogThatEscapeCloses) {
+  ASSERT_NO_FATAL_FAILURE(Open(kPage));
+  Click(POINT{3, 5});
+  x.Xdotool({"key", "ctrl+p"});
+  unsigned long box = x.WaitForWindow("^Print$", 10);
+  ASSERT_NE(box, 0u) << "no print dialog";
+  RECT r;
+  ASSERT_TRUE(x.Geometry(box, &r));
+  ASSERT_NO_FATAL_FAILURE(Settle());
+  Keep("print-dialog");
+  int area = (r.right - r.left) * (r.bottom - r.top);
+  EXPECT_LT(screen.Count(r, RGB(0, 0, 0)), area / 4) << "the print dialog is not drawn";
+  x.Xdotool({"mousemove", std::to_string((r.left + r.right) / 2), std::to_string((r.top + r.bottom) / 2)});
+  x.Xdotool({"key", "Escape"});
+  for (int i = 0; i < 100 && !x.Xdotool({"search", "--onlyvisible", "--name", "^Print$"}).empty(); ++i) Pause(0.05);
+  EXPECT_EQ(x.Xdotool({"search", "--onlyvisible", "--name", "^Print$"}), "");
+  // The page is as it was and still takes keys.
+  Click(POINT{3, 5});
+  x.Xdotool({"key", "ctrl+s"});
+  Pause(0.3);
+  EXPECT_EQ(ScratchDir::Read(page), kPage);
 }
 
 TEST(Xwd, ReadsAZPixmapDumpAndRefusesOthers) {

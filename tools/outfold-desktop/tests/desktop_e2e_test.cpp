@@ -1,7 +1,7 @@
 // outfold-desktop as a user meets it, on an X server of the test's own: a folder dragged onto
-// another moves on disk and in the picture, undo puts it back, and label editing renames a
-// folder on disk. Where things are comes from the same view made without a display over the
-// same folder; screenshots are kept in the build folder (e2e-shots/).
+// another moves on disk and in the picture, undo puts it back, label editing renames a folder
+// on disk and the Delete key removes one. Where things are comes from the same view made
+// without a display over the same folder; screenshots are kept in the build folder (e2e-shots/).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -194,6 +194,22 @@ TEST_F(OutfoldDesktop, RenameThroughLabelEditing) {
   Keep("renamed");
   EXPECT_TRUE(IsDir(site + "/delta"));
   EXPECT_FALSE(IsDir(site + "/beta"));
+}
+
+TEST_F(OutfoldDesktop, DeleteKeyRemovesTheFolderAndUndoBringsItBack) {
+  POINT beta;
+  {
+    Mirror m(site);
+    ASSERT_TRUE(m.Where("beta", &beta));
+  }
+  x.Xdotool({"mousemove", At(beta), AtY(beta), "click", "1"});
+  Pause(0.2);
+  x.Xdotool({"key", "Delete"});
+  Pause(0.3);
+  EXPECT_FALSE(IsDir(site + "/beta"));
+  x.Xdotool({"key", "ctrl+z"});
+  Pause(0.3);
+  EXPECT_TRUE(IsDir(site + "/beta"));
 }
 
 TEST_F(OutfoldDesktop, TheWindowShowsWhatTheViewPaints) {
