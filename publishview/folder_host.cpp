@@ -1,5 +1,6 @@
 #include "folder_host.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <unordered_map>
 
 #include "platform/kernel/file_system.h"
 #include "platform/kernel/text.h"
@@ -300,20 +302,52 @@ FolderObject* FolderHost::Make(FolderObject* parent, std::string name, bool file
   return objects_.back().get();
 }
 
-bool FolderHost::Scan(FolderObject* folder, int depth, std::string* error) {
+bool FolderHost::Scan(FolderObject* folder, const std::string& path, int depth,
+                      std::string* error) {
   if (depth > 64) return true;  // deeper folders are left out rather than followed forever
-  std::vector<FolderEntry> entries;
-  if (int err = ListFolder(folder->Path(), &entries)) {
-    if (error) *error = "cannot read " + folder->Path() + ": " + std::strerror(err);
+  // The kinds come from the folder's own listing; only an entry it cannot name is looked up.
+  DIR* dir = ::opendir(path.c_str());
+  if (!dir) {
+    if (error) *error = "cannot read " + path + ": " + std::strerror(errno);
     return false;
   }
-  for (const FolderEntry& e : entries) {
-    if (e.kind == FolderEntry::Kind::kOther) continue;
-    struct stat st;
-    std::string path = folder->Path() + "/" + e.name;
-    if (::lstat(path.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) continue;  // links stay out
-    FolderObject* o = Make(folder, e.name, e.kind == FolderEntry::Kind::kFile, true);
-    if (!o->file_ && !Scan(o, depth + 1, error)) return false;
+  struct Entry {
+    std::string name;
+    bool file;
+  };
+  std::vector<Entry> entries;
+  int err = 0;
+  for (;;) {
+    errno = 0;
+    struct dirent* de = ::readdir(dir);
+    if (!de) {
+      err = errno;
+      break;
+    }
+    std::string name = de->d_name;
+    if (name == "." || name == "..") continue;
+    unsigned char type = de->d_type;
+    if (type == DT_UNKNOWN) {
+      struct stat st;
+      if (::lstat((path + "/" + name).c_str(), &st) != 0) continue;
+      type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+    }
+    // Links stay out, as do devices, pipes and sockets.
+    if (type != DT_DIR && type != DT_REG) continue;
+    entries.push_back(Entry{std::move(name), type == DT_REG});
+  }
+  ::closedir(dir);
+  if (err) {
+    if (error) *error = "cannot read " + path + ": " + std::strerror(err);
+    return false;
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const Entry& a, const Entry& b) { return a.name < b.name; });
+  ++scannedFolders_;
+  for (Entry& e : entries) {
+    std::string childPath = path + "/" + e.name;
+    FolderObject* o = Make(folder, std::move(e.name), e.file, true);
+    if (!o->file_ && !Scan(o, childPath, depth + 1, error)) return false;
   }
   return true;
 }
@@ -328,7 +362,8 @@ bool FolderHost::Load(std::string* error) {
   size_t slash = rootPath_.find_last_of('/');
   std::string name = slash == std::string::npos ? rootPath_ : rootPath_.substr(slash + 1);
   root_ = Make(nullptr, name.empty() ? rootPath_ : name, false, true);
-  if (!Scan(root_, 0, error)) return false;
+  scannedFolders_ = 0;
+  if (!Scan(root_, rootPath_, 0, error)) return false;
   ReadState();
   return true;
 }
@@ -379,11 +414,21 @@ void FolderHost::SaveState() {
 }
 
 void FolderHost::NodesFor(FolderObject* folder, CTreeNode* node) {
-  for (const auto& o : objects_) {
-    if (o->parent_ != folder || o->destroyed_ || !o->onDisk_) continue;
-    auto* child = new CTreeNode(o.get(), node);
-    o->AttachNode(child);
-    if (!o->file_) NodesFor(o.get(), child);
+  // The children of every folder, in the order the objects were made, gathered in one pass.
+  std::unordered_map<FolderObject*, std::vector<FolderObject*>> children;
+  for (const auto& o : objects_)
+    if (o->parent_ && !o->destroyed_ && o->onDisk_) children[o->parent_].push_back(o.get());
+  std::vector<std::pair<FolderObject*, CTreeNode*>> stack{{folder, node}};
+  while (!stack.empty()) {
+    auto [f, n] = stack.back();
+    stack.pop_back();
+    auto it = children.find(f);
+    if (it == children.end()) continue;
+    for (FolderObject* o : it->second) {
+      auto* child = new CTreeNode(o, n);
+      o->AttachNode(child);
+      if (!o->file_) stack.emplace_back(o, child);
+    }
   }
 }
 

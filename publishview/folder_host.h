@@ -103,7 +103,7 @@ class FolderHost {
  private:
   friend class FolderObject;
   FolderObject* Make(FolderObject* parent, std::string name, bool file, bool onDisk);
-  bool Scan(FolderObject* folder, int depth, std::string* error);
+  bool Scan(FolderObject* folder, const std::string& path, int depth, std::string* error);
   void ReadState();
   void NodesFor(FolderObject* folder, CTreeNode* node);
   void Error(std::string what) { errors_.push_back(std::move(what)); }
@@ -113,6 +113,7 @@ class FolderHost {
   std::vector<std::unique_ptr<FolderObject>> objects_;
   std::vector<std::string> errors_;
   HICON icon_ = nullptr;
+  int scannedFolders_ = 0;
 };
 
 }  // namespace halyard::outfold
