@@ -1,6 +1,7 @@
 #include "folder_host.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -302,13 +303,14 @@ FolderObject* FolderHost::Make(FolderObject* parent, std::string name, bool file
   return objects_.back().get();
 }
 
-bool FolderHost::Scan(FolderObject* folder, const std::string& path, int depth,
-                      std::string* error) {
-  if (depth > 64) return true;  // deeper folders are left out rather than followed forever
-  // The kinds come from the folder's own listing; only an entry it cannot name is looked up.
-  DIR* dir = ::opendir(path.c_str());
+bool FolderHost::Scan(FolderObject* folder, int fd, int depth, std::string* error) {
+  // The folder is reached through its parent's open handle rather than by its whole path, and
+  // the kinds come from the listing itself; only an entry it cannot name is looked up.
+  DIR* dir = ::fdopendir(fd);
   if (!dir) {
-    if (error) *error = "cannot read " + path + ": " + std::strerror(errno);
+    int err = errno;
+    ::close(fd);
+    if (error) *error = "cannot read " + folder->Path() + ": " + std::strerror(err);
     return false;
   }
   struct Entry {
@@ -324,32 +326,37 @@ bool FolderHost::Scan(FolderObject* folder, const std::string& path, int depth,
       err = errno;
       break;
     }
-    std::string name = de->d_name;
-    if (name == "." || name == "..") continue;
+    const char* name = de->d_name;
+    if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
     unsigned char type = de->d_type;
     if (type == DT_UNKNOWN) {
       struct stat st;
-      if (::lstat((path + "/" + name).c_str(), &st) != 0) continue;
+      if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
       type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
     }
     // Links stay out, as do devices, pipes and sockets.
     if (type != DT_DIR && type != DT_REG) continue;
-    entries.push_back(Entry{std::move(name), type == DT_REG});
+    entries.push_back(Entry{name, type == DT_REG});
   }
-  ::closedir(dir);
-  if (err) {
-    if (error) *error = "cannot read " + path + ": " + std::strerror(err);
-    return false;
-  }
+  ++foldersRead_;
+  bool ok = err == 0;
+  if (!ok && error) *error = "cannot read " + folder->Path() + ": " + std::strerror(err);
   std::sort(entries.begin(), entries.end(),
             [](const Entry& a, const Entry& b) { return a.name < b.name; });
-  ++scannedFolders_;
-  for (Entry& e : entries) {
-    std::string childPath = path + "/" + e.name;
+  for (size_t i = 0; ok && i < entries.size(); ++i) {
+    Entry& e = entries[i];
     FolderObject* o = Make(folder, std::move(e.name), e.file, true);
-    if (!o->file_ && !Scan(o, childPath, depth + 1, error)) return false;
+    if (o->file_ || depth >= 64) continue;  // deeper folders are left out, not followed forever
+    int child = ::openat(fd, o->name_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (child < 0) {
+      if (error) *error = "cannot read " + o->Path() + ": " + std::strerror(errno);
+      ok = false;
+    } else {
+      ok = Scan(o, child, depth + 1, error);
+    }
   }
-  return true;
+  ::closedir(dir);
+  return ok;
 }
 
 bool FolderHost::Load(std::string* error) {
@@ -362,8 +369,13 @@ bool FolderHost::Load(std::string* error) {
   size_t slash = rootPath_.find_last_of('/');
   std::string name = slash == std::string::npos ? rootPath_ : rootPath_.substr(slash + 1);
   root_ = Make(nullptr, name.empty() ? rootPath_ : name, false, true);
-  scannedFolders_ = 0;
-  if (!Scan(root_, rootPath_, 0, error)) return false;
+  foldersRead_ = 0;
+  int fd = ::open(rootPath_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    if (error) *error = "cannot read " + rootPath_ + ": " + std::strerror(errno);
+    return false;
+  }
+  if (!Scan(root_, fd, 0, error)) return false;
   ReadState();
   return true;
 }
@@ -381,6 +393,10 @@ FolderObject* FolderHost::Find(const std::string& relative) const {
 
 void FolderHost::ReadState() {
   std::ifstream in(StatePath());
+  if (!in) return;
+  // The objects by path, made once: a state file may name every object of a large tree.
+  std::unordered_map<std::string, FolderObject*> byPath;
+  bool indexed = false;
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -393,11 +409,37 @@ void FolderHost::ReadState() {
     std::getline(fields, path);
     size_t start = path.find_first_not_of(' ');
     path = start == std::string::npos ? std::string() : path.substr(start);
-    FolderObject* o = Find(path);
-    if (!o) continue;
+    while (!path.empty() && path.front() == '/') path.erase(0, 1);
+    while (!path.empty() && path.back() == '/') path.pop_back();
+    if (!indexed) {
+      indexed = true;
+      byPath.reserve(objects_.size());
+      IndexPaths(root_, std::string(), &byPath);
+    }
+    auto it = byPath.find(path);
+    if (it == byPath.end()) continue;
+    FolderObject* o = it->second;
     o->remote_ = static_cast<LONG>(std::clamp<long long>(remote, -1, INT32_MAX));
     o->local_ = static_cast<LONG>(std::clamp<long long>(local, -1, INT32_MAX));
     o->excluded_ = flags.find('D') != std::string::npos;
+  }
+}
+
+void FolderHost::IndexPaths(FolderObject* top, const std::string& topPath,
+                            std::unordered_map<std::string, FolderObject*>* byPath) const {
+  // Objects are made parent first, so one pass in order knows every parent's path before its
+  // children come; the first object made for a path keeps it.
+  std::unordered_map<const FolderObject*, const std::string*> pathOf;
+  pathOf.reserve(objects_.size());
+  auto placed = byPath->emplace(topPath, top);
+  pathOf.emplace(top, &placed.first->first);
+  for (const auto& o : objects_) {
+    if (o->destroyed_ || !o->onDisk_ || !o->parent_) continue;
+    auto up = pathOf.find(o->parent_);
+    if (up == pathOf.end()) continue;
+    std::string path = up->second->empty() ? o->name_ : *up->second + "/" + o->name_;
+    auto at = byPath->emplace(std::move(path), o.get());
+    if (at.second) pathOf.emplace(o.get(), &at.first->first);
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "publishview/page_wnd.h"
@@ -94,6 +95,8 @@ class FolderHost {
   // The object at a path under the root ("" or "/" the root), null when there is none.
   FolderObject* Find(const std::string& relative) const;
   const std::string& RootPath() const { return rootPath_; }
+  // How many folder listings the last Load read.
+  int FoldersRead() const { return foldersRead_; }
   std::string StatePath() const { return rootPath_ + ".outfold"; }
   // What went wrong on disk, one line each, since the last call.
   std::vector<std::string> TakeErrors();
@@ -103,8 +106,12 @@ class FolderHost {
  private:
   friend class FolderObject;
   FolderObject* Make(FolderObject* parent, std::string name, bool file, bool onDisk);
-  bool Scan(FolderObject* folder, const std::string& path, int depth, std::string* error);
+  // Reads the folder open as fd (and takes the handle) and everything under it.
+  bool Scan(FolderObject* folder, int fd, int depth, std::string* error);
   void ReadState();
+  // Adds every object under top (whose path is topPath) to byPath.
+  void IndexPaths(FolderObject* top, const std::string& topPath,
+                  std::unordered_map<std::string, FolderObject*>* byPath) const;
   void NodesFor(FolderObject* folder, CTreeNode* node);
   void Error(std::string what) { errors_.push_back(std::move(what)); }
 
@@ -113,7 +120,7 @@ class FolderHost {
   std::vector<std::unique_ptr<FolderObject>> objects_;
   std::vector<std::string> errors_;
   HICON icon_ = nullptr;
-  int scannedFolders_ = 0;
+  int foldersRead_ = 0;
 };
 
 }  // namespace halyard::outfold
