@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <sstream>
+#include <string_view>
 #include <unordered_map>
 
 #include "platform/kernel/file_system.h"
@@ -343,9 +345,12 @@ bool FolderHost::Scan(FolderObject* folder, int fd, int depth, std::string* erro
   if (!ok && error) *error = "cannot read " + folder->Path() + ": " + std::strerror(err);
   std::sort(entries.begin(), entries.end(),
             [](const Entry& a, const Entry& b) { return a.name < b.name; });
+  std::vector<FolderObject*>& kids = scanned_[folder];
+  kids.reserve(entries.size());
   for (size_t i = 0; ok && i < entries.size(); ++i) {
     Entry& e = entries[i];
     FolderObject* o = Make(folder, std::move(e.name), e.file, true);
+    kids.push_back(o);
     if (o->file_ || depth >= 64) continue;  // deeper folders are left out, not followed forever
     int child = ::openat(fd, o->name_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (child < 0) {
@@ -375,9 +380,10 @@ bool FolderHost::Load(std::string* error) {
     if (error) *error = "cannot read " + rootPath_ + ": " + std::strerror(errno);
     return false;
   }
-  if (!Scan(root_, fd, 0, error)) return false;
-  ReadState();
-  return true;
+  bool ok = Scan(root_, fd, 0, error);
+  if (ok) ReadState();
+  scanned_.clear();
+  return ok;
 }
 
 FolderObject* FolderHost::Find(const std::string& relative) const {
@@ -391,55 +397,81 @@ FolderObject* FolderHost::Find(const std::string& relative) const {
   return nullptr;
 }
 
-void FolderHost::ReadState() {
-  std::ifstream in(StatePath());
-  if (!in) return;
-  // The objects by path, made once: a state file may name every object of a large tree.
-  std::unordered_map<std::string, FolderObject*> byPath;
-  bool indexed = false;
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    long long remote = 0, local = 0;
-    std::string flags;
-    if (!(fields >> remote >> local >> flags)) continue;
-    std::string path;
-    std::getline(fields, path);
-    size_t start = path.find_first_not_of(' ');
-    path = start == std::string::npos ? std::string() : path.substr(start);
-    while (!path.empty() && path.front() == '/') path.erase(0, 1);
-    while (!path.empty() && path.back() == '/') path.pop_back();
-    if (!indexed) {
-      indexed = true;
-      byPath.reserve(objects_.size());
-      IndexPaths(root_, std::string(), &byPath);
-    }
-    auto it = byPath.find(path);
-    if (it == byPath.end()) continue;
-    FolderObject* o = it->second;
-    o->remote_ = static_cast<LONG>(std::clamp<long long>(remote, -1, INT32_MAX));
-    o->local_ = static_cast<LONG>(std::clamp<long long>(local, -1, INT32_MAX));
-    o->excluded_ = flags.find('D') != std::string::npos;
-  }
+namespace {
+
+bool SkipSpace(std::string_view& s) {
+  size_t n = 0;
+  while (n < s.size() && std::isspace(static_cast<unsigned char>(s[n]))) ++n;
+  s.remove_prefix(n);
+  return !s.empty();
 }
 
-void FolderHost::IndexPaths(FolderObject* top, const std::string& topPath,
-                            std::unordered_map<std::string, FolderObject*>* byPath) const {
-  // Objects are made parent first, so one pass in order knows every parent's path before its
-  // children come; the first object made for a path keeps it.
-  std::unordered_map<const FolderObject*, const std::string*> pathOf;
-  pathOf.reserve(objects_.size());
-  auto placed = byPath->emplace(topPath, top);
-  pathOf.emplace(top, &placed.first->first);
-  for (const auto& o : objects_) {
-    if (o->destroyed_ || !o->onDisk_ || !o->parent_) continue;
-    auto up = pathOf.find(o->parent_);
-    if (up == pathOf.end()) continue;
-    std::string path = up->second->empty() ? o->name_ : *up->second + "/" + o->name_;
-    auto at = byPath->emplace(std::move(path), o.get());
-    if (at.second) pathOf.emplace(o.get(), &at.first->first);
+// A whole number at the front of s (after white space), which it takes off.
+bool TakeNumber(std::string_view& s, long long* value) {
+  if (!SkipSpace(s)) return false;
+  if (s.front() == '+') s.remove_prefix(1);
+  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), *value);
+  if (ec != std::errc()) return false;
+  s.remove_prefix(static_cast<size_t>(end - s.data()));
+  return true;
+}
+
+// A state file line: remote time, local time, flags and the path under the root (the rest of
+// the line, leading spaces and the slashes at either end taken off). False for anything else.
+bool ParseStateLine(std::string_view s, long long* remote, long long* local,
+                    std::string_view* flags, std::string_view* path) {
+  if (!TakeNumber(s, remote) || !TakeNumber(s, local) || !SkipSpace(s)) return false;
+  size_t n = 0;
+  while (n < s.size() && !std::isspace(static_cast<unsigned char>(s[n]))) ++n;
+  *flags = s.substr(0, n);
+  s.remove_prefix(n);
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.front() == '/') s.remove_prefix(1);
+  while (!s.empty() && s.back() == '/') s.remove_suffix(1);
+  *path = s;
+  return true;
+}
+
+}  // namespace
+
+void FolderHost::ReadState() {
+  std::ifstream in(StatePath(), std::ios::binary);
+  if (!in) return;
+  in.seekg(0, std::ios::end);
+  std::streamoff size = in.tellg();
+  if (size <= 0) return;
+  std::string text(static_cast<size_t>(size), '\0');
+  in.seekg(0);
+  if (!in.read(text.data(), size)) return;
+  std::string_view rest = text;
+  while (!rest.empty()) {
+    size_t eol = rest.find('\n');
+    std::string_view line = rest.substr(0, eol);
+    rest.remove_prefix(eol == std::string_view::npos ? rest.size() : eol + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty() || line[0] == '#') continue;
+    long long remote = 0, local = 0;
+    std::string_view flags, path;
+    if (!ParseStateLine(line, &remote, &local, &flags, &path)) continue;
+    // Down from the root a name at a time, through each folder's children in name order.
+    FolderObject* o = root_;
+    while (o && !path.empty()) {
+      size_t slash = path.find('/');
+      std::string_view name = path.substr(0, slash);
+      path.remove_prefix(slash == std::string_view::npos ? path.size() : slash + 1);
+      auto kids = scanned_.find(o);
+      if (kids == scanned_.end()) {
+        o = nullptr;
+        break;
+      }
+      auto at = std::lower_bound(kids->second.begin(), kids->second.end(), name,
+                                 [](const FolderObject* c, std::string_view n) { return c->name_ < n; });
+      o = at != kids->second.end() && (*at)->name_ == name ? *at : nullptr;
+    }
+    if (!o) continue;
+    o->remote_ = static_cast<LONG>(std::clamp<long long>(remote, -1, INT32_MAX));
+    o->local_ = static_cast<LONG>(std::clamp<long long>(local, -1, INT32_MAX));
+    o->excluded_ = flags.find('D') != std::string_view::npos;
   }
 }
 

@@ -109,9 +109,6 @@ class FolderHost {
   // Reads the folder open as fd (and takes the handle) and everything under it.
   bool Scan(FolderObject* folder, int fd, int depth, std::string* error);
   void ReadState();
-  // Adds every object under top (whose path is topPath) to byPath.
-  void IndexPaths(FolderObject* top, const std::string& topPath,
-                  std::unordered_map<std::string, FolderObject*>* byPath) const;
   void NodesFor(FolderObject* folder, CTreeNode* node);
   void Error(std::string what) { errors_.push_back(std::move(what)); }
 
@@ -121,6 +118,8 @@ class FolderHost {
   std::vector<std::string> errors_;
   HICON icon_ = nullptr;
   int foldersRead_ = 0;
+  // While loading: each folder read and its children in name order.
+  std::unordered_map<const FolderObject*, std::vector<FolderObject*>> scanned_;
 };
 
 }  // namespace halyard::outfold

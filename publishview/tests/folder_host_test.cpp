@@ -218,7 +218,11 @@ TEST(FolderHost, AWideTreeIsReadOncePerFolderAndShownWithEveryObjectInItsPlace) 
   ::mkdir((root + "/s0/f0/deep/er").c_str(), 0777);
   folders += 2;
   ScratchDir::Write(root + "/s0/f0/deep/er/last.gif", "GIF89a");
-  state += "5 6 D /s0/f0/deep/er/last.gif\n9 9 - s0/f0/deep/\n1 1 - no/such/thing\n3 3 D \n";
+  ::mkdir((root + "/s5/f4/two words").c_str(), 0777);
+  folders += 1;
+  ScratchDir::Write(root + "/s5/f4/two words/a b.html", "x");
+  state += "5 6 D /s0/f0/deep/er/last.gif\n9 9 - s0/f0/deep/\n1 1 - no/such/thing\n3 3 D \n"
+           "11 +12 - s5/f4/two words/a b.html\r\njunk\n4 x - s1\n4 4\n";
   ScratchDir::Write(root + ".outfold", state);
   ASSERT_EQ(::symlink((root + "/s1").c_str(), (root + "/s0/link-to-folder").c_str()), 0);
   ASSERT_EQ(::symlink((root + "/s1/f0/p0.html").c_str(), (root + "/s2/link.html").c_str()), 0);
@@ -252,7 +256,7 @@ TEST(FolderHost, AWideTreeIsReadOncePerFolderAndShownWithEveryObjectInItsPlace) 
       CTreeNode* node = f->GetNode();
       ASSERT_NE(node, nullptr);
       EXPECT_EQ(node->m_pParent, host.Find("s" + std::to_string(i))->GetNode());
-      EXPECT_EQ(node->ChildCount(), (i == 0 && j == 0) ? 5 : 4) << folder;
+      EXPECT_EQ(node->ChildCount(), (i == 0 && j == 0) || (i == 5 && j == 4) ? 5 : 4) << folder;
       FolderObject* p3 = host.Find(folder + "/p3.html");
       ASSERT_NE(p3, nullptr);
       EXPECT_EQ(p3->GetRemotePublishTime(), 1000 + i * 100 + j * 10) << folder;
@@ -264,6 +268,13 @@ TEST(FolderHost, AWideTreeIsReadOncePerFolderAndShownWithEveryObjectInItsPlace) 
   EXPECT_EQ(last->GetLocalPublishTime(), 6);
   EXPECT_TRUE(last->GetAttributes() & kPublishExcluded);
   EXPECT_EQ(host.Find("s0/f0/deep")->GetRemotePublishTime(), 9);
+  FolderObject* spaced = host.Find("s5/f4/two words/a b.html");
+  ASSERT_NE(spaced, nullptr);
+  EXPECT_EQ(spaced->GetRemotePublishTime(), 11);
+  EXPECT_EQ(spaced->GetLocalPublishTime(), 12);
+  EXPECT_FALSE(spaced->GetAttributes() & kPublishExcluded);
+  // Lines that are no state (a word, a time that is none, no flags) are passed over.
+  EXPECT_EQ(host.Find("s1")->GetRemotePublishTime(), 0);
   // The root's line (an empty path) belongs to the root.
   EXPECT_EQ(host.Root()->GetRemotePublishTime(), 3);
   EXPECT_EQ(host.Find("s0/link-to-folder"), nullptr);
