@@ -434,6 +434,19 @@ bool ParseStateLine(std::string_view s, long long* remote, long long* local,
 
 }  // namespace
 
+size_t FolderHost::ChildIndex(const std::vector<FolderObject*>& kids, std::string_view name) {
+  auto at = std::lower_bound(kids.begin(), kids.end(), name,
+                             [](const FolderObject* c, std::string_view n) { return c->name_ < n; });
+  return at != kids.end() && (*at)->name_ == name ? static_cast<size_t>(at - kids.begin()) : kids.size();
+}
+
+FolderObject* FolderHost::Child(FolderObject* folder, std::string_view name) const {
+  auto it = scanned_.find(folder);
+  if (it == scanned_.end()) return nullptr;
+  size_t at = ChildIndex(it->second, name);
+  return at < it->second.size() ? it->second[at] : nullptr;
+}
+
 void FolderHost::ReadState() {
   std::ifstream in(StatePath(), std::ios::binary);
   if (!in) return;
@@ -444,6 +457,9 @@ void FolderHost::ReadState() {
   in.seekg(0);
   if (!in.read(text.data(), size)) return;
   std::string_view rest = text;
+  std::string_view lastFolderPath;
+  const std::vector<FolderObject*>* kids = nullptr;  // of the last line's folder
+  size_t lastAt = 0;                                 // where that line's object is in it
   while (!rest.empty()) {
     size_t eol = rest.find('\n');
     std::string_view line = rest.substr(0, eol);
@@ -453,20 +469,36 @@ void FolderHost::ReadState() {
     long long remote = 0, local = 0;
     std::string_view flags, path;
     if (!ParseStateLine(line, &remote, &local, &flags, &path)) continue;
-    // Down from the root a name at a time, through each folder's children in name order.
-    FolderObject* o = root_;
-    while (o && !path.empty()) {
-      size_t slash = path.find('/');
-      std::string_view name = path.substr(0, slash);
-      path.remove_prefix(slash == std::string_view::npos ? path.size() : slash + 1);
-      auto kids = scanned_.find(o);
-      if (kids == scanned_.end()) {
-        o = nullptr;
-        break;
+    // The file lists a folder's objects one after another in name order, as SaveState writes
+    // them: a line in the folder of the line before tries the object after that line's first.
+    size_t cut = path.rfind('/');
+    std::string_view folderPath = cut == std::string_view::npos ? std::string_view() : path.substr(0, cut);
+    std::string_view name = cut == std::string_view::npos ? path : path.substr(cut + 1);
+    if (!kids || folderPath != lastFolderPath) {
+      kids = nullptr;
+      lastFolderPath = folderPath;
+      if (!path.empty()) {
+        // Down from the root a name at a time.
+        FolderObject* f = root_;
+        while (f && !folderPath.empty()) {
+          size_t slash = folderPath.find('/');
+          f = Child(f, folderPath.substr(0, slash));
+          folderPath.remove_prefix(slash == std::string_view::npos ? folderPath.size() : slash + 1);
+        }
+        auto it = f ? scanned_.find(f) : scanned_.end();
+        if (it != scanned_.end()) {
+          kids = &it->second;
+          lastAt = kids->size();
+        }
       }
-      auto at = std::lower_bound(kids->second.begin(), kids->second.end(), name,
-                                 [](const FolderObject* c, std::string_view n) { return c->name_ < n; });
-      o = at != kids->second.end() && (*at)->name_ == name ? *at : nullptr;
+    }
+    FolderObject* o = path.empty() ? root_ : nullptr;
+    if (kids) {
+      if (lastAt + 1 < kids->size() && (*kids)[lastAt + 1]->name_ == name)
+        ++lastAt;
+      else
+        lastAt = ChildIndex(*kids, name);
+      if (lastAt < kids->size()) o = (*kids)[lastAt];
     }
     if (!o) continue;
     o->remote_ = static_cast<LONG>(std::clamp<long long>(remote, -1, INT32_MAX));

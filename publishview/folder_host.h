@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -109,6 +110,10 @@ class FolderHost {
   // Reads the folder open as fd (and takes the handle) and everything under it.
   bool Scan(FolderObject* folder, int fd, int depth, std::string* error);
   void ReadState();
+  // While loading: where the name is among a folder's children in name order (their count when
+  // it is not there), and the child of that name.
+  static size_t ChildIndex(const std::vector<FolderObject*>& kids, std::string_view name);
+  FolderObject* Child(FolderObject* folder, std::string_view name) const;
   void NodesFor(FolderObject* folder, CTreeNode* node);
   void Error(std::string what) { errors_.push_back(std::move(what)); }
 
