@@ -306,39 +306,37 @@ FolderObject* FolderHost::Make(FolderObject* parent, std::string name, bool file
 }
 
 bool FolderHost::Scan(FolderObject* folder, int fd, int depth, std::string* error) {
-  // The folder is reached through its parent's open handle rather than by its whole path, and
-  // the kinds come from the listing itself; only an entry it cannot name is looked up.
-  DIR* dir = ::fdopendir(fd);
-  if (!dir) {
-    int err = errno;
-    ::close(fd);
-    if (error) *error = "cannot read " + folder->Path() + ": " + std::strerror(err);
-    return false;
-  }
+  // The folder is reached through its parent's open handle rather than by its whole path, its
+  // listing read straight into one buffer kept for every folder, and the kinds come from the
+  // listing itself; only an entry it cannot name is looked up.
   struct Entry {
     std::string name;
     bool file;
   };
   std::vector<Entry> entries;
   int err = 0;
+  if (listing_.empty()) listing_.resize(64 * 1024);
   for (;;) {
-    errno = 0;
-    struct dirent* de = ::readdir(dir);
-    if (!de) {
-      err = errno;
+    ssize_t got = ::getdents64(fd, listing_.data(), listing_.size());
+    if (got <= 0) {
+      if (got < 0) err = errno;
       break;
     }
-    const char* name = de->d_name;
-    if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
-    unsigned char type = de->d_type;
-    if (type == DT_UNKNOWN) {
-      struct stat st;
-      if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-      type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+    for (size_t at = 0; at < static_cast<size_t>(got);) {
+      const auto* de = reinterpret_cast<const struct dirent64*>(listing_.data() + at);
+      at += de->d_reclen;
+      const char* name = de->d_name;
+      if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+      unsigned char type = de->d_type;
+      if (type == DT_UNKNOWN) {
+        struct stat st;
+        if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+      }
+      // Links stay out, as do devices, pipes and sockets.
+      if (type != DT_DIR && type != DT_REG) continue;
+      entries.push_back(Entry{name, type == DT_REG});
     }
-    // Links stay out, as do devices, pipes and sockets.
-    if (type != DT_DIR && type != DT_REG) continue;
-    entries.push_back(Entry{name, type == DT_REG});
   }
   ++foldersRead_;
   bool ok = err == 0;
@@ -360,7 +358,7 @@ bool FolderHost::Scan(FolderObject* folder, int fd, int depth, std::string* erro
       ok = Scan(o, child, depth + 1, error);
     }
   }
-  ::closedir(dir);
+  ::close(fd);
   return ok;
 }
 
@@ -383,6 +381,7 @@ bool FolderHost::Load(std::string* error) {
   bool ok = Scan(root_, fd, 0, error);
   if (ok) ReadState();
   scanned_.clear();
+  listing_ = std::vector<char>();
   return ok;
 }
 

@@ -123,6 +123,8 @@ class FolderHost {
   std::vector<std::string> errors_;
   HICON icon_ = nullptr;
   int foldersRead_ = 0;
+  // While loading: the buffer folder listings are read into.
+  std::vector<char> listing_;
   // While loading: each folder read and its children in name order.
   std::unordered_map<const FolderObject*, std::vector<FolderObject*>> scanned_;
 };
