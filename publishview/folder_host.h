@@ -4,7 +4,8 @@
 // (and undone on disk when it undoes them); a change the disk refuses is refused before the
 // view records it. Publish times and the "not published" flag come from a small state file
 // beside the root ("ROOT.outfold": lines of remote time, local time, "D" or "-", and the path
-// under the root). The host owns its objects until it goes; the view's thread only.
+// under the root). The host owns its objects until it goes. Load touches no window and may run
+// on another thread before Attach; everything else on the view's thread only.
 #pragma once
 
 #include <memory>
