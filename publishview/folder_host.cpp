@@ -1,13 +1,18 @@
 #include "folder_host.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <sstream>
+#include <string_view>
+#include <unordered_map>
 
 #include "platform/kernel/file_system.h"
 #include "platform/kernel/text.h"
@@ -300,22 +305,61 @@ FolderObject* FolderHost::Make(FolderObject* parent, std::string name, bool file
   return objects_.back().get();
 }
 
-bool FolderHost::Scan(FolderObject* folder, int depth, std::string* error) {
-  if (depth > 64) return true;  // deeper folders are left out rather than followed forever
-  std::vector<FolderEntry> entries;
-  if (int err = ListFolder(folder->Path(), &entries)) {
-    if (error) *error = "cannot read " + folder->Path() + ": " + std::strerror(err);
-    return false;
+bool FolderHost::Scan(FolderObject* folder, int fd, int depth, std::string* error) {
+  // The folder is reached through its parent's open handle rather than by its whole path, its
+  // listing read straight into one buffer kept for every folder, and the kinds come from the
+  // listing itself; only an entry it cannot name is looked up.
+  struct Entry {
+    std::string name;
+    bool file;
+  };
+  std::vector<Entry> entries;
+  int err = 0;
+  if (listing_.empty()) listing_.resize(64 * 1024);
+  for (;;) {
+    ssize_t got = ::getdents64(fd, listing_.data(), listing_.size());
+    if (got <= 0) {
+      if (got < 0) err = errno;
+      break;
+    }
+    for (size_t at = 0; at < static_cast<size_t>(got);) {
+      const auto* de = reinterpret_cast<const struct dirent64*>(listing_.data() + at);
+      at += de->d_reclen;
+      const char* name = de->d_name;
+      if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+      unsigned char type = de->d_type;
+      if (type == DT_UNKNOWN) {
+        struct stat st;
+        if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+      }
+      // Links stay out, as do devices, pipes and sockets.
+      if (type != DT_DIR && type != DT_REG) continue;
+      entries.push_back(Entry{name, type == DT_REG});
+    }
   }
-  for (const FolderEntry& e : entries) {
-    if (e.kind == FolderEntry::Kind::kOther) continue;
-    struct stat st;
-    std::string path = folder->Path() + "/" + e.name;
-    if (::lstat(path.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) continue;  // links stay out
-    FolderObject* o = Make(folder, e.name, e.kind == FolderEntry::Kind::kFile, true);
-    if (!o->file_ && !Scan(o, depth + 1, error)) return false;
+  ++foldersRead_;
+  bool ok = err == 0;
+  if (!ok && error) *error = "cannot read " + folder->Path() + ": " + std::strerror(err);
+  std::sort(entries.begin(), entries.end(),
+            [](const Entry& a, const Entry& b) { return a.name < b.name; });
+  std::vector<FolderObject*>& kids = scanned_[folder];
+  kids.reserve(entries.size());
+  for (size_t i = 0; ok && i < entries.size(); ++i) {
+    Entry& e = entries[i];
+    FolderObject* o = Make(folder, std::move(e.name), e.file, true);
+    kids.push_back(o);
+    if (o->file_ || depth >= 64) continue;  // deeper folders are left out, not followed forever
+    int child = ::openat(fd, o->name_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (child < 0) {
+      if (error) *error = "cannot read " + o->Path() + ": " + std::strerror(errno);
+      ok = false;
+    } else {
+      ok = Scan(o, child, depth + 1, error);
+    }
   }
-  return true;
+  ::close(fd);
+  return ok;
 }
 
 bool FolderHost::Load(std::string* error) {
@@ -328,9 +372,17 @@ bool FolderHost::Load(std::string* error) {
   size_t slash = rootPath_.find_last_of('/');
   std::string name = slash == std::string::npos ? rootPath_ : rootPath_.substr(slash + 1);
   root_ = Make(nullptr, name.empty() ? rootPath_ : name, false, true);
-  if (!Scan(root_, 0, error)) return false;
-  ReadState();
-  return true;
+  foldersRead_ = 0;
+  int fd = ::open(rootPath_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    if (error) *error = "cannot read " + rootPath_ + ": " + std::strerror(errno);
+    return false;
+  }
+  bool ok = Scan(root_, fd, 0, error);
+  if (ok) ReadState();
+  scanned_.clear();
+  listing_ = std::vector<char>();
+  return ok;
 }
 
 FolderObject* FolderHost::Find(const std::string& relative) const {
@@ -344,25 +396,113 @@ FolderObject* FolderHost::Find(const std::string& relative) const {
   return nullptr;
 }
 
+namespace {
+
+bool SkipSpace(std::string_view& s) {
+  size_t n = 0;
+  while (n < s.size() && std::isspace(static_cast<unsigned char>(s[n]))) ++n;
+  s.remove_prefix(n);
+  return !s.empty();
+}
+
+// A whole number at the front of s (after white space), which it takes off.
+bool TakeNumber(std::string_view& s, long long* value) {
+  if (!SkipSpace(s)) return false;
+  if (s.front() == '+') s.remove_prefix(1);
+  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), *value);
+  if (ec != std::errc()) return false;
+  s.remove_prefix(static_cast<size_t>(end - s.data()));
+  return true;
+}
+
+// A state file line: remote time, local time, flags and the path under the root (the rest of
+// the line, leading spaces and the slashes at either end taken off). False for anything else.
+bool ParseStateLine(std::string_view s, long long* remote, long long* local,
+                    std::string_view* flags, std::string_view* path) {
+  if (!TakeNumber(s, remote) || !TakeNumber(s, local) || !SkipSpace(s)) return false;
+  size_t n = 0;
+  while (n < s.size() && !std::isspace(static_cast<unsigned char>(s[n]))) ++n;
+  *flags = s.substr(0, n);
+  s.remove_prefix(n);
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.front() == '/') s.remove_prefix(1);
+  while (!s.empty() && s.back() == '/') s.remove_suffix(1);
+  *path = s;
+  return true;
+}
+
+}  // namespace
+
+size_t FolderHost::ChildIndex(const std::vector<FolderObject*>& kids, std::string_view name) {
+  auto at = std::lower_bound(kids.begin(), kids.end(), name,
+                             [](const FolderObject* c, std::string_view n) { return c->name_ < n; });
+  return at != kids.end() && (*at)->name_ == name ? static_cast<size_t>(at - kids.begin()) : kids.size();
+}
+
+FolderObject* FolderHost::Child(FolderObject* folder, std::string_view name) const {
+  auto it = scanned_.find(folder);
+  if (it == scanned_.end()) return nullptr;
+  size_t at = ChildIndex(it->second, name);
+  return at < it->second.size() ? it->second[at] : nullptr;
+}
+
 void FolderHost::ReadState() {
-  std::ifstream in(StatePath());
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  std::ifstream in(StatePath(), std::ios::binary);
+  if (!in) return;
+  in.seekg(0, std::ios::end);
+  std::streamoff size = in.tellg();
+  if (size <= 0) return;
+  std::string text(static_cast<size_t>(size), '\0');
+  in.seekg(0);
+  if (!in.read(text.data(), size)) return;
+  std::string_view rest = text;
+  std::string_view lastFolderPath;
+  const std::vector<FolderObject*>* kids = nullptr;  // of the last line's folder
+  size_t lastAt = 0;                                 // where that line's object is in it
+  while (!rest.empty()) {
+    size_t eol = rest.find('\n');
+    std::string_view line = rest.substr(0, eol);
+    rest.remove_prefix(eol == std::string_view::npos ? rest.size() : eol + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
     long long remote = 0, local = 0;
-    std::string flags;
-    if (!(fields >> remote >> local >> flags)) continue;
-    std::string path;
-    std::getline(fields, path);
-    size_t start = path.find_first_not_of(' ');
-    path = start == std::string::npos ? std::string() : path.substr(start);
-    FolderObject* o = Find(path);
+    std::string_view flags, path;
+    if (!ParseStateLine(line, &remote, &local, &flags, &path)) continue;
+    // The file lists a folder's objects one after another in name order, as SaveState writes
+    // them: a line in the folder of the line before tries the object after that line's first.
+    size_t cut = path.rfind('/');
+    std::string_view folderPath = cut == std::string_view::npos ? std::string_view() : path.substr(0, cut);
+    std::string_view name = cut == std::string_view::npos ? path : path.substr(cut + 1);
+    if (!kids || folderPath != lastFolderPath) {
+      kids = nullptr;
+      lastFolderPath = folderPath;
+      if (!path.empty()) {
+        // Down from the root a name at a time.
+        FolderObject* f = root_;
+        while (f && !folderPath.empty()) {
+          size_t slash = folderPath.find('/');
+          f = Child(f, folderPath.substr(0, slash));
+          folderPath.remove_prefix(slash == std::string_view::npos ? folderPath.size() : slash + 1);
+        }
+        auto it = f ? scanned_.find(f) : scanned_.end();
+        if (it != scanned_.end()) {
+          kids = &it->second;
+          lastAt = kids->size();
+        }
+      }
+    }
+    FolderObject* o = path.empty() ? root_ : nullptr;
+    if (kids) {
+      if (lastAt + 1 < kids->size() && (*kids)[lastAt + 1]->name_ == name)
+        ++lastAt;
+      else
+        lastAt = ChildIndex(*kids, name);
+      if (lastAt < kids->size()) o = (*kids)[lastAt];
+    }
     if (!o) continue;
     o->remote_ = static_cast<LONG>(std::clamp<long long>(remote, -1, INT32_MAX));
     o->local_ = static_cast<LONG>(std::clamp<long long>(local, -1, INT32_MAX));
-    o->excluded_ = flags.find('D') != std::string::npos;
+    o->excluded_ = flags.find('D') != std::string_view::npos;
   }
 }
 
@@ -379,11 +519,21 @@ void FolderHost::SaveState() {
 }
 
 void FolderHost::NodesFor(FolderObject* folder, CTreeNode* node) {
-  for (const auto& o : objects_) {
-    if (o->parent_ != folder || o->destroyed_ || !o->onDisk_) continue;
-    auto* child = new CTreeNode(o.get(), node);
-    o->AttachNode(child);
-    if (!o->file_) NodesFor(o.get(), child);
+  // The children of every folder, in the order the objects were made, gathered in one pass.
+  std::unordered_map<FolderObject*, std::vector<FolderObject*>> children;
+  for (const auto& o : objects_)
+    if (o->parent_ && !o->destroyed_ && o->onDisk_) children[o->parent_].push_back(o.get());
+  std::vector<std::pair<FolderObject*, CTreeNode*>> stack{{folder, node}};
+  while (!stack.empty()) {
+    auto [f, n] = stack.back();
+    stack.pop_back();
+    auto it = children.find(f);
+    if (it == children.end()) continue;
+    for (FolderObject* o : it->second) {
+      auto* child = new CTreeNode(o, n);
+      o->AttachNode(child);
+      if (!o->file_) stack.emplace_back(o, child);
+    }
   }
 }
 

@@ -4,11 +4,14 @@
 // (and undone on disk when it undoes them); a change the disk refuses is refused before the
 // view records it. Publish times and the "not published" flag come from a small state file
 // beside the root ("ROOT.outfold": lines of remote time, local time, "D" or "-", and the path
-// under the root). The host owns its objects until it goes; the view's thread only.
+// under the root). The host owns its objects until it goes. Load touches no window and may run
+// on another thread before Attach; everything else on the view's thread only.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "publishview/page_wnd.h"
@@ -94,6 +97,8 @@ class FolderHost {
   // The object at a path under the root ("" or "/" the root), null when there is none.
   FolderObject* Find(const std::string& relative) const;
   const std::string& RootPath() const { return rootPath_; }
+  // How many folder listings the last Load read.
+  int FoldersRead() const { return foldersRead_; }
   std::string StatePath() const { return rootPath_ + ".outfold"; }
   // What went wrong on disk, one line each, since the last call.
   std::vector<std::string> TakeErrors();
@@ -103,8 +108,13 @@ class FolderHost {
  private:
   friend class FolderObject;
   FolderObject* Make(FolderObject* parent, std::string name, bool file, bool onDisk);
-  bool Scan(FolderObject* folder, int depth, std::string* error);
+  // Reads the folder open as fd (and takes the handle) and everything under it.
+  bool Scan(FolderObject* folder, int fd, int depth, std::string* error);
   void ReadState();
+  // While loading: where the name is among a folder's children in name order (their count when
+  // it is not there), and the child of that name.
+  static size_t ChildIndex(const std::vector<FolderObject*>& kids, std::string_view name);
+  FolderObject* Child(FolderObject* folder, std::string_view name) const;
   void NodesFor(FolderObject* folder, CTreeNode* node);
   void Error(std::string what) { errors_.push_back(std::move(what)); }
 
@@ -113,6 +123,11 @@ class FolderHost {
   std::vector<std::unique_ptr<FolderObject>> objects_;
   std::vector<std::string> errors_;
   HICON icon_ = nullptr;
+  int foldersRead_ = 0;
+  // While loading: the buffer folder listings are read into.
+  std::vector<char> listing_;
+  // While loading: each folder read and its children in name order.
+  std::unordered_map<const FolderObject*, std::vector<FolderObject*>> scanned_;
 };
 
 }  // namespace halyard::outfold

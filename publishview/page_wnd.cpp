@@ -44,6 +44,16 @@ bool SameNameNoCase(const CString& a, const CString& b) {
                                     std::string_view(b, static_cast<size_t>(b.GetLength())));
 }
 
+// The state bits of a folder's tree row: the excluded or read-only picture and the cut look.
+UINT TreeItemLook(BYTE attrs, bool hasParent, bool cut) {
+  UINT stateImage = 0;
+  if (attrs & kPublishExcluded)
+    stateImage = 2;
+  else if ((attrs & kPublishReadOnly) && hasParent)
+    stateImage = 1;
+  return INDEXTOSTATEIMAGEMASK(stateImage) | (cut ? TVIS_CUT : 0);
+}
+
 bool IsFolder(const CTreeNode* node) {
   return node && node->m_pObject && !node->m_pObject->IsFile();
 }
@@ -382,15 +392,9 @@ CTreeNode* CPageWnd::NodeOfTreeItem(HTREEITEM item) const {
 
 void CPageWnd::SetTreeItemLook(CTreeNode* node) {
   if (!InTree(node)) return;
-  BYTE attrs = node->m_pObject->GetAttributes();
-  UINT stateImage = 0;
-  if (attrs & kPublishExcluded)
-    stateImage = 2;
-  else if ((attrs & kPublishReadOnly) && node->m_pParent)
-    stateImage = 1;
-  UINT cut = IsInCutItems(node) >= 0 ? TVIS_CUT : 0;
-  tree_.SetItemState(node->m_hItem, INDEXTOSTATEIMAGEMASK(stateImage) | cut,
-                     TVIS_STATEIMAGEMASK | TVIS_CUT);
+  UINT state = TreeItemLook(node->m_pObject->GetAttributes(), node->m_pParent != nullptr,
+                            IsInCutItems(node) >= 0);
+  tree_.SetItemState(node->m_hItem, state, TVIS_STATEIMAGEMASK | TVIS_CUT);
 }
 
 void CPageWnd::InsertFolderRow(CTreeNode* node, HTREEITEM parent, bool sorted) {
@@ -407,8 +411,13 @@ void CPageWnd::InsertFolderRow(CTreeNode* node, HTREEITEM parent, bool sorted) {
   ins.item.iImage = ImageIndex(object, attrs);
   ins.item.iSelectedImage = ImageIndex(object, kImageSelected | attrs);
   ins.item.lParam = reinterpret_cast<LPARAM>(node);
+  // The look goes in with the row, from the attributes already asked (asking the host is a
+  // trip to the disk for each folder).
+  ins.item.mask |= TVIF_STATE;
+  ins.item.stateMask = TVIS_STATEIMAGEMASK | TVIS_CUT;
+  ins.item.state = TreeItemLook(static_cast<BYTE>(attrs), node->m_pParent != nullptr,
+                                IsInCutItems(node) >= 0);
   node->m_hItem = tree_.InsertItem(ins);
-  SetTreeItemLook(node);
 }
 
 void CPageWnd::MultipleInsert(CTreeNode* node, HTREEITEM parent) {

@@ -1,19 +1,88 @@
 #include "tree_node.h"
 
-#include <unordered_set>
+#include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "publish_object.h"
 
 namespace {
-std::unordered_set<const CTreeNode*>& LiveNodes() {
-  static std::unordered_set<const CTreeNode*> nodes;
+
+// The live nodes: a set of addresses with open addressing (linear probing, and on removal the
+// entries after a gap moved back into it), so that making the node list of a large tree costs
+// no allocation per node.
+class NodeSet {
+ public:
+  bool Contains(const CTreeNode* node) const {
+    if (!node || slots_.empty()) return false;
+    for (size_t i = Home(node);; i = Next(i)) {
+      if (slots_[i] == node) return true;
+      if (!slots_[i]) return false;
+    }
+  }
+  void Insert(const CTreeNode* node) {
+    if ((count_ + 1) * 4 > slots_.size() * 3) Grow();
+    size_t i = Home(node);
+    for (; slots_[i]; i = Next(i))
+      if (slots_[i] == node) return;
+    slots_[i] = node;
+    ++count_;
+  }
+  void Erase(const CTreeNode* node) {
+    if (!node || slots_.empty()) return;
+    size_t gap = Home(node);
+    for (; slots_[gap] != node; gap = Next(gap))
+      if (!slots_[gap]) return;
+    slots_[gap] = nullptr;
+    --count_;
+    // An entry after the gap moves back into it unless its home lies after the gap, up to it.
+    for (size_t j = Next(gap); slots_[j]; j = Next(j)) {
+      size_t home = Home(slots_[j]);
+      bool stays = gap < j ? (home > gap && home <= j) : (home > gap || home <= j);
+      if (stays) continue;
+      slots_[gap] = slots_[j];
+      slots_[j] = nullptr;
+      gap = j;
+    }
+  }
+  std::vector<const CTreeNode*> All() const {
+    std::vector<const CTreeNode*> all;
+    all.reserve(count_);
+    for (const CTreeNode* n : slots_)
+      if (n) all.push_back(n);
+    return all;
+  }
+
+ private:
+  size_t Home(const CTreeNode* node) const {
+    std::uint64_t x = reinterpret_cast<std::uintptr_t>(node);
+    x ^= x >> 33;
+    x *= 0xff51afd7ed558ccdULL;
+    x ^= x >> 33;
+    return static_cast<size_t>(x) & (slots_.size() - 1);
+  }
+  size_t Next(size_t i) const { return (i + 1) & (slots_.size() - 1); }
+  void Grow() {
+    std::vector<const CTreeNode*> old(std::max<size_t>(64, slots_.size() * 2), nullptr);
+    old.swap(slots_);
+    count_ = 0;
+    for (const CTreeNode* n : old)
+      if (n) Insert(n);
+  }
+
+  std::vector<const CTreeNode*> slots_;  // a power of two of them once any was added
+  size_t count_ = 0;
+};
+
+NodeSet& LiveNodes() {
+  static NodeSet nodes;
   return nodes;
 }
+
 }  // namespace
 
 CTreeNode::CTreeNode(CPublishObject* object, CTreeNode* parent) : m_pObject(object) {
-  LiveNodes().insert(this);
+  LiveNodes().Insert(this);
   if (parent && IsLive(parent)) parent->AddChild(this);
 }
 
@@ -27,7 +96,7 @@ CTreeNode::~CTreeNode() {
     c = next;
   }
   m_pFirstChild = m_pLastChild = nullptr;
-  LiveNodes().erase(this);
+  LiveNodes().Erase(this);
 }
 
 void CTreeNode::AddChild(CTreeNode* child) {
@@ -62,10 +131,10 @@ int CTreeNode::ChildCount() const {
   return n;
 }
 
-bool CTreeNode::IsLive(const CTreeNode* node) { return node && LiveNodes().count(node) != 0; }
+bool CTreeNode::IsLive(const CTreeNode* node) { return LiveNodes().Contains(node); }
 
 void CTreeNode::FreeAll() {
-  std::vector<const CTreeNode*> all(LiveNodes().begin(), LiveNodes().end());
+  std::vector<const CTreeNode*> all = LiveNodes().All();
   for (const CTreeNode* n : all) {
     auto* node = const_cast<CTreeNode*>(n);
     // Unlink first so that no destructor walks a freed neighbour.

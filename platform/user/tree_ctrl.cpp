@@ -48,19 +48,28 @@ HTREEITEM CTreeCtrl::InsertItem(const TVINSERTSTRUCT& ins) {
   if (tv.mask & TVIF_PARAM) item->param = tv.lParam;
   if (tv.mask & TVIF_STATE) item->state = tv.state & tv.stateMask & ~TVIS_SELECTED;
   auto& sib = parent->children;
+  auto before = [](const Item* a, const Item* b) {
+    return halyard::CompareNoCaseAscii(a->text, b->text) < 0;
+  };
   auto at = sib.end();
   if (ins.hInsertAfter == TVI_FIRST) {
     at = sib.begin();
   } else if (ins.hInsertAfter == TVI_SORT) {
-    at = std::find_if(sib.begin(), sib.end(), [&](const Item* o) {
-      return halyard::CompareNoCaseAscii(item->text, o->text) < 0;
-    });
+    // Before the first sibling that sorts after it; in children known to be in order that is
+    // found by halving, which keeps filling a wide folder from taking the square of its size.
+    if (parent->sorted)
+      at = std::upper_bound(sib.begin(), sib.end(), item, before);
+    else
+      at = std::find_if(sib.begin(), sib.end(), [&](const Item* o) { return before(item, o); });
   } else if (ins.hInsertAfter != TVI_LAST && ins.hInsertAfter != TVI_ROOT) {
     Item* after = Find(ins.hInsertAfter);
     auto pos = std::find(sib.begin(), sib.end(), after);
     if (pos != sib.end()) at = pos + 1;
   }
-  sib.insert(at, item);
+  at = sib.insert(at, item);
+  if (parent->sorted && ins.hInsertAfter != TVI_SORT)
+    parent->sorted = (at == sib.begin() || !before(item, *(at - 1))) &&
+                     (at + 1 == sib.end() || !before(*(at + 1), item));
   items_.emplace(reinterpret_cast<std::uintptr_t>(item->handle), std::move(owned));
   return item->handle;
 }
@@ -80,6 +89,7 @@ HTREEITEM CTreeCtrl::InsertItem(LPCSTR text, int image, int selImage, HTREEITEM 
 void CTreeCtrl::Erase(Item* item) {
   for (Item* c : item->children) Erase(c);
   item->children.clear();
+  item->sorted = true;
   if (caret_ == item) caret_ = nullptr;
   if (drop_ == item) drop_ = nullptr;
   if (pressed_ == item) pressed_ = nullptr;
@@ -104,6 +114,7 @@ BOOL CTreeCtrl::DeleteItem(HTREEITEM h) {
       root_.children.pop_back();
       Erase(c);
     }
+    root_.sorted = true;
     top_ = 0;
     return TRUE;
   }
@@ -214,7 +225,10 @@ BOOL CTreeCtrl::GetItem(TVITEM* item) const {
 BOOL CTreeCtrl::SetItem(const TVITEM& tv) {
   Item* it = Find(tv.hItem);
   if (!it) return FALSE;
-  if ((tv.mask & TVIF_TEXT) && tv.pszText) it->text = tv.pszText;
+  if ((tv.mask & TVIF_TEXT) && tv.pszText) {
+    it->text = tv.pszText;
+    it->parent->sorted = false;
+  }
   if (tv.mask & TVIF_IMAGE) it->image = tv.iImage;
   if (tv.mask & TVIF_SELECTEDIMAGE) it->selImage = tv.iSelectedImage;
   if (tv.mask & TVIF_PARAM) it->param = tv.lParam;
@@ -234,6 +248,7 @@ BOOL CTreeCtrl::SetItemText(HTREEITEM h, LPCSTR text) {
   Item* it = Find(h);
   if (!it) return FALSE;
   it->text = text ? text : "";
+  it->parent->sorted = false;
   return TRUE;
 }
 
@@ -363,6 +378,7 @@ BOOL CTreeCtrl::SortChildren(HTREEITEM h) {
   std::stable_sort(item->children.begin(), item->children.end(), [](const Item* a, const Item* b) {
     return halyard::CompareNoCaseAscii(a->text, b->text) < 0;
   });
+  item->sorted = true;
   return TRUE;
 }
 
@@ -504,7 +520,10 @@ void CTreeCtrl::FinishEdit(bool accept) {
   di.item.pszText = accept ? text.data() : nullptr;
   HTREEITEM h = item->handle;
   LRESULT keep = Notify(TVN_ENDLABELEDIT, &di.hdr);
-  if (accept && keep && Find(h)) Find(h)->text = text;
+  if (Item* kept = accept && keep ? Find(h) : nullptr) {
+    kept->text = text;
+    kept->parent->sorted = false;
+  }
 }
 
 void CTreeCtrl::Paint(CDC& dc) {

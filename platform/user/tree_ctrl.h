@@ -85,6 +85,9 @@ class HALYARD_EXPORT CTreeCtrl : public CWnd {
     HTREEITEM handle = nullptr;
     Item* parent = nullptr;
     std::vector<Item*> children;
+    // Whether the children are in the control's sort order, so that a sorted insertion can
+    // find its place by halving; false once that is not known.
+    bool sorted = true;
     std::string text;
     int image = 0, selImage = 0;
     UINT state = 0;

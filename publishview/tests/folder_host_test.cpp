@@ -5,9 +5,15 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "platform/kernel/testing/scratch_dir.h"
 #include "platform/user/desktop.h"
+#include "platform/user/update_region.h"
 #include "publishview/outfold.h"
 
 using halyard::outfold::FolderHost;
@@ -170,6 +176,111 @@ TEST_F(FolderHostTest, PropertiesToggleTheFlagWithUndoAndRedo) {
   redo();
   EXPECT_TRUE(host->Find("docs")->GetAttributes() & kPublishExcluded);
   EXPECT_NE(ScratchDir::Read(root + ".outfold").find("D docs"), std::string::npos);
+}
+
+// The folders of the tree control under item, as "name(child,child)" in the control's order.
+std::string TreeShape(CTreeCtrl& tree, HTREEITEM item) {
+  std::string out = tree.GetItemText(item);
+  HTREEITEM c = tree.GetChildItem(item);
+  if (!c) return out;
+  out += "(";
+  for (bool first = true; c; c = tree.GetNextSiblingItem(c), first = false)
+    out += (first ? "" : ",") + TreeShape(tree, c);
+  return out + ")";
+}
+
+// A larger tree than the fixture's, with what must stay out of the view (links, a pipe) and a
+// state file naming objects at every depth, read by a fresh view.
+TEST(FolderHost, AWideTreeIsReadOncePerFolderAndShownWithEveryObjectInItsPlace) {
+  ScratchDir registry("outfold-registry");
+  ::setenv("HALYARD_REGISTRY", registry.path().c_str(), 1);
+  halyard::user::Desktop::Reset();
+  ScratchDir dir("outfold-host");
+  std::string root = dir.Join("site");
+  ::mkdir(root.c_str(), 0777);
+  int folders = 1;
+  std::string state;
+  for (int i = 0; i < 6; ++i) {
+    std::string top = root + "/s" + std::to_string(i);
+    ::mkdir(top.c_str(), 0777);
+    ++folders;
+    for (int j = 0; j < 5; ++j) {
+      std::string sub = top + "/f" + std::to_string(j);
+      ::mkdir(sub.c_str(), 0777);
+      ++folders;
+      for (int k = 0; k < 4; ++k) ScratchDir::Write(sub + "/p" + std::to_string(k) + ".html", "x");
+      // Each file's times say where it is, so a time on the wrong object shows.
+      state += std::to_string(1000 + i * 100 + j * 10) + " 7 - s" + std::to_string(i) + "/f" +
+               std::to_string(j) + "/p3.html\n";
+    }
+  }
+  ::mkdir((root + "/s0/f0/deep").c_str(), 0777);
+  ::mkdir((root + "/s0/f0/deep/er").c_str(), 0777);
+  folders += 2;
+  ScratchDir::Write(root + "/s0/f0/deep/er/last.gif", "GIF89a");
+  ::mkdir((root + "/s5/f4/two words").c_str(), 0777);
+  folders += 1;
+  ScratchDir::Write(root + "/s5/f4/two words/a b.html", "x");
+  state += "5 6 D /s0/f0/deep/er/last.gif\n9 9 - s0/f0/deep/\n1 1 - no/such/thing\n3 3 D \n"
+           "11 +12 - s5/f4/two words/a b.html\r\njunk\n4 x - s1\n4 4\n";
+  ScratchDir::Write(root + ".outfold", state);
+  ASSERT_EQ(::symlink((root + "/s1").c_str(), (root + "/s0/link-to-folder").c_str()), 0);
+  ASSERT_EQ(::symlink((root + "/s1/f0/p0.html").c_str(), (root + "/s2/link.html").c_str()), 0);
+  ASSERT_EQ(::mkfifo((root + "/s3/pipe").c_str(), 0600), 0);
+
+  CWnd frame;
+  ASSERT_TRUE(frame.Create("", WS_VISIBLE, RECT{0, 0, 800, 600}, nullptr, 0));
+  CPageWnd* view = CreateView(frame.m_hWnd);
+  ASSERT_NE(view, nullptr);
+  view->MoveWindow(RECT{0, 0, 800, 600});
+  FolderHost host(root);
+  std::string error;
+  ASSERT_TRUE(host.Load(&error)) << error;
+  EXPECT_EQ(host.FoldersRead(), folders);
+  // Filling the tree is one change to the picture, not one per row.
+  int invalidations = 0;
+  halyard::user::UpdateRegion::SetListener([&](const halyard::user::Invalidation&) { ++invalidations; });
+  ASSERT_NE(host.Attach(view), nullptr);
+  halyard::user::UpdateRegion::SetListener(nullptr);
+  EXPECT_LE(invalidations, 2);
+
+  EXPECT_EQ(view->Tree().GetCount(), static_cast<UINT>(folders));
+  std::string shape = TreeShape(view->Tree(), view->Tree().GetRootItem());
+  EXPECT_EQ(shape.substr(0, 40), "site(s0(f0(deep(er)),f1,f2,f3,f4),s1(f0,");
+  EXPECT_EQ(shape.find("link"), std::string::npos);
+  for (int i = 0; i < 6; ++i)
+    for (int j = 0; j < 5; ++j) {
+      std::string folder = "s" + std::to_string(i) + "/f" + std::to_string(j);
+      FolderObject* f = host.Find(folder);
+      ASSERT_NE(f, nullptr) << folder;
+      CTreeNode* node = f->GetNode();
+      ASSERT_NE(node, nullptr);
+      EXPECT_EQ(node->m_pParent, host.Find("s" + std::to_string(i))->GetNode());
+      EXPECT_EQ(node->ChildCount(), (i == 0 && j == 0) || (i == 5 && j == 4) ? 5 : 4) << folder;
+      FolderObject* p3 = host.Find(folder + "/p3.html");
+      ASSERT_NE(p3, nullptr);
+      EXPECT_EQ(p3->GetRemotePublishTime(), 1000 + i * 100 + j * 10) << folder;
+      EXPECT_EQ(p3->GetNode()->m_pParent, node);
+      EXPECT_EQ(host.Find(folder + "/p2.html")->GetRemotePublishTime(), 0);
+    }
+  FolderObject* last = host.Find("s0/f0/deep/er/last.gif");
+  ASSERT_NE(last, nullptr);
+  EXPECT_EQ(last->GetLocalPublishTime(), 6);
+  EXPECT_TRUE(last->GetAttributes() & kPublishExcluded);
+  EXPECT_EQ(host.Find("s0/f0/deep")->GetRemotePublishTime(), 9);
+  FolderObject* spaced = host.Find("s5/f4/two words/a b.html");
+  ASSERT_NE(spaced, nullptr);
+  EXPECT_EQ(spaced->GetRemotePublishTime(), 11);
+  EXPECT_EQ(spaced->GetLocalPublishTime(), 12);
+  EXPECT_FALSE(spaced->GetAttributes() & kPublishExcluded);
+  // Lines that are no state (a word, a time that is none, no flags) are passed over.
+  EXPECT_EQ(host.Find("s1")->GetRemotePublishTime(), 0);
+  // The root's line (an empty path) belongs to the root.
+  EXPECT_EQ(host.Root()->GetRemotePublishTime(), 3);
+  EXPECT_EQ(host.Find("s0/link-to-folder"), nullptr);
+  EXPECT_EQ(host.Find("s2/link.html"), nullptr);
+  EXPECT_EQ(host.Find("s3/pipe"), nullptr);
+  DestroyView(view);
 }
 
 TEST(FolderHost, ARootThatIsNoFolderIsRefused) {

@@ -533,6 +533,29 @@ TEST(OutfoldParts, ImageCacheGrowsByAnEighthBetweenFourAnd1024) {
   EXPECT_LE(cache.Capacity() - cache.Count(), 1024);
 }
 
+// Nodes made and freed in any order are known exactly while they live, through the growth of
+// the set that knows them and the removals that reorder it.
+TEST(OutfoldParts, NodesAreLiveFromMakingToFreeingInAnyOrder) {
+  std::vector<CTreeNode*> nodes;
+  for (int i = 0; i < 5000; ++i) nodes.push_back(new CTreeNode(nullptr, nullptr));
+  unsigned seed = 7;
+  std::vector<CTreeNode*> freed, kept;
+  for (CTreeNode* n : nodes) {
+    seed = seed * 1103515245u + 12345u;
+    ((seed >> 9) % 3 == 0 ? freed : kept).push_back(n);
+  }
+  std::vector<const void*> freedAt(freed.begin(), freed.end());
+  for (CTreeNode* n : freed) delete n;
+  for (CTreeNode* n : kept) ASSERT_TRUE(CTreeNode::IsLive(n));
+  // Before anything new is made, no freed address can have been handed out again.
+  for (const void* p : freedAt) ASSERT_FALSE(CTreeNode::IsLive(static_cast<const CTreeNode*>(p)));
+  for (CTreeNode* n : kept) {
+    delete n;
+    ASSERT_FALSE(CTreeNode::IsLive(n));
+  }
+  EXPECT_FALSE(CTreeNode::IsLive(nullptr));
+}
+
 TEST(OutfoldParts, ChangeStackGrowsByDoublingAndUndoesToTheBottom) {
   ChangeStack stack;
   EXPECT_EQ(stack.CanUndo(), 0);

@@ -4,6 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/kernel/text.h"
 #include "platform/user/commctrl.h"
 #include "platform/user/desktop.h"
 #include "platform/user/gdi.h"
@@ -64,6 +70,53 @@ TEST_F(TreeTest, ItemsKeepTheirOrderAndSortWithoutCase) {
   HTREEITEM sorted = tree.InsertItem("alzo", 0, 0, root, TVI_SORT);
   EXPECT_EQ(tree.GetNextSiblingItem(a), sorted);
   EXPECT_EQ(tree.GetCount(), 5u);
+}
+
+// Sorted insertion goes before the first sibling that sorts after the new item, whatever else
+// was done to the siblings before: inserted at either end, renamed, sorted, deleted. Checked
+// against a plain list after every step of a long mixed sequence.
+TEST_F(TreeTest, SortedInsertionKeepsItsPlaceThroughMixedChanges) {
+  HTREEITEM root = tree.InsertItem("root", 0, 0);
+  std::vector<std::pair<std::string, HTREEITEM>> model;
+  auto sortsBefore = [](const std::string& a, const std::string& b) {
+    return halyard::CompareNoCaseAscii(a, b) < 0;
+  };
+  unsigned seed = 12345;
+  auto next = [&](unsigned n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % n;
+  };
+  const char* stems[] = {"Page", "page", "Folder", "folder", "a", "B", "z"};
+  for (int step = 0; step < 600; ++step) {
+    std::string name = std::string(stems[next(7)]) + std::to_string(next(40));
+    unsigned what = next(20);
+    if (what < 13 || model.empty()) {
+      HTREEITEM h = tree.InsertItem(name.c_str(), 0, 0, root, TVI_SORT);
+      auto at = std::find_if(model.begin(), model.end(),
+                             [&](const auto& o) { return sortsBefore(name, o.first); });
+      model.insert(at, {name, h});
+    } else if (what < 15) {
+      model.push_back({name, tree.InsertItem(name.c_str(), 0, 0, root, TVI_LAST)});
+    } else if (what < 16) {
+      model.insert(model.begin(), {name, tree.InsertItem(name.c_str(), 0, 0, root, TVI_FIRST)});
+    } else if (what < 18) {
+      auto& o = model[next(static_cast<unsigned>(model.size()))];
+      ASSERT_TRUE(tree.SetItemText(o.second, name.c_str()));
+      o.first = name;
+    } else if (what < 19) {
+      ASSERT_TRUE(tree.SortChildren(root));
+      std::stable_sort(model.begin(), model.end(),
+                       [&](const auto& a, const auto& b) { return sortsBefore(a.first, b.first); });
+    } else {
+      size_t i = next(static_cast<unsigned>(model.size()));
+      ASSERT_TRUE(tree.DeleteItem(model[i].second));
+      model.erase(model.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+    HTREEITEM h = tree.GetChildItem(root);
+    for (size_t i = 0; i < model.size(); ++i, h = tree.GetNextSiblingItem(h))
+      ASSERT_EQ(h, model[i].second) << "step " << step << ", place " << i;
+    ASSERT_EQ(h, nullptr);
+  }
 }
 
 TEST_F(TreeTest, DeletedHandlesAreRefusedNotFollowed) {
