@@ -2,12 +2,14 @@
 
 #include <cairo.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -167,44 +169,53 @@ bool XSession::ToolsPresent(std::string* missing) {
 bool XSession::Installed(const std::string& program) { return OnPath(program); }
 
 bool XSession::Start(int width, int height, std::string* error) {
-  for (int n = 90; n < 190; ++n) {
-    std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
-    std::string sock = "/tmp/.X11-unix/X" + std::to_string(n);
-    struct stat st;
-    if (stat(lock.c_str(), &st) == 0 || stat(sock.c_str(), &st) == 0) continue;
-    // -noreset: the server would otherwise reset, refusing clients for a moment, each time its
-    // last client leaves (between two xdotool runs, say).
-    std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    int devnull = open("/dev/null", O_WRONLY);
-    server_ = Spawn({"Xvfb", ":" + std::to_string(n), "-screen", "0", screen, "-nolisten", "tcp", "-noreset"}, {},
-                    devnull);
-    if (devnull >= 0) close(devnull);
-    if (server_ <= 0) {
-      if (error) *error = "cannot start Xvfb";
-      return false;
-    }
-    for (int i = 0; i < 250; ++i) {
-      if (stat(sock.c_str(), &st) == 0) {
-        // The socket comes before the server takes clients: wait until one gets through.
-        display_ = ":" + std::to_string(n);
-        for (int j = 0; j < 250; ++j) {
-          bool ok = false;
-          Xdotool({"getmouselocation"}, &ok);
-          if (ok) return true;
-          Sleep(0.02);
-        }
-        display_.clear();
-        break;
-      }
-      int status = 0;
-      if (waitpid(server_, &status, WNOHANG) == server_) break;  // lost a race for the number
+  // The server picks a free display number itself and writes it down once it takes clients
+  // (-displayfd): choosing a number here by looking for its lock file would race with another
+  // test starting its server at the same moment, and the loser would talk to the winner's.
+  int pipeFds[2];
+  if (pipe2(pipeFds, O_CLOEXEC) != 0) {
+    if (error) *error = std::string("cannot make a pipe: ") + std::strerror(errno);
+    return false;
+  }
+  // -noreset: the server would otherwise reset, refusing clients for a moment, each time its
+  // last client leaves (between two xdotool runs, say).
+  std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+  server_ = Spawn({"Xvfb", "-displayfd", "1", "-screen", "0", screen, "-nolisten", "tcp", "-noreset"}, {},
+                  pipeFds[1], false);
+  close(pipeFds[1]);
+  if (server_ <= 0) {
+    close(pipeFds[0]);
+    server_ = 0;
+    if (error) *error = "cannot start Xvfb";
+    return false;
+  }
+  std::string number;
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (number.find('\n') == std::string::npos && std::chrono::steady_clock::now() < until) {
+    struct pollfd pfd = {pipeFds[0], POLLIN, 0};
+    if (poll(&pfd, 1, 100) <= 0) continue;
+    char buf[32];
+    ssize_t n = read(pipeFds[0], buf, sizeof buf);
+    if (n <= 0) break;  // the server ended
+    number.append(buf, static_cast<size_t>(n));
+  }
+  close(pipeFds[0]);
+  size_t digits = 0;
+  while (digits < number.size() && number[digits] >= '0' && number[digits] <= '9') ++digits;
+  if (digits > 0 && digits < number.size() && number[digits] == '\n') {
+    display_ = ":" + number.substr(0, digits);
+    for (int j = 0; j < 250; ++j) {
+      bool ok = false;
+      Xdotool({"getmouselocation"}, &ok);
+      if (ok) return true;
       Sleep(0.02);
     }
-    kill(server_, SIGKILL);
-    waitpid(server_, nullptr, 0);
-    server_ = 0;
+    display_.clear();
   }
-  if (error) *error = "no free display number";
+  kill(server_, SIGKILL);
+  waitpid(server_, nullptr, 0);
+  server_ = 0;
+  if (error) *error = "Xvfb did not start";
   return false;
 }
 

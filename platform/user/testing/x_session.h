@@ -36,7 +36,7 @@ class XSession {
   static bool ToolsPresent(std::string* missing);
   // Whether a program of that name is on the PATH.
   static bool Installed(const std::string& program);
-  // Starts the server on the first free display from 90; false with the reason in error.
+  // Starts the server on a display number it finds free; false with the reason in error.
   bool Start(int width, int height, std::string* error);
   const std::string& Display() const { return display_; }
 
