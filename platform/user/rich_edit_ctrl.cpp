@@ -7,6 +7,7 @@
 #include "clipboard.h"
 #include "desktop.h"
 #include "gdi.h"
+#include "timer.h"
 #include "update_region.h"
 
 using halyard::user::FormatRuns;
@@ -48,8 +49,7 @@ CRichEditCtrl::CRichEditCtrl() {
 }
 
 CRichEditCtrl::~CRichEditCtrl() {
-  if (font_) DeleteObject(font_);
-  if (boldFont_) DeleteObject(boldFont_);
+  for (FontSlot& s : slots_) DeleteObject(s.font);
 }
 
 BOOL CRichEditCtrl::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
@@ -476,13 +476,47 @@ LRESULT CRichEditCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDBLCLK:
     case WM_MOUSEMOVE:
     case WM_MOUSEWHEEL:
-    case WM_VSCROLL:
     case WM_SETCURSOR:
       return OnMouse(msg, wParam, lParam);
-    case WM_SIZE:
+    case WM_VSCROLL:
+    case WM_HSCROLL:
+    case EM_LINESCROLL:
+    case EM_SCROLLCARET:
+    case EM_GETFIRSTVISIBLELINE:
+      return OnScroll(msg, wParam, lParam);
+    case WM_TIMER:
+      if (wParam != kCaretTimer) return WindowProcModel(msg, wParam, lParam);
+      if (CWnd::GetFocus() != this) {
+        KillTimer(m_hWnd, kCaretTimer);
+        return 0;
+      }
+      // Blinking repaints the caret's own rectangle, nothing else.
+      caretShown_ = !caretShown_;
+      InvalidateCaret();
+      return 0;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-    case EM_SETCHARFORMAT:
+      caretShown_ = true;
+      if (msg == WM_SETFOCUS)
+        SetTimer(m_hWnd, kCaretTimer, kCaretBlinkMs, nullptr);
+      else
+        KillTimer(m_hWnd, kCaretTimer);
+      WindowProcModel(msg, wParam, lParam);
+      InvalidateAll();
+      return 0;
+    case EM_SETCHARFORMAT: {
+      // A change of the selection's format repaints its lines; of the default or of all the
+      // text, everything.
+      LRESULT r = WindowProcModel(msg, wParam, lParam);
+      if (!r) return r;
+      if ((wParam & SCF_SELECTION) && !(wParam & SCF_ALL)) {
+        if (SelMin() < SelMax()) InvalidateLines(LineFromChar(SelMin()), LineFromChar(SelMax()));
+      } else {
+        InvalidateAll();
+      }
+      return r;
+    }
+    case WM_SIZE:
     case EM_SETBKGNDCOLOR:
     case EM_SETREADONLY: {
       LRESULT r = WindowProcModel(msg, wParam, lParam);
@@ -494,6 +528,7 @@ LRESULT CRichEditCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CHAR: {
       LRESULT r = WindowProcModel(msg, wParam, lParam);
       ScrollCaretIntoView();
+      RestartBlink();
       return r;
     }
     default:

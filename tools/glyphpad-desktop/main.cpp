@@ -129,6 +129,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   halyard::glyphpad::StyleEditor(frame.edit);
+  // The control's own limit for what the user enters is 64 KB, less than many a page: the
+  // host lets the user edit a page of any size.
+  frame.edit.GetRichEdit()->LimitText(0x7FFFFFFF);
   frame.edit.SendMessage(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
   halyard::glyphpad::ApplySideFields(frame.edit, sideFields);
   frame.edit.GetRichEdit()->SetSel(0, 0);
