@@ -487,6 +487,11 @@ void CDC::DrawTextRuns(int x, int y, std::string_view text, const std::vector<Te
   PangoLayout* layout = pango_layout_new(pango_layout_get_context(impl_->layout));
   PangoAttrList* attrs = pango_attr_list_new();
   pango_attr_list_insert(attrs, pango_attr_font_features_new("kern 0, liga 0, clig 0"));
+  // The same without raising and lowering, when a run does: the line keeps the baseline it
+  // has without them, which raised runs would move down.
+  PangoAttrList* flat = nullptr;
+  if (std::any_of(runs.begin(), runs.end(), [](const TextRun& r) { return r.rise != 0; }))
+    flat = pango_attr_list_copy(attrs);
   std::string utf8;
   size_t at = 0;
   HFONT first = nullptr;
@@ -502,6 +507,7 @@ void CDC::DrawTextRuns(int x, int y, std::string_view text, const std::vector<Te
     auto add = [&](PangoAttribute* a) {
       a->start_index = from;
       a->end_index = to;
+      if (flat) pango_attr_list_insert(flat, pango_attribute_copy(a));
       pango_attr_list_insert(attrs, a);
     };
     add(pango_attr_font_desc_new(FontDescription(impl_->fonts, f, FontKey(f))));
@@ -510,13 +516,25 @@ void CDC::DrawTextRuns(int x, int y, std::string_view text, const std::vector<Te
                                   static_cast<guint16>((run.color >> 16 & 0xFF) * 257)));
     if (run.underline) add(pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
     if (run.strikeout) add(pango_attr_strikethrough_new(TRUE));
-    if (run.rise) add(pango_attr_rise_new(run.rise * PANGO_SCALE));
+    if (run.rise) {
+      PangoAttribute* a = pango_attr_rise_new(run.rise * PANGO_SCALE);
+      a->start_index = from;
+      a->end_index = to;
+      pango_attr_list_insert(attrs, a);
+    }
     at += n;
   }
   if (first) {
     pango_layout_set_font_description(layout, FontDescription(impl_->fonts, first, FontKey(first)));
     pango_layout_set_text(layout, utf8.data(), static_cast<int>(utf8.size()));
-    pango_layout_set_attributes(layout, attrs);
+    if (flat) {
+      pango_layout_set_attributes(layout, flat);
+      int baseline = pango_layout_get_baseline(layout);
+      pango_layout_set_attributes(layout, attrs);
+      y -= (pango_layout_get_baseline(layout) - baseline) / PANGO_SCALE;
+    } else {
+      pango_layout_set_attributes(layout, attrs);
+    }
     cairo_t* cr = impl_->cr;
     cairo_save(cr);
     cairo_rectangle(cr, clip_.left, clip_.top, clip_.right - clip_.left, clip_.bottom - clip_.top);
@@ -526,6 +544,7 @@ void CDC::DrawTextRuns(int x, int y, std::string_view text, const std::vector<Te
     cairo_restore(cr);
   }
   pango_attr_list_unref(attrs);
+  if (flat) pango_attr_list_unref(flat);
   g_object_unref(layout);
 }
 

@@ -229,7 +229,7 @@ class HALYARD_EXPORT CRichEditCtrl : public CWnd {
   bool wholeInvalid_ = false;
   std::vector<FontSlot> slots_;
   std::vector<int> formatSlot_;  // per format; -1 not yet known
-  std::unique_ptr<CDC> measure_;
+  std::unique_ptr<CDC> measure_;  // made by the first layout
   // Characters of the longest line; -1 when lines changed since it was counted.
   LONG longestLine_ = -1;
 

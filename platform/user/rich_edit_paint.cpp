@@ -70,8 +70,8 @@ void CRichEditCtrl::TextMoved(LONG pos, LONG removed, const std::string& inserte
   if (topLine_ >= GetLineCount()) topLine_ = GetLineCount() - 1;
   LONG longest = longestLine_;
   longestLine_ = -1;
-  if (wholeInvalid_) {
-    // all of it is painted anyway
+  if (wholeInvalid_ || !measure_) {
+    // all of it is painted anyway, or nothing has been yet
   } else {
     if (breaks) {
       InvalidateLines(line, -1);
@@ -134,7 +134,7 @@ void CRichEditCtrl::InvalidateSelection(LONG oldMin, LONG oldMax, LONG oldCaret)
 }
 
 void CRichEditCtrl::InvalidateCaret() {
-  if (!m_hWnd || wholeInvalid_ || SelMin() != SelMax()) return;
+  if (!m_hWnd || wholeInvalid_ || !measure_ || SelMin() != SelMax()) return;
   POINT p = PosFromChar(caret_);
   RECT r = Intersect(RECT{p.x, p.y, p.x + 1, p.y + lineHeight_}, TextArea());
   if (!Empty(r)) InvalidateRect(m_hWnd, &r, FALSE);
@@ -173,8 +173,9 @@ void CRichEditCtrl::ScrollCaretIntoView() {
     ScrollToLine(line - shown + 1);
   }
   // Sideways the view jumps by a third of its width, so that typing on past the edge does not
-  // scroll at every character.
-  Measure();
+  // scroll at every character. Nothing is laid out before the first paint or measurement (a
+  // control that is never shown never loads a font).
+  if (!measure_) return;
   int x = XOfPos(caret_);
   int view = TextArea().right - 2 * kMargin;
   if (view <= 0) return;

@@ -1,0 +1,269 @@
+// What the rich edit control shows beyond plain colours: the effects of its character formats
+// (bold, italic, underline, strike-out, offset, size), long lines and scrolling sideways, and
+// the blinking caret, which repaints nothing but its own rectangle.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "platform/user/desktop.h"
+#include "platform/user/gdi.h"
+#include "platform/user/rich_edit_ctrl.h"
+#include "platform/user/timer.h"
+#include "platform/user/update_region.h"
+
+using halyard::user::Desktop;
+using halyard::user::Timers;
+using halyard::user::UpdateRegion;
+
+namespace {
+
+constexpr int kW = 400, kH = 160;
+constexpr COLORREF kInk = RGB(0, 0, 160);
+
+class RichEditViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Desktop::Reset();
+    Timers::UseClock(nullptr);
+    Timers::Reset();
+    RECT r{0, 0, kW, kH};
+    ASSERT_TRUE(top.Create("top", WS_VISIBLE, r, nullptr, 0));
+    ASSERT_TRUE(edit.Create(WS_CHILD | WS_VISIBLE | ES_MULTILINE, r, &top, 5));
+    edit.LimitText(0x7FFFFFFF);
+    CHARFORMAT cf{};
+    cf.cbSize = sizeof cf;
+    cf.dwMask = CFM_FACE | CFM_SIZE;
+    std::strcpy(cf.szFaceName, "Monospace");
+    cf.yHeight = 300;  // 20 pixels
+    edit.SetDefaultCharFormat(cf);
+    UpdateRegion::Take();
+  }
+  void TearDown() override {
+    UpdateRegion::Take();
+    Timers::Reset();
+  }
+  LRESULT Send(UINT m, WPARAM w = 0, LPARAM l = 0) { return ::SendMessage(edit.m_hWnd, m, w, l); }
+  void SetText(const std::string& t) { Send(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(t.c_str())); }
+  void Format(LONG a, LONG b, DWORD mask, DWORD effects, LONG offset = 0, LONG height = 0) {
+    edit.SetSel(a, b);
+    CHARFORMAT cf{};
+    cf.cbSize = sizeof cf;
+    cf.dwMask = mask | CFM_COLOR;
+    cf.dwEffects = effects;
+    cf.crTextColor = kInk;
+    cf.yOffset = offset;
+    cf.yHeight = height;
+    edit.SetSelectionCharFormat(cf);
+  }
+  void Paint(CDC& dc) { halyard::user::Painter::PaintWindow(&top, dc); }
+  RECT Cell(LONG a, LONG b) {
+    POINT p = edit.PosFromChar(a), q = edit.PosFromChar(b);
+    return RECT{p.x, p.y, q.x, p.y + edit.GetLineHeight()};
+  }
+  // The ink of one colour in a rectangle: how many pixels, their rows' extent, and the leftmost
+  // inked x of the rectangle's upper and lower thirds.
+  struct Ink {
+    int count = 0, top = 1 << 20, bottom = -1, upperLeft = 1 << 20, lowerLeft = 1 << 20;
+    int fullRows = 0;  // rows inked across at least 90% of the width
+  };
+  static Ink InkIn(CDC& dc, RECT r, COLORREF c) {
+    Ink k;
+    int h = r.bottom - r.top;
+    for (LONG y = r.top; y < r.bottom; ++y) {
+      int row = 0;
+      for (LONG x = r.left; x < r.right; ++x) {
+        if (dc.GetPixel(x, y) != c) continue;
+        ++k.count;
+        ++row;
+        k.top = std::min<int>(k.top, y);
+        k.bottom = std::max<int>(k.bottom, y);
+        if (y < r.top + h / 3) k.upperLeft = std::min<int>(k.upperLeft, x);
+        if (y >= r.bottom - h / 3) k.lowerLeft = std::min<int>(k.lowerLeft, x);
+      }
+      if (row * 10 >= (r.right - r.left) * 9) ++k.fullRows;
+    }
+    return k;
+  }
+
+  CWnd top;
+  CRichEditCtrl edit;
+};
+
+TEST_F(RichEditViewTest, EveryCharacterEffectIsDrawn) {
+  // Six copies of the same word, each with one effect, side by side.
+  SetText("IIIII IIIII IIIII IIIII IIIII IIIII");
+  Format(0, 5, 0, 0);
+  Format(6, 11, CFM_BOLD, CFE_BOLD);
+  Format(12, 17, CFM_ITALIC, CFE_ITALIC);
+  Format(18, 23, CFM_UNDERLINE, CFE_UNDERLINE);
+  Format(24, 29, CFM_STRIKEOUT, CFE_STRIKEOUT);
+  Format(30, 35, CFM_OFFSET, 0, 60);  // raised 4 pixels
+  edit.SetSel(0, 0);
+  CDC dc(kW, kH);
+  Paint(dc);
+  Ink plain = InkIn(dc, Cell(0, 5), kInk), bold = InkIn(dc, Cell(6, 11), kInk),
+      italic = InkIn(dc, Cell(12, 17), kInk), under = InkIn(dc, Cell(18, 23), kInk),
+      strike = InkIn(dc, Cell(24, 29), kInk);
+  ASSERT_GT(plain.count, 20);
+  // Plain strokes stand upright; italic ones lean right; bold ones are heavier.
+  EXPECT_EQ(plain.upperLeft, plain.lowerLeft);
+  EXPECT_GT(italic.upperLeft, italic.lowerLeft);
+  EXPECT_GT(bold.count, plain.count * 5 / 4);
+  // Underline and strike-out are lines across the whole word: low in the cell and near its
+  // middle.
+  EXPECT_EQ(plain.fullRows, 0);
+  EXPECT_GE(under.fullRows, 1);
+  EXPECT_GE(strike.fullRows, 1);
+  RECT uc = Cell(18, 23), sc = Cell(24, 29);
+  int underRow = -1, strikeRow = -1;
+  for (LONG y = uc.top; y < uc.bottom; ++y)
+    if (InkIn(dc, RECT{uc.left, y, uc.right, y + 1}, kInk).fullRows) underRow = y - uc.top;
+  for (LONG y = sc.top; y < sc.bottom; ++y)
+    if (InkIn(dc, RECT{sc.left, y, sc.right, y + 1}, kInk).fullRows) strikeRow = y - sc.top;
+  EXPECT_GT(underRow, strikeRow);
+  EXPECT_GT(strikeRow, edit.GetLineHeight() / 4);
+  // An offset raises the characters, in the same cell width.
+  RECT oc = Cell(30, 35);
+  oc.top = std::max<LONG>(0, oc.top - 8);
+  Ink raised = InkIn(dc, oc, kInk);
+  EXPECT_EQ(raised.top, plain.top - 4);
+  EXPECT_EQ(Cell(30, 35).right - Cell(30, 35).left, Cell(0, 5).right - Cell(0, 5).left);
+
+  // A bigger size takes more room: the characters after it move right.
+  LONG before = edit.PosFromChar(6).x;
+  Format(0, 5, CFM_SIZE, 0, 0, 600);
+  EXPECT_GT(edit.PosFromChar(6).x, before + 20);
+  // Selected text shows in the highlight colours, whatever its own colour.
+  edit.SetSel(6, 11);
+  CDC sel(kW, kH);
+  Paint(sel);
+  EXPECT_EQ(InkIn(sel, Cell(6, 11), kInk).count, 0);
+  EXPECT_GT(InkIn(sel, Cell(6, 11), GetSysColor(COLOR_HIGHLIGHTTEXT)).count, 20);
+}
+
+TEST_F(RichEditViewTest, LongLinesAreShownWholeAndScrollSideways) {
+  // A line far longer than the window, with a mark near its end.
+  std::string line(20000, 'a');
+  line[19990] = 'M';
+  SetText(line + "\r\nshort");
+  Format(19990, 19991, 0, 0);
+  CDC first(kW, kH);
+  Paint(first);
+  RECT area{0, 0, kW - CRichEditCtrl::kScrollBarWidth, kH - CRichEditCtrl::kScrollBarWidth};
+  // The horizontal bar shows a narrow thumb at its left end.
+  COLORREF thumb = GetSysColor(COLOR_BTNSHADOW);
+  EXPECT_EQ(first.GetPixel(3, kH - CRichEditCtrl::kScrollBarWidth / 2), thumb);
+  EXPECT_NE(first.GetPixel(area.right / 2, kH - CRichEditCtrl::kScrollBarWidth / 2), thumb);
+
+  // The caret goes to the mark: the view follows it sideways and the mark is drawn there.
+  edit.SetFocus();
+  edit.SetSel(19990, 19990);
+  Send(EM_SCROLLCARET);
+  EXPECT_GT(edit.GetScrollX(), 0);
+  RECT mark = Cell(19990, 19991);
+  EXPECT_GE(mark.left, area.left);
+  EXPECT_LE(mark.right, area.right);
+  CDC far(kW, kH);
+  Paint(far);
+  EXPECT_GT(InkIn(far, mark, kInk).count, 10);
+  // A click there finds the character under the mouse.
+  EXPECT_EQ(edit.CharFromPos(POINT{mark.left + 2, mark.top + 3}), 19990);
+  // Going home scrolls back.
+  Send(WM_KEYDOWN, VK_HOME);
+  EXPECT_EQ(edit.GetScrollX(), 0);
+
+  // Typing on at the right edge keeps the caret inside the view.
+  int adv = Cell(0, 1).right - Cell(0, 1).left;
+  edit.SetSel(100, 100);
+  for (int i = 0; i < 60; ++i) Send(WM_CHAR, 'b');
+  POINT caret = edit.PosFromChar(160);
+  EXPECT_GT(edit.GetScrollX(), 0);
+  EXPECT_GE(caret.x, area.left);
+  EXPECT_LT(caret.x, area.right);
+
+  // The scroll messages: a character, a page, both ends, the thumb, and by characters and lines.
+  Send(WM_HSCROLL, SB_LEFT);
+  EXPECT_EQ(edit.GetScrollX(), 0);
+  Send(WM_HSCROLL, SB_LINERIGHT);
+  EXPECT_EQ(edit.GetScrollX(), adv);
+  LONG x10 = edit.PosFromChar(10).x;
+  Send(WM_HSCROLL, SB_PAGERIGHT);
+  int page = edit.GetScrollX() - adv;
+  EXPECT_GT(page, area.right / 2);
+  EXPECT_EQ(edit.PosFromChar(10).x, x10 - page);
+  Send(WM_HSCROLL, SB_PAGELEFT);
+  Send(WM_HSCROLL, SB_LINELEFT);
+  Send(WM_HSCROLL, SB_LINELEFT);  // no further than the left end
+  EXPECT_EQ(edit.GetScrollX(), 0);
+  Send(WM_HSCROLL, SB_THUMBTRACK | (500 << 16));
+  EXPECT_EQ(edit.GetScrollX(), 500);
+  Send(WM_HSCROLL, SB_RIGHT);
+  int right = edit.GetScrollX();
+  EXPECT_GT(right, 20000 * adv - area.right);
+  EXPECT_LE(right, 20060 * adv);
+  Send(EM_LINESCROLL, static_cast<WPARAM>(-10), 1);
+  EXPECT_EQ(edit.GetScrollX(), right - 10 * adv);
+  EXPECT_EQ(edit.GetFirstVisibleLine(), 0);  // both lines fit: nothing to scroll down
+  // A click in the horizontal bar left of its thumb pages left.
+  Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, kH - 4));
+  EXPECT_LT(edit.GetScrollX(), right - 10 * adv);
+  EXPECT_EQ(edit.GetTextLength(), 20067);  // the bar typed and selected nothing
+}
+
+TEST_F(RichEditViewTest, TheCaretBlinksOnlyWithTheFocusAndRepaintsOnlyItself) {
+  SetText("abc\r\ndef");
+  CDC dc(kW, kH);
+  Paint(dc);
+  edit.SetSel(5, 5);
+  EXPECT_EQ(Timers::NextDue(), -1);  // no focus, no blinking
+  edit.SetFocus();
+  ASSERT_EQ(Timers::NextDue(), static_cast<long long>(CRichEditCtrl::kCaretBlinkMs));
+  Paint(dc);
+  UpdateRegion::Take();
+  POINT c = edit.PosFromChar(5);
+  EXPECT_EQ(dc.GetPixel(c.x, c.y + 2), RGB(0, 0, 0));
+
+  // Off: exactly the caret's rectangle is repainted, and the caret is gone from it.
+  EXPECT_EQ(Timers::Advance(CRichEditCtrl::kCaretBlinkMs), 1);
+  EXPECT_FALSE(edit.IsCaretShown());
+  auto inv = UpdateRegion::Take();
+  ASSERT_EQ(inv.size(), 1u);
+  EXPECT_EQ(inv[0].rect.left, c.x);
+  EXPECT_EQ(inv[0].rect.right, c.x + 1);
+  EXPECT_EQ(inv[0].rect.top, c.y);
+  EXPECT_EQ(inv[0].rect.bottom, c.y + edit.GetLineHeight());
+  dc.SaveDC();
+  dc.IntersectClipRect(inv[0].rect);
+  Paint(dc);
+  dc.RestoreDC(-1);
+  EXPECT_NE(dc.GetPixel(c.x, c.y + 2), RGB(0, 0, 0));
+  // On again.
+  Timers::Advance(CRichEditCtrl::kCaretBlinkMs);
+  EXPECT_TRUE(edit.IsCaretShown());
+  Paint(dc);
+  EXPECT_EQ(dc.GetPixel(c.x, c.y + 2), RGB(0, 0, 0));
+
+  // A key shows the caret at once and starts the blink over.
+  Timers::Advance(CRichEditCtrl::kCaretBlinkMs);
+  ASSERT_FALSE(edit.IsCaretShown());
+  Timers::Advance(CRichEditCtrl::kCaretBlinkMs / 2);
+  Send(WM_KEYDOWN, VK_RIGHT);
+  EXPECT_TRUE(edit.IsCaretShown());
+  Timers::Advance(CRichEditCtrl::kCaretBlinkMs - 10);
+  EXPECT_TRUE(edit.IsCaretShown());
+
+  // Without the focus the timer goes and the caret is not drawn.
+  top.SetFocus();
+  EXPECT_EQ(Timers::NextDue(), -1);
+  UpdateRegion::Take();
+  Timers::Advance(5 * CRichEditCtrl::kCaretBlinkMs);
+  EXPECT_TRUE(UpdateRegion::Take().empty());
+  CDC unfocused(kW, kH);
+  Paint(unfocused);
+  POINT c6 = edit.PosFromChar(6);
+  EXPECT_NE(unfocused.GetPixel(c6.x, c6.y + 2), RGB(0, 0, 0));
+}
+
+}  // namespace
