@@ -268,6 +268,26 @@ LRESULT CRichEditCtrl::SetCharFormat(WPARAM scope, const CHARFORMAT* cf) {
   return 1;
 }
 
+void CRichEditCtrl::FormatRangeKeepingSelection(LONG a, LONG b, const CHARFORMAT& cf) {
+  LONG len = GetTextLength();
+  a = std::clamp<LONG>(a, 0, len);
+  b = std::clamp<LONG>(b, a, len);
+  if (a == b) return;
+  LONG oldMin = SelMin(), oldMax = SelMax();
+  // Selecting the range forgets the insertion point's pending format.
+  if (anchor_ != a || caret_ != b) pending_ = false;
+  UINT lastIn = ~0u, lastOut = 0;
+  runs_.Apply(a, b, [&](UINT f) {
+    if (f != lastIn) {
+      lastIn = f;
+      lastOut = Transform(f, cf);
+    }
+    return lastOut;
+  });
+  if (!wholeInvalid_) InvalidateLines(LineFromChar(a), LineFromChar(b));
+  Select(oldMin, oldMax);
+}
+
 LRESULT CRichEditCtrl::GetCharFormat(WPARAM scope, CHARFORMAT* cf) {
   if (!cf || cf->cbSize != sizeof(CHARFORMAT)) return 0;
   if (!(scope & SCF_SELECTION)) {
@@ -510,7 +530,8 @@ LRESULT CRichEditCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       LRESULT r = WindowProcModel(msg, wParam, lParam);
       if (!r) return r;
       if ((wParam & SCF_SELECTION) && !(wParam & SCF_ALL)) {
-        if (SelMin() < SelMax()) InvalidateLines(LineFromChar(SelMin()), LineFromChar(SelMax()));
+        if (SelMin() < SelMax() && !wholeInvalid_)
+          InvalidateLines(LineFromChar(SelMin()), LineFromChar(SelMax()));
       } else {
         InvalidateAll();
       }

@@ -126,6 +126,11 @@ class HALYARD_EXPORT CRichEditCtrl : public CWnd {
   // After every change of the text other than replacing all of it with WM_SETTEXT: at pos,
   // removed characters went away and inserted characters came.
   virtual void OnTextChanged(LONG pos, LONG removed, LONG inserted);
+  // Formats [a, b) (within the text, a < b) and leaves the selection as selecting the range,
+  // setting the selection's format and selecting the old selection's extent again would
+  // (EM_EXSETSEL, EM_SETCHARFORMAT with SCF_SELECTION, EM_EXSETSEL), without the messages: for
+  // a subclass that formats a great many ranges in a row.
+  void FormatRangeKeepingSelection(LONG a, LONG b, const CHARFORMAT& cf);
 
  private:
   struct Format {

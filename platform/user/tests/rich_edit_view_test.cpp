@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "platform/user/desktop.h"
@@ -264,6 +265,91 @@ TEST_F(RichEditViewTest, TheCaretBlinksOnlyWithTheFocusAndRepaintsOnlyItself) {
   Paint(unfocused);
   POINT c6 = edit.PosFromChar(6);
   EXPECT_NE(unfocused.GetPixel(c6.x, c6.y + 2), RGB(0, 0, 0));
+}
+
+// Formatting a range directly leaves the control as the three messages would: formats,
+// selection (a backward one comes back forward) and the pending format of the insertion point.
+class DirectFormat : public CRichEditCtrl {
+ public:
+  using CRichEditCtrl::FormatRangeKeepingSelection;
+};
+
+TEST_F(RichEditViewTest, FormattingARangeDirectlyMatchesTheMessages) {
+  DirectFormat direct;
+  ASSERT_TRUE(direct.Create(WS_CHILD | ES_MULTILINE, RECT{0, 0, kW, kH}, &top, 6));
+  const std::string text = "<P ALIGN=center>Row\r\n<B>bold</B> and more\r\n";
+  SetText(text);
+  direct.SendMessage(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  std::mt19937 rng(11);
+  const LONG len = static_cast<LONG>(text.size());
+  for (int step = 0; step < 400; ++step) {
+    LONG a = static_cast<LONG>(rng() % len), b = a + 1 + static_cast<LONG>(rng() % 6);
+    b = std::min(b, len);
+    CHARFORMAT cf{};
+    cf.cbSize = sizeof cf;
+    cf.dwMask = CFM_COLOR | (rng() % 4 == 0 ? CFM_BOLD : 0);
+    cf.dwEffects = rng() % 2 ? CFE_BOLD : 0;
+    cf.crTextColor = RGB(rng() % 3 * 100, 0, rng() % 2 * 200);
+    if (rng() % 3 == 0) {
+      // A new selection, maybe backward, and maybe a pending format at the insertion point.
+      LONG s1 = static_cast<LONG>(rng() % (len + 1)), s2 = rng() % 2 ? s1 : static_cast<LONG>(rng() % (len + 1));
+      for (CRichEditCtrl* e : {static_cast<CRichEditCtrl*>(&edit), static_cast<CRichEditCtrl*>(&direct)})
+        e->SendMessage(EM_SETSEL, static_cast<WPARAM>(s1), s2);
+      if (s1 == s2 && rng() % 2) {
+        CHARFORMAT p{};
+        p.cbSize = sizeof p;
+        p.dwMask = CFM_COLOR;
+        p.crTextColor = RGB(9, 9, 9);
+        edit.SetSelectionCharFormat(p);
+        direct.SetSelectionCharFormat(p);
+      }
+    }
+    CHARRANGE old;
+    edit.GetSel(old);
+    CHARRANGE range{a, b};
+    edit.SetSel(range);
+    edit.SetSelectionCharFormat(cf);
+    edit.SetSel(old);
+    direct.FormatRangeKeepingSelection(a, b, cf);
+    CHARRANGE s1, s2;
+    edit.GetSel(s1);
+    direct.GetSel(s2);
+    ASSERT_EQ(s1.cpMin, s2.cpMin) << step;
+    ASSERT_EQ(s1.cpMax, s2.cpMax) << step;
+    CHARFORMAT f1{}, f2{};
+    ASSERT_EQ(edit.GetSelectionCharFormat(f1), direct.GetSelectionCharFormat(f2)) << step;
+    ASSERT_EQ(f1.crTextColor, f2.crTextColor) << step;
+    ASSERT_EQ(f1.dwEffects, f2.dwEffects) << step;
+  }
+  for (LONG i = 0; i < len; ++i) ASSERT_EQ(edit.ColorAt(i), direct.ColorAt(i)) << i;
+}
+
+TEST_F(RichEditViewTest, FormattingASelectionRepaintsOnlyItsLines) {
+  std::string text;
+  for (int i = 0; i < 20; ++i) text += "line " + std::to_string(i) + "\r\n";
+  SetText(text);
+  CDC dc(kW, kH);
+  Paint(dc);
+  int lh = edit.GetLineHeight();
+  Format(edit.LineIndex(2), edit.LineIndex(2) + 4, 0, 0);
+  edit.SetSel(edit.LineIndex(2) + 1, edit.LineIndex(2) + 3);
+  UpdateRegion::Take();
+  Format(edit.LineIndex(2) + 1, edit.LineIndex(2) + 3, CFM_BOLD, CFE_BOLD);
+  auto inv = UpdateRegion::Take();
+  ASSERT_FALSE(inv.empty());
+  for (auto& i : inv) {
+    EXPECT_GE(i.rect.top, CRichEditCtrl::kMargin + 2 * lh);
+    EXPECT_LE(i.rect.bottom, CRichEditCtrl::kMargin + 3 * lh);
+  }
+  // The default format changes everything.
+  CHARFORMAT cf{};
+  cf.cbSize = sizeof cf;
+  cf.dwMask = CFM_SIZE;
+  cf.yHeight = 240;
+  edit.SetDefaultCharFormat(cf);
+  inv = UpdateRegion::Take();
+  ASSERT_EQ(inv.size(), 1u);
+  EXPECT_EQ(inv[0].rect.bottom - inv[0].rect.top, kH);
 }
 
 }  // namespace
