@@ -495,6 +495,7 @@ void CDC::DrawTextRuns(int x, int y, std::string_view text, const std::vector<Te
   std::string utf8;
   size_t at = 0;
   HFONT first = nullptr;
+  std::string firstKey;
   for (const TextRun& run : runs) {
     if (at >= text.size()) break;
     size_t n = std::min(run.length, text.size() - at);
@@ -510,7 +511,10 @@ void CDC::DrawTextRuns(int x, int y, std::string_view text, const std::vector<Te
       if (flat) pango_attr_list_insert(flat, pango_attribute_copy(a));
       pango_attr_list_insert(attrs, a);
     };
-    add(pango_attr_font_desc_new(FontDescription(impl_->fonts, f, FontKey(f))));
+    // The layout's own font is the first run's: the others that differ say theirs.
+    std::string key = FontKey(f);
+    if (firstKey.empty()) firstKey = key;
+    if (key != firstKey) add(pango_attr_font_desc_new(FontDescription(impl_->fonts, f, key)));
     add(pango_attr_foreground_new(static_cast<guint16>((run.color & 0xFF) * 257),
                                   static_cast<guint16>((run.color >> 8 & 0xFF) * 257),
                                   static_cast<guint16>((run.color >> 16 & 0xFF) * 257)));
@@ -525,7 +529,7 @@ void CDC::DrawTextRuns(int x, int y, std::string_view text, const std::vector<Te
     at += n;
   }
   if (first) {
-    pango_layout_set_font_description(layout, FontDescription(impl_->fonts, first, FontKey(first)));
+    pango_layout_set_font_description(layout, FontDescription(impl_->fonts, first, firstKey));
     pango_layout_set_text(layout, utf8.data(), static_cast<int>(utf8.size()));
     if (flat) {
       pango_layout_set_attributes(layout, flat);
