@@ -424,6 +424,18 @@ void CRichEditCtrl::OnKeyDown(int vk) {
       target = std::min(start + col, LineEnd(start));
       break;
     }
+    case VK_PRIOR:
+    case VK_NEXT: {
+      // A page up or down: the view and the caret move by the lines the view shows.
+      LONG page = VisibleLineCount() * (vk == VK_PRIOR ? -1 : 1);
+      LONG line = LineFromChar(caret_);
+      LONG to = std::clamp<LONG>(line + page, 0, GetLineCount() - 1);
+      LONG start, end;
+      LineSpan(to, start, end);
+      target = std::min(start + (caret_ - LineIndex(line)), end);
+      ScrollToLine(topLine_ + page);
+      break;
+    }
     case VK_DELETE:
     case VK_BACK: {
       if (IsReadOnly()) {

@@ -113,6 +113,9 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  // The window shows an image drawn with cairo: the display's OpenGL support, which loads the
+  // GL drivers at start (tens of milliseconds), is not needed. A setting of the user's stays.
+  setenv("GDK_GL", "disable", 0);
   std::string error;
   if (!GtkDisplay::Open(&error)) {
     const char* display = std::getenv("DISPLAY");

@@ -267,6 +267,36 @@ TEST_F(RichEditViewTest, TheCaretBlinksOnlyWithTheFocusAndRepaintsOnlyItself) {
   EXPECT_NE(unfocused.GetPixel(c6.x, c6.y + 2), RGB(0, 0, 0));
 }
 
+TEST_F(RichEditViewTest, PageKeysMoveTheViewAndTheCaretByAPage) {
+  std::string text;
+  for (int i = 0; i < 100; ++i) text += "line " + std::to_string(i) + "\r\n";
+  SetText(text);
+  CDC dc(kW, kH);
+  Paint(dc);
+  const LONG page = edit.VisibleLineCount();
+  ASSERT_GT(page, 2);
+  edit.SetFocus();
+  edit.SetSel(edit.LineIndex(3) + 2, edit.LineIndex(3) + 2);
+  Send(WM_KEYDOWN, VK_NEXT);
+  CHARRANGE cr;
+  edit.GetSel(cr);
+  EXPECT_EQ(cr.cpMax, edit.LineIndex(3 + page) + 2);
+  EXPECT_EQ(edit.GetFirstVisibleLine(), page);
+  Send(WM_KEYDOWN, VK_PRIOR);
+  edit.GetSel(cr);
+  EXPECT_EQ(cr.cpMax, edit.LineIndex(3) + 2);
+  EXPECT_EQ(edit.GetFirstVisibleLine(), 0);
+  // Past the ends: the first and the last line, the column kept within the line.
+  Send(WM_KEYDOWN, VK_PRIOR);
+  edit.GetSel(cr);
+  EXPECT_EQ(cr.cpMax, 2);
+  edit.SetSel(edit.LineIndex(95) + 7, edit.LineIndex(95) + 7);
+  Send(WM_KEYDOWN, VK_NEXT);
+  edit.GetSel(cr);
+  EXPECT_EQ(cr.cpMax, edit.GetTextLength());  // the last line is empty
+  EXPECT_EQ(edit.GetFirstVisibleLine(), edit.GetLineCount() - page);
+}
+
 // Formatting a range directly leaves the control as the three messages would: formats,
 // selection (a backward one comes back forward) and the pending format of the insertion point.
 class DirectFormat : public CRichEditCtrl {
