@@ -161,6 +161,8 @@ bool SyntaxRichEdit::FullPass(LONG start, LONG end) {
   std::string t = GetTextRange(start, end);
   LONG pos = start;
   bool ended = false;
+  // The ranges of the pass are coloured in one batch, put into the control at its end.
+  BeginFormatBatch(start, end);
   for (;;) {
     size_t found = t.find('<', static_cast<size_t>(pos - start));
     if (found == std::string::npos) break;
@@ -179,6 +181,7 @@ bool SyntaxRichEdit::FullPass(LONG start, LONG end) {
   }
   if (!ended) ColourText(t, start, pos, end);
   ColourHidden(start, ended ? len : end);
+  EndFormatBatch();
   if (wasVisible) ShowWindow(SW_SHOW);
   if (focusHandle && IsWindow(focusHandle)) ::SetFocus(focusHandle);
   return ended;

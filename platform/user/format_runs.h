@@ -25,6 +25,9 @@ class FormatRuns {
   void Insert(LONG pos, LONG len, UINT fmt);
   void InsertRuns(LONG pos, const std::vector<Run>& runs);
   void Erase(LONG pos, LONG len);
+  // Replaces the formats of the characters from pos on by the runs, in one step however many
+  // there are (pos + their length within the text).
+  void Replace(LONG pos, const std::vector<Run>& runs);
   std::vector<Run> Extract(LONG pos, LONG len) const;
   // The format of the character at pos (pos within the text).
   UINT At(LONG pos) const;

@@ -277,15 +277,60 @@ void CRichEditCtrl::FormatRangeKeepingSelection(LONG a, LONG b, const CHARFORMAT
   // Selecting the range forgets the insertion point's pending format.
   if (anchor_ != a || caret_ != b) pending_ = false;
   UINT lastIn = ~0u, lastOut = 0;
-  runs_.Apply(a, b, [&](UINT f) {
+  auto transform = [&](UINT f) {
     if (f != lastIn) {
       lastIn = f;
       lastOut = Transform(f, cf);
     }
     return lastOut;
-  });
-  if (!wholeInvalid_) InvalidateLines(LineFromChar(a), LineFromChar(b));
+  };
+  LONG s = a, e = a;  // the part within a batch
+  if (batch_.on) {
+    s = std::clamp<LONG>(a, batch_.start, batch_.start + static_cast<LONG>(batch_.formats.size()));
+    e = std::clamp<LONG>(b, s, batch_.start + static_cast<LONG>(batch_.formats.size()));
+    for (LONG p = s; p < e; ++p) {
+      UINT& f = batch_.formats[static_cast<size_t>(p - batch_.start)];
+      f = transform(f);
+    }
+  }
+  if (s == e) {
+    runs_.Apply(a, b, transform);
+  } else {
+    runs_.Apply(a, s, transform);
+    runs_.Apply(e, b, transform);
+  }
+  if (!wholeInvalid_ && !(s == a && e == b)) InvalidateLines(LineFromChar(a), LineFromChar(b));
   Select(oldMin, oldMax);
+}
+
+void CRichEditCtrl::BeginFormatBatch(LONG a, LONG b) {
+  EndFormatBatch();
+  LONG len = GetTextLength();
+  a = std::clamp<LONG>(a, 0, len);
+  b = std::clamp<LONG>(b, a, len);
+  if (a == b) return;
+  batch_.on = true;
+  batch_.start = a;
+  batch_.formats.resize(static_cast<size_t>(b - a));
+  runs_.ForEach(a, b, [&](LONG s, LONG e, UINT f) {
+    std::fill(batch_.formats.begin() + (s - a), batch_.formats.begin() + (e - a), f);
+  });
+}
+
+void CRichEditCtrl::EndFormatBatch() {
+  if (!batch_.on) return;
+  batch_.on = false;
+  std::vector<FormatRuns::Run> runs;
+  for (UINT f : batch_.formats) {
+    if (!runs.empty() && runs.back().fmt == f)
+      ++runs.back().len;
+    else
+      runs.push_back(FormatRuns::Run{1, f});
+  }
+  LONG a = batch_.start, b = a + static_cast<LONG>(batch_.formats.size());
+  runs_.Replace(a, runs);
+  batch_.formats = std::vector<UINT>();
+  if (!wholeInvalid_) InvalidateLines(LineFromChar(a), LineFromChar(b));
 }
 
 LRESULT CRichEditCtrl::GetCharFormat(WPARAM scope, CHARFORMAT* cf) {
@@ -499,6 +544,7 @@ void CRichEditCtrl::OnChar(unsigned char ch) {
 }
 
 LRESULT CRichEditCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  EndFormatBatch();
   switch (msg) {
     case WM_PRINTCLIENT:
       if (wParam) Paint(*reinterpret_cast<CDC*>(wParam));

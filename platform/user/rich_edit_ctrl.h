@@ -131,6 +131,12 @@ class HALYARD_EXPORT CRichEditCtrl : public CWnd {
   // (EM_EXSETSEL, EM_SETCHARFORMAT with SCF_SELECTION, EM_EXSETSEL), without the messages: for
   // a subclass that formats a great many ranges in a row.
   void FormatRangeKeepingSelection(LONG a, LONG b, const CHARFORMAT& cf);
+  // A batch of FormatRangeKeepingSelection calls over [a, b): the formats of the range are
+  // changed in an array of their own and put back as runs in one step at EndFormatBatch, so a
+  // pass over a large text costs little per range. The text must not change meanwhile; any
+  // message to the control ends the batch first, and so does a second Begin.
+  void BeginFormatBatch(LONG a, LONG b);
+  void EndFormatBatch();
 
  private:
   struct Format {
@@ -251,6 +257,12 @@ class HALYARD_EXPORT CRichEditCtrl : public CWnd {
   COLORREF background_ = 0xFFFFFF;
   BOOL systemBackground_ = TRUE;
   UndoRecord undo_;
+  struct FormatBatch {
+    bool on = false;
+    LONG start = 0;
+    std::vector<UINT> formats;  // of the characters from start on
+  };
+  FormatBatch batch_;
   // Colour-only changes dominate (the syntax colouring): their results, direct-mapped.
   struct ColourCacheEntry {
     std::uint64_t key = ~0ull;
