@@ -296,8 +296,8 @@ void CRichEditCtrl::FormatRangeKeepingSelection(LONG a, LONG b, const CHARFORMAT
   if (s == e) {
     runs_.Apply(a, b, transform);
   } else {
-    runs_.Apply(a, s, transform);
-    runs_.Apply(e, b, transform);
+    if (a < s) runs_.Apply(a, s, transform);
+    if (e < b) runs_.Apply(e, b, transform);
   }
   if (!wholeInvalid_ && !(s == a && e == b)) InvalidateLines(LineFromChar(a), LineFromChar(b));
   Select(oldMin, oldMax);
