@@ -241,6 +241,8 @@ void CRichEditCtrl::DoPaste() {
 
 LRESULT CRichEditCtrl::SetCharFormat(WPARAM scope, const CHARFORMAT* cf) {
   if (!cf || cf->cbSize != sizeof(CHARFORMAT)) return 0;
+  // Widths may change from the first character changed on; the default font sets the tabs.
+  ForgetMarks((scope & SCF_SELECTION) && !(scope & SCF_ALL) ? SelMin() : -1);
   if (scope & SCF_ALL) {
     runs_.Apply(0, runs_.size(), [&](UINT f) { return Transform(f, *cf); });
     default_ = Transform(default_, *cf);
@@ -276,6 +278,7 @@ void CRichEditCtrl::FormatRangeKeepingSelection(LONG a, LONG b, const CHARFORMAT
   LONG oldMin = SelMin(), oldMax = SelMax();
   // Selecting the range forgets the insertion point's pending format.
   if (anchor_ != a || caret_ != b) pending_ = false;
+  ForgetMarks(a);
   UINT lastIn = ~0u, lastOut = 0;
   auto transform = [&](UINT f) {
     if (f != lastIn) {
@@ -329,6 +332,7 @@ void CRichEditCtrl::EndFormatBatch() {
   }
   LONG a = batch_.start, b = a + static_cast<LONG>(batch_.formats.size());
   runs_.Replace(a, runs);
+  ForgetMarks(a);
   batch_.formats = std::vector<UINT>();
   if (!wholeInvalid_) InvalidateLines(LineFromChar(a), LineFromChar(b));
 }

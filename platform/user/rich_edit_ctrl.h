@@ -216,10 +216,16 @@ class HALYARD_EXPORT CRichEditCtrl : public CWnd {
   void Measure();
   // The line's characters, its line break left out: [start, end).
   void LineSpan(LONG line, LONG& start, LONG& end) const;
-  // Walks the line's characters from its start: fn(pos, x, width, fmt) with x in pixels from
-  // the line's start, until fn returns false. Returns the x after the last character walked.
+  // Walks the line's characters: fn(pos, x, width, fmt) with x in pixels from the line's
+  // start, until fn returns false. Returns the x after the last character walked. Characters
+  // before fromPos or ending left of fromX may be left out: the walk starts at the last mark
+  // of a long line before them.
   template <typename Fn>
-  int WalkLine(LONG line, Fn fn);
+  int WalkLine(LONG line, LONG fromPos, int fromX, Fn fn);
+  // Marks along the last long line walked: the x of every kMarkStep-th character, so that a
+  // walk to the far end of a line of a megabyte does not start from its beginning. A change
+  // of text or format at pos forgets the marks after it.
+  void ForgetMarks(LONG pos);
   // x of the character at pos within its line (of the line's end past it).
   int XOfPos(LONG pos);
   // Width of the widest line, estimated from its character count.
@@ -241,6 +247,13 @@ class HALYARD_EXPORT CRichEditCtrl : public CWnd {
   std::vector<FontSlot> slots_;
   std::vector<int> formatSlot_;  // per format; -1 not yet known
   std::unique_ptr<CDC> measure_;  // made by the first layout
+  struct Mark {
+    LONG pos;
+    int x;
+  };
+  static constexpr LONG kMarkStep = 2048;
+  LONG marksLine_ = -1;  // the start of the line the marks are of
+  std::vector<Mark> marks_;
   // Characters of the longest line; -1 when lines changed since it was counted.
   LONG longestLine_ = -1;
 

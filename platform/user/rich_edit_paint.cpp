@@ -43,6 +43,7 @@ LONG CRichEditCtrl::VisibleLineCount() const {
 }
 
 void CRichEditCtrl::TextReset() {
+  ForgetMarks(-1);
   lineStarts_.assign(1, 0);
   const size_t n = text_.size();
   for (size_t at = text_.find('\n', 0, n); at != halyard::user::GapText::npos;
@@ -55,6 +56,7 @@ void CRichEditCtrl::TextReset() {
 }
 
 void CRichEditCtrl::TextMoved(LONG pos, LONG removed, const std::string& inserted) {
+  ForgetMarks(pos);
   LONG line = LineFromChar(pos);
   auto lo = std::upper_bound(lineStarts_.begin(), lineStarts_.end(), pos);
   auto hi = std::upper_bound(lo, lineStarts_.end(), pos + removed);
@@ -249,15 +251,46 @@ void CRichEditCtrl::LineSpan(LONG line, LONG& start, LONG& end) const {
     --end;
 }
 
+void CRichEditCtrl::ForgetMarks(LONG pos) {
+  if (marksLine_ < 0) return;
+  if (pos <= marksLine_) {
+    marksLine_ = -1;
+    marks_.clear();
+    return;
+  }
+  while (!marks_.empty() && marks_.back().pos > pos) marks_.pop_back();
+}
+
 template <typename Fn>
-int CRichEditCtrl::WalkLine(LONG line, Fn fn) {
+int CRichEditCtrl::WalkLine(LONG line, LONG fromPos, int fromX, Fn fn) {
   LONG start, end;
   LineSpan(line, start, end);
   const int tab = TabWidth();
+  const bool marking = end - start > 2 * kMarkStep;
+  LONG from = start;
   int x = 0;
-  runs_.ForEachWhile(start, end, [&](LONG s, LONG e, UINT fmt) {
+  if (marking) {
+    if (marksLine_ != start) {
+      marksLine_ = start;
+      marks_.assign(1, Mark{start, 0});
+    }
+    // The last mark before what the caller asks for.
+    for (auto it = marks_.rbegin(); it != marks_.rend(); ++it) {
+      if (it->pos <= fromPos && it->x <= fromX) {
+        from = it->pos;
+        x = it->x;
+        break;
+      }
+    }
+  }
+  LONG nextMark = marking ? marks_.back().pos + kMarkStep : end;
+  runs_.ForEachWhile(from, end, [&](LONG s, LONG e, UINT fmt) {
     const int slot = Slot(fmt);
     for (LONG p = s; p < e; ++p) {
+      if (p == nextMark) {
+        if (marks_.back().pos < p) marks_.push_back(Mark{p, x});
+        nextMark = marks_.back().pos + kMarkStep;
+      }
       auto ch = static_cast<unsigned char>(text_.at(static_cast<size_t>(p)));
       int w = ch == '\t' ? tab - x % tab : slots_[static_cast<size_t>(slot)].width[ch];
       if (w < 0) w = CharWidth(slot, ch);
@@ -270,7 +303,7 @@ int CRichEditCtrl::WalkLine(LONG line, Fn fn) {
 }
 
 int CRichEditCtrl::XOfPos(LONG pos) {
-  return WalkLine(LineFromChar(pos), [&](LONG p, int, int, UINT) { return p < pos; });
+  return WalkLine(LineFromChar(pos), pos, 0x7FFFFFFF, [&](LONG p, int, int, UINT) { return p < pos; });
 }
 
 int CRichEditCtrl::ContentWidth() {
@@ -303,7 +336,7 @@ LONG CRichEditCtrl::CharFromPos(POINT pt) {
   LONG start, end;
   LineSpan(line, start, end);
   LONG hit = end;
-  WalkLine(line, [&](LONG p, int cx, int w, UINT) {
+  WalkLine(line, end, x, [&](LONG p, int cx, int w, UINT) {
     if (cx + w / 2 > x) {
       hit = p;
       return false;
@@ -332,17 +365,10 @@ void CRichEditCtrl::PaintLine(CDC& dc, LONG line, int y, const RECT& clip, COLOR
   };
   std::vector<Piece> pieces;
   bool open = false, reachedEnd = true;
-  int selX0 = -1, selX1 = -1, caretX = -1;
-  int endX = WalkLine(line, [&](LONG p, int x, int w, UINT fmt) {
+  int endX = WalkLine(line, end, left, [&](LONG p, int x, int w, UINT fmt) {
     if (x >= right) {
       reachedEnd = false;
       return false;
-    }
-    if (p == caret_) caretX = x;
-    bool selected = p >= selMin && p < selMax;
-    if (selected) {
-      if (selX0 < 0) selX0 = x;
-      selX1 = x + w;
     }
     if (x + w <= left) return true;
     char ch = text_.at(static_cast<size_t>(p));
@@ -350,6 +376,7 @@ void CRichEditCtrl::PaintLine(CDC& dc, LONG line, int y, const RECT& clip, COLOR
       open = false;
       return true;
     }
+    bool selected = p >= selMin && p < selMax;
     if (!open) {
       pieces.push_back(Piece{x, {}, {}});
       open = true;
@@ -372,16 +399,22 @@ void CRichEditCtrl::PaintLine(CDC& dc, LONG line, int y, const RECT& clip, COLOR
     pc.text.push_back(static_cast<unsigned char>(ch) < 0x20 ? ' ' : ch);
     return true;
   });
-  if (selX0 >= 0) dc.FillSolidRect(RECT{origin + selX0, y, origin + selX1, y + lineHeight_}, GetSysColor(COLOR_HIGHLIGHT));
+  // The selection's part of the line, as far as it is shown.
+  LONG sa = std::max(selMin, start), sb = std::min(selMax, end);
+  if (sa < sb) {
+    int x0 = XOfPos(sa);
+    int x1 = x0 < right ? std::min(right, XOfPos(sb)) : x0;
+    if (x1 > x0) dc.FillSolidRect(RECT{origin + x0, y, origin + x1, y + lineHeight_}, GetSysColor(COLOR_HIGHLIGHT));
+  }
   // A selection that runs on past the line's end shows its line break as a narrow block.
   if (reachedEnd && selMax > end && selMin <= end && end < GetTextLength())
     dc.FillSolidRect(RECT{origin + endX, y, origin + endX + lineHeight_ / 3, y + lineHeight_},
                      GetSysColor(COLOR_HIGHLIGHT));
   for (const Piece& pc : pieces) dc.DrawTextRuns(origin + pc.x, y, pc.text, pc.runs);
-  if (reachedEnd && caret_ == end) caretX = endX;
-  if (caretShown_ && CWnd::GetFocus() == this && selMin == selMax && caretX >= 0 &&
-      caret_ >= start && caret_ <= end)
+  if (caretShown_ && CWnd::GetFocus() == this && selMin == selMax && caret_ >= start && caret_ <= end) {
+    int caretX = XOfPos(caret_);
     dc.FillSolidRect(RECT{origin + caretX, y, origin + caretX + 1, y + lineHeight_}, 0x000000);
+  }
 }
 
 void CRichEditCtrl::PaintScrollBars(CDC& dc, const RECT& client) {
