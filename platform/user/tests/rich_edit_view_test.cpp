@@ -297,6 +297,67 @@ TEST_F(RichEditViewTest, PageKeysMoveTheViewAndTheCaretByAPage) {
   EXPECT_EQ(edit.GetFirstVisibleLine(), edit.GetLineCount() - page);
 }
 
+// Positions along a very long line, after edits and format changes anywhere in it, are where
+// a control given the same text and formats afresh puts them.
+TEST_F(RichEditViewTest, PositionsAlongALongLineFollowEditsAndFormats) {
+  std::string line;
+  for (int i = 0; line.size() < 12000; ++i) line += i % 7 ? "word " : "\tx";
+  SetText(line + "\r\nend");
+  CDC dc(kW, kH);
+  Paint(dc);
+  std::mt19937 rng(17);
+  auto check = [&](int step) {
+    CRichEditCtrl fresh;
+    ASSERT_TRUE(fresh.Create(WS_CHILD | ES_MULTILINE, RECT{0, 0, kW, kH}, &top, 9));
+    fresh.LimitText(0x7FFFFFFF);
+    CHARFORMAT cf{};
+    cf.cbSize = sizeof cf;
+    edit.GetDefaultCharFormat(cf);
+    fresh.SetDefaultCharFormat(cf);
+    std::string text = edit.GetTextRange(0, edit.GetTextLength());
+    fresh.SendMessage(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    for (LONG p = 0; p < edit.GetTextLength();) {
+      // Runs of one format, copied over.
+      edit.SetSel(p, p + 1);
+      CHARFORMAT f{};
+      edit.GetSelectionCharFormat(f);
+      LONG q = p + 1;
+      while (q < edit.GetTextLength() && edit.ColorAt(q) == edit.ColorAt(p)) ++q;
+      fresh.SetSel(p, q);
+      f.dwMask = CFM_ALL;
+      fresh.SetSelectionCharFormat(f);
+      p = q;
+    }
+    for (int i = 0; i < 30; ++i) {
+      LONG p = static_cast<LONG>(rng() % static_cast<unsigned>(edit.GetTextLength() + 1));
+      ASSERT_EQ(edit.PosFromChar(p).x, fresh.PosFromChar(p).x) << "step " << step << " at " << p;
+    }
+    fresh.DestroyWindow();
+  };
+  for (int step = 0; step < 12; ++step) {
+    // Far along the line first, so that marks are made, then a change somewhere.
+    edit.PosFromChar(static_cast<LONG>(line.size()) - 1);
+    LONG at = static_cast<LONG>(rng() % line.size());
+    if (step % 3 == 0) {
+      edit.SetSel(at, at);
+      edit.ReplaceSel(step % 2 ? "\t" : "abc");
+    } else if (step % 3 == 1) {
+      edit.SetSel(at, at + 3);
+      edit.ReplaceSel("");
+    } else {
+      // A bigger size is wider; each size its own colour, so the copy finds the runs.
+      Format(at, at + 40, CFM_SIZE, 0, 0, 450);
+      edit.SetSel(at, at + 40);
+      CHARFORMAT c{};
+      c.cbSize = sizeof c;
+      c.dwMask = CFM_COLOR;
+      c.crTextColor = RGB(step, 0, 0);
+      edit.SetSelectionCharFormat(c);
+    }
+    check(step);
+  }
+}
+
 // Formatting a range directly leaves the control as the three messages would: formats,
 // selection (a backward one comes back forward) and the pending format of the insertion point.
 class DirectFormat : public CRichEditCtrl {
