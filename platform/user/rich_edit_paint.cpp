@@ -284,16 +284,29 @@ int CRichEditCtrl::WalkLine(LONG line, LONG fromPos, int fromX, Fn fn) {
     }
   }
   LONG nextMark = marking ? marks_.back().pos + kMarkStep : end;
+  // The characters in place, up to the gap of the text and then after it.
+  const char* chars = nullptr;
+  LONG charsFrom = 0, charsTo = 0;
   runs_.ForEachWhile(from, end, [&](LONG s, LONG e, UINT fmt) {
     const int slot = Slot(fmt);
+    const std::int16_t* widths = slots_[static_cast<size_t>(slot)].width.data();
     for (LONG p = s; p < e; ++p) {
       if (p == nextMark) {
         if (marks_.back().pos < p) marks_.push_back(Mark{p, x});
         nextMark = marks_.back().pos + kMarkStep;
       }
-      auto ch = static_cast<unsigned char>(text_.at(static_cast<size_t>(p)));
-      int w = ch == '\t' ? tab - x % tab : slots_[static_cast<size_t>(slot)].width[ch];
-      if (w < 0) w = CharWidth(slot, ch);
+      if (p >= charsTo) {
+        size_t n = 0;
+        chars = text_.span(static_cast<size_t>(p), &n);
+        charsFrom = p;
+        charsTo = p + static_cast<LONG>(n);
+      }
+      auto ch = static_cast<unsigned char>(chars[p - charsFrom]);
+      int w = ch == '\t' ? tab - x % tab : widths[ch];
+      if (w < 0) {
+        w = CharWidth(slot, ch);
+        widths = slots_[static_cast<size_t>(slot)].width.data();
+      }
       if (!fn(p, x, w, fmt)) return false;
       x += w;
     }
