@@ -573,6 +573,10 @@ LRESULT CRichEditCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       // Blinking repaints the caret's own rectangle, nothing else.
+      if (GetCaretBlinkTime() == 0xFFFFFFFFu) {
+        KillTimer(m_hWnd, kCaretTimer);
+        if (caretShown_) return 0;
+      }
       caretShown_ = !caretShown_;
       InvalidateCaret();
       return 0;
@@ -580,7 +584,7 @@ LRESULT CRichEditCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_KILLFOCUS:
       caretShown_ = true;
       if (msg == WM_SETFOCUS)
-        SetTimer(m_hWnd, kCaretTimer, kCaretBlinkMs, nullptr);
+        StartBlink();
       else
         KillTimer(m_hWnd, kCaretTimer);
       WindowProcModel(msg, wParam, lParam);

@@ -95,9 +95,9 @@ class HALYARD_EXPORT CRichEditCtrl : public CWnd {
   // its own width; a tab advances to the next multiple of eight spaces of the default font.
   static constexpr int kScrollBarWidth = 16;
   static constexpr int kMargin = 2;
-  // The caret blinks on this window timer while the control has the focus.
+  // The caret blinks on this window timer while the control has the focus, each
+  // GetCaretBlinkTime() milliseconds (it stays shown when that is INFINITE).
   static constexpr UINT_PTR kCaretTimer = 0x4352;
-  static constexpr UINT kCaretBlinkMs = 530;
   LONG GetLineCount() const { return static_cast<LONG>(lineStarts_.size()); }
   LONG LineFromChar(LONG pos) const;
   LONG LineIndex(LONG line) const;
@@ -232,6 +232,7 @@ class HALYARD_EXPORT CRichEditCtrl : public CWnd {
   int ContentWidth();
   // Blink: the caret shows again and the blink starts over (after a key or a click).
   void RestartBlink();
+  void StartBlink();
   void InvalidateCaret();
   void PaintLine(CDC& dc, LONG line, int y, const RECT& clip, COLORREF bg);
   void PaintScrollBars(CDC& dc, const RECT& client);

@@ -148,7 +148,15 @@ void CRichEditCtrl::RestartBlink() {
     caretShown_ = true;
     InvalidateCaret();
   }
-  SetTimer(m_hWnd, kCaretTimer, kCaretBlinkMs, nullptr);
+  StartBlink();
+}
+
+void CRichEditCtrl::StartBlink() {
+  UINT ms = GetCaretBlinkTime();
+  if (ms == 0xFFFFFFFFu)
+    KillTimer(m_hWnd, kCaretTimer);
+  else
+    SetTimer(m_hWnd, kCaretTimer, ms, nullptr);
 }
 
 void CRichEditCtrl::ScrollToLine(LONG line) {

@@ -22,6 +22,7 @@ namespace {
 
 constexpr int kW = 400, kH = 160;
 constexpr COLORREF kInk = RGB(0, 0, 160);
+constexpr UINT kBlink = 530;
 
 class RichEditViewTest : public ::testing::Test {
  protected:
@@ -29,6 +30,7 @@ class RichEditViewTest : public ::testing::Test {
     Desktop::Reset();
     Timers::UseClock(nullptr);
     Timers::Reset();
+    SetCaretBlinkTime(kBlink);
     RECT r{0, 0, kW, kH};
     ASSERT_TRUE(top.Create("top", WS_VISIBLE, r, nullptr, 0));
     ASSERT_TRUE(edit.Create(WS_CHILD | WS_VISIBLE | ES_MULTILINE, r, &top, 5));
@@ -220,14 +222,14 @@ TEST_F(RichEditViewTest, TheCaretBlinksOnlyWithTheFocusAndRepaintsOnlyItself) {
   edit.SetSel(5, 5);
   EXPECT_EQ(Timers::NextDue(), -1);  // no focus, no blinking
   edit.SetFocus();
-  ASSERT_EQ(Timers::NextDue(), static_cast<long long>(CRichEditCtrl::kCaretBlinkMs));
+  ASSERT_EQ(Timers::NextDue(), static_cast<long long>(kBlink));
   Paint(dc);
   UpdateRegion::Take();
   POINT c = edit.PosFromChar(5);
   EXPECT_EQ(dc.GetPixel(c.x, c.y + 2), RGB(0, 0, 0));
 
   // Off: exactly the caret's rectangle is repainted, and the caret is gone from it.
-  EXPECT_EQ(Timers::Advance(CRichEditCtrl::kCaretBlinkMs), 1);
+  EXPECT_EQ(Timers::Advance(kBlink), 1);
   EXPECT_FALSE(edit.IsCaretShown());
   auto inv = UpdateRegion::Take();
   ASSERT_EQ(inv.size(), 1u);
@@ -241,30 +243,47 @@ TEST_F(RichEditViewTest, TheCaretBlinksOnlyWithTheFocusAndRepaintsOnlyItself) {
   dc.RestoreDC(-1);
   EXPECT_NE(dc.GetPixel(c.x, c.y + 2), RGB(0, 0, 0));
   // On again.
-  Timers::Advance(CRichEditCtrl::kCaretBlinkMs);
+  Timers::Advance(kBlink);
   EXPECT_TRUE(edit.IsCaretShown());
   Paint(dc);
   EXPECT_EQ(dc.GetPixel(c.x, c.y + 2), RGB(0, 0, 0));
 
   // A key shows the caret at once and starts the blink over.
-  Timers::Advance(CRichEditCtrl::kCaretBlinkMs);
+  Timers::Advance(kBlink);
   ASSERT_FALSE(edit.IsCaretShown());
-  Timers::Advance(CRichEditCtrl::kCaretBlinkMs / 2);
+  Timers::Advance(kBlink / 2);
   Send(WM_KEYDOWN, VK_RIGHT);
   EXPECT_TRUE(edit.IsCaretShown());
-  Timers::Advance(CRichEditCtrl::kCaretBlinkMs - 10);
+  Timers::Advance(kBlink - 10);
   EXPECT_TRUE(edit.IsCaretShown());
 
   // Without the focus the timer goes and the caret is not drawn.
   top.SetFocus();
   EXPECT_EQ(Timers::NextDue(), -1);
   UpdateRegion::Take();
-  Timers::Advance(5 * CRichEditCtrl::kCaretBlinkMs);
+  Timers::Advance(5 * kBlink);
   EXPECT_TRUE(UpdateRegion::Take().empty());
   CDC unfocused(kW, kH);
   Paint(unfocused);
   POINT c6 = edit.PosFromChar(6);
   EXPECT_NE(unfocused.GetPixel(c6.x, c6.y + 2), RGB(0, 0, 0));
+
+  // A blink time of INFINITE: the caret stays.
+  ASSERT_TRUE(SetCaretBlinkTime(0xFFFFFFFFu));
+  edit.SetFocus();
+  EXPECT_EQ(Timers::NextDue(), -1);
+  Timers::Advance(5 * kBlink);
+  EXPECT_TRUE(edit.IsCaretShown());
+  top.SetFocus();
+  // Another time takes effect from the next focus on.
+  ASSERT_TRUE(SetCaretBlinkTime(200));
+  edit.SetFocus();
+  EXPECT_EQ(Timers::NextDue(), 200);
+  Timers::Advance(200);
+  EXPECT_FALSE(edit.IsCaretShown());
+  EXPECT_FALSE(SetCaretBlinkTime(0));
+  EXPECT_EQ(GetCaretBlinkTime(), 200u);
+  SetCaretBlinkTime(kBlink);
 }
 
 TEST_F(RichEditViewTest, PageKeysMoveTheViewAndTheCaretByAPage) {
