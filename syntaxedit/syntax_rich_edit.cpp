@@ -39,17 +39,14 @@ void SyntaxRichEdit::ColourRange(LONG a, LONG b, COLORREF colour) {
   if (a < 0) a = 0;
   if (b > GetTextLength()) b = GetTextLength();
   if (a >= b) return;
-  CHARRANGE old;
-  SendMessage(EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&old));
-  CHARRANGE range{a, b};
-  SendMessage(EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
   CHARFORMAT cf{};
   cf.cbSize = sizeof(cf);
   cf.dwMask = CFM_COLOR;
   cf.dwEffects = 0;
   cf.crTextColor = colour;
-  SendMessage(EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
-  SendMessage(EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&old));
+  // Select, format, select the old selection again, without a message each: a pass over a
+  // large page colours a great many ranges.
+  FormatRangeKeepingSelection(a, b, cf);
 }
 
 void SyntaxRichEdit::ColourText(const std::string& t, LONG base, LONG a, LONG b) {
@@ -164,6 +161,8 @@ bool SyntaxRichEdit::FullPass(LONG start, LONG end) {
   std::string t = GetTextRange(start, end);
   LONG pos = start;
   bool ended = false;
+  // The ranges of the pass are coloured in one batch, put into the control at its end.
+  BeginFormatBatch(start, end);
   for (;;) {
     size_t found = t.find('<', static_cast<size_t>(pos - start));
     if (found == std::string::npos) break;
@@ -182,6 +181,7 @@ bool SyntaxRichEdit::FullPass(LONG start, LONG end) {
   }
   if (!ended) ColourText(t, start, pos, end);
   ColourHidden(start, ended ? len : end);
+  EndFormatBatch();
   if (wasVisible) ShowWindow(SW_SHOW);
   if (focusHandle && IsWindow(focusHandle)) ::SetFocus(focusHandle);
   return ended;

@@ -1,5 +1,6 @@
 // Figures of the desktop programs under an X server of their own: a keystroke in a 1 MB page
-// of glyphpad-desktop from the key's arrival to its pixels on the server, opening that page,
+// of glyphpad-desktop from the key's arrival to its pixels on the server, opening that page
+// (also as a single line of a megabyte),
 // and opening outfold-desktop over a tree of 10,000 folders holding 100,000 files. The
 // programs report their own times (HALYARD_DESKTOP_TIMING); this drives them and sums up.
 #include <sys/stat.h>
@@ -122,6 +123,35 @@ int main(int argc, char** argv) {
   }
   Report("glyphpad-desktop keystroke, 1 MB", keys, 16);
   Report("glyphpad-desktop open, 1 MB", opens, 300);
+  std::fflush(stdout);
+  // The same page as one line of a megabyte: to its far end and typing there, then back.
+  std::string line = MegabytePage();
+  std::erase(line, '\r');
+  std::erase(line, '\n');
+  std::string linePage = dir.Join("line.html");
+  ScratchDir::Write(linePage, line);
+  std::vector<double> lineOpens, lineKeys;
+  for (int run = 0; run < 3; ++run) {
+    std::string log = dir.Join("line.log");
+    pid_t pid = x.Launch({argv[1], linePage, "--size", "1000x800"}, log, {"HALYARD_DESKTOP_TIMING=1"});
+    if (!x.WaitForWindow("line.html", 30)) {
+      std::fprintf(stderr, "desktop_figures: glyphpad-desktop showed no window\n%s", ScratchDir::Read(log).c_str());
+      return 1;
+    }
+    Pause(0.3);
+    x.Xdotool({"mousemove", "40", "10", "click", "1"});
+    x.Xdotool({"key", "--delay", "30", "End"});
+    x.Xdotool({"type", "--delay", "30", "<B>x</B> "});
+    x.Xdotool({"key", "--delay", "30", "Home", "Right", "Right"});
+    x.Xdotool({"type", "--delay", "30", "ID=y "});
+    Pause(0.3);
+    x.Kill(pid);
+    std::string text = ScratchDir::Read(log);
+    for (double v : Times(text, "open")) lineOpens.push_back(v);
+    for (double v : Times(text, "key")) lineKeys.push_back(v);
+  }
+  Report("glyphpad-desktop keystroke, 1 MB line", lineKeys, 16);
+  Report("glyphpad-desktop open, 1 MB line", lineOpens, 300);
   std::fflush(stdout);
   std::string tree = dir.Join("tree");
   auto made = std::chrono::steady_clock::now();

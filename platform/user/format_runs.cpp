@@ -187,6 +187,36 @@ void FormatRuns::Erase(LONG pos, LONG len) {
   }
 }
 
+void FormatRuns::Replace(LONG pos, const std::vector<Run>& runs) {
+  LONG len = 0;
+  for (const Run& r : runs) len += std::max<LONG>(0, r.len);
+  if (pos < 0 || len <= 0 || len > total_ - pos) return;
+  SplitAt(pos);
+  SplitAt(pos + len);
+  // Chunks c0..c1 are replaced whole: by the runs of c0 before pos, the new runs in chunks
+  // half full, and the runs of c1 from pos + len on.
+  size_t c0, r0, c1, r1;
+  LONG s0, s1;
+  RunAt(pos, c0, r0, s0);
+  RunAt(pos + len, c1, r1, s1);
+  std::vector<Chunk> with;
+  auto add = [&](const Run& r) {
+    if (r.len <= 0) return;
+    if (with.empty() || with.back().runs.size() >= kMaxRuns / 2) with.emplace_back();
+    with.back().runs.push_back(r);
+    with.back().len += r.len;
+  };
+  for (size_t r = 0; r < r0; ++r) add(chunks_[c0].runs[r]);
+  for (const Run& r : runs) add(r);
+  for (size_t r = r1; r < chunks_[c1].runs.size(); ++r) add(chunks_[c1].runs[r]);
+  chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(c0),
+                chunks_.begin() + static_cast<std::ptrdiff_t>(c1) + 1);
+  chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(c0), std::make_move_iterator(with.begin()),
+                 std::make_move_iterator(with.end()));
+  fc_ = 0;
+  fcStart_ = 0;
+}
+
 std::vector<FormatRuns::Run> FormatRuns::Extract(LONG pos, LONG len) const {
   std::vector<Run> out;
   ForEach(pos, pos + len, [&](LONG s, LONG e, UINT f) {

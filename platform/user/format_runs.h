@@ -25,6 +25,9 @@ class FormatRuns {
   void Insert(LONG pos, LONG len, UINT fmt);
   void InsertRuns(LONG pos, const std::vector<Run>& runs);
   void Erase(LONG pos, LONG len);
+  // Replaces the formats of the characters from pos on by the runs, in one step however many
+  // there are (pos + their length within the text).
+  void Replace(LONG pos, const std::vector<Run>& runs);
   std::vector<Run> Extract(LONG pos, LONG len) const;
   // The format of the character at pos (pos within the text).
   UINT At(LONG pos) const;
@@ -62,6 +65,15 @@ class FormatRuns {
   // Calls fn(start, end, fmt) for each run piece inside [a, b), in order.
   template <typename Fn>
   void ForEach(LONG a, LONG b, Fn fn) const {
+    ForEachWhile(a, b, [&](LONG s, LONG e, UINT f) {
+      fn(s, e, f);
+      return true;
+    });
+  }
+
+  // The same, stopping after the first piece for which fn returns false.
+  template <typename Fn>
+  void ForEachWhile(LONG a, LONG b, Fn fn) const {
     if (a < 0) a = 0;
     if (b > total_) b = total_;
     if (a >= b) return;
@@ -74,7 +86,7 @@ class FormatRuns {
       const Run& run = chunks_[c].runs[r];
       LONG s = rs < a ? a : rs;
       LONG e = rs + run.len > b ? b : rs + run.len;
-      fn(s, e, run.fmt);
+      if (!fn(s, e, run.fmt)) break;
       rs += run.len;
       if (++r == chunks_[c].runs.size()) {
         if (++c == chunks_.size()) break;

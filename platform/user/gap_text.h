@@ -17,6 +17,16 @@ class GapText {
   }
   // [pos, pos + n) clamped to the text.
   std::string substr(size_t pos, size_t n) const;
+  // The characters from pos (within the text) up to the gap or the end, in place: how many
+  // in *n. Valid until the next change.
+  const char* span(size_t pos, size_t* n) const {
+    if (pos < gapStart_) {
+      *n = gapStart_ - pos;
+      return buf_.data() + pos;
+    }
+    *n = buf_.size() - (pos + gapEnd_ - gapStart_);
+    return buf_.data() + pos + (gapEnd_ - gapStart_);
+  }
   void assign(const char* text, size_t n);
   void insert(size_t pos, const char* text, size_t n);
   void erase(size_t pos, size_t n);

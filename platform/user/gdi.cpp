@@ -412,15 +412,20 @@ PangoFontDescription* FontDescription(std::unordered_map<std::string, PangoFontD
   pango_font_description_set_absolute_size(d, font->height * PANGO_SCALE);
   pango_font_description_set_weight(d,
                                     font->weight >= 600 ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+  if (font->italic) pango_font_description_set_style(d, PANGO_STYLE_ITALIC);
   cache.emplace(key, d);
   return d;
+}
+// Fonts are told apart by what they are, not by their handles, which may be reused.
+std::string FontKey(HFONT f) {
+  return f->face + '/' + std::to_string(f->height) + '/' + std::to_string(f->weight) +
+         (f->italic ? "/i" : "");
 }
 }  // namespace
 
 SIZE CDC::GetTextExtent(std::string_view text) {
   HFONT f = IsGdiObject(font_) ? font_ : GetDefaultGuiFont();
-  // Fonts are told apart by what they are, not by their handles, which may be reused.
-  std::string key = f->face + '/' + std::to_string(f->height) + '/' + std::to_string(f->weight);
+  std::string key = FontKey(f);
   if (impl_->layoutFont != key) {
     pango_layout_set_font_description(impl_->layout, FontDescription(impl_->fonts, f, key));
     impl_->layoutFont = key;
@@ -474,6 +479,77 @@ int CDC::DrawText(std::string_view text, RECT* rect, UINT format) {
   pango_cairo_show_layout(cr, impl_->layout);
   cairo_restore(cr);
   return size.cy;
+}
+
+void CDC::DrawTextRuns(int x, int y, std::string_view text, const std::vector<TextRun>& runs) {
+  if (text.empty() || clip_.left >= clip_.right || clip_.top >= clip_.bottom) return;
+  // A layout of its own: the shared one keeps what GetTextExtent last measured.
+  PangoLayout* layout = pango_layout_new(pango_layout_get_context(impl_->layout));
+  PangoAttrList* attrs = pango_attr_list_new();
+  pango_attr_list_insert(attrs, pango_attr_font_features_new("kern 0, liga 0, clig 0"));
+  // The same without raising and lowering, when a run does: the line keeps the baseline it
+  // has without them, which raised runs would move down.
+  PangoAttrList* flat = nullptr;
+  if (std::any_of(runs.begin(), runs.end(), [](const TextRun& r) { return r.rise != 0; }))
+    flat = pango_attr_list_copy(attrs);
+  std::string utf8;
+  size_t at = 0;
+  HFONT first = nullptr;
+  std::string firstKey;
+  for (const TextRun& run : runs) {
+    if (at >= text.size()) break;
+    size_t n = std::min(run.length, text.size() - at);
+    if (n == 0) continue;
+    HFONT f = IsGdiObject(run.font) ? run.font : GetDefaultGuiFont();
+    if (!first) first = f;
+    auto from = static_cast<guint>(utf8.size());
+    utf8 += AnsiToUtf8(text.substr(at, n));
+    auto to = static_cast<guint>(utf8.size());
+    auto add = [&](PangoAttribute* a) {
+      a->start_index = from;
+      a->end_index = to;
+      if (flat) pango_attr_list_insert(flat, pango_attribute_copy(a));
+      pango_attr_list_insert(attrs, a);
+    };
+    // The layout's own font is the first run's: the others that differ say theirs.
+    std::string key = FontKey(f);
+    if (firstKey.empty()) firstKey = key;
+    if (key != firstKey) add(pango_attr_font_desc_new(FontDescription(impl_->fonts, f, key)));
+    add(pango_attr_foreground_new(static_cast<guint16>((run.color & 0xFF) * 257),
+                                  static_cast<guint16>((run.color >> 8 & 0xFF) * 257),
+                                  static_cast<guint16>((run.color >> 16 & 0xFF) * 257)));
+    if (run.underline) add(pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
+    if (run.strikeout) add(pango_attr_strikethrough_new(TRUE));
+    if (run.rise) {
+      PangoAttribute* a = pango_attr_rise_new(run.rise * PANGO_SCALE);
+      a->start_index = from;
+      a->end_index = to;
+      pango_attr_list_insert(attrs, a);
+    }
+    at += n;
+  }
+  if (first) {
+    pango_layout_set_font_description(layout, FontDescription(impl_->fonts, first, firstKey));
+    pango_layout_set_text(layout, utf8.data(), static_cast<int>(utf8.size()));
+    if (flat) {
+      pango_layout_set_attributes(layout, flat);
+      int baseline = pango_layout_get_baseline(layout);
+      pango_layout_set_attributes(layout, attrs);
+      y -= (pango_layout_get_baseline(layout) - baseline) / PANGO_SCALE;
+    } else {
+      pango_layout_set_attributes(layout, attrs);
+    }
+    cairo_t* cr = impl_->cr;
+    cairo_save(cr);
+    cairo_rectangle(cr, clip_.left, clip_.top, clip_.right - clip_.left, clip_.bottom - clip_.top);
+    cairo_clip(cr);
+    cairo_move_to(cr, x + origin_.x, y + origin_.y);
+    pango_cairo_show_layout(cr, layout);
+    cairo_restore(cr);
+  }
+  pango_attr_list_unref(attrs);
+  if (flat) pango_attr_list_unref(flat);
+  g_object_unref(layout);
 }
 
 BOOL CDC::TextOut(int x, int y, std::string_view text) {

@@ -43,6 +43,7 @@ using HBRUSH = HBRUSH__*;
 struct HFONT__ : HGDIOBJ__ {
   int height = 11;  // pixels
   int weight = 400;
+  bool italic = false;
   std::string face = "Sans";
 };
 using HFONT = HFONT__*;
@@ -104,6 +105,16 @@ HALYARD_EXPORT HFONT GetDefaultGuiFont();
 // Windows-1252 text as UTF-8, for Pango.
 HALYARD_EXPORT std::string AnsiToUtf8(std::string_view text);
 
+// A piece of a line of text for CDC::DrawTextRuns: `length` characters in a font and colour.
+struct TextRun {
+  size_t length = 0;
+  HFONT font = nullptr;
+  COLORREF color = 0;
+  bool underline = false;
+  bool strikeout = false;
+  int rise = 0;  // pixels above the line's baseline (negative: below)
+};
+
 class HALYARD_EXPORT CDC {
  public:
   // A device context over a new image of the size, filled white.
@@ -153,6 +164,12 @@ class HALYARD_EXPORT CDC {
   BOOL TextOut(int x, int y, std::string_view text);
   SIZE GetTextExtent(std::string_view text);
   int GetTextHeight();
+  // One line of text with its top left corner at the point, each run in its own font, colour
+  // and effects (runs beyond the text are ignored; text beyond the runs is not drawn). Kerning
+  // and ligatures are off, so every character advances by its own width, GetTextExtent of the
+  // character alone, and a text's width is the sum of its characters' widths. Background mode
+  // and colour are not used.
+  void DrawTextRuns(int x, int y, std::string_view text, const std::vector<TextRun>& runs);
 
   // Draws a bitmap (its alpha respected) with its top left corner at the point; alpha 0..255
   // scales its opacity.

@@ -7,6 +7,7 @@
 #include "clipboard.h"
 #include "desktop.h"
 #include "gdi.h"
+#include "timer.h"
 #include "update_region.h"
 
 using halyard::user::FormatRuns;
@@ -48,8 +49,7 @@ CRichEditCtrl::CRichEditCtrl() {
 }
 
 CRichEditCtrl::~CRichEditCtrl() {
-  if (font_) DeleteObject(font_);
-  if (boldFont_) DeleteObject(boldFont_);
+  for (FontSlot& s : slots_) DeleteObject(s.font);
 }
 
 BOOL CRichEditCtrl::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
@@ -241,6 +241,8 @@ void CRichEditCtrl::DoPaste() {
 
 LRESULT CRichEditCtrl::SetCharFormat(WPARAM scope, const CHARFORMAT* cf) {
   if (!cf || cf->cbSize != sizeof(CHARFORMAT)) return 0;
+  // Widths may change from the first character changed on; the default font sets the tabs.
+  ForgetMarks((scope & SCF_SELECTION) && !(scope & SCF_ALL) ? SelMin() : -1);
   if (scope & SCF_ALL) {
     runs_.Apply(0, runs_.size(), [&](UINT f) { return Transform(f, *cf); });
     default_ = Transform(default_, *cf);
@@ -266,6 +268,73 @@ LRESULT CRichEditCtrl::SetCharFormat(WPARAM scope, const CHARFORMAT* cf) {
   }
   default_ = Transform(default_, *cf);
   return 1;
+}
+
+void CRichEditCtrl::FormatRangeKeepingSelection(LONG a, LONG b, const CHARFORMAT& cf) {
+  LONG len = GetTextLength();
+  a = std::clamp<LONG>(a, 0, len);
+  b = std::clamp<LONG>(b, a, len);
+  if (a == b) return;
+  LONG oldMin = SelMin(), oldMax = SelMax();
+  // Selecting the range forgets the insertion point's pending format.
+  if (anchor_ != a || caret_ != b) pending_ = false;
+  ForgetMarks(a);
+  UINT lastIn = ~0u, lastOut = 0;
+  auto transform = [&](UINT f) {
+    if (f != lastIn) {
+      lastIn = f;
+      lastOut = Transform(f, cf);
+    }
+    return lastOut;
+  };
+  LONG s = a, e = a;  // the part within a batch
+  if (batch_.on) {
+    s = std::clamp<LONG>(a, batch_.start, batch_.start + static_cast<LONG>(batch_.formats.size()));
+    e = std::clamp<LONG>(b, s, batch_.start + static_cast<LONG>(batch_.formats.size()));
+    for (LONG p = s; p < e; ++p) {
+      UINT& f = batch_.formats[static_cast<size_t>(p - batch_.start)];
+      f = transform(f);
+    }
+  }
+  if (s == e) {
+    runs_.Apply(a, b, transform);
+  } else {
+    if (a < s) runs_.Apply(a, s, transform);
+    if (e < b) runs_.Apply(e, b, transform);
+  }
+  if (!wholeInvalid_ && !(s == a && e == b)) InvalidateLines(LineFromChar(a), LineFromChar(b));
+  Select(oldMin, oldMax);
+}
+
+void CRichEditCtrl::BeginFormatBatch(LONG a, LONG b) {
+  EndFormatBatch();
+  LONG len = GetTextLength();
+  a = std::clamp<LONG>(a, 0, len);
+  b = std::clamp<LONG>(b, a, len);
+  if (a == b) return;
+  batch_.on = true;
+  batch_.start = a;
+  batch_.formats.resize(static_cast<size_t>(b - a));
+  runs_.ForEach(a, b, [&](LONG s, LONG e, UINT f) {
+    std::fill(batch_.formats.begin() + (s - a), batch_.formats.begin() + (e - a), f);
+  });
+}
+
+void CRichEditCtrl::EndFormatBatch() {
+  if (!batch_.on) return;
+  batch_.on = false;
+  std::vector<FormatRuns::Run> runs;
+  for (UINT f : batch_.formats) {
+    if (!runs.empty() && runs.back().fmt == f)
+      ++runs.back().len;
+    else
+      runs.push_back(FormatRuns::Run{1, f});
+  }
+  LONG a = batch_.start, b = a + static_cast<LONG>(batch_.formats.size());
+  runs_.Replace(a, runs);
+  ForgetMarks(a);
+  batch_.formats = std::vector<UINT>();
+  if (!wholeInvalid_) InvalidateLines(LineFromChar(a), LineFromChar(b));
 }
 
 LRESULT CRichEditCtrl::GetCharFormat(WPARAM scope, CHARFORMAT* cf) {
@@ -404,6 +473,18 @@ void CRichEditCtrl::OnKeyDown(int vk) {
       target = std::min(start + col, LineEnd(start));
       break;
     }
+    case VK_PRIOR:
+    case VK_NEXT: {
+      // A page up or down: the view and the caret move by the lines the view shows.
+      LONG page = VisibleLineCount() * (vk == VK_PRIOR ? -1 : 1);
+      LONG line = LineFromChar(caret_);
+      LONG to = std::clamp<LONG>(line + page, 0, GetLineCount() - 1);
+      LONG start, end;
+      LineSpan(to, start, end);
+      target = std::min(start + (caret_ - LineIndex(line)), end);
+      ScrollToLine(topLine_ + page);
+      break;
+    }
     case VK_DELETE:
     case VK_BACK: {
       if (IsReadOnly()) {
@@ -467,6 +548,7 @@ void CRichEditCtrl::OnChar(unsigned char ch) {
 }
 
 LRESULT CRichEditCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  EndFormatBatch();
   switch (msg) {
     case WM_PRINTCLIENT:
       if (wParam) Paint(*reinterpret_cast<CDC*>(wParam));
@@ -476,13 +558,52 @@ LRESULT CRichEditCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDBLCLK:
     case WM_MOUSEMOVE:
     case WM_MOUSEWHEEL:
-    case WM_VSCROLL:
     case WM_SETCURSOR:
       return OnMouse(msg, wParam, lParam);
-    case WM_SIZE:
+    case WM_VSCROLL:
+    case WM_HSCROLL:
+    case EM_LINESCROLL:
+    case EM_SCROLLCARET:
+    case EM_GETFIRSTVISIBLELINE:
+      return OnScroll(msg, wParam, lParam);
+    case WM_TIMER:
+      if (wParam != kCaretTimer) return WindowProcModel(msg, wParam, lParam);
+      if (CWnd::GetFocus() != this) {
+        KillTimer(m_hWnd, kCaretTimer);
+        return 0;
+      }
+      // Blinking repaints the caret's own rectangle, nothing else.
+      if (GetCaretBlinkTime() == 0xFFFFFFFFu) {
+        KillTimer(m_hWnd, kCaretTimer);
+        if (caretShown_) return 0;
+      }
+      caretShown_ = !caretShown_;
+      InvalidateCaret();
+      return 0;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-    case EM_SETCHARFORMAT:
+      caretShown_ = true;
+      if (msg == WM_SETFOCUS)
+        StartBlink();
+      else
+        KillTimer(m_hWnd, kCaretTimer);
+      WindowProcModel(msg, wParam, lParam);
+      InvalidateAll();
+      return 0;
+    case EM_SETCHARFORMAT: {
+      // A change of the selection's format repaints its lines; of the default or of all the
+      // text, everything.
+      LRESULT r = WindowProcModel(msg, wParam, lParam);
+      if (!r) return r;
+      if ((wParam & SCF_SELECTION) && !(wParam & SCF_ALL)) {
+        if (SelMin() < SelMax() && !wholeInvalid_)
+          InvalidateLines(LineFromChar(SelMin()), LineFromChar(SelMax()));
+      } else {
+        InvalidateAll();
+      }
+      return r;
+    }
+    case WM_SIZE:
     case EM_SETBKGNDCOLOR:
     case EM_SETREADONLY: {
       LRESULT r = WindowProcModel(msg, wParam, lParam);
@@ -494,6 +615,7 @@ LRESULT CRichEditCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CHAR: {
       LRESULT r = WindowProcModel(msg, wParam, lParam);
       ScrollCaretIntoView();
+      RestartBlink();
       return r;
     }
     default:

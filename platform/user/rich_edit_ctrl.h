@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -88,29 +89,54 @@ class HALYARD_EXPORT CRichEditCtrl : public CWnd {
   LONG GetLimitText() const { return limit_; }
 
   // What the control shows. Lines end after each LF; the text area is the client area less
-  // the vertical scroll bar on the right, kScrollBarWidth wide, and a margin of kMargin.
+  // the vertical scroll bar on the right and the horizontal one at the bottom, each
+  // kScrollBarWidth wide, and a margin of kMargin. Every character is drawn in its own format's
+  // font (face, size, bold, italic), colour, underline, strike-out and offset, and advances by
+  // its own width; a tab advances to the next multiple of eight spaces of the default font.
   static constexpr int kScrollBarWidth = 16;
   static constexpr int kMargin = 2;
+  // The caret blinks on this window timer while the control has the focus, each
+  // GetCaretBlinkTime() milliseconds (it stays shown when that is INFINITE).
+  static constexpr UINT_PTR kCaretTimer = 0x4352;
   LONG GetLineCount() const { return static_cast<LONG>(lineStarts_.size()); }
   LONG LineFromChar(LONG pos) const;
   LONG LineIndex(LONG line) const;
   LONG GetFirstVisibleLine() const { return topLine_; }
+  // How far the text is scrolled sideways, in pixels.
+  int GetScrollX() const { return scrollX_; }
+  // Scrolls sideways so that x pixels of the text are left of the text area (0 or more).
+  void ScrollToX(int x);
+  // The caret is drawn now (it blinks while the control has the focus).
+  bool IsCaretShown() const { return caretShown_; }
   int GetLineHeight() const { return lineHeight_; }
   // Lines that fit the client area whole (at least one).
   LONG VisibleLineCount() const;
   // Scrolls so that the line is the first shown (as far as the text allows).
   void ScrollToLine(LONG line);
   // Client point of the top left corner of the character (the caret's place); the character
-  // nearest a client point.
+  // nearest a client point. Characters of lines above the first shown have negative y, those
+  // scrolled off to the left negative x.
   POINT PosFromChar(LONG pos);
   LONG CharFromPos(POINT pt);
-  // Paints the visible lines that meet the context's clip box; the same as WM_PRINTCLIENT.
+  // Paints the visible lines that meet the context's clip box, and of each only the characters
+  // within it; the same as WM_PRINTCLIENT.
   void Paint(CDC& dc);
 
  protected:
   // After every change of the text other than replacing all of it with WM_SETTEXT: at pos,
   // removed characters went away and inserted characters came.
   virtual void OnTextChanged(LONG pos, LONG removed, LONG inserted);
+  // Formats [a, b) (within the text, a < b) and leaves the selection as selecting the range,
+  // setting the selection's format and selecting the old selection's extent again would
+  // (EM_EXSETSEL, EM_SETCHARFORMAT with SCF_SELECTION, EM_EXSETSEL), without the messages: for
+  // a subclass that formats a great many ranges in a row.
+  void FormatRangeKeepingSelection(LONG a, LONG b, const CHARFORMAT& cf);
+  // A batch of FormatRangeKeepingSelection calls over [a, b): the formats of the range are
+  // changed in an array of their own and put back as runs in one step at EndFormatBatch, so a
+  // pass over a large text costs little per range. The text must not change meanwhile; any
+  // message to the control ends the batch first, and so does a second Begin.
+  void BeginFormatBatch(LONG a, LONG b);
+  void EndFormatBatch();
 
  private:
   struct Format {
@@ -172,22 +198,65 @@ class HALYARD_EXPORT CRichEditCtrl : public CWnd {
   void InvalidateSelection(LONG oldMin, LONG oldMax, LONG oldCaret);
   void ScrollCaretIntoView();
   LRESULT OnMouse(UINT msg, WPARAM wParam, LPARAM lParam);
-  // The line's text as shown (tabs expanded, the line break left out) and, for each of its
-  // characters, the column where it starts in that text.
-  void DisplayLine(LONG line, std::string& shown, std::vector<int>& columns) const;
-  HFONT__* FontFor(DWORD effects);
-  int XOfColumn(CDC& dc, const std::string& shown, int column);
+  LRESULT OnScroll(UINT msg, WPARAM wParam, LPARAM lParam);
+
+  // Layout. A font of the formats with the widths of its characters, measured as needed.
+  struct FontSlot {
+    std::string key;
+    HFONT__* font = nullptr;
+    int height = 0;
+    std::array<std::int16_t, 256> width;
+  };
+  // The text area (client area less the scroll bars) and the corner where the bars meet.
+  RECT TextArea() const;
+  int Slot(UINT fmt);
+  int CharWidth(int slot, unsigned char ch);
+  int TabWidth();
+  // Line height and fonts of the default format; measured before layout and painting.
+  void Measure();
+  // The line's characters, its line break left out: [start, end).
+  void LineSpan(LONG line, LONG& start, LONG& end) const;
+  // Walks the line's characters: fn(pos, x, width, fmt) with x in pixels from the line's
+  // start, until fn returns false. Returns the x after the last character walked. Characters
+  // before fromPos or ending left of fromX may be left out: the walk starts at the last mark
+  // of a long line before them.
+  template <typename Fn>
+  int WalkLine(LONG line, LONG fromPos, int fromX, Fn fn);
+  // Marks along the last long line walked: the x of every kMarkStep-th character, so that a
+  // walk to the far end of a line of a megabyte does not start from its beginning. A change
+  // of text or format at pos forgets the marks after it.
+  void ForgetMarks(LONG pos);
+  // x of the character at pos within its line (of the line's end past it).
+  int XOfPos(LONG pos);
+  // Width of the widest line, estimated from its character count.
+  int ContentWidth();
+  // Blink: the caret shows again and the blink starts over (after a key or a click).
+  void RestartBlink();
+  void StartBlink();
+  void InvalidateCaret();
+  void PaintLine(CDC& dc, LONG line, int y, const RECT& clip, COLORREF bg);
+  void PaintScrollBars(CDC& dc, const RECT& client);
 
   std::vector<LONG> lineStarts_{0};
   LONG topLine_ = 0;
+  int scrollX_ = 0;
   int lineHeight_ = 16;
   bool selecting_ = false;
+  bool caretShown_ = true;
   // The whole client area is invalidated and not yet painted.
   bool wholeInvalid_ = false;
-  // Fonts of the default format, plain and bold; made on first paint and when it changes.
-  HFONT__* font_ = nullptr;
-  HFONT__* boldFont_ = nullptr;
-  std::string fontKey_;
+  std::vector<FontSlot> slots_;
+  std::vector<int> formatSlot_;  // per format; -1 not yet known
+  std::unique_ptr<CDC> measure_;  // made by the first layout
+  struct Mark {
+    LONG pos;
+    int x;
+  };
+  static constexpr LONG kMarkStep = 2048;
+  LONG marksLine_ = -1;  // the start of the line the marks are of
+  std::vector<Mark> marks_;
+  // Characters of the longest line; -1 when lines changed since it was counted.
+  LONG longestLine_ = -1;
 
   halyard::user::GapText text_;
   halyard::user::FormatRuns runs_;
@@ -202,6 +271,12 @@ class HALYARD_EXPORT CRichEditCtrl : public CWnd {
   COLORREF background_ = 0xFFFFFF;
   BOOL systemBackground_ = TRUE;
   UndoRecord undo_;
+  struct FormatBatch {
+    bool on = false;
+    LONG start = 0;
+    std::vector<UINT> formats;  // of the characters from start on
+  };
+  FormatBatch batch_;
   // Colour-only changes dominate (the syntax colouring): their results, direct-mapped.
   struct ColourCacheEntry {
     std::uint64_t key = ~0ull;

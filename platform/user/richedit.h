@@ -78,10 +78,14 @@ constexpr DWORD ES_SAVESEL = 0x00008000;
 // Edit and rich edit messages.
 constexpr UINT EM_GETSEL = 0x00B0;
 constexpr UINT EM_SETSEL = 0x00B1;
+// wParam characters sideways, lParam lines down.
+constexpr UINT EM_LINESCROLL = 0x00B6;
+constexpr UINT EM_SCROLLCARET = 0x00B7;
 constexpr UINT EM_REPLACESEL = 0x00C2;
 constexpr UINT EM_CANUNDO = 0x00C6;
 constexpr UINT EM_UNDO = 0x00C7;
 constexpr UINT EM_EMPTYUNDOBUFFER = 0x00CD;
+constexpr UINT EM_GETFIRSTVISIBLELINE = 0x00CE;
 constexpr UINT EM_SETREADONLY = 0x00CF;
 constexpr UINT EM_GETLIMITTEXT = 0x00D5;
 constexpr UINT EM_CANPASTE = WM_USER + 50;

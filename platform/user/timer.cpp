@@ -112,6 +112,18 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, void*) {
   return id;
 }
 
+namespace {
+UINT caretBlinkMs = 530;
+}  // namespace
+
+UINT GetCaretBlinkTime() { return caretBlinkMs; }
+
+BOOL SetCaretBlinkTime(UINT ms) {
+  if (ms == 0) return FALSE;
+  caretBlinkMs = ms;
+  return TRUE;
+}
+
 BOOL KillTimer(HWND hwnd, UINT_PTR id) {
   using namespace halyard::user;
   State& st = St();

@@ -37,3 +37,9 @@ class HALYARD_EXPORT Timers {
 HALYARD_EXPORT UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, void* unusedProc);
 // FALSE when the window has no such timer.
 HALYARD_EXPORT BOOL KillTimer(HWND hwnd, UINT_PTR id);
+
+// How long the caret stays shown and then hidden, in milliseconds, for the whole process: 530
+// unless set; 0xFFFFFFFF (INFINITE) keeps the caret shown without blinking. A display may set
+// the desktop's preference; it applies to carets from their next blink on.
+HALYARD_EXPORT UINT GetCaretBlinkTime();
+HALYARD_EXPORT BOOL SetCaretBlinkTime(UINT ms);

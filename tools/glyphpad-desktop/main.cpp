@@ -116,6 +116,9 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  // The window shows an image drawn with cairo: the display's OpenGL support, which loads the
+  // GL drivers at start (tens of milliseconds), is not needed. A setting of the user's stays.
+  setenv("GDK_GL", "disable", 0);
   std::string error;
   if (!GtkDisplay::Open(&error)) {
     const char* display = std::getenv("DISPLAY");
@@ -132,6 +135,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   halyard::glyphpad::StyleEditor(frame.edit);
+  // The control's own limit for what the user enters is 64 KB, less than many a page: the
+  // host lets the user edit a page of any size.
+  frame.edit.GetRichEdit()->LimitText(0x7FFFFFFF);
   frame.edit.SendMessage(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
   halyard::glyphpad::ApplySideFields(frame.edit, sideFields);
   frame.edit.GetRichEdit()->SetSel(0, 0);

@@ -178,7 +178,8 @@ TEST_F(RichEditPaintTest, ScrollingKeepsTheCaretInSightAndMovesThePicture) {
   // The thumb sits at the bottom of the bar now.
   CDC end(300, 120);
   Paint(end);
-  EXPECT_EQ(end.GetPixel(300 - CRichEditCtrl::kScrollBarWidth / 2, 118), GetSysColor(COLOR_BTNSHADOW));
+  const int barBottom = 120 - CRichEditCtrl::kScrollBarWidth;
+  EXPECT_EQ(end.GetPixel(300 - CRichEditCtrl::kScrollBarWidth / 2, barBottom - 2), GetSysColor(COLOR_BTNSHADOW));
   EXPECT_NE(end.GetPixel(300 - CRichEditCtrl::kScrollBarWidth / 2, 2), GetSysColor(COLOR_BTNSHADOW));
 }
 
@@ -197,8 +198,8 @@ TEST_F(RichEditPaintTest, MouseSelectsWhereItPoints) {
   EXPECT_EQ(cr.cpMax, 11);
   EXPECT_EQ(CWnd::GetFocus(), &edit);
   // Below the text: the end of the last line.
-  Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 110));
-  Send(WM_LBUTTONUP, 0, MAKELPARAM(1, 110));
+  Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 90));
+  Send(WM_LBUTTONUP, 0, MAKELPARAM(1, 90));
   edit.GetSel(cr);
   EXPECT_EQ(cr.cpMin, edit.LineIndex(1));
   Send(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(a.x + 2, y));
