@@ -20,6 +20,7 @@
 #include "gdi.h"
 #include "menu.h"
 #include "mouse.h"
+#include "platform/kernel/win_thread.h"
 #include "timer.h"
 #include "update_region.h"
 #include "wnd.h"
@@ -782,6 +783,9 @@ GtkWidget* Labelled(GtkWidget* grid, int row, const char* label, const std::stri
 bool GtkDisplay::Open(std::string* error) {
   State& st = St();
   if (st.open) return true;
+  // Windows show images drawn with cairo: the display's OpenGL support, which loads the GL
+  // drivers at start (tens of milliseconds), is not needed. A setting of the user's stays.
+  setenv("GDK_GL", "disable", 0);
   if (!gtk_init_check(nullptr, nullptr)) {
     if (error) *error = "cannot open the display";
     return false;
@@ -796,6 +800,12 @@ bool GtkDisplay::Open(std::string* error) {
   Timers::UseClock([] { return static_cast<unsigned long long>(g_get_monotonic_time() / 1000); });
   Timers::SetWaker(OnTimersChanged);
   ScheduleTimers();
+  // Carets blink as the desktop's own text fields do: its setting is the length of a whole
+  // cycle, shown and hidden.
+  gboolean blink = TRUE;
+  gint cycle = 1200;
+  g_object_get(gtk_settings_get_default(), "gtk-cursor-blink", &blink, "gtk-cursor-blink-time", &cycle, nullptr);
+  SetCaretBlinkTime(!blink || cycle <= 0 ? INFINITE : static_cast<UINT>(std::max(cycle / 2, 50)));
   return true;
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/kernel/file_system.h"
 #include "platform/user/desktop.h"
 #include "platform/user/desktop_gtk.h"
 #include "platform/user/gdi.h"
@@ -116,9 +117,6 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  // The window shows an image drawn with cairo: the display's OpenGL support, which loads the
-  // GL drivers at start (tens of milliseconds), is not needed. A setting of the user's stays.
-  setenv("GDK_GL", "disable", 0);
   std::string error;
   if (!GtkDisplay::Open(&error)) {
     const char* display = std::getenv("DISPLAY");
@@ -156,11 +154,14 @@ int main(int argc, char** argv) {
       return true;
     } else if (ctrl && vk == 'S') {
       if (file.empty()) return true;
-      std::ofstream out(file, std::ios::binary | std::ios::trunc);
-      std::string content = Content(frame.edit);
-      out.write(content.data(), static_cast<std::streamsize>(content.size()));
-      out.close();
-      if (!out) MessageBox(frame.m_hWnd, ("Cannot save " + file).c_str(), "Glyphpad", MB_OK);
+      // Written beside the file and put in its place whole: a save that fails part way (a full
+      // disk) leaves the file as it was.
+      halyard::ReplacementFile out(file);
+      int err = out.Begin();
+      if (err == 0) err = out.Write(Content(frame.edit));
+      if (err == 0) err = out.Commit();
+      if (err != 0)
+        MessageBox(frame.m_hWnd, ("Cannot save " + file + ": " + std::strerror(err)).c_str(), "Glyphpad", MB_OK);
       return true;
     } else {
       return false;

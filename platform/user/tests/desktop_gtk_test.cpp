@@ -4,6 +4,7 @@
 #include "platform/user/desktop_gtk.h"
 
 #include <glib.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -107,6 +108,11 @@ XSession* Session(std::string* why) {
     if (!XSession::ToolsPresent(&missing)) {
       failure = missing + " is not installed";
     } else if (session.Start(800, 600, &failure)) {
+      // The desktop's settings: a caret blink cycle of 800 ms.
+      static ScratchDir config;
+      mkdir(config.Join("gtk-3.0").c_str(), 0755);
+      ScratchDir::Write(config.Join("gtk-3.0/settings.ini"), "[Settings]\ngtk-cursor-blink-time=800\n");
+      setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
       setenv("DISPLAY", session.Display().c_str(), 1);
       setenv("NO_AT_BRIDGE", "1", 1);  // no accessibility bus to look for
       ok = GtkDisplay::Open(&failure);
@@ -301,6 +307,9 @@ TEST_F(GtkDisplayTest, WheelSizeAndTimersArriveAsMessages) {
   ASSERT_TRUE(PumpUntil([&] { return ticks >= 3; }));
   PumpUntil([] { return false; }, 0.2);
   EXPECT_EQ(ticks, 3);
+
+  // Carets blink at the desktop's pace: shown for half its cycle, hidden for the other half.
+  EXPECT_EQ(GetCaretBlinkTime(), 400u);
 }
 
 TEST_F(GtkDisplayTest, ThePlatformClipboardIsTheDesktops) {
