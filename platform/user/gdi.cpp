@@ -446,6 +446,11 @@ SIZE CDC::GetTextExtent(std::string_view text) {
 
 int CDC::GetTextHeight() { return GetTextExtent("Ag").cy; }
 
+int CDC::GetTextAscent() {
+  GetTextExtent("Ag");  // leaves the layout holding the text in the current font
+  return pango_layout_get_baseline(impl_->layout) / PANGO_SCALE;
+}
+
 int CDC::DrawText(std::string_view text, RECT* rect, UINT format) {
   if (!rect) return 0;
   SIZE size = GetTextExtent(text);  // leaves the layout holding the text
@@ -481,7 +486,7 @@ int CDC::DrawText(std::string_view text, RECT* rect, UINT format) {
   return size.cy;
 }
 
-void CDC::DrawTextRuns(int x, int y, std::string_view text, const std::vector<TextRun>& runs) {
+void CDC::DrawTextRuns(int x, int y, std::string_view text, const std::vector<TextRun>& runs, int baseline) {
   if (text.empty() || clip_.left >= clip_.right || clip_.top >= clip_.bottom) return;
   // A layout of its own: the shared one keeps what GetTextExtent last measured.
   PangoLayout* layout = pango_layout_new(pango_layout_get_context(impl_->layout));
@@ -531,14 +536,17 @@ void CDC::DrawTextRuns(int x, int y, std::string_view text, const std::vector<Te
   if (first) {
     pango_layout_set_font_description(layout, FontDescription(impl_->fonts, first, firstKey));
     pango_layout_set_text(layout, utf8.data(), static_cast<int>(utf8.size()));
+    int natural;  // the baseline without raising and lowering
     if (flat) {
       pango_layout_set_attributes(layout, flat);
-      int baseline = pango_layout_get_baseline(layout);
+      natural = pango_layout_get_baseline(layout);
       pango_layout_set_attributes(layout, attrs);
-      y -= (pango_layout_get_baseline(layout) - baseline) / PANGO_SCALE;
+      y -= (pango_layout_get_baseline(layout) - natural) / PANGO_SCALE;
     } else {
       pango_layout_set_attributes(layout, attrs);
+      natural = pango_layout_get_baseline(layout);
     }
+    if (baseline >= 0) y += baseline - natural / PANGO_SCALE;
     cairo_t* cr = impl_->cr;
     cairo_save(cr);
     cairo_rectangle(cr, clip_.left, clip_.top, clip_.right - clip_.left, clip_.bottom - clip_.top);

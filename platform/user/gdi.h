@@ -164,12 +164,16 @@ class HALYARD_EXPORT CDC {
   BOOL TextOut(int x, int y, std::string_view text);
   SIZE GetTextExtent(std::string_view text);
   int GetTextHeight();
+  // Pixels from the top of a line of text in the current font to its baseline.
+  int GetTextAscent();
   // One line of text with its top left corner at the point, each run in its own font, colour
   // and effects (runs beyond the text are ignored; text beyond the runs is not drawn). Kerning
   // and ligatures are off, so every character advances by its own width, GetTextExtent of the
   // character alone, and a text's width is the sum of its characters' widths. Background mode
-  // and colour are not used.
-  void DrawTextRuns(int x, int y, std::string_view text, const std::vector<TextRun>& runs);
+  // and colour are not used. The baseline lies `baseline` pixels below y when that is not
+  // negative (a line of fixed height: taller fonts reach above it), else below the tallest
+  // font's ascent.
+  void DrawTextRuns(int x, int y, std::string_view text, const std::vector<TextRun>& runs, int baseline = -1);
 
   // Draws a bitmap (its alpha respected) with its top left corner at the point; alpha 0..255
   // scales its opacity.

@@ -205,6 +205,7 @@ class HALYARD_EXPORT CRichEditCtrl : public CWnd {
     std::string key;
     HFONT__* font = nullptr;
     int height = 0;
+    int ascent = 0;
     std::array<std::int16_t, 256> width;
   };
   // The text area (client area less the scroll bars) and the corner where the bars meet.

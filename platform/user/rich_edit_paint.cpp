@@ -224,6 +224,7 @@ int CRichEditCtrl::Slot(UINT fmt) {
     s.width.fill(-1);
     measure_->SelectObject(s.font);
     s.height = std::max(1, measure_->GetTextHeight());
+    s.ascent = measure_->GetTextAscent();
     slot = static_cast<int>(slots_.size());
     slots_.push_back(std::move(s));
   }
@@ -431,7 +432,10 @@ void CRichEditCtrl::PaintLine(CDC& dc, LONG line, int y, const RECT& clip, COLOR
   if (reachedEnd && selMax > end && selMin <= end && end < GetTextLength())
     dc.FillSolidRect(RECT{origin + endX, y, origin + endX + lineHeight_ / 3, y + lineHeight_},
                      GetSysColor(COLOR_HIGHLIGHT));
-  for (const Piece& pc : pieces) dc.DrawTextRuns(origin + pc.x, y, pc.text, pc.runs);
+  // Lines are as tall as the default font: every piece keeps its baseline, so a larger font
+  // reaches up into the line above rather than pushing the line's text down out of its row.
+  const int baseline = slots_[static_cast<size_t>(Slot(default_))].ascent;
+  for (const Piece& pc : pieces) dc.DrawTextRuns(origin + pc.x, y, pc.text, pc.runs, baseline);
   if (caretShown_ && CWnd::GetFocus() == this && selMin == selMax && caret_ >= start && caret_ <= end) {
     int caretX = XOfPos(caret_);
     dc.FillSolidRect(RECT{origin + caretX, y, origin + caretX + 1, y + lineHeight_}, 0x000000);

@@ -144,6 +144,9 @@ TEST_F(RichEditViewTest, EveryCharacterEffectIsDrawn) {
   Paint(sel);
   EXPECT_EQ(InkIn(sel, Cell(6, 11), kInk).count, 0);
   EXPECT_GT(InkIn(sel, Cell(6, 11), GetSysColor(COLOR_HIGHLIGHTTEXT)).count, 20);
+  // The larger characters leave the rest of the line on its baseline, within its row.
+  EXPECT_EQ(InkIn(sel, Cell(12, 17), kInk).top, italic.top);
+  EXPECT_EQ(InkIn(sel, Cell(12, 17), kInk).bottom, italic.bottom);
 }
 
 TEST_F(RichEditViewTest, LongLinesAreShownWholeAndScrollSideways) {
