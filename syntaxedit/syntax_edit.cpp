@@ -379,6 +379,7 @@ void CSyntaxEdit::RemoveHiddenFields(CHARRANGE& cr) {
 }
 
 void CSyntaxEdit::UpdateHiddenFields(int pos, int delta) {
+  if (m_pRichEdit) m_pRichEdit->FinishColouring();
   for (int i = 0; i < m_nHiddenCount; ++i) {
     HiddenField& f = m_pHidden[i];
     if (f.start >= pos) {

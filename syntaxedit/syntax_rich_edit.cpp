@@ -145,10 +145,10 @@ bool SyntaxRichEdit::ColourTag(const std::string& t, LONG base, LONG a, LONG e) 
   return false;
 }
 
-void SyntaxRichEdit::ColourHidden(LONG a, LONG b) {
+void SyntaxRichEdit::ColourHidden(LONG a, LONG b, LONG shift) {
   const HiddenField* f = owner_->GetHiddenFields();
   for (int i = 0; i < owner_->GetHiddenFieldCount(); ++i) {
-    LONG s = std::max(a, f[i].start), e = std::min(b, f[i].end);
+    LONG s = std::max(a, f[i].start + shift), e = std::min(b, f[i].end + shift);
     if (s < e) ColourRange(s, e, kHiddenColour);
   }
 }
@@ -173,7 +173,7 @@ LONG SyntaxRichEdit::PassTo(LONG start, LONG end, LONG stopAt, bool* ended) {
   return stop;
 }
 
-LONG SyntaxRichEdit::ColourSpans(LONG start, LONG end, LONG stopAt, bool* ended) {
+LONG SyntaxRichEdit::ColourSpans(LONG start, LONG end, LONG stopAt, bool* ended, LONG shift) {
   LONG len = GetTextLength();
   *ended = false;
   if (pendingFrom_ >= 0 && pendingFrom_ < end) {
@@ -234,19 +234,21 @@ LONG SyntaxRichEdit::ColourSpans(LONG start, LONG end, LONG stopAt, bool* ended)
     ColourText(t, start, pos, end);
     pos = end;
   }
-  ColourHidden(start, *ended ? len : pos);
+  ColourHidden(start, *ended ? len : pos, shift);
   EndFormatBatch();
   return *ended ? len : pos;
 }
 
 void SyntaxRichEdit::LeavePending(LONG from) {
   pendingFrom_ = from;
+  pendingShift_ = 0;
   if (m_hWnd) SetTimer(m_hWnd, kColourTimer, kSliceInterval, nullptr);
 }
 
 void SyntaxRichEdit::DropPending() {
   if (pendingFrom_ < 0) return;
   pendingFrom_ = -1;
+  pendingShift_ = 0;
   if (m_hWnd) KillTimer(m_hWnd, kColourTimer);
 }
 
@@ -260,11 +262,12 @@ void SyntaxRichEdit::ContinuePass(LONG stopAt) {
   pendingFrom_ = -1;  // the slice below owns that part now; the timer runs on
   bool ended = false;
   LONG len = GetTextLength();
-  LONG stop = ColourSpans(from, len, stopAt, &ended);
+  LONG stop = ColourSpans(from, len, stopAt, &ended, pendingShift_);
   if (!ended && stop < len) {
     pendingFrom_ = stop;
-  } else if (m_hWnd) {
-    KillTimer(m_hWnd, kColourTimer);
+  } else {
+    pendingShift_ = 0;
+    if (m_hWnd) KillTimer(m_hWnd, kColourTimer);
   }
 }
 
@@ -652,7 +655,12 @@ void SyntaxRichEdit::OnTextChanged(LONG pos, LONG removed, LONG inserted) {
   if (protectOn_ && pos < protectMark_) protectMark_ = std::max(pos, protectMark_ + delta);
   // Formats are brought up to date before any change reaches into what is left for later, so
   // that part only moves with the text.
-  if (pendingFrom_ >= 0) pendingFrom_ = pos + removed <= pendingFrom_ ? pendingFrom_ + delta : pos;
+  if (pendingFrom_ >= 0 && pos + removed <= pendingFrom_) {
+    pendingFrom_ += delta;
+    pendingShift_ += delta;
+  } else if (pendingFrom_ >= 0) {
+    pendingFrom_ = pos;
+  }
   ++changeSerial_;
   lastChangePos_ = pos;
   lastChangeInserted_ = inserted;

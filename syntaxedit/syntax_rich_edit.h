@@ -76,7 +76,9 @@ class SyntaxRichEdit : public CRichEditCtrl {
   // end of the text, which ends the pass.
   bool ColourTag(const std::string& t, LONG base, LONG a, LONG e);
   void ColourAttributes(const std::string& t, LONG base, LONG a, LONG b);
-  void ColourHidden(LONG a, LONG b);
+  // Colours the hidden fields within [a, b), each taken shift characters on: the text left for
+  // later has moved by that much since the fields stood where they were meant for it.
+  void ColourHidden(LONG a, LONG b, LONG shift = 0);
   // Tag span from a "<" at a: up to the next ">" (inclusive) or "<" (exclusive), or the end.
   LONG TagSpanEnd(LONG from) const;
   void RecolourTagSpan(LONG a, LONG e);
@@ -100,7 +102,7 @@ class SyntaxRichEdit : public CRichEditCtrl {
   // a run-on comment ended it).
   LONG PassTo(LONG start, LONG end, LONG stopAt, bool* ended);
   // The colouring of the pass, shown or not: what PassTo does inside.
-  LONG ColourSpans(LONG start, LONG end, LONG stopAt, bool* ended);
+  LONG ColourSpans(LONG start, LONG end, LONG stopAt, bool* ended, LONG shift = 0);
   // The full pass from pos to the end of the text: at once up to past the window, the rest
   // left for later.
   void PassToEnd(LONG pos);
@@ -123,4 +125,7 @@ class SyntaxRichEdit : public CRichEditCtrl {
   LONG lastChangeInserted_ = 0;
   bool lazy_ = true;
   LONG pendingFrom_ = -1;  // where the pass left for later goes on; -1 none
+  // How far edits before it moved that part since the pass began: hidden fields stay where
+  // they are while the text moves, so the pass colours them where they were at its start.
+  LONG pendingShift_ = 0;
 };
