@@ -201,8 +201,9 @@ LONG SyntaxRichEdit::ColourSpans(LONG start, LONG end, LONG stopAt, bool* ended,
   auto at = [&](LONG i) { return t[static_cast<size_t>(i - start)]; };
   LONG pos = start;
   bool stopped = false;
-  // The ranges of the pass are coloured in one batch, put into the control at its end.
-  BeginFormatBatch(start, std::min(end, std::max(stopAt, start) + chunk));
+  // The ranges of the pass are coloured in one batch, put into the control at its end: up to
+  // where it stops, with room for the span it stops after (a longer one is coloured outside).
+  BeginFormatBatch(start, stopAt < end ? std::min(end, std::max(stopAt, start) + 4096) : end);
   for (;;) {
     if (pos >= stopAt && pos < end) {
       stopped = true;
