@@ -488,10 +488,8 @@ void CRichEditCtrl::Paint(CDC& dc) {
     LONG first = topLine_ + std::max<LONG>(0, (clip.top - kMargin) / lineHeight_);
     LONG last = std::min<LONG>(GetLineCount() - 1,
                                topLine_ + std::max<LONG>(0, (clip.bottom - kMargin) / lineHeight_));
-    // Everything shown up to the clip's right on the last line painted, with a little to spare
-    // for a character that sticks out.
-    if (last >= first)
-      Settle(CharFromPos(POINT{clip.right, kMargin + static_cast<int>(last - topLine_) * lineHeight_}) + 16);
+    // The formats of the lines painted, up to the end of the last.
+    Settle(last + 1 < GetLineCount() ? LineIndex(last + 1) : GetTextLength());
     for (LONG line = first; line <= last; ++line)
       PaintLine(dc, line, kMargin + static_cast<int>(line - topLine_) * lineHeight_, clip, bg);
     dc.RestoreDC(-1);
