@@ -143,7 +143,8 @@ int main(int argc, char** argv) {
       x.Xdotool({"type", "--delay", "30", "<!-- x --"});
       Pause(0.3);
       std::vector<double> typed = Times(ScratchDir::Read(log), "key");
-      opening.insert(opening.end(), typed.begin() + static_cast<long>(std::min(before, typed.size())), typed.end());
+      before = std::min(before, typed.size());
+      opening.insert(opening.end(), typed.begin() + static_cast<long>(before), typed.end());
       x.Xdotool({"type", ">"});
       Pause(0.3);
       std::vector<double> closed = Times(ScratchDir::Read(log), "key");

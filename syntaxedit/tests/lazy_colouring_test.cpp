@@ -8,13 +8,13 @@
 #include <tuple>
 #include <vector>
 
-#include "syntaxedit/syntax_edit.h"
-#include "syntaxedit/syntax_messages.h"
-#include "syntaxedit/syntax_rich_edit.h"
 #include "platform/user/clipboard.h"
 #include "platform/user/desktop.h"
 #include "platform/user/gdi.h"
 #include "platform/user/timer.h"
+#include "syntaxedit/syntax_edit.h"
+#include "syntaxedit/syntax_messages.h"
+#include "syntaxedit/syntax_rich_edit.h"
 
 using halyard::user::Clipboard;
 using halyard::user::Desktop;
@@ -83,7 +83,8 @@ struct Control {
     Select(a, b);
     CHARFORMAT cf{};
     cf.cbSize = sizeof cf;
-    DWORD mask = static_cast<DWORD>(Send(EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf)));
+    DWORD mask =
+        static_cast<DWORD>(Send(EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf)));
     Send(EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&keep));
     return {mask, (mask & CFM_COLOR) ? cf.crTextColor : 0};
   }
@@ -146,8 +147,8 @@ TEST_F(LazyColouringTest, RandomEditsReadTheSameAsColouringAtOnce) {
     OpenRunOnComment(page);
     Both([&](Control& c) { c.Type(">"); });
     ASSERT_EQ(lazy.AllRuns(), eager.AllRuns());
-    static const char* const kTyped[] = {"<!--", "-->", ">", "<", "\"", "'", "<P ALIGN=x>",
-                                         "abc", "\r", "&amp;", " ", "=", "<q-", "--"};
+    static const char* const kTyped[] = {"<!--", "-->", ">",     "<", "\"", "'",   "<P ALIGN=x>",
+                                         "abc",  "\r",  "&amp;", " ", "=",  "<q-", "--"};
     static const char* const kPasted[] = {"<!--", "-->", "<B>", "\"x\" >"};
     int editsWithWorkPending = 0;
     for (int step = 0; step < 200; ++step) {
@@ -198,8 +199,7 @@ TEST_F(LazyColouringTest, RandomEditsReadTheSameAsColouringAtOnce) {
         case 6:
           Both([&](Control& c) { c.Send(EM_UNDO); });
           break;
-        case 7:
-        {
+        case 7: {
           LPARAM lines = static_cast<LPARAM>(rng() % 40) - 20;
           Both([&](Control& c) { c.Send(EM_LINESCROLL, 0, lines); });
           break;
@@ -234,10 +234,14 @@ TEST_F(LazyColouringTest, RandomEditsReadTheSameAsColouringAtOnce) {
           Timers::Advance(SyntaxRichEdit::kSliceInterval);
           break;
         case 3:
-          if (step % 24 == 11) EXPECT_EQ(lazy.Pixels(), eager.Pixels());
+          if (step % 24 == 11) {
+            EXPECT_EQ(lazy.Pixels(), eager.Pixels());
+          }
           break;
         case 4:
-          if (step % 16 == 4) EXPECT_EQ(lazy.AllRuns(), eager.AllRuns());
+          if (step % 16 == 4) {
+            EXPECT_EQ(lazy.AllRuns(), eager.AllRuns());
+          }
           break;
         default:
           break;
@@ -257,8 +261,8 @@ TEST_F(LazyColouringTest, ClosingARunOnCommentColoursAWindowNowAndTheRestOnTheTi
   Both([&](Control& c) { c.Type(">"); });
   // The keystroke coloured the window and a margin, whole tag spans, and no more.
   LONG end = lazy.inner->GetColouredEnd();
-  LONG shown = lazy.inner->LineIndex(lazy.inner->GetFirstVisibleLine() +
-                                     lazy.inner->VisibleLineCount() + 1);
+  LONG shown =
+      lazy.inner->LineIndex(lazy.inner->GetFirstVisibleLine() + lazy.inner->VisibleLineCount() + 1);
   EXPECT_GT(shown, gt);
   EXPECT_GE(end, shown + SyntaxRichEdit::kMarginChars);
   EXPECT_LT(end, shown + SyntaxRichEdit::kMarginChars + 200);
