@@ -660,7 +660,7 @@ void SyntaxRichEdit::OnTextChanged(LONG pos, LONG removed, LONG inserted) {
     pendingFrom_ += delta;
     pendingShift_ += delta;
   } else if (pendingFrom_ >= 0) {
-    pendingFrom_ = pos;
+    pendingFrom_ = pos;  // not reached: the control settles formats up to a change first
   }
   ++changeSerial_;
   lastChangePos_ = pos;
