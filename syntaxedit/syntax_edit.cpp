@@ -325,6 +325,8 @@ int CSyntaxEdit::GetRegionText(int index, CString& text, int& isProtected) {
 // ---- hidden fields ----
 
 void CSyntaxEdit::AddHiddenField(const char* first, const char* second, int start, int end) {
+  // Colouring left for later must not see the field before the colours it was added over.
+  if (m_pRichEdit) m_pRichEdit->FinishColouring();
   char* a = strdup(first ? first : "");
   char* b = strdup(second ? second : "");
   auto* grown = static_cast<HiddenField*>(
@@ -358,6 +360,7 @@ int CSyntaxEdit::IsInHiddenField(CHARRANGE& cr) {
 }
 
 void CSyntaxEdit::RemoveHiddenFields(CHARRANGE& cr) {
+  if (m_pRichEdit) m_pRichEdit->FinishColouring();
   int w = 0;
   for (int i = 0; i < m_nHiddenCount; ++i) {
     HiddenField& f = m_pHidden[i];
@@ -376,6 +379,7 @@ void CSyntaxEdit::RemoveHiddenFields(CHARRANGE& cr) {
 }
 
 void CSyntaxEdit::UpdateHiddenFields(int pos, int delta) {
+  if (m_pRichEdit) m_pRichEdit->FinishColouring();
   for (int i = 0; i < m_nHiddenCount; ++i) {
     HiddenField& f = m_pHidden[i];
     if (f.start >= pos) {

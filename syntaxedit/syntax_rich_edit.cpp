@@ -10,6 +10,7 @@
 #include "platform/user/clipboard.h"
 #include "platform/user/desktop.h"
 #include "platform/user/dialog.h"
+#include "platform/user/timer.h"
 
 using namespace glyphpad;
 
@@ -130,6 +131,7 @@ bool SyntaxRichEdit::ColourTag(const std::string& t, LONG base, LONG a, LONG e) 
       // No ">" came before the next "<": the rest of the text reads as comment.
       bool closed = e - 1 > a && at(e - 1) == '>';
       if (!closed && e < GetTextLength() && CharAt(e) == '<') {
+        Overwritten(e);
         ColourRange(e, GetTextLength(), kCommentColour);
         return true;
       }
@@ -143,10 +145,10 @@ bool SyntaxRichEdit::ColourTag(const std::string& t, LONG base, LONG a, LONG e) 
   return false;
 }
 
-void SyntaxRichEdit::ColourHidden(LONG a, LONG b) {
+void SyntaxRichEdit::ColourHidden(LONG a, LONG b, LONG shift) {
   const HiddenField* f = owner_->GetHiddenFields();
   for (int i = 0; i < owner_->GetHiddenFieldCount(); ++i) {
-    LONG s = std::max(a, f[i].start), e = std::min(b, f[i].end);
+    LONG s = std::max(a, f[i].start + shift), e = std::min(b, f[i].end + shift);
     if (s < e) ColourRange(s, e, kHiddenColour);
   }
 }
@@ -155,36 +157,145 @@ bool SyntaxRichEdit::FullPass(LONG start, LONG end) {
   LONG len = GetTextLength();
   start = std::clamp<LONG>(start, 0, len);
   end = std::clamp<LONG>(end, start, len);
+  bool ended = false;
+  PassTo(start, end, end, &ended);
+  return ended;
+}
+
+LONG SyntaxRichEdit::PassTo(LONG start, LONG end, LONG stopAt, bool* ended) {
   CWnd* focus = end - start >= 1025 ? CWnd::GetFocus() : nullptr;
   HWND focusHandle = focus ? focus->m_hWnd : nullptr;
   BOOL wasVisible = ShowWindow(SW_HIDE);
-  std::string t = GetTextRange(start, end);
+  LONG stop = ColourSpans(start, end, stopAt, ended);
+  if (!*ended && stop < end) LeavePending(stop);
+  if (wasVisible) ShowWindow(SW_SHOW);
+  if (focusHandle && IsWindow(focusHandle)) ::SetFocus(focusHandle);
+  return stop;
+}
+
+LONG SyntaxRichEdit::ColourSpans(LONG start, LONG end, LONG stopAt, bool* ended, LONG shift) {
+  LONG len = GetTextLength();
+  *ended = false;
+  if (pendingFrom_ >= 0 && pendingFrom_ < end) {
+    // A pass to the end of the text colours anew all that is left for later from its start on;
+    // any other pass into that part needs it done first.
+    if (end == len) {
+      SettleFormats(start);
+      DropPending();
+    } else {
+      SettleFormats(end);
+    }
+  }
+  // The text is read as the pass goes: a pass that may stop early reads a slice at a time.
+  const LONG chunk = stopAt < end ? kSliceChars : end - start;
+  std::string t;
+  LONG have = start;  // t holds [start, have)
+  auto readTo = [&](LONG to) {
+    to = std::min(end, std::max(to, have + chunk));
+    if (to > have) {
+      t += GetTextRange(have, to);
+      have = to;
+    }
+  };
+  readTo(std::max(stopAt, start));
+  auto at = [&](LONG i) { return t[static_cast<size_t>(i - start)]; };
   LONG pos = start;
-  bool ended = false;
-  // The ranges of the pass are coloured in one batch, put into the control at its end.
-  BeginFormatBatch(start, end);
+  bool stopped = false;
+  // The ranges of the pass are coloured in one batch, put into the control at its end: up to
+  // where it stops, with room for the span it stops after (a longer one is coloured outside).
+  BeginFormatBatch(start, stopAt < end ? std::min(end, std::max(stopAt, start) + 4096) : end);
   for (;;) {
+    if (pos >= stopAt && pos < end) {
+      stopped = true;
+      break;
+    }
     size_t found = t.find('<', static_cast<size_t>(pos - start));
+    while (found == std::string::npos && have < end) {
+      size_t from = t.size();
+      readTo(have + chunk);
+      found = t.find('<', from);
+    }
     if (found == std::string::npos) break;
     LONG lt = start + static_cast<LONG>(found);
     ColourText(t, start, pos, lt);
     LONG k = lt + 1;
-    while (k < end && t[static_cast<size_t>(k - start)] != '>' &&
-           t[static_cast<size_t>(k - start)] != '<')
-      ++k;
-    LONG e = (k < end && t[static_cast<size_t>(k - start)] == '>') ? k + 1 : k;
+    for (;;) {
+      while (k < have && at(k) != '>' && at(k) != '<') ++k;
+      if (k < have || have >= end) break;
+      readTo(have + chunk);
+    }
+    LONG e = (k < end && at(k) == '>') ? k + 1 : k;
     if (ColourTag(t, start, lt, e)) {
-      ended = true;
+      *ended = true;
       break;
     }
     pos = e;
   }
-  if (!ended) ColourText(t, start, pos, end);
-  ColourHidden(start, ended ? len : end);
+  if (!*ended && !stopped) {
+    ColourText(t, start, pos, end);
+    pos = end;
+  }
+  ColourHidden(start, *ended ? len : pos, shift);
   EndFormatBatch();
-  if (wasVisible) ShowWindow(SW_SHOW);
-  if (focusHandle && IsWindow(focusHandle)) ::SetFocus(focusHandle);
-  return ended;
+  return *ended ? len : pos;
+}
+
+void SyntaxRichEdit::LeavePending(LONG from) {
+  pendingFrom_ = from;
+  pendingShift_ = 0;
+  if (m_hWnd) SetTimer(m_hWnd, kColourTimer, kSliceInterval, nullptr);
+}
+
+void SyntaxRichEdit::DropPending() {
+  if (pendingFrom_ < 0) return;
+  pendingFrom_ = -1;
+  pendingShift_ = 0;
+  if (m_hWnd) KillTimer(m_hWnd, kColourTimer);
+}
+
+void SyntaxRichEdit::Overwritten(LONG from) {
+  if (pendingFrom_ >= from) DropPending();
+}
+
+void SyntaxRichEdit::ContinuePass(LONG stopAt) {
+  LONG from = pendingFrom_;
+  if (from < 0) return;
+  pendingFrom_ = -1;  // the slice below owns that part now; the timer runs on
+  bool ended = false;
+  LONG len = GetTextLength();
+  LONG stop = ColourSpans(from, len, stopAt, &ended, pendingShift_);
+  if (!ended && stop < len) {
+    pendingFrom_ = stop;
+  } else {
+    pendingShift_ = 0;
+    if (m_hWnd) KillTimer(m_hWnd, kColourTimer);
+  }
+}
+
+void SyntaxRichEdit::SettleFormats(LONG end) {
+  while (pendingFrom_ >= 0 && pendingFrom_ < end) ContinuePass(end);
+}
+
+void SyntaxRichEdit::SetLazyColouring(bool on) {
+  lazy_ = on;
+  if (!on) FinishColouring();
+}
+
+LONG SyntaxRichEdit::ShownEnd() {
+  // By whole lines, one more for a line shown in part; painting colours what it shows anyway.
+  LONG next = GetFirstVisibleLine() + VisibleLineCount() + 1;
+  return next < GetLineCount() ? LineIndex(next) : GetTextLength();
+}
+
+void SyntaxRichEdit::PassToEnd(LONG pos) {
+  LONG len = GetTextLength();
+  pos = std::clamp<LONG>(pos, 0, len);
+  if (!lazy_) {
+    FullPass(pos, len);
+    return;
+  }
+  bool ended = false;
+  PassTo(pos, len, std::max(pos, ShownEnd()) + kMarginChars, &ended);
 }
 
 LONG SyntaxRichEdit::TagSpanEnd(LONG from) const {
@@ -285,7 +396,7 @@ void SyntaxRichEdit::ClearStaleRunOn(LONG pos) {
     }
     pos += static_cast<LONG>(p - t.data());
   }
-  if (pos < len && ColorAt(pos) == kCommentColour) FullPass(pos, len);
+  if (pos < len && ColorAt(pos) == kCommentColour) PassToEnd(pos);
 }
 
 void SyntaxRichEdit::RecolourTextSpan(LONG a, LONG e) {
@@ -421,10 +532,11 @@ void SyntaxRichEdit::AfterTyped(LONG p, LONG n, unsigned char ch) {
   if (ctx == kContextComment || ctx == kContextGrayText) {
     if (ch == '>') {
       ColourRange(p, p + n, ctx == kContextComment ? kCommentColour : kGrayTextColour);
-      FullPass(p + n, len);
+      PassToEnd(p + n);
       ResetCaretColour();
     } else if (ch == '<' && p >= wordEnd) {
       // The "<" ends the open comment before any ">": from it on the text is green.
+      Overwritten(p);
       ColourRange(p, len, kCommentColour);
       ColourHidden(p, len);
     } else if (p < wordEnd) {
@@ -542,6 +654,14 @@ void SyntaxRichEdit::OnTextChanged(LONG pos, LONG removed, LONG inserted) {
   LONG delta = inserted - removed;
   if (delta != 0) owner_->OffsetProtectField(pos, delta);
   if (protectOn_ && pos < protectMark_) protectMark_ = std::max(pos, protectMark_ + delta);
+  // Formats are brought up to date before any change reaches into what is left for later, so
+  // that part only moves with the text.
+  if (pendingFrom_ >= 0 && pos + removed <= pendingFrom_) {
+    pendingFrom_ += delta;
+    pendingShift_ += delta;
+  } else if (pendingFrom_ >= 0) {
+    pendingFrom_ = pos;  // not reached: the control settles formats up to a change first
+  }
   ++changeSerial_;
   lastChangePos_ = pos;
   lastChangeInserted_ = inserted;
@@ -558,6 +678,7 @@ LRESULT SyntaxRichEdit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_SETTEXT: {
       BeginWaitCursor();
+      DropPending();  // the whole text is coloured anew
       BOOL wasVisible = ShowWindow(SW_HIDE);
       CRichEditCtrl::WindowProc(WM_SETTEXT, wParam, lParam);
       FullPass(0, GetTextLength());
@@ -639,6 +760,13 @@ LRESULT SyntaxRichEdit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_UNDO:
       if (CanUndo() && Refused(UndoSpan())) return 0;
       return EditAndRecolour(msg, wParam, lParam);
+    case WM_TIMER:
+      if (wParam != kColourTimer) return CRichEditCtrl::WindowProc(msg, wParam, lParam);
+      if (pendingFrom_ < 0)
+        KillTimer(m_hWnd, kColourTimer);
+      else
+        ContinuePass(pendingFrom_ + kSliceChars);
+      return 0;
     default:
       return CRichEditCtrl::WindowProc(msg, wParam, lParam);
   }

@@ -2,8 +2,11 @@
 // colours the text (the whole text when it is set, the span around a change after typing,
 // deleting, cutting and pasting), refuses edits of protected ranges and hidden fields with a
 // beep, keeps the protected ranges in step with its edits and records protect ranges while
-// protect recording is on. Colouring keeps no state: every pass reads the text again. The
-// owner outlives this control; one thread only.
+// protect recording is on. Colouring keeps no state but one: a pass to the end of the text
+// colours at once what is shown (with a margin) and leaves the rest for later, a start from which
+// the same pass goes on, in slices on a window timer or at once as soon as anything reads,
+// shows, changes or edits formats or text from there on. The owner outlives this control; one
+// thread only.
 #pragma once
 
 #include <string>
@@ -34,6 +37,20 @@ class SyntaxRichEdit : public CRichEditCtrl {
   // An edit of the range is refused: it is protected or cuts into a hidden field.
   bool Refused(CHARRANGE cr);
 
+  // A pass to the end of the text colours what lies past the window later (on by default); off,
+  // every pass is done at once. Turning it off finishes what was left.
+  void SetLazyColouring(bool on);
+  // Finishes the colouring left for later.
+  void FinishColouring() { SettleFormats(GetTextLength()); }
+  // Where the colouring left for later starts; the text length when none is left.
+  LONG GetColouredEnd() const { return pendingFrom_ < 0 ? GetTextLength() : pendingFrom_; }
+  // The window timer the rest is coloured on, a slice at a time.
+  static constexpr UINT_PTR kColourTimer = 0x434C;
+  static constexpr UINT kSliceInterval = 10;  // ms
+  // Characters a slice colours, and what a pass colours at once past the end of the window.
+  static constexpr LONG kSliceChars = 65536;
+  static constexpr LONG kMarginChars = 4096;
+
   // Protect recording.
   void SetProtect(bool on);
   bool IsProtectOn() const { return protectOn_; }
@@ -41,6 +58,7 @@ class SyntaxRichEdit : public CRichEditCtrl {
 
  protected:
   void OnTextChanged(LONG pos, LONG removed, LONG inserted) override;
+  void SettleFormats(LONG end) override;
 
  private:
   // The clipboard text fits under the text limit in place of the selection; a paste that does
@@ -58,7 +76,9 @@ class SyntaxRichEdit : public CRichEditCtrl {
   // end of the text, which ends the pass.
   bool ColourTag(const std::string& t, LONG base, LONG a, LONG e);
   void ColourAttributes(const std::string& t, LONG base, LONG a, LONG b);
-  void ColourHidden(LONG a, LONG b);
+  // Colours the hidden fields within [a, b), each taken shift characters on: the text left for
+  // later has moved by that much since the fields stood where they were meant for it.
+  void ColourHidden(LONG a, LONG b, LONG shift = 0);
   // Tag span from a "<" at a: up to the next ">" (inclusive) or "<" (exclusive), or the end.
   LONG TagSpanEnd(LONG from) const;
   void RecolourTagSpan(LONG a, LONG e);
@@ -77,6 +97,24 @@ class SyntaxRichEdit : public CRichEditCtrl {
   bool OpensComment(LONG lt) const;
   bool OpensGrayText(LONG lt) const;
   void ResetCaretColour();
+  // The full pass over [start, end), hidden meanwhile, stopping at the end of the first tag
+  // span that reaches stopAt; where it stopped (end when it came through, the text length when
+  // a run-on comment ended it).
+  LONG PassTo(LONG start, LONG end, LONG stopAt, bool* ended);
+  // The colouring of the pass, shown or not: what PassTo does inside.
+  LONG ColourSpans(LONG start, LONG end, LONG stopAt, bool* ended, LONG shift = 0);
+  // The full pass from pos to the end of the text: at once up to past the window, the rest
+  // left for later.
+  void PassToEnd(LONG pos);
+  // Leaves the rest of the pass from pos for later, on the timer; forgets it; forgets it when
+  // everything from pos on is being coloured anew.
+  void LeavePending(LONG pos);
+  void DropPending();
+  void Overwritten(LONG pos);
+  // Goes on with the pass left for later up to stopAt at least, shown as it goes.
+  void ContinuePass(LONG stopAt);
+  // The last character the window shows, plus one.
+  LONG ShownEnd();
 
   CSyntaxEdit* owner_;
   bool protectOn_ = false;
@@ -85,4 +123,9 @@ class SyntaxRichEdit : public CRichEditCtrl {
   unsigned changeSerial_ = 0;
   LONG lastChangePos_ = 0;
   LONG lastChangeInserted_ = 0;
+  bool lazy_ = true;
+  LONG pendingFrom_ = -1;  // where the pass left for later goes on; -1 none
+  // How far edits before it moved that part since the pass began: hidden fields stay where
+  // they are while the text moves, so the pass colours them where they were at its start.
+  LONG pendingShift_ = 0;
 };

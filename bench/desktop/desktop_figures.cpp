@@ -1,6 +1,7 @@
 // Figures of the desktop programs under an X server of their own: a keystroke in a 1 MB page
 // of glyphpad-desktop from the key's arrival to its pixels on the server, opening that page
-// (also as a single line of a megabyte),
+// (also as a single line of a megabyte), the ">" that closes a comment which had turned the rest
+// of that page green,
 // and opening outfold-desktop over a tree of 10,000 folders holding 100,000 files. The
 // programs report their own times (HALYARD_DESKTOP_TIMING); this drives them and sums up.
 #include <sys/stat.h>
@@ -123,6 +124,36 @@ int main(int argc, char** argv) {
   }
   Report("glyphpad-desktop keystroke, 1 MB", keys, 16);
   Report("glyphpad-desktop open, 1 MB", opens, 300);
+  std::fflush(stdout);
+  // A comment typed at the start of a row near the top runs on to the end of the page (the
+  // next "<" comes before any ">"), until its ">" closes it and all after it is recoloured.
+  std::vector<double> opening, closing;
+  for (int run = 0; run < 3; ++run) {
+    std::string log = dir.Join("comment.log");
+    pid_t pid = x.Launch({argv[1], page, "--size", "1000x800"}, log, {"HALYARD_DESKTOP_TIMING=1"});
+    if (!x.WaitForWindow("big.html", 30)) {
+      std::fprintf(stderr, "desktop_figures: glyphpad-desktop showed no window\n%s", ScratchDir::Read(log).c_str());
+      return 1;
+    }
+    Pause(0.3);
+    for (int row = 0; row < 5; ++row) {
+      x.Xdotool({"mousemove", "40", std::to_string(120 + 60 * row), "click", "1"});
+      x.Xdotool({"key", "Home"});
+      size_t before = Times(ScratchDir::Read(log), "key").size();
+      x.Xdotool({"type", "--delay", "30", "<!-- x --"});
+      Pause(0.3);
+      std::vector<double> typed = Times(ScratchDir::Read(log), "key");
+      before = std::min(before, typed.size());
+      opening.insert(opening.end(), typed.begin() + static_cast<long>(before), typed.end());
+      x.Xdotool({"type", ">"});
+      Pause(0.3);
+      std::vector<double> closed = Times(ScratchDir::Read(log), "key");
+      if (closed.size() > typed.size()) closing.push_back(closed.back());  // the ">" itself
+    }
+    x.Kill(pid);
+  }
+  Report("glyphpad-desktop typing \"<!-- x --\", 1 MB", opening, 16);
+  Report("glyphpad-desktop \">\" closing it, 1 MB", closing, 16);
   std::fflush(stdout);
   // The same page as one line of a megabyte: to its far end and typing there, then back.
   std::string line = MegabytePage();

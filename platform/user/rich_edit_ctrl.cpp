@@ -120,6 +120,7 @@ COLORREF CRichEditCtrl::EffectiveColour(UINT fmt) const {
 
 COLORREF CRichEditCtrl::ColorAt(LONG pos) const {
   if (pos < 0 || pos >= GetTextLength()) return EffectiveColour(default_);
+  Settle(pos + 1);
   return EffectiveColour(runs_.At(pos));
 }
 
@@ -144,6 +145,7 @@ LONG CRichEditCtrl::FindChar(char c, LONG from, LONG to) const {
 }
 
 UINT CRichEditCtrl::InsertionFormat(LONG a, LONG b) const {
+  Settle(std::max<LONG>(a, 0) + 1);
   if (a < b) return runs_.At(a);
   if (pending_) return pendingFmt_;
   if (a > 0) return runs_.At(a - 1);
@@ -166,6 +168,7 @@ void CRichEditCtrl::ReplaceRange(LONG a, LONG b, const std::string& text, UINT f
   LONG len = GetTextLength();
   a = std::clamp<LONG>(a, 0, len);
   b = std::clamp<LONG>(b, a, len);
+  Settle(b);
   UndoRecord rec;
   rec.valid = true;
   rec.pos = a;
@@ -195,6 +198,7 @@ LRESULT CRichEditCtrl::DoUndo() {
   UndoRecord rec = std::move(undo_);
   LONG a = rec.pos;
   LONG b = std::min(a + rec.inserted, GetTextLength());
+  Settle(b);
   UndoRecord redo;
   redo.valid = true;
   redo.pos = a;
@@ -244,6 +248,7 @@ LRESULT CRichEditCtrl::SetCharFormat(WPARAM scope, const CHARFORMAT* cf) {
   // Widths may change from the first character changed on; the default font sets the tabs.
   ForgetMarks((scope & SCF_SELECTION) && !(scope & SCF_ALL) ? SelMin() : -1);
   if (scope & SCF_ALL) {
+    Settle(GetTextLength());
     runs_.Apply(0, runs_.size(), [&](UINT f) { return Transform(f, *cf); });
     default_ = Transform(default_, *cf);
     return 1;
@@ -254,6 +259,7 @@ LRESULT CRichEditCtrl::SetCharFormat(WPARAM scope, const CHARFORMAT* cf) {
       pendingFmt_ = Transform(InsertionFormat(a, b), *cf);
       pending_ = true;
     } else {
+      Settle(b);
       // The same few formats come back again and again over a range: remember the answers.
       UINT lastIn = ~0u, lastOut = 0;
       runs_.Apply(a, b, [&](UINT f) {
@@ -275,6 +281,7 @@ void CRichEditCtrl::FormatRangeKeepingSelection(LONG a, LONG b, const CHARFORMAT
   a = std::clamp<LONG>(a, 0, len);
   b = std::clamp<LONG>(b, a, len);
   if (a == b) return;
+  Settle(b);
   LONG oldMin = SelMin(), oldMax = SelMax();
   // Selecting the range forgets the insertion point's pending format.
   if (anchor_ != a || caret_ != b) pending_ = false;
@@ -312,6 +319,7 @@ void CRichEditCtrl::BeginFormatBatch(LONG a, LONG b) {
   a = std::clamp<LONG>(a, 0, len);
   b = std::clamp<LONG>(b, a, len);
   if (a == b) return;
+  Settle(b);
   batch_.on = true;
   batch_.start = a;
   batch_.formats.resize(static_cast<size_t>(b - a));
@@ -348,6 +356,7 @@ LRESULT CRichEditCtrl::GetCharFormat(WPARAM scope, CHARFORMAT* cf) {
     Fill(formats_[InsertionFormat(a, b)], CFM_ALL, *cf);
     return CFM_ALL;
   }
+  Settle(b);
   const Format& first = formats_[runs_.At(a)];
   DWORD mask = CFM_ALL;
   runs_.ForEach(a, b, [&](LONG, LONG, UINT fi) {

@@ -68,6 +68,7 @@ class HALYARD_EXPORT CRichEditCtrl : public CWnd {
   // Calls fn(start, end, colour) for runs of one colour over the whole text, joined.
   template <typename Fn>
   void ForEachColourRun(Fn fn) const {
+    Settle(GetTextLength());
     LONG rs = 0, re = 0;
     COLORREF rc = 0;
     runs_.ForEach(0, runs_.size(), [&](LONG s, LONG e, UINT f) {
@@ -126,6 +127,10 @@ class HALYARD_EXPORT CRichEditCtrl : public CWnd {
   // After every change of the text other than replacing all of it with WM_SETTEXT: at pos,
   // removed characters went away and inserted characters came.
   virtual void OnTextChanged(LONG pos, LONG removed, LONG inserted);
+  // The formats of [0, end) are about to be read, replaced or shown: a subclass that leaves
+  // formatting for later brings them up to date here. Called before every read of the formats
+  // (messages, direct reads, painting) and before every change of them or of the text.
+  virtual void SettleFormats(LONG end) { (void)end; }
   // Formats [a, b) (within the text, a < b) and leaves the selection as selecting the range,
   // setting the selection's format and selecting the old selection's extent again would
   // (EM_EXSETSEL, EM_SETCHARFORMAT with SCF_SELECTION, EM_EXSETSEL), without the messages: for
@@ -160,6 +165,8 @@ class HALYARD_EXPORT CRichEditCtrl : public CWnd {
     LONG inserted = 0;
   };
 
+  // SettleFormats from the const readers: settling only brings formats up to date.
+  void Settle(LONG end) const { const_cast<CRichEditCtrl*>(this)->SettleFormats(end); }
   UINT Intern(const Format& f);
   UINT Transform(UINT fmt, const CHARFORMAT& cf);
   UINT TransformUncached(UINT fmt, const CHARFORMAT& cf);

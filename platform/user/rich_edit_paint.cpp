@@ -492,6 +492,8 @@ void CRichEditCtrl::Paint(CDC& dc) {
     LONG first = topLine_ + std::max<LONG>(0, (clip.top - kMargin) / lineHeight_);
     LONG last = std::min<LONG>(GetLineCount() - 1,
                                topLine_ + std::max<LONG>(0, (clip.bottom - kMargin) / lineHeight_));
+    // The formats of the lines painted, up to the end of the last.
+    Settle(last + 1 < GetLineCount() ? LineIndex(last + 1) : GetTextLength());
     for (LONG line = first; line <= last; ++line)
       PaintLine(dc, line, kMargin + static_cast<int>(line - topLine_) * lineHeight_, clip, bg);
     dc.RestoreDC(-1);
