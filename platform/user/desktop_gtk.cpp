@@ -504,17 +504,27 @@ gboolean OnMotion(GtkWidget*, GdkEventMotion* ev, gpointer data) {
 
 gboolean OnScroll(GtkWidget*, GdkEventScroll* ev, gpointer data) {
   auto* h = static_cast<Host*>(data);
-  int notches = 0;
+  // Turns away from the user are positive, and sideways ones to the right.
+  int notches = 0, sideways = 0;
   if (ev->direction == GDK_SCROLL_UP) notches = 1;
   if (ev->direction == GDK_SCROLL_DOWN) notches = -1;
-  if (ev->direction == GDK_SCROLL_SMOOTH) notches = ev->delta_y < 0 ? 1 : ev->delta_y > 0 ? -1 : 0;
-  if (!notches) return TRUE;
+  if (ev->direction == GDK_SCROLL_LEFT) sideways = -1;
+  if (ev->direction == GDK_SCROLL_RIGHT) sideways = 1;
+  if (ev->direction == GDK_SCROLL_SMOOTH) {
+    notches = ev->delta_y < 0 ? 1 : ev->delta_y > 0 ? -1 : 0;
+    sideways = ev->delta_x < 0 ? -1 : ev->delta_x > 0 ? 1 : 0;
+  }
+  if (!notches && !sideways) return TRUE;
   POINT p{static_cast<LONG>(ev->x), static_cast<LONG>(ev->y)};
   CWnd* under = Mouse::WindowAt(h->top, p);
   CWnd* target = under ? under : h->top;
-  WPARAM w = static_cast<WPARAM>(static_cast<WORD>(static_cast<SHORT>(notches * WHEEL_DELTA))) << 16 |
-             MouseKeys(ev->state);
-  target->SendMessage(WM_MOUSEWHEEL, w, MAKELPARAM(p.x, p.y));
+  auto send = [&](UINT msg, int turns) {
+    WPARAM w = static_cast<WPARAM>(static_cast<WORD>(static_cast<SHORT>(turns * WHEEL_DELTA))) << 16 |
+               MouseKeys(ev->state);
+    target->SendMessage(msg, w, MAKELPARAM(p.x, p.y));
+  };
+  if (notches) send(WM_MOUSEWHEEL, notches);
+  if (sideways) send(WM_MOUSEHWHEEL, sideways);
   AfterInput();
   return TRUE;
 }

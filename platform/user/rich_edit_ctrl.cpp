@@ -567,6 +567,7 @@ LRESULT CRichEditCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDBLCLK:
     case WM_MOUSEMOVE:
     case WM_MOUSEWHEEL:
+    case WM_MOUSEHWHEEL:
     case WM_SETCURSOR:
       return OnMouse(msg, wParam, lParam);
     case WM_VSCROLL:

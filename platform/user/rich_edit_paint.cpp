@@ -618,6 +618,13 @@ LRESULT CRichEditCtrl::OnMouse(UINT msg, WPARAM wParam, LPARAM lParam) {
       ScrollToLine(topLine_ - notches * 3);
       return 0;
     }
+    case WM_MOUSEHWHEEL: {
+      // Sideways by three characters of the default font a notch.
+      int notches = static_cast<SHORT>(HIWORD(wParam)) / WHEEL_DELTA;
+      long long dx = 3LL * std::max(1, CharWidth(Slot(default_), 'x')) * notches;
+      ScrollToX(static_cast<int>(std::clamp<long long>(scrollX_ + dx, 0, 0x3FFFFFFF)));
+      return 0;
+    }
     default:
       return 0;
   }

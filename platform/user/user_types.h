@@ -82,6 +82,7 @@ constexpr UINT WM_TIMER = 0x0113;
 constexpr UINT WM_MOUSEMOVE = 0x0200;
 // wParam's high word: the wheel's turn, WHEEL_DELTA a notch, positive away from the user.
 constexpr UINT WM_MOUSEWHEEL = 0x020A;
+constexpr UINT WM_MOUSEHWHEEL = 0x020E;  // a sideways turn: positive to the right
 constexpr int WHEEL_DELTA = 120;
 constexpr UINT WM_VSCROLL = 0x0115;
 constexpr WPARAM SB_LINEUP = 0;

@@ -73,6 +73,7 @@ class Recorder : public CWnd {
       case WM_SYSKEYUP:
       case WM_SYSCHAR:
       case WM_MOUSEWHEEL:
+      case WM_MOUSEHWHEEL:
       case WM_SIZE:
       case WM_SETFOCUS:
       case WM_KILLFOCUS:
@@ -283,6 +284,19 @@ TEST_F(GtkDisplayTest, WheelSizeAndTimersArriveAsMessages) {
       EXPECT_EQ(GET_Y_LPARAM(m.l), 50);
     }
   EXPECT_EQ(turns, (std::vector<short>{WHEEL_DELTA, -WHEEL_DELTA}));
+  // Sideways turns (the pointer's buttons 6 and 7): left negative, right positive.
+  top.log.clear();
+  x->Xdotool({"click", "6"});
+  x->Xdotool({"click", "7"});
+  ASSERT_TRUE(PumpUntil([&] {
+    int n = 0;
+    for (const Msg& m : top.log) n += m.msg == WM_MOUSEHWHEEL;
+    return n >= 2;
+  }));
+  turns.clear();
+  for (const Msg& m : top.log)
+    if (m.msg == WM_MOUSEHWHEEL) turns.push_back(static_cast<short>(HIWORD(m.w)));
+  EXPECT_EQ(turns, (std::vector<short>{-WHEEL_DELTA, WHEEL_DELTA}));
 
   // A new size reaches the window as WM_SIZE and as its client rectangle.
   top.log.clear();

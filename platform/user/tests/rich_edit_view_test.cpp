@@ -179,6 +179,12 @@ TEST_F(RichEditViewTest, LongLinesAreShownWholeAndScrollSideways) {
   // Going home scrolls back.
   Send(WM_KEYDOWN, VK_HOME);
   EXPECT_EQ(edit.GetScrollX(), 0);
+  // A sideways wheel turn moves the view three characters a notch, and never before the start.
+  int step = Cell(0, 1).right - Cell(0, 1).left;
+  Send(WM_MOUSEHWHEEL, static_cast<WPARAM>(static_cast<WORD>(2 * WHEEL_DELTA)) << 16);
+  EXPECT_EQ(edit.GetScrollX(), 6 * step);
+  Send(WM_MOUSEHWHEEL, static_cast<WPARAM>(static_cast<WORD>(-5 * WHEEL_DELTA)) << 16);
+  EXPECT_EQ(edit.GetScrollX(), 0);
 
   // Typing on at the right edge keeps the caret inside the view.
   int adv = Cell(0, 1).right - Cell(0, 1).left;
